@@ -1,0 +1,22 @@
+// File utilities of the processing pass. Paths are Windows-1251 text.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Appends the full path of every regular file directly in the folder whose
+// name the mask text selects, in the file system's order; false when the
+// folder does not exist.
+bool FindFiles(const std::string& folder, const std::string& mask,
+               std::vector<std::string>& list);
+// Claims the next free working folder under the temp path; its path ends in
+// the delimiter.
+std::string NewTempFolder();
+std::string GetTempDir();
+bool FolderExists(const std::string& path);
+// The first match of a bare file name on the search path, or the name itself.
+std::string FindOnSearchPath(const std::string& name);
+
+// Path helpers.
+std::string IncludeTrailingDelimiter(const std::string& folder);
+std::string ExtractFileName(const std::string& path);

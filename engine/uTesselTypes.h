@@ -1,0 +1,233 @@
+// The in-memory script (registry, groups, steps), the do-nothing step kind and
+// the event log.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+// ---------------------------------------------------------------------------
+// Event log
+
+// Anything that can show log lines; the main window is one.
+class TLogTarget {
+ public:
+  virtual ~TLogTarget() = default;
+  virtual void AddLine(const std::string& line) = 0;
+};
+
+// Mirror of the log on screen; null until the window attaches itself.
+extern TLogTarget* LogTarget;
+
+// Appends one line: the local timestamp, then a TAB before each field, then
+// CR LF. The line also goes to LogTarget, once the file has been opened.
+void WriteLog(std::initializer_list<std::string> fields);
+void WriteLog(const std::vector<std::string>& fields);
+
+// The program's path with ".log" in place of its extension.
+std::string LogFilePath();
+// Tests send the log elsewhere; an empty path restores the default.
+void SetLogFilePath(const std::string& path);
+// Tests fix the clock; an empty function restores the real one.
+void SetLogClock(std::function<std::tm()> clock);
+
+// ---------------------------------------------------------------------------
+// TItemList: an ordered list of references. It owns nothing: its owner
+// destroys the items.
+
+void LogIndexOutOfRange(int index, int count);
+
+template <class T>
+class TItemList {
+ public:
+  int Count() const { return static_cast<int>(items_.size()); }
+  int Add(T* item) {
+    items_.push_back(item);
+    return Count() - 1;
+  }
+  bool CheckIndex(int index) const {
+    if (index >= 0 && index < Count()) return true;
+    LogIndexOutOfRange(index, Count());
+    return false;
+  }
+  T* Get(int index) const { return CheckIndex(index) ? items_[index] : nullptr; }
+  void Put(int index, T* item) {
+    if (CheckIndex(index)) items_[index] = item;
+  }
+  void Delete(int index) {
+    if (CheckIndex(index)) items_.erase(items_.begin() + index);
+  }
+  // Searches from the last item down, so an item listed twice gives its higher index.
+  int IndexOf(const T* item) const {
+    for (int i = Count() - 1; i >= 0; --i)
+      if (items_[i] == item) return i;
+    return -1;
+  }
+  void Clear() { items_.clear(); }
+
+ private:
+  std::vector<T*> items_;
+};
+
+// ---------------------------------------------------------------------------
+// Steps
+
+// Kind codes as stored in the settings file.
+inline constexpr uint8_t kKindSign = 0;
+inline constexpr uint8_t kKindCheckSign = 1;
+inline constexpr uint8_t kKindDelSign = 2;
+inline constexpr uint8_t kKindEncrypt = 3;
+inline constexpr uint8_t kKindDecrypt = 4;
+inline constexpr uint8_t kKindNone = 5;
+
+class TTesselAction {
+ public:
+  std::string CopyTo;    // folder for a copy of each result; empty: none
+  bool Enabled = false;  // takes part in processing passes
+
+  TTesselAction() = default;
+  TTesselAction(const TTesselAction&) = delete;
+  TTesselAction& operator=(const TTesselAction&) = delete;
+  virtual ~TTesselAction() = default;
+
+  // Runs the step on InputFileName, leaving the result at OutputFileName (or
+  // pointing OutputFileName at it). The base copies the result to CopyTo and
+  // always succeeds; every kind calls it at the end of a successful run.
+  virtual bool Execute(const std::string& InputFileName, std::string& OutputFileName);
+  virtual std::string GetCaption() const = 0;
+  virtual std::string GetParamText() const = 0;
+  // The base reads and writes COPY_TO and ENABLE; kinds handle their own keys first.
+  virtual void LoadFromIni(const std::string& FileName, const std::string& Section);
+  virtual void SaveToIni(const std::string& FileName, const std::string& Section) const;
+  virtual uint8_t GetKind() const = 0;
+};
+
+class TTesselAction_none : public TTesselAction {
+ public:
+  bool Execute(const std::string& InputFileName, std::string& OutputFileName) override;
+  std::string GetCaption() const override;
+  std::string GetParamText() const override;
+  uint8_t GetKind() const override { return kKindNone; }
+};
+
+// Makes a new step of a kind other than do-nothing. The cryptographic kinds
+// register themselves here (see crypto/StepKinds.h).
+using TActionFactory = TTesselAction* (*)();
+void RegisterActionKind(uint8_t code, TActionFactory factory);
+
+// ---------------------------------------------------------------------------
+// Working files of one group's pass
+
+class TTempFileList {
+ public:
+  struct Entry {
+    std::string path;
+    bool isFolder;
+  };
+  std::vector<Entry> Entries;
+  std::string CurrentName;  // bare name of the file being processed
+
+  TTempFileList() = default;
+  TTempFileList(const TTempFileList&) = delete;
+  TTempFileList& operator=(const TTempFileList&) = delete;
+  ~TTempFileList();
+
+  // Creates a working folder; returns the path of a file named CurrentName in it.
+  std::string NewWorkPath();
+  // Takes a working file out of the cleanup (it is the only copy of a file).
+  void Keep(const std::string& path);
+  // Deletes every registered file and removes every registered folder, in
+  // registration order, ignoring failures; then forgets them.
+  void Cleanup();
+};
+
+// ---------------------------------------------------------------------------
+// Groups
+
+class TTesselActionList {
+ public:
+  TItemList<TTesselAction> Actions;  // owned
+  const std::string Name;
+  std::string SourceMask;
+  std::string DestFolder;
+  std::string BadFolder;
+  bool Enabled = false;
+  TTempFileList TempFiles;
+
+  explicit TTesselActionList(std::string name);
+  TTesselActionList(const TTesselActionList&) = delete;
+  TTesselActionList& operator=(const TTesselActionList&) = delete;
+  ~TTesselActionList();
+
+  int ActionCount() const { return Actions.Count(); }
+  TTesselAction* GetAction(int index) const { return Actions.Get(index); }
+  int AddAction(TTesselAction* action) { return Actions.Add(action); }
+  // A new, disabled step of the kind appended to the group; null for an unknown code.
+  TTesselAction* CreateAction(int code);
+  void DeleteAction(int index);
+  int IndexOfAction(const TTesselAction* action) const { return Actions.IndexOf(action); }
+  // Puts newAction where oldAction stands; oldAction is not destroyed.
+  void ReplaceAction(TTesselAction* oldAction, TTesselAction* newAction);
+  void ClearActions();
+
+  bool ProcessGroup();
+
+  void LoadFromIni(const std::string& FileName);
+  void SaveToIni(const std::string& FileName) const;
+
+  // Copy with replacement of an existing target. On failure *error (when
+  // given) receives the platform's error number.
+  static bool CopyFileTo(const std::string& source, const std::string& target,
+                         int* error = nullptr);
+  // Copy, then delete the source once the copy has reached the disk. A failed
+  // copy deletes nothing.
+  static bool MoveFileTo(const std::string& source, const std::string& target,
+                         int* error = nullptr);
+};
+
+// ---------------------------------------------------------------------------
+// The registry
+
+class TKeyLoader;  // the key cache, crypto/TKeyLoader.h
+class TTesselGroups;
+
+// How the registry makes and destroys its key cache; set by the crypto module.
+struct TKeyLoaderHooks {
+  TKeyLoader* (*Create)(TTesselGroups& owner) = nullptr;
+  void (*Destroy)(TKeyLoader* loader) = nullptr;
+};
+void SetKeyLoaderHooks(TKeyLoaderHooks hooks);
+
+class TTesselGroups {
+ public:
+  TItemList<TTesselActionList> Groups;  // owned
+  std::string PubKeysPath;
+  TKeyLoader* KeyLoader = nullptr;  // owned
+  std::string SecKeysPath;
+
+  TTesselGroups();
+  TTesselGroups(const TTesselGroups&) = delete;
+  TTesselGroups& operator=(const TTesselGroups&) = delete;
+  ~TTesselGroups();
+
+  int GroupCount() const { return Groups.Count(); }
+  TTesselActionList* GetGroup(int index) const { return Groups.Get(index); }
+  TTesselActionList* AddGroup(const std::string& name);
+  void DeleteGroup(int index);
+  void ClearGroups();
+
+  // One pass over every enabled group. A pass started while one is under way
+  // does nothing.
+  bool RunAllGroups();
+
+  void LoadFromIni(const std::string& FileName);
+  void SaveToIni(const std::string& FileName) const;
+};
+
+// The single script registry, between InitEngine and DoneEngine.
+extern TTesselGroups* ScriptRegistry;
+void InitEngine();
+void DoneEngine();

@@ -1,0 +1,15 @@
+// Local time and its text in the user's regional formats.
+#pragma once
+
+#include <ctime>
+#include <string>
+
+namespace platform {
+
+std::tm LocalNow();
+
+// The user's short date ("%x"), then, unless the time is 00:00:00, one blank
+// and the long time ("%X"); Windows-1251. Needs setlocale(LC_ALL, "") at start.
+std::string FormatTimestamp(const std::tm& time);
+
+}  // namespace platform

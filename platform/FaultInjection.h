@@ -1,0 +1,21 @@
+// Lets tests make the platform's file operations fail on demand.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// Called before each file operation the platform performs, with the
+// operation's name and the path it works on (Windows-1251). Returning 0 lets
+// the operation run; any other value fails it with that errno value.
+// Operation names: "copy" (before a copy starts, target path), "copy-data"
+// (source fully read, nothing committed yet; source path), "delete", "rename"
+// (target path), "mkdir", "rmdir", "append", "write" (whole-file replacement).
+using FaultHook = std::function<int(std::string_view operation, const std::string& path)>;
+
+void SetFaultHook(FaultHook hook);
+int InjectedFault(std::string_view operation, const std::string& path);
+
+}  // namespace platform

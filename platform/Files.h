@@ -1,0 +1,61 @@
+// File services the engine uses. Every path is Windows-1251 text; the
+// conversion to the file system's UTF-8 names happens here. Functions that can
+// fail return 0 on success and an errno value otherwise.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+inline constexpr char kPathDelimiter = '/';
+
+struct FileStat {
+  bool isFolder = false;
+  bool isRegular = false;
+  uint64_t size = 0;
+  int64_t mtimeNs = 0;
+};
+
+// Follows symbolic links, as attribute queries do.
+int StatPath(const std::string& path, FileStat& stat);
+bool IsFolder(const std::string& path);
+
+enum class EntryKind { Regular, Folder, Other };
+struct DirEntry {
+  std::string name;  // bare name, Windows-1251
+  EntryKind kind;    // of the entry itself: a symbolic link is Other
+};
+
+// The folder's entries in the order the file system returns them, without "."
+// and "..". Names with no Windows-1251 form are left out.
+int ListFolder(const std::string& folder, std::vector<DirEntry>& entries);
+
+enum class Durability { Buffered, Synced };
+
+// Copies src to dst, replacing dst. The new content is complete before it
+// takes dst's name, so readers never see half a file. Synced also flushes the
+// data and the target folder to the disk before returning 0.
+int CopyFile(const std::string& src, const std::string& dst, Durability durability);
+int DeleteFile(const std::string& path);
+int RenameFile(const std::string& from, const std::string& to);
+// Creates a folder with the given mode; EEXIST when the name is taken.
+int CreateFolder(const std::string& path, unsigned mode = 0700);
+int RemoveFolder(const std::string& path);
+
+// Appends bytes to a file with one write, creating it when missing.
+int AppendToFile(const std::string& path, const std::string& bytes);
+
+// $TMPDIR when it names a folder, else /tmp; always ends in "/".
+std::string TempPath();
+// The running executable's full path.
+std::string ProgramPath();
+// The program's folder, then the folders of $PATH, in search order.
+std::vector<std::string> SearchPathFolders();
+
+// The platform's message for an error number in the user's language, as
+// Windows-1251, with trailing blanks, control characters and full stops removed.
+std::string ErrorText(int error);
+
+}  // namespace platform

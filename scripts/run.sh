@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the program and starts it.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup.sh
+cmake --preset default >/dev/null
+cmake --build --preset default -j "$(nproc)"
+exec build/default/app/tessel-demo "$@"
