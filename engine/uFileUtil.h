@@ -10,8 +10,8 @@
 bool FindFiles(const std::string& folder, const std::string& mask,
                std::vector<std::string>& list);
 // Claims the next free working folder under the temp path; its path ends in
-// the delimiter.
-std::string NewTempFolder();
+// the delimiter. Empty (and the reason in *error) when none can be created.
+std::string NewTempFolder(int* error = nullptr);
 std::string GetTempDir();
 bool FolderExists(const std::string& path);
 // The first match of a bare file name on the search path, or the name itself.

@@ -135,8 +135,9 @@ class TTempFileList {
   TTempFileList& operator=(const TTempFileList&) = delete;
   ~TTempFileList();
 
-  // Creates a working folder; returns the path of a file named CurrentName in it.
-  std::string NewWorkPath();
+  // Creates a working folder; returns the path of a file named CurrentName in
+  // it, or an empty path (and the reason in *error) when no folder could be made.
+  std::string NewWorkPath(int* error = nullptr);
   // Takes a working file out of the cleanup (it is the only copy of a file).
   void Keep(const std::string& path);
   // Deletes every registered file and removes every registered folder, in

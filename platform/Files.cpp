@@ -219,10 +219,12 @@ int RemoveFolder(const std::string& path) {
   return ::rmdir(Native(path).c_str()) == 0 ? 0 : errno;
 }
 
-int AppendToFile(const std::string& path, const std::string& bytes) {
+int AppendToFile(const std::string& path, const std::string& bytes, bool* opened) {
+  if (opened) *opened = false;
   if (int fault = InjectedFault("append", path)) return fault;
   Fd fd(::open(Native(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
   if (fd.get() < 0) return errno;
+  if (opened) *opened = true;
   ssize_t n = ::write(fd.get(), bytes.data(), bytes.size());
   if (n < 0) return errno;
   return static_cast<size_t>(n) == bytes.size() ? 0 : EIO;

@@ -44,8 +44,9 @@ int RenameFile(const std::string& from, const std::string& to);
 int CreateFolder(const std::string& path, unsigned mode = 0700);
 int RemoveFolder(const std::string& path);
 
-// Appends bytes to a file with one write, creating it when missing.
-int AppendToFile(const std::string& path, const std::string& bytes);
+// Appends bytes to a file with one write, creating it when missing. *opened
+// (when given) tells whether the file could be opened at all.
+int AppendToFile(const std::string& path, const std::string& bytes, bool* opened = nullptr);
 
 // $TMPDIR when it names a folder, else /tmp; always ends in "/".
 std::string TempPath();

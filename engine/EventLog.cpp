@@ -1,0 +1,61 @@
+#include "engine/uTesselTypes.h"
+#include "platform/Clock.h"
+#include "platform/Files.h"
+
+TLogTarget* LogTarget = nullptr;
+
+namespace {
+
+std::string& LogPathOverride() {
+  static std::string path;
+  return path;
+}
+
+std::function<std::tm()>& LogClock() {
+  static std::function<std::tm()> clock;
+  return clock;
+}
+
+// "D:/Tools/scripts.exe" -> "D:/Tools/scripts.log"; a name without an
+// extension gets one.
+std::string WithLogExtension(const std::string& path) {
+  const auto slash = path.rfind('/');
+  const auto dot = path.rfind('.');
+  const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+  return (hasExtension ? path.substr(0, dot) : path) + ".log";
+}
+
+}  // namespace
+
+std::string LogFilePath() {
+  if (!LogPathOverride().empty()) return LogPathOverride();
+  return WithLogExtension(platform::ProgramPath());
+}
+
+void SetLogFilePath(const std::string& path) { LogPathOverride() = path; }
+
+void SetLogClock(std::function<std::tm()> clock) { LogClock() = std::move(clock); }
+
+void WriteLog(const std::vector<std::string>& fields) {
+  const std::tm now = LogClock() ? LogClock()() : platform::LocalNow();
+  std::string line = platform::FormatTimestamp(now);
+  for (const std::string& field : fields) {
+    line += '\t';
+    line += field;
+  }
+  // One write per line, so lines of two writers never mix. A file that
+  // cannot be opened loses the line, on screen as well; write errors after
+  // opening are ignored.
+  bool opened = false;
+  platform::AppendToFile(LogFilePath(), line + "\r\n", &opened);
+  if (opened && LogTarget) LogTarget->AddLine(line);
+}
+
+void WriteLog(std::initializer_list<std::string> fields) {
+  WriteLog(std::vector<std::string>(fields));
+}
+
+void LogIndexOutOfRange(int index, int count) {
+  WriteLog({"Попытка доступа к элементу №" + std::to_string(index) +
+            ". Количество элементов = " + std::to_string(count)});
+}

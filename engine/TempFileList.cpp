@@ -1,0 +1,30 @@
+#include <algorithm>
+
+#include "engine/uFileUtil.h"
+#include "engine/uTesselTypes.h"
+#include "platform/Files.h"
+
+TTempFileList::~TTempFileList() { Cleanup(); }
+
+std::string TTempFileList::NewWorkPath(int* error) {
+  const std::string folder = NewTempFolder(error);
+  if (folder.empty()) return {};  // no folder could be claimed
+  const std::string path = IncludeTrailingDelimiter(folder) + CurrentName;
+  Entries.push_back({path, false});
+  Entries.push_back({folder, true});
+  return path;
+}
+
+void TTempFileList::Keep(const std::string& path) {
+  std::erase_if(Entries, [&](const Entry& e) { return !e.isFolder && e.path == path; });
+}
+
+void TTempFileList::Cleanup() {
+  for (const Entry& entry : Entries) {
+    if (entry.isFolder)
+      platform::RemoveFolder(entry.path);
+    else
+      platform::DeleteFile(entry.path);
+  }
+  Entries.clear();
+}

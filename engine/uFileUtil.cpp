@@ -1,0 +1,57 @@
+#include "engine/uFileUtil.h"
+
+#include <cerrno>
+
+#include "masks/FileMask.h"
+#include "platform/Files.h"
+
+std::string IncludeTrailingDelimiter(const std::string& folder) {
+  if (!folder.empty() && folder.back() == platform::kPathDelimiter) return folder;
+  return folder + platform::kPathDelimiter;
+}
+
+std::string ExtractFileName(const std::string& path) {
+  const auto slash = path.rfind(platform::kPathDelimiter);
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool FolderExists(const std::string& path) { return platform::IsFolder(path); }
+
+std::string GetTempDir() { return platform::TempPath(); }
+
+bool FindFiles(const std::string& folder, const std::string& mask,
+               std::vector<std::string>& list) {
+  const std::string dir = IncludeTrailingDelimiter(folder);
+  if (!FolderExists(dir)) return false;
+  const TFileMask fileMask(mask);
+  std::vector<platform::DirEntry> entries;
+  platform::ListFolder(dir, entries);
+  for (const platform::DirEntry& entry : entries) {
+    // Only plain files are taken: never a folder, a link, a device or a pipe.
+    if (entry.kind != platform::EntryKind::Regular) continue;
+    if (fileMask.Matches(entry.name, dir)) list.push_back(dir + entry.name);
+  }
+  return true;
+}
+
+std::string NewTempFolder(int* error) {
+  const std::string temp = GetTempDir();
+  // A number is ours only when we created its folder: a name that exists,
+  // whoever made it, moves on to the next number.
+  for (unsigned long n = 0;; ++n) {
+    const std::string candidate = temp + "dir" + std::to_string(n);
+    const int err = platform::CreateFolder(candidate, 0700);
+    if (err == EEXIST) continue;
+    if (error) *error = err;
+    if (err != 0) return {};
+    return candidate + platform::kPathDelimiter;
+  }
+}
+
+std::string FindOnSearchPath(const std::string& name) {
+  for (const std::string& folder : platform::SearchPathFolders()) {
+    platform::FileStat stat;
+    if (platform::StatPath(folder + name, stat) == 0 && stat.isRegular) return folder + name;
+  }
+  return name;
+}
