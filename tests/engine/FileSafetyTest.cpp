@@ -1,0 +1,155 @@
+// A file is never lost: failed copies delete nothing, files that cannot be
+// taken or delivered stay where they are, and the only copy is never removed.
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include "platform/Cp1251.h"
+#include "platform/Files.h"
+#include "tests/engine/PassFixture.h"
+
+using namespace testing_support;
+
+namespace {
+
+TEST_F(PassTest, FailedMoveDeletesNothing) {
+  WriteFile(in + "a.txt", "x");
+  ScopedFault fault([](std::string_view op, const std::string&) { return op == "copy" ? EIO : 0; });
+  int error = 0;
+  EXPECT_FALSE(TTesselActionList::MoveFileTo(in + "a.txt", out + "a.txt", &error));
+  EXPECT_EQ(error, EIO);
+  EXPECT_EQ(ReadFile(in + "a.txt"), "x");
+  EXPECT_FALSE(FileExists(out + "a.txt"));
+}
+
+TEST_F(PassTest, FileThatCannotBeTakenStaysAndNoStepRuns) {
+  WriteFile(in + "a.txt", "x");
+  TFakeStep* step = AddStep("s");
+  {
+    ScopedFault fault([&](std::string_view op, const std::string& path) {
+      return op == "copy" && path.rfind(tmp, 0) == 0 ? ENOSPC : 0;
+    });
+    registry.RunAllGroups();
+  }
+  EXPECT_EQ(step->Runs, 0);
+  EXPECT_EQ(ReadFile(in + "a.txt"), "x");
+  EXPECT_EQ(log.Fields(), (std::vector<std::string>{
+                              kStars, "Out", kEquals, Start("a.txt"),
+                              "Файл не взят в обработку\t\"a.txt\"\tNo space left on device",
+                              End("a.txt")}));
+  EXPECT_TRUE(ListNames(tmp).empty());
+  registry.RunAllGroups();  // the next pass takes it
+  EXPECT_EQ(ReadFile(out + "a.txt"), "x+s");
+  EXPECT_FALSE(FileExists(in + "a.txt"));
+}
+
+TEST_F(PassTest, FileWithoutAWorkingFolderIsNotTaken) {
+  WriteFile(in + "a.txt", "x");
+  ScopedFault fault([](std::string_view op, const std::string&) { return op == "mkdir" ? EACCES : 0; });
+  registry.RunAllGroups();
+  EXPECT_EQ(ReadFile(in + "a.txt"), "x");
+  EXPECT_EQ(log.Fields().at(4), "Файл не взят в обработку\t\"a.txt\"\tPermission denied");
+}
+
+TEST_F(PassTest, FileChangingDuringTheCopyWaitsForALaterPass) {
+  WriteFile(in + "a.txt", "first part");
+  AddStep("s");
+  {
+    ScopedFault fault([&](std::string_view op, const std::string& path) {
+      if (op == "copy-data" && path == in + "a.txt")
+        WriteFile(in + "a.txt", "first part and more");  // the writer goes on
+      return 0;
+    });
+    registry.RunAllGroups();
+  }
+  EXPECT_EQ(ReadFile(in + "a.txt"), "first part and more");
+  EXPECT_FALSE(FileExists(out + "a.txt"));
+  EXPECT_EQ(log.Fields().at(4),
+            "Файл изменился во время копирования, оставлен до следующего прохода\t\"a.txt\"");
+  EXPECT_TRUE(ListNames(tmp).empty());
+  registry.RunAllGroups();
+  EXPECT_EQ(ReadFile(out + "a.txt"), "first part and more+s");
+}
+
+TEST_F(PassTest, MissingDestinationSendsTheResultToBadFolder) {
+  group->DestFolder = dir.Path() + "no-such-folder";
+  WriteFile(in + "a.txt", "x");
+  AddStep("s");
+  registry.RunAllGroups();
+  EXPECT_EQ(ReadFile(bad + "a.txt"), "x+s");
+  const auto fields = log.Fields();
+  EXPECT_EQ(fields.at(5), "Ошибка переноса в\t" + dir.Path() +
+                              "no-such-folder/a.txt\tNo such file or directory");
+  EXPECT_EQ(fields.at(6), "Перенос в ошибки");
+  EXPECT_EQ(fields.at(7), End("a.txt"));
+}
+
+TEST_F(PassTest, UnwritableDestinationSendsTheResultToBadFolder) {
+  WriteFile(in + "a.txt", "x");
+  ScopedFault fault([&](std::string_view op, const std::string& path) {
+    return op == "copy" && path.rfind(out, 0) == 0 ? EACCES : 0;
+  });
+  registry.RunAllGroups();
+  EXPECT_EQ(ReadFile(bad + "a.txt"), "x");
+  EXPECT_EQ(log.Fields().at(4),
+            "Ошибка переноса в\t" + out + "a.txt\tPermission denied");
+}
+
+TEST_F(PassTest, EmptyDestinationIsNotTheRootFolder) {
+  group->DestFolder = "";
+  WriteFile(in + "a.txt", "x");
+  registry.RunAllGroups();
+  EXPECT_EQ(ReadFile(bad + "a.txt"), "x");
+}
+
+TEST_F(PassTest, WithNowhereToDeliverTheWorkingFileIsKeptAndNamed) {
+  group->DestFolder = dir.Path() + "gone-out";
+  group->BadFolder = dir.Path() + "gone-bad";
+  WriteFile(in + "a.txt", "only copy");
+  AddStep("s")->FailOn = {"a.txt"};
+  registry.RunAllGroups();
+  const auto fields = log.Fields();
+  ASSERT_GE(fields.size(), 3u);
+  EXPECT_EQ(fields[fields.size() - 3], "Перенос в ошибки");
+  const std::string kept = tmp + "dir0/a.txt";
+  EXPECT_EQ(fields[fields.size() - 2],
+            "Файл оставлен в\t" + kept + "\tNo such file or directory");
+  EXPECT_EQ(ReadFile(kept), "only copy");  // survived the cleanup
+  EXPECT_FALSE(FileExists(in + "a.txt"));
+
+  // A later pass leaves the kept folder's number alone.
+  WriteFile(in + "b.txt", "y");
+  group->BadFolder = bad;
+  registry.RunAllGroups();
+  EXPECT_EQ(ReadFile(bad + "b.txt"), "y");
+  EXPECT_EQ(ReadFile(kept), "only copy");
+}
+
+long PeakRssKiB() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
+}
+
+TEST_F(PassTest, LargeFileMovesWithBoundedMemory) {
+  constexpr off_t kSize = 300LL << 20;
+  const std::string path = in + "big.txt";
+  {
+    int fd = ::open(platform::Cp1251ToUtf8(path).c_str(), O_WRONLY | O_CREAT, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, kSize), 0);
+    ASSERT_EQ(::pwrite(fd, "end", 3, kSize - 3), 3);
+    ::close(fd);
+  }
+  group->CreateAction(kKindNone)->Enabled = true;
+  const long before = PeakRssKiB();
+  registry.RunAllGroups();
+  const long grown = PeakRssKiB() - before;
+  platform::FileStat stat;
+  ASSERT_EQ(platform::StatPath(out + "big.txt", stat), 0);
+  EXPECT_EQ(stat.size, static_cast<uint64_t>(kSize));
+  EXPECT_LT(grown, 64 * 1024) << "peak memory grew by " << grown << " KiB";
+  EXPECT_FALSE(FileExists(in + "big.txt"));
+}
+
+}  // namespace

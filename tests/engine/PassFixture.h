@@ -1,0 +1,60 @@
+// A registry with one group wired to folders inside a temporary folder, the
+// temp path pointed there too, and a record of the file operations made.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/uTesselTypes.h"
+#include "tests/engine/FakeStep.h"
+#include "tests/support/TestSupport.h"
+
+class PassTest : public ::testing::Test {
+ protected:
+  testing_support::TempDir dir;
+  std::string tmp = dir.Sub("tmp/");
+  std::string in = dir.Sub("in/");
+  std::string out = dir.Sub("out/");
+  std::string bad = dir.Sub("bad/");
+  testing_support::ScopedTempPath scopedTemp{tmp};
+  testing_support::ScopedLogFile log{dir.Path() + "pass.log"};
+  TTesselGroups registry;
+  TTesselActionList* group = nullptr;
+  std::vector<std::pair<std::string, std::string>> ops;  // operation, path
+
+  void SetUp() override {
+    group = registry.AddGroup("Out");
+    group->Enabled = true;
+    group->SourceMask = in + "*.txt";
+    group->DestFolder = out.substr(0, out.size() - 1);  // without the final delimiter
+    group->BadFolder = bad;
+  }
+
+  TFakeStep* AddStep(const std::string& marker, bool enabled = true) {
+    auto* step = new TFakeStep(marker);
+    step->Enabled = enabled;
+    group->AddAction(step);
+    return step;
+  }
+
+  // Records mkdir, delete and rmdir calls; fails none.
+  testing_support::ScopedFault RecordOps() {
+    return testing_support::ScopedFault([this](std::string_view op, const std::string& path) {
+      if (op == "mkdir" || op == "delete" || op == "rmdir") ops.emplace_back(op, path);
+      return 0;
+    });
+  }
+
+  static std::string Start(const std::string& name) {
+    return "Начало обработки файла\t\"" + name + "\"";
+  }
+  static std::string End(const std::string& name) {
+    return "Конец обработки файла\t\"" + name + "\"";
+  }
+};
+
+inline const std::string kStars(55, '*');
+inline const std::string kEquals(55, '=');
