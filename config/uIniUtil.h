@@ -7,6 +7,9 @@
 
 // The program's path with ".ini" in place of its extension.
 std::string SettingsFilePath();
+// The same rule for any program path: the extension (from the last "." of the
+// file name) is cut and ".ini" appended.
+std::string SettingsFilePathFor(const std::string& programPath);
 
 std::string ReadIniString(const std::string& Section, const std::string& Key,
                           const std::string& Default, const std::string& FileName);
@@ -14,15 +17,14 @@ int32_t ReadIniInteger(const std::string& Section, const std::string& Key, int32
                        const std::string& FileName);
 bool ReadIniBool(const std::string& Section, const std::string& Key, bool Default,
                  const std::string& FileName);
-void WriteIniString(const std::string& Section, const std::string& Key,
-                    const std::string& Value, const std::string& FileName);
+void WriteIniString(const std::string& Section, const std::string& Key, const std::string& Value,
+                    const std::string& FileName);
 void WriteIniInteger(const std::string& Section, const std::string& Key, int32_t Value,
                      const std::string& FileName);
 void WriteIniBool(const std::string& Section, const std::string& Key, bool Value,
                   const std::string& FileName);
 
-int32_t ReadSettingsInteger(const std::string& Section, const std::string& Key,
-                            int32_t Default);
+int32_t ReadSettingsInteger(const std::string& Section, const std::string& Key, int32_t Default);
 void WriteSettingsInteger(const std::string& Section, const std::string& Key, int32_t Value);
 
 bool ReadSectionNames(std::vector<std::string>& List, const std::string& FileName);
