@@ -1,0 +1,100 @@
+#include <cstring>
+
+#include "crypto/Orlak.h"
+
+std::string SignRecordKeyId(const TSignRecord& record) {
+  const auto* bytes = reinterpret_cast<const char*>(record.Bytes);
+  return std::string(bytes, strnlen(bytes, ORLAK_SIGN_RECORD_KEYID_SIZE));
+}
+
+uint8_t SignRecordStatus(const TSignRecord& record) {
+  return record.Bytes[ORLAK_SIGN_RECORD_STATUS_OFFSET];
+}
+
+namespace {
+
+// Hands the library's record array back to it exactly once, however the
+// check ends.
+class TRecordArray {
+ public:
+  TSignRecord* Records = nullptr;
+  TRecordArray() = default;
+  TRecordArray(const TRecordArray&) = delete;
+  TRecordArray& operator=(const TRecordArray&) = delete;
+  ~TRecordArray() {
+    if (Records) FreeMemory(Records);
+  }
+};
+
+// The unknown-status text of the per-signature report has no blank before the
+// number; that of the per-key report has one.
+std::string StatusText(uint8_t status, const char* unknownPrefix) {
+  switch (status) {
+    case 0:
+      return "ЭЦП Верна";
+    case 1:
+      return "ЭЦП Не верна";
+    case 2:
+      return "Открытый ключ ЭЦП не найден";
+    default:
+      return unknownPrefix + std::to_string(status);
+  }
+}
+
+}  // namespace
+
+uint16_t CheckSignReport(const std::string& FileName, const std::string& SignFileName,
+                         const std::vector<std::string>* RequiredKeys,
+                         std::vector<std::string>* Report) {
+  if (Report) Report->clear();
+  auto add = [Report](std::string line) {
+    if (Report) Report->push_back(std::move(line));
+  };
+
+  uint8_t count = 0;
+  TRecordArray array;
+  uint16_t verdict = 0;
+  const uint16_t code =
+      SignFileName.empty()
+          ? check_file_sign(FileName.c_str(), &count, &array.Records)
+          : CheckFileSeparate(FileName.c_str(), &count, &array.Records, SignFileName.c_str());
+
+  if (code != 0) {
+    if (code == 26) add("Файл не подписан или искажен");
+    add("check_file_sign: " + ResultMessage(code));
+    return SignCheckFailed;
+  }
+
+  // A count without an array cannot be judged, so it never passes.
+  const int records = array.Records ? count : 0;
+  if (records < count) verdict = SignCheckFailed;
+
+  if (!RequiredKeys || RequiredKeys->empty()) {
+    add("Число подписей: " + std::to_string(count));
+    for (int i = 0; i < records; ++i) {
+      const TSignRecord& record = array.Records[i];
+      const uint8_t status = SignRecordStatus(record);
+      if (status != 0) verdict = SignCheckFailed;
+      add("ЭЦП " + SignRecordKeyId(record) + " : " +
+          StatusText(status, "Неизвестный статус проверки ЭЦП"));
+    }
+    return verdict;
+  }
+
+  for (const std::string& key : *RequiredKeys) {
+    std::string line = "Ключ " + key + " : ";
+    const TSignRecord* found = nullptr;
+    for (int i = 0; i < records && !found; ++i)
+      if (SignRecordKeyId(array.Records[i]) == key) found = &array.Records[i];
+    if (!found) {
+      line += "ЭЦП на данном ключе не найдена";
+      verdict = SignCheckFailed;
+    } else {
+      const uint8_t status = SignRecordStatus(*found);
+      if (status != 0) verdict = SignCheckFailed;
+      line += StatusText(status, "Неизвестный статус проверки ЭЦП ");
+    }
+    add(std::move(line));
+  }
+  return verdict;
+}

@@ -1,0 +1,65 @@
+// Encrypt and decrypt, with key blocks from the registry's key cache.
+#include <limits>
+
+#include "crypto/CryptoActions.h"
+#include "crypto/Orlak.h"
+#include "crypto/TKeyLoader.h"
+
+namespace {
+
+TKeyLoader* Cache() {
+  return ScriptRegistry ? ScriptRegistry->KeyLoader : nullptr;
+}
+
+// Code of a call the library would misread (its receiver count is 16 bits).
+constexpr uint16_t kBadParameter = 7;
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+
+std::string TTesselAction_encrypt::GetCaption() const {
+  return "Шифровать";
+}
+std::string TTesselAction_encrypt::GetParamText() const {
+  return "Ключ: " + SenderKey + " для " + ReceiverKeyList;
+}
+
+bool TTesselAction_encrypt::Execute(const std::string& InputFileName, std::string& OutputFileName) {
+  TKeyBlockList receivers;
+  if (TKeyLoader* cache = Cache())
+    receivers = cache->GetKeyList(ReceiverKeyList);
+  else
+    receivers.Blocks.assign(SplitKeyList(ReceiverKeyList).size(), nullptr);
+
+  uint16_t code;
+  if (receivers.Count() > std::numeric_limits<uint16_t>::max()) {
+    // Cut to 16 bits the count would encrypt for the wrong receivers.
+    code = kBadParameter;
+  } else {
+    code = EnCryptFileEx(InputFileName.c_str(), OutputFileName.c_str(), SenderKey.c_str(),
+                         receivers.Blocks.data(), static_cast<uint16_t>(receivers.Count()), 0);
+  }
+  WriteLog({GetCaption(), ResultMessage(code)});
+  if (code != 0) return false;
+  return TTesselAction::Execute(InputFileName, OutputFileName);
+}
+
+// ---------------------------------------------------------------------------
+
+std::string TTesselAction_decrypt::GetCaption() const {
+  return "Расшифровать";
+}
+std::string TTesselAction_decrypt::GetParamText() const {
+  return "Ключ: " + ReceiverKey + " от " + SenderKey;
+}
+
+bool TTesselAction_decrypt::Execute(const std::string& InputFileName, std::string& OutputFileName) {
+  TKeyLoader* cache = Cache();
+  const void* sender = cache ? cache->GetKey(SenderKey) : nullptr;
+  const uint16_t code =
+      DeCryptFileEx(InputFileName.c_str(), OutputFileName.c_str(), ReceiverKey.c_str(), sender);
+  WriteLog({GetCaption(), ResultMessage(code)});
+  if (code != 0) return false;
+  return TTesselAction::Execute(InputFileName, OutputFileName);
+}

@@ -1,0 +1,71 @@
+// The five cryptographic kinds of step. Each calls one library operation (the
+// check: one signature check), logs the outcome under its caption and, on
+// success, lets the base class copy the result to CopyTo.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/uTesselTypes.h"
+
+class TTesselAction_sign : public TTesselAction {
+ public:
+  std::string KeyId;  // the signing key
+
+  bool Execute(const std::string& InputFileName, std::string& OutputFileName) override;
+  std::string GetCaption() const override;
+  std::string GetParamText() const override;
+  void LoadFromIni(const std::string& FileName, const std::string& Section) override;
+  void SaveToIni(const std::string& FileName, const std::string& Section) const override;
+  uint8_t GetKind() const override { return kKindSign; }
+};
+
+class TTesselAction_checksign : public TTesselAction {
+ public:
+  std::string KeyList;  // keys whose signatures are required; blank: every signature
+
+  bool Execute(const std::string& InputFileName, std::string& OutputFileName) override;
+  std::string GetCaption() const override;
+  std::string GetParamText() const override;
+  void LoadFromIni(const std::string& FileName, const std::string& Section) override;
+  void SaveToIni(const std::string& FileName, const std::string& Section) const override;
+  uint8_t GetKind() const override { return kKindCheckSign; }
+};
+
+class TTesselAction_delsign : public TTesselAction {
+ public:
+  int32_t DeleteCount = 0;  // signatures to remove; -1: all
+
+  bool Execute(const std::string& InputFileName, std::string& OutputFileName) override;
+  std::string GetCaption() const override;
+  std::string GetParamText() const override;
+  void LoadFromIni(const std::string& FileName, const std::string& Section) override;
+  void SaveToIni(const std::string& FileName, const std::string& Section) const override;
+  uint8_t GetKind() const override { return kKindDelSign; }
+};
+
+class TTesselAction_encrypt : public TTesselAction {
+ public:
+  std::string SenderKey;
+  std::string ReceiverKeyList;
+
+  bool Execute(const std::string& InputFileName, std::string& OutputFileName) override;
+  std::string GetCaption() const override;
+  std::string GetParamText() const override;
+  void LoadFromIni(const std::string& FileName, const std::string& Section) override;
+  void SaveToIni(const std::string& FileName, const std::string& Section) const override;
+  uint8_t GetKind() const override { return kKindEncrypt; }
+};
+
+class TTesselAction_decrypt : public TTesselAction {
+ public:
+  std::string ReceiverKey;
+  std::string SenderKey;
+
+  bool Execute(const std::string& InputFileName, std::string& OutputFileName) override;
+  std::string GetCaption() const override;
+  std::string GetParamText() const override;
+  void LoadFromIni(const std::string& FileName, const std::string& Section) override;
+  void SaveToIni(const std::string& FileName, const std::string& Section) const override;
+  uint8_t GetKind() const override { return kKindDecrypt; }
+};

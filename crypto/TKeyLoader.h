@@ -1,0 +1,50 @@
+// The key cache: every public key block extracted once and kept until the
+// program ends, so that a pass over many files extracts each key only on its
+// first use.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "crypto/SplitKeyList.h"
+
+class TTesselGroups;
+
+// Key blocks for one list of identifiers, in list order. Entries are null
+// where the cache was full. The array belongs to the caller, the blocks to
+// the cache.
+struct TKeyBlockList {
+  std::vector<const void*> Blocks;
+  int Count() const { return static_cast<int>(Blocks.size()); }
+  size_t SizeInBytes() const { return Blocks.size() * sizeof(const void*); }
+};
+
+class TKeyLoader {
+ public:
+  static constexpr int MaxKeys = 100;
+  static constexpr int KeyBlockSize = 304;
+
+  std::string Keys[MaxKeys];
+  std::unique_ptr<uint8_t[]> Blocks[MaxKeys];
+  TTesselGroups* const Owner;
+  int KeyCount = 0;
+
+  explicit TKeyLoader(TTesselGroups* owner) : Owner(owner) {}
+  TKeyLoader(const TKeyLoader&) = delete;
+  TKeyLoader& operator=(const TKeyLoader&) = delete;
+  ~TKeyLoader();
+
+  // The block of the identifier, extracted on first use; null when the cache
+  // is full. The pointer stays valid as long as the cache.
+  const void* GetKey(const std::string& keyId);
+  TKeyBlockList GetKeyList(const std::string& keyList);
+  // Slot of the identifier (exact bytes), or -1.
+  int FindKey(const std::string& keyId) const;
+  // Extracts and caches one key, whatever the library answers; -1 when full.
+  int AddKey(const std::string& keyId);
+  // The owner's public-keys folder as it is now.
+  std::string KeysFolder() const;
+};
