@@ -1,0 +1,26 @@
+// The program: the engine with its step kinds, then the main window until it
+// closes; the script registry goes last.
+#include <QApplication>
+#include <clocale>
+
+#include "crypto/StepKinds.h"
+#include "engine/uTesselTypes.h"
+#include "ui/Application.h"
+#include "ui/TfTesselMainForm.h"
+
+int main(int argc, char** argv) {
+  // Log timestamps use the user's date and time formats.
+  std::setlocale(LC_ALL, "");
+  RegisterCryptoSteps();
+  InitEngine();
+  int result = 0;
+  {
+    QApplication app(argc, argv);
+    InitApplication(app);
+    TfTesselMainForm window;
+    window.show();
+    result = app.exec();
+  }
+  DoneEngine();
+  return result;
+}

@@ -1,0 +1,16 @@
+// Loading and saving the whole script together with the timer interval, as
+// the main window's "Восстановить" and "Сохранить" do.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The interval field's minimum, also the interval of a file that has none.
+inline constexpr int32_t kMinIntervalSeconds = 3;
+
+// Logs the start, replaces ScriptRegistry's script by the file's and returns
+// the stored interval (kMinIntervalSeconds when there is none).
+int32_t LoadScript(const std::string& settingsFile);
+
+// Logs the start, writes the script, then the interval at the end of "MAIN".
+void SaveScript(const std::string& settingsFile, int32_t interval);

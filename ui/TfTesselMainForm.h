@@ -1,0 +1,137 @@
+// The main window: shows and edits the script, saves and restores it, runs
+// it on a timer between "Пуск" and "Стоп", and shows the event log.
+#pragma once
+
+#include <QWidget>
+#include <string>
+
+#include "engine/uTesselTypes.h"
+#include "ui/CryptoSession.h"
+#include "ui/TickGate.h"
+
+class QAction;
+class QFrame;
+class QItemSelection;
+class QLabel;
+class QListWidget;
+class QListWidgetItem;
+class QPlainTextEdit;
+class QSpinBox;
+class QSplitter;
+class QTimer;
+class QTreeWidget;
+class QTreeWidgetItem;
+class TButtonEdit;
+
+class TfTesselMainForm : public QWidget, public TLogTarget {
+  Q_OBJECT
+
+ public:
+  explicit TfTesselMainForm(QWidget* parent = nullptr);
+  ~TfTesselMainForm() override;
+
+  // The settings file the window loads and saves; the file next to the
+  // program unless a test points it elsewhere before the window is shown.
+  std::string SettingsFile;
+
+  // TLogTarget: every log line also goes to the log view.
+  void AddLine(const std::string& line) override;
+
+  bool Saved() const { return FSaved; }
+  bool CryptoReady() const { return FCrypto.FCryptoReady; }
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildLayout();
+  QAction* MakeAction(const char* name, const QString& caption, void (TfTesselMainForm::*handler)());
+
+  // Handlers.
+  void FormCreate();
+  void FormShow();
+  bool FormCloseQuery();
+  void FormClose();
+  void actStopExecute(int tag);
+  void actRunUpdate();
+  void Timer1Timer();
+  void actSaveExecute();
+  void actLoadExecute();
+  void actGroupAddExecute();
+  void actGroupDelExecute();
+  void actAddExecute();
+  void actDelExecute();
+  void actChangeExecute();
+  void CheckListBox1Click();
+  void CheckListBox1ClickCheck(QListWidgetItem* item);
+  void ListView1Change(QTreeWidgetItem* item);
+  void ListView1SelectionChange(const QItemSelection& selected, const QItemSelection& deselected);
+  void cxButtonEdit1PropertiesChange();
+  void cxButtonEdit3PropertiesChange();
+  void cxButtonEdit4PropertiesChange();
+  void cxButtonEdit5PropertiesChange();
+  void cxSpinEdit1PropertiesChange();
+  void cxButtonEdit1PropertiesButtonClick(TButtonEdit* edit);
+  void cxButtonEdit3ropertiesButtonClick();
+  void cxButtonEdit4PropertiesButtonClick();
+  void cxButtonEdit5PropertiesButtonClick();
+
+  // Own operations.
+  void InitCrypto();
+  void DoneCrypto();
+  TTesselActionList* CurrentGroup() const;
+  void ShowStepRow(TTesselAction* step, int row = -1);
+  void RenumberSteps();
+  void ShowGroup();
+  void ShowScript();
+  std::vector<std::string> GroupNames() const;
+  bool AskGroupName(std::string& name);
+  void BrowseGroupFolder(TButtonEdit* edit, const QString& title);
+  bool TimerOn() const;
+
+  bool FFilling = false;
+  bool FSaved = false;
+  bool FShown = false;
+  TCryptoSession FCrypto;
+  TTickGate FTicks;
+
+  QFrame* Panel8;
+  QLabel* Label1;
+  QSpinBox* cxSpinEdit1;
+  QFrame* Bevel1;
+  QFrame* Panel1;
+  QLabel* Label11;
+  TButtonEdit* cxButtonEdit1;
+  QLabel* Label2;
+  TButtonEdit* cxButtonEdit2;
+  QFrame* Bevel2;
+  QSplitter* Splitter2;
+  QFrame* Panel6;
+  QSplitter* Splitter1;
+  QFrame* Panel4;
+  QListWidget* CheckListBox1;
+  QFrame* Panel5;
+  QFrame* Panel2;
+  QFrame* Panel3;
+  QLabel* Label12;
+  TButtonEdit* cxButtonEdit3;
+  QLabel* Label13;
+  TButtonEdit* cxButtonEdit4;
+  QLabel* Label3;
+  TButtonEdit* cxButtonEdit5;
+  QTreeWidget* ListView1;
+  QFrame* Panel7;
+  QPlainTextEdit* Memo1;
+
+  QAction* actRun;
+  QAction* actStop;
+  QAction* actSave;
+  QAction* actLoad;
+  QAction* actGroupAdd;
+  QAction* actGroupDel;
+  QAction* actAdd;
+  QAction* actDel;
+  QAction* actChange;
+  QTimer* Timer1;
+};

@@ -1,0 +1,15 @@
+#include "ui/UiText.h"
+
+#include "platform/Cp1251.h"
+
+QString ToQ(std::string_view cp1251) {
+  return QString::fromStdString(platform::Cp1251ToUtf8(cp1251));
+}
+
+std::optional<std::string> FromQ(const QString& text) {
+  return platform::Utf8ToCp1251(text.toStdString());
+}
+
+QValidator::State TCp1251Validator::validate(QString& input, int&) const {
+  return FromQ(input) ? Acceptable : Invalid;
+}
