@@ -7,7 +7,7 @@
 TTempFileList::~TTempFileList() { Cleanup(); }
 
 std::string TTempFileList::NewWorkPath(int* error) {
-  const std::string folder = NewTempFolder(error);
+  const std::string folder = NewTempFolder(error, &nextNumber_);
   if (folder.empty()) return {};  // no folder could be claimed
   const std::string path = IncludeTrailingDelimiter(folder) + CurrentName;
   Entries.push_back({path, false});
@@ -27,4 +27,5 @@ void TTempFileList::Cleanup() {
       platform::DeleteFile(entry.path);
   }
   Entries.clear();
+  nextNumber_ = 0;
 }

@@ -34,16 +34,17 @@ bool FindFiles(const std::string& folder, const std::string& mask,
   return true;
 }
 
-std::string NewTempFolder(int* error) {
+std::string NewTempFolder(int* error, unsigned long* number) {
   const std::string temp = GetTempDir();
   // A number is ours only when we created its folder: a name that exists,
   // whoever made it, moves on to the next number.
-  for (unsigned long n = 0;; ++n) {
+  for (unsigned long n = number ? *number : 0;; ++n) {
     const std::string candidate = temp + "dir" + std::to_string(n);
     const int err = platform::CreateFolder(candidate, 0700);
     if (err == EEXIST) continue;
     if (error) *error = err;
     if (err != 0) return {};
+    if (number) *number = n + 1;
     return candidate + platform::kPathDelimiter;
   }
 }

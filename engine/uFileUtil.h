@@ -9,9 +9,11 @@
 // folder does not exist.
 bool FindFiles(const std::string& folder, const std::string& mask,
                std::vector<std::string>& list);
-// Claims the next free working folder under the temp path; its path ends in
-// the delimiter. Empty (and the reason in *error) when none can be created.
-std::string NewTempFolder(int* error = nullptr);
+// Claims the first free working folder under the temp path, searching from
+// *number (when given, else 0) and leaving the number after the claimed one
+// there. The path ends in the delimiter; it is empty (and the reason in
+// *error) when no folder can be created.
+std::string NewTempFolder(int* error = nullptr, unsigned long* number = nullptr);
 std::string GetTempDir();
 bool FolderExists(const std::string& path);
 // The first match of a bare file name on the search path, or the name itself.

@@ -143,6 +143,11 @@ class TTempFileList {
   // Deletes every registered file and removes every registered folder, in
   // registration order, ignoring failures; then forgets them.
   void Cleanup();
+
+ private:
+  // Within a pass the numbers only rise: the search for a free one starts
+  // after the last one claimed, not at 0 again for every folder.
+  unsigned long nextNumber_ = 0;
 };
 
 // ---------------------------------------------------------------------------

@@ -121,7 +121,7 @@ TEST_F(PassTest, WithNowhereToDeliverTheWorkingFileIsKeptAndNamed) {
   WriteFile(in + "b.txt", "y");
   group->BadFolder = bad;
   registry.RunAllGroups();
-  EXPECT_EQ(ReadFile(bad + "b.txt"), "y");
+  EXPECT_EQ(ReadFile(bad + "b.txt"), "y+s");
   EXPECT_EQ(ReadFile(kept), "only copy");
 }
 

@@ -105,7 +105,8 @@ TEST_F(ModelTest, DoNothingStepCopiesItsInputAndSucceedsEvenWhenTheCopyFails) {
 
 TEST_F(ModelTest, CopyCarriesTheInputsNameAndTheOutputsContent) {
   TFakeStep step("S");
-  step.CopyTo = dir.Sub("copies");  // no final delimiter
+  step.CopyTo = dir.Sub("copies/");
+  step.CopyTo.pop_back();  // no final delimiter
   const std::string input = dir.Sub("w0/pay.txt");
   WriteFile(input, "x");
   std::string output = dir.Sub("w1/pay.txt");

@@ -40,10 +40,11 @@ class PassTest : public ::testing::Test {
     return step;
   }
 
-  // Records mkdir, delete and rmdir calls; fails none.
+  // Records the folders made and the deletes and removals tried; fails none.
   testing_support::ScopedFault RecordOps() {
     return testing_support::ScopedFault([this](std::string_view op, const std::string& path) {
-      if (op == "mkdir" || op == "delete" || op == "rmdir") ops.emplace_back(op, path);
+      const bool madeNow = op == "mkdir" && !testing_support::DirExists(path);
+      if (madeNow || op == "delete" || op == "rmdir") ops.emplace_back(op, path);
       return 0;
     });
   }
