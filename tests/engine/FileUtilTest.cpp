@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "engine/uFileUtil.h"
+#include "engine/uTesselTypes.h"
 #include "platform/Cp1251.h"
 #include "tests/support/TestSupport.h"
 
@@ -25,6 +26,26 @@ TEST(NewTempFolder, SkipsNumbersOthersHoldAndClaimsPrivately) {
   struct stat st {};
   ASSERT_EQ(::stat(platform::Cp1251ToUtf8(temp + "dir1").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0700u);
+}
+
+TEST(NewWorkPath, NumbersRiseWithinAPassAndStartLowAfterCleanup) {
+  TempDir dir;
+  const std::string temp = dir.Sub("tmp/");
+  ScopedTempPath scoped(temp);
+  dir.Sub("tmp/dir0/");
+  dir.Sub("tmp/dir2/");
+  TTempFileList list;
+  list.CurrentName = "a.txt";
+  EXPECT_EQ(list.NewWorkPath(), temp + "dir1/a.txt");
+  EXPECT_EQ(list.NewWorkPath(), temp + "dir3/a.txt");
+  ASSERT_EQ(list.Entries.size(), 4u);
+  EXPECT_FALSE(list.Entries[0].isFolder);
+  EXPECT_EQ(list.Entries[1].path, temp + "dir1/");
+  EXPECT_TRUE(list.Entries[1].isFolder);
+  WriteFile(temp + "dir3/a.txt", "x");
+  list.Cleanup();
+  EXPECT_EQ(ListNames(temp), (std::vector<std::string>{"dir0", "dir2"}));
+  EXPECT_EQ(list.NewWorkPath(), temp + "dir1/a.txt");
 }
 
 TEST(NewTempFolder, AFileOfTheSameNameIsSkippedToo) {
