@@ -1,0 +1,125 @@
+// Times processing passes over many small and a few large files, beside the
+// floor: the same bytes copied the same number of times with the same fsyncs.
+//
+//   pass_bench [work-folder] [small-count] [large-MiB]
+//
+// Defaults: a folder under $TMPDIR, 1000 files of 4 KiB, 4 files of 256 MiB.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "engine/uTesselTypes.h"
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+void MakeFiles(const fs::path& folder, int count, size_t size) {
+  std::vector<char> data(size < (1 << 20) ? size : (1 << 20), 'x');
+  for (int i = 0; i < count; ++i) {
+    const fs::path path = folder / ("f" + std::to_string(i) + ".dat");
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    for (size_t done = 0; done < size;) {
+      size_t n = std::min(data.size(), size - done);
+      if (::write(fd, data.data(), n) != static_cast<ssize_t>(n)) std::abort();
+      done += n;
+    }
+    ::close(fd);
+  }
+  ::sync();
+}
+
+// The floor's copy: kernel copy, optional fsync of file and folder.
+void CopyRaw(const fs::path& from, const fs::path& to, bool durable) {
+  int in = ::open(from.c_str(), O_RDONLY);
+  int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  while (::copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0) > 0) {
+  }
+  if (durable) {
+    ::fsync(out);
+    int dir = ::open(to.parent_path().c_str(), O_RDONLY | O_DIRECTORY);
+    ::fsync(dir);
+    ::close(dir);
+  }
+  ::close(in);
+  ::close(out);
+}
+
+double Floor(const fs::path& root, int count, bool withCopy) {
+  const fs::path src = root / "in", work = root / "work", dst = root / "out", arch = root / "arch";
+  for (auto& p : {work, dst, arch}) fs::create_directories(p);
+  const auto start = Clock::now();
+  for (auto& entry : fs::directory_iterator(src)) {
+    const fs::path name = entry.path().filename();
+    CopyRaw(entry.path(), work / name, true);
+    fs::remove(entry.path());
+    if (withCopy) CopyRaw(work / name, arch / name, false);
+    CopyRaw(work / name, dst / name, true);
+    fs::remove(work / name);
+  }
+  (void)count;
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+double Pass(const fs::path& root, int steps) {
+  const fs::path src = root / "in", dst = root / "out", bad = root / "bad", arch = root / "arch",
+                 tmp = root / "tmp";
+  for (auto& p : {dst, bad, arch, tmp}) fs::create_directories(p);
+  ::setenv("TMPDIR", tmp.c_str(), 1);
+  TTesselGroups registry;
+  TTesselActionList* group = registry.AddGroup("Bench");
+  group->Enabled = true;
+  group->SourceMask = (src / "*.dat").string();
+  group->DestFolder = dst.string();
+  group->BadFolder = bad.string();
+  for (int i = 0; i < steps; ++i) {
+    TTesselAction* step = group->CreateAction(kKindNone);
+    step->Enabled = true;
+    if (i == steps - 1 && steps == 3) step->CopyTo = arch.string();
+  }
+  const auto start = Clock::now();
+  registry.RunAllGroups();
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+void Run(const fs::path& base, const char* label, int count, size_t size) {
+  const double mib = static_cast<double>(count) * static_cast<double>(size) / (1 << 20);
+  for (int steps : {0, 1, 3}) {
+    const bool withCopy = steps == 3;
+    fs::remove_all(base);
+    fs::create_directories(base / "in");
+    MakeFiles(base / "in", count, size);
+    const double pass = Pass(base, steps);
+    fs::remove_all(base);
+    fs::create_directories(base / "in");
+    MakeFiles(base / "in", count, size);
+    const double floor = Floor(base, count, withCopy);
+    std::printf("%-22s steps=%d%s  pass %8.3f s (%8.1f files/s, %7.1f MiB/s)  floor %8.3f s  ratio %.2f\n",
+                label, steps, withCopy ? "+copy" : "     ", pass, count / pass, mib / pass, floor,
+                pass / floor);
+  }
+  fs::remove_all(base);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const char* tmp = std::getenv("TMPDIR");
+  const fs::path base = argc > 1 ? fs::path(argv[1]) : fs::path(tmp ? tmp : "/tmp") / "pass-bench";
+  const int small = argc > 2 ? std::atoi(argv[2]) : 1000;
+  const size_t largeMiB = argc > 3 ? std::strtoul(argv[3], nullptr, 10) : 256;
+  const fs::path logPath = fs::temp_directory_path() / "pass-bench.log";
+  SetLogFilePath(logPath.string());
+  Run(base, "small 4 KiB files", small, 4096);
+  Run(base, "large files", 4, largeMiB << 20);
+  fs::remove(logPath);
+  return 0;
+}
