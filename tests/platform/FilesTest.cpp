@@ -1,0 +1,116 @@
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "platform/Clock.h"
+#include "platform/Cp1251.h"
+#include "platform/Files.h"
+#include "platform/Process.h"
+#include "tests/support/TestSupport.h"
+
+using namespace testing_support;
+
+namespace {
+
+TEST(CopyFile, ReplacesTheTargetAndLeavesNoSideFiles) {
+  TempDir dir;
+  WriteFile(dir.Path() + "src", "new content");
+  WriteFile(dir.Path() + "dst", "old");
+  for (auto durability : {platform::Durability::Buffered, platform::Durability::Synced}) {
+    EXPECT_EQ(platform::CopyFile(dir.Path() + "src", dir.Path() + "dst", durability), 0);
+    EXPECT_EQ(ReadFile(dir.Path() + "dst"), "new content");
+    EXPECT_EQ(ListNames(dir.Path()), (std::vector<std::string>{"dst", "src"}));
+  }
+}
+
+TEST(CopyFile, FailuresLeaveTheTargetAsItWas) {
+  TempDir dir;
+  WriteFile(dir.Path() + "src", "new");
+  WriteFile(dir.Path() + "dst", "old");
+  EXPECT_EQ(platform::CopyFile(dir.Path() + "missing", dir.Path() + "dst",
+                               platform::Durability::Synced),
+            ENOENT);
+  EXPECT_EQ(platform::CopyFile(dir.Path() + "src", dir.Path() + "no/dst",
+                               platform::Durability::Synced),
+            ENOENT);
+  {
+    // Failing after the data was read must not publish anything.
+    ScopedFault fault([](std::string_view op, const std::string&) {
+      return op == "copy-data" ? EIO : 0;
+    });
+    EXPECT_EQ(platform::CopyFile(dir.Path() + "src", dir.Path() + "dst",
+                                 platform::Durability::Synced),
+              EIO);
+  }
+  EXPECT_EQ(ReadFile(dir.Path() + "dst"), "old");
+  EXPECT_EQ(ListNames(dir.Path()), (std::vector<std::string>{"dst", "src"}));
+  dir.Sub("folder/");
+  EXPECT_EQ(platform::CopyFile(dir.Path() + "folder", dir.Path() + "x",
+                               platform::Durability::Buffered),
+            EISDIR);
+}
+
+TEST(CopyFile, CyrillicNamesReachTheFileSystemAsUtf8) {
+  TempDir dir;
+  const std::string name = "\xCF\xEB\xE0\xF2\xB8\xE6.txt";  // Платёж.txt
+  WriteFile(dir.Path() + "a", "x");
+  ASSERT_EQ(platform::CopyFile(dir.Path() + "a", dir.Path() + name, platform::Durability::Buffered),
+            0);
+  struct stat st {};
+  EXPECT_EQ(::stat((platform::Cp1251ToUtf8(dir.Path()) + "\xD0\x9F\xD0\xBB\xD0\xB0\xD1\x82\xD1\x91"
+                                                         "\xD0\xB6.txt")
+                       .c_str(),
+                   &st),
+            0);
+}
+
+TEST(ListFolder, ReportsKindsWithoutFollowingLinks) {
+  TempDir dir;
+  WriteFile(dir.Path() + "file", "");
+  dir.Sub("sub/");
+  ASSERT_EQ(::symlink("sub", (platform::Cp1251ToUtf8(dir.Path()) + "link").c_str()), 0);
+  std::vector<platform::DirEntry> entries;
+  ASSERT_EQ(platform::ListFolder(dir.Path(), entries), 0);
+  std::map<std::string, platform::EntryKind> kinds;
+  for (auto& e : entries) kinds[e.name] = e.kind;
+  EXPECT_EQ(kinds.size(), 3u);
+  EXPECT_EQ(kinds["file"], platform::EntryKind::Regular);
+  EXPECT_EQ(kinds["sub"], platform::EntryKind::Folder);
+  EXPECT_EQ(kinds["link"], platform::EntryKind::Other);
+  EXPECT_EQ(platform::ListFolder(dir.Path() + "nowhere", entries), ENOENT);
+}
+
+TEST(ErrorText, IsTheSystemMessageWithoutTrailingStopsOrBlanks) {
+  EXPECT_EQ(platform::ErrorText(ENOENT), "No such file or directory");
+  const std::string text = platform::ErrorText(123456);
+  ASSERT_FALSE(text.empty());
+  EXPECT_NE(text.back(), '.');
+  EXPECT_NE(text.back(), ' ');
+}
+
+TEST(TempPath, FollowsTmpdirOnlyWhenItIsAFolder) {
+  TempDir dir;
+  {
+    ScopedTempPath scoped(dir.Path() + "missing");
+    EXPECT_EQ(platform::TempPath(), "/tmp/");
+  }
+  ScopedTempPath scoped(dir.Path().substr(0, dir.Path().size() - 1));
+  EXPECT_EQ(platform::TempPath(), dir.Path());
+}
+
+TEST(Timestamp, DateAloneAtMidnight) {
+  EXPECT_EQ(platform::FormatTimestamp(FixedClock::Make(2025, 12, 8, 0, 0, 0)), "12/08/25");
+  EXPECT_EQ(platform::FormatTimestamp(FixedClock::Make(2025, 12, 8, 0, 0, 1)), "12/08/25 00:00:01");
+}
+
+TEST(RunAndWait, WaitsForTheProgramAndReportsAFailedStart) {
+  TempDir dir;
+  const std::string marker = dir.Path() + "ran";
+  EXPECT_EQ(platform::RunAndWait("/bin/touch", marker), 0);
+  EXPECT_TRUE(FileExists(marker));  // it has ended by now
+  EXPECT_EQ(platform::RunAndWait(dir.Path() + "no-such-program", "u"), ENOENT);
+}
+
+}  // namespace
