@@ -218,7 +218,9 @@ size_t CopyItems(const std::vector<std::string>& items, char* buffer, size_t siz
 
 ProfileImage ProfileImage::Parse(std::string_view bytes) {
   ProfileImage image;
-  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+  // Every leading byte-order mark goes, so the first line we write back never
+  // starts with one that the next read would drop.
+  while (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
   size_t pos = 0;
   while (pos < bytes.size()) {
     size_t end = pos;
