@@ -1,0 +1,129 @@
+#include "Commands.h"
+
+#include <dirent.h>
+#include <sodium.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "Codes.h"
+#include "KeyId.h"
+#include "KeyStore.h"
+#include "Keys.h"
+#include "SelfTest.h"
+#include "platform/Cp1251.h"
+
+namespace marvik {
+namespace {
+
+bool StartSodium(std::ostream& err) {
+  if (sodium_init() >= 0) return true;
+  err << "marvik: libsodium cannot be initialised\n";
+  return false;
+}
+
+// Makes the folder when it is missing (one level, like mkdir).
+bool EnsureFolder(const std::string& folder, mode_t mode, std::ostream& err) {
+  struct stat st;
+  if (::stat(folder.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return true;
+    err << "marvik: " << folder << " is not a folder\n";
+    return false;
+  }
+  if (::mkdir(folder.c_str(), mode) == 0) return true;
+  err << "marvik: cannot create folder " << folder << ": " << std::strerror(errno) << "\n";
+  return false;
+}
+
+bool EndsWith(const std::string& s, const std::string& suffix) {
+  return s.size() > suffix.size() &&
+         s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+// One line per key file: kind, identifier, fingerprint or what is wrong.
+std::string DescribeKeyFile(const std::string& folder, const std::string& name) {
+  const bool isPublic = EndsWith(name, orlak::kPublicKeySuffix);
+  const std::string stem = name.substr(0, name.size() - 4);
+  std::string line = std::string(isPublic ? "public" : "secret") + "\t" + stem + "\t";
+  auto id = platform::Utf8ToCp1251(stem);
+  if (!id || !orlak::IsValidKeyId(*id)) return line + "invalid identifier in the file name";
+  uint16_t code;
+  std::string fingerprint;
+  if (isPublic) {
+    orlak::PublicKey key;
+    code = orlak::LoadPublicKey(folder, *id, key);
+    if (code == orlak::kOk) fingerprint = orlak::Fingerprint(key);
+  } else {
+    orlak::SecretKey key;
+    code = orlak::LoadSecretKey(folder, *id, key);
+    if (code == orlak::kOk) fingerprint = orlak::Fingerprint(key.pub);
+  }
+  if (code != orlak::kOk) return line + "unusable: " + orlak::CodeName(code);
+  return line + fingerprint;
+}
+
+}  // namespace
+
+int CreateKeyPair(const std::string& id, const std::string& secretFolder,
+                  const std::string& publicFolder, std::ostream& out, std::ostream& err) {
+  auto cp1251 = platform::Utf8ToCp1251(id);
+  if (!cp1251 || !orlak::IsValidKeyId(*cp1251)) {
+    err << "marvik: invalid identifier '" << id
+        << "': 1 to 13 Windows-1251 characters, no '/', '\\', ':' or control characters\n";
+    return kExitUsage;
+  }
+  if (!StartSodium(err)) return kExitFailure;
+  if (!EnsureFolder(secretFolder, 0700, err) || !EnsureFolder(publicFolder, 0755, err))
+    return kExitFailure;
+  orlak::SecretKey key;
+  orlak::GenerateKeyPair(*cp1251, key);
+  std::string failedPath;
+  int error = orlak::CreateKeyFiles(secretFolder, publicFolder, key, failedPath);
+  if (error == EEXIST) {
+    err << "marvik: " << failedPath << " exists; an existing key is never replaced\n";
+    return kExitFailure;
+  }
+  if (error != 0) {
+    err << "marvik: cannot write " << failedPath << ": " << std::strerror(error) << "\n";
+    return kExitFailure;
+  }
+  out << "created key " << id << "\n"
+      << "  secret: " << orlak::SecretKeyPath(secretFolder, *cp1251) << "\n"
+      << "  public: " << orlak::PublicKeyPath(publicFolder, *cp1251) << "\n"
+      << "  fingerprint: " << orlak::Fingerprint(key.pub) << "\n";
+  return kExitOk;
+}
+
+int ListKeys(const std::string& folder, std::ostream& out, std::ostream& err) {
+  if (!StartSodium(err)) return kExitFailure;
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) {
+    err << "marvik: cannot read folder " << folder << ": " << std::strerror(errno) << "\n";
+    return kExitFailure;
+  }
+  std::vector<std::string> names;
+  while (dirent* entry = ::readdir(dir)) {
+    std::string name = entry->d_name;
+    if (EndsWith(name, orlak::kPublicKeySuffix) || EndsWith(name, orlak::kSecretKeySuffix))
+      names.push_back(name);
+  }
+  ::closedir(dir);
+  std::sort(names.begin(), names.end());
+  for (const std::string& name : names) out << DescribeKeyFile(folder, name) << "\n";
+  return kExitOk;
+}
+
+int SelfTest(std::ostream& out, std::ostream& err) {
+  std::string failed = orlak::RunSelfTest();
+  if (!failed.empty()) {
+    err << "marvik: self-test failed: " << failed << "\n";
+    return kExitFailure;
+  }
+  out << "marvik: self-test passed\n";
+  return kExitOk;
+}
+
+}  // namespace marvik

@@ -1,0 +1,112 @@
+#include <algorithm>
+#include <cstring>
+
+#include "Bytes.h"
+#include "Codes.h"
+#include "EncFormat.h"
+#include "Encryption.h"
+#include "Files.h"
+#include "ReceiverKeys.h"
+
+namespace orlak {
+namespace {
+
+bool SameSender(const EncHeader& header, const PublicKey& sender) {
+  return header.senderId == sender.id &&
+         sodium_memcmp(header.senderSignPk, sender.signPk, sizeof sender.signPk) == 0 &&
+         sodium_memcmp(header.senderBoxPk, sender.boxPk, sizeof sender.boxPk) == 0;
+}
+
+// The first entry for the receiver's identifier and current key, or -1.
+long FindEntry(const EncHeader& header, const PublicKey& receiver) {
+  for (size_t i = 0; i < header.receivers.size(); ++i) {
+    const ReceiverEntry& entry = header.receivers[i];
+    if (entry.id == receiver.id &&
+        sodium_memcmp(entry.boxPk, receiver.boxPk, sizeof receiver.boxPk) == 0)
+      return static_cast<long>(i);
+  }
+  return -1;
+}
+
+}  // namespace
+
+uint16_t DecryptFile(const std::string& input, const std::string& output, const SecretKey& receiver,
+                     const PublicKey& sender) {
+  InputFile in;
+  uint16_t code = in.Open(input);
+  if (code != kOk) return code;
+  EncLayout layout;
+  code = ParseEncryptedFile(in, layout);
+  if (code != kOk) return code;
+  const EncHeader& header = layout.header;
+  if (!SameSender(header, sender)) return kWrongSender;
+  const long index = FindEntry(header, receiver.pub);
+  if (index < 0) return kNotAddressed;
+
+  PairKeys keys;
+  code = DerivePairKeys(receiver.boxSk(), sender.boxPk, sender.boxPk, receiver.pub.boxPk,
+                        header.salt, static_cast<uint16_t>(index), keys);
+  if (code != kOk) return code;
+  const unsigned char* entryBytes =
+      layout.headerBytes.data() + kHeaderFixedSize + static_cast<size_t>(index) * kEntrySize;
+  unsigned char ad[kWrapAssociatedDataSize];
+  WrapAssociatedData(layout.headerBytes.data(), entryBytes, ad);
+  SecretBuffer fileKey(kFileKeySize);
+  const ReceiverEntry& entry = header.receivers[static_cast<size_t>(index)];
+  if (crypto_aead_xchacha20poly1305_ietf_decrypt(fileKey.data(), nullptr, nullptr, entry.wrappedKey,
+                                                 sizeof entry.wrappedKey, ad, sizeof ad,
+                                                 entry.nonce, keys.wrap()) != 0)
+    return kAuthFailed;
+
+  unsigned char digest[32];
+  crypto_generichash(digest, sizeof digest, layout.headerBytes.data(), layout.headerBytes.size(),
+                     nullptr, 0);
+  crypto_onetimeauth_state seal;
+  WipeOnExit<crypto_onetimeauth_state> wipeSeal(seal);
+  crypto_onetimeauth_init(&seal, keys.seal());
+  crypto_onetimeauth_update(&seal, layout.headerBytes.data(), layout.headerBytes.size());
+  crypto_secretstream_xchacha20poly1305_state stream;
+  WipeOnExit<crypto_secretstream_xchacha20poly1305_state> wipeStream(stream);
+  if (crypto_secretstream_xchacha20poly1305_init_pull(&stream, header.streamHeader,
+                                                      fileKey.data()) != 0)
+    return kAuthFailed;
+
+  OutputFile out;
+  code = out.Create(output, 0600);
+  if (code != kOk) return code;
+  if (!in.Seek(layout.payloadOffset)) return kReadFailed;
+  std::vector<unsigned char> sealed(kSealedChunkSize), plain(kChunkSize);
+  uint64_t remaining = layout.payloadLength;
+  while (remaining > 0) {
+    const size_t size = static_cast<size_t>(std::min<uint64_t>(remaining, kSealedChunkSize));
+    if (in.Read(sealed.data(), size) != static_cast<ssize_t>(size)) return kReadFailed;
+    crypto_onetimeauth_update(&seal, sealed.data(), size);
+    unsigned long long plainSize = 0;
+    unsigned char tag = 0;
+    if (crypto_secretstream_xchacha20poly1305_pull(&stream, plain.data(), &plainSize, &tag,
+                                                   sealed.data(), size, digest, sizeof digest) != 0)
+      return kAuthFailed;
+    remaining -= size;
+    // Only the last chunk may end the stream, and it must.
+    const unsigned char expected = remaining == 0
+                                       ? crypto_secretstream_xchacha20poly1305_TAG_FINAL
+                                       : crypto_secretstream_xchacha20poly1305_TAG_MESSAGE;
+    if (tag != expected) return kAuthFailed;
+    code = out.Write(plain.data(), plainSize);
+    if (code != kOk) return code;
+  }
+
+  unsigned char trailerStart[8];
+  unsigned char stored[kSealSize];
+  const uint64_t sealAt = layout.trailerOffset + 8 + static_cast<uint64_t>(index) * kSealSize;
+  if (!in.ReadAt(layout.trailerOffset, trailerStart, sizeof trailerStart) ||
+      !in.ReadAt(sealAt, stored, sizeof stored))
+    return kReadFailed;
+  crypto_onetimeauth_update(&seal, trailerStart, sizeof trailerStart);
+  unsigned char computed[kSealSize];
+  crypto_onetimeauth_final(&seal, computed);
+  if (crypto_verify_16(computed, stored) != 0) return kAuthFailed;
+  return out.Commit();
+}
+
+}  // namespace orlak

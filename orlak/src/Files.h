@@ -1,0 +1,65 @@
+// File access for the library: inputs opened only when they are regular
+// files, outputs written to a side file and renamed into place when complete,
+// so a failed operation never leaves a partial output behind.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+
+#include "ByteSource.h"
+
+namespace orlak {
+
+// The file system's (UTF-8) form of a Windows-1251 path.
+std::string NativePath(const char* cp1251Path);
+// folder + "/" (unless it ends in one) + name.
+std::string JoinPath(const std::string& folder, const std::string& name);
+bool IsFolder(const std::string& nativePath);
+
+class InputFile final : public ByteSource {
+ public:
+  InputFile() = default;
+  ~InputFile() override;
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+
+  // kInputOpen when the path cannot be opened or is not a regular file.
+  // forUpdate opens it for writing too, for Truncate.
+  uint16_t Open(const std::string& nativePath, bool forUpdate = false);
+  uint64_t Size() const override { return size_; }
+  bool ReadAt(uint64_t offset, void* buffer, size_t n) override;
+  // Sequential reading from the current position: the byte count (short only
+  // at the end of the file), or -1 on a read error.
+  ssize_t Read(void* buffer, size_t n);
+  bool Seek(uint64_t offset);
+  bool Truncate(uint64_t size);
+
+ private:
+  int fd_ = -1;
+  uint64_t size_ = 0;
+};
+
+class OutputFile {
+ public:
+  OutputFile() = default;
+  ~OutputFile();  // removes the side file unless committed
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  // Creates a fresh side file next to target with the given mode (less the
+  // umask). kOutputOpen on failure.
+  uint16_t Create(const std::string& nativeTarget, mode_t mode);
+  uint16_t Write(const void* data, size_t n);  // kWriteFailed
+  // Closes the side file and renames it to the target, replacing it.
+  uint16_t Commit();  // kWriteFailed or kRenameFailed
+
+ private:
+  void Discard();
+  int fd_ = -1;
+  std::string target_;
+  std::string side_;
+};
+
+}  // namespace orlak

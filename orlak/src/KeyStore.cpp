@@ -1,0 +1,136 @@
+#include "KeyStore.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+
+#include "Codes.h"
+#include "Files.h"
+#include "platform/Cp1251.h"
+
+namespace orlak {
+namespace {
+
+std::string KeyPath(const std::string& folder, std::string_view id, const char* suffix) {
+  return JoinPath(folder, platform::Cp1251ToUtf8(id) + suffix);
+}
+
+// Reads a key file of exactly `size` bytes; a larger file reads as size + 1
+// bytes so the parser refuses it. Returns the errno value or 0.
+int ReadKeyFile(const std::string& path, unsigned char* buffer, size_t size, size_t& got) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return errno;
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return EINVAL;
+  }
+  got = 0;
+  int error = 0;
+  while (got <= size) {
+    ssize_t n = ::read(fd, buffer + got, size + 1 - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) error = errno;
+    if (n <= 0) break;
+    got += static_cast<size_t>(n);
+  }
+  ::close(fd);
+  return error;
+}
+
+// Creates path with the bytes without ever replacing a file: written under a
+// side name, then linked to the final name, which fails if it exists.
+int WriteNewFile(const std::string& path, const unsigned char* data, size_t size, mode_t mode) {
+  unsigned char tag[6];
+  randombytes_buf(tag, sizeof tag);
+  char suffix[32];
+  std::snprintf(suffix, sizeof suffix, ".new-%02x%02x%02x%02x%02x%02x", tag[0], tag[1], tag[2],
+                tag[3], tag[4], tag[5]);
+  std::string side = path + suffix;
+  int fd = ::open(side.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+  if (fd < 0) return errno;
+  int error = 0;
+  size_t done = 0;
+  while (done < size && error == 0) {
+    ssize_t n = ::write(fd, data + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0)
+      error = n < 0 ? errno : EIO;
+    else
+      done += static_cast<size_t>(n);
+  }
+  if (error == 0 && ::fsync(fd) != 0) error = errno;
+  if (::close(fd) != 0 && error == 0) error = errno;
+  if (error == 0 && ::link(side.c_str(), path.c_str()) != 0) error = errno;
+  ::unlink(side.c_str());
+  return error;
+}
+
+}  // namespace
+
+std::string PublicKeyPath(const std::string& nativeFolder, std::string_view id) {
+  return KeyPath(nativeFolder, id, kPublicKeySuffix);
+}
+
+std::string SecretKeyPath(const std::string& nativeFolder, std::string_view id) {
+  return KeyPath(nativeFolder, id, kSecretKeySuffix);
+}
+
+uint16_t LoadSecretKey(const std::string& nativeFolder, std::string_view id, SecretKey& key) {
+  SecretBuffer bytes(kSecretKeyFileSize + 1);
+  size_t got = 0;
+  int error = ReadKeyFile(SecretKeyPath(nativeFolder, id), bytes.data(), kSecretKeyFileSize, got);
+  if (error == ENOENT || error == ENOTDIR) return kKeyNotFound;
+  if (error == EINVAL) return kSecretKeyDamaged;
+  if (error != 0) return kReadFailed;
+  return ParseSecretKeyFile(bytes.data(), got, id, key);
+}
+
+uint16_t LoadPublicKey(const std::string& nativeFolder, std::string_view id, PublicKey& key,
+                       unsigned char* record) {
+  unsigned char bytes[kPublicKeyFileSize + 1];
+  size_t got = 0;
+  int error = ReadKeyFile(PublicKeyPath(nativeFolder, id), bytes, kPublicKeyFileSize, got);
+  if (error == ENOENT || error == ENOTDIR) return kPublicKeyMissing;
+  if (error == EINVAL) return kPublicKeyDamaged;
+  if (error != 0) return kReadFailed;
+  uint16_t code = ParsePublicKeyFile(bytes, got, id, key);
+  if (code == kOk && record) std::copy(bytes, bytes + kPublicKeyFileSize, record);
+  return code;
+}
+
+int CreateKeyFiles(const std::string& nativeSecretFolder, const std::string& nativePublicFolder,
+                   const SecretKey& key, std::string& failedPath) {
+  std::string secretPath = SecretKeyPath(nativeSecretFolder, key.pub.id);
+  std::string publicPath = PublicKeyPath(nativePublicFolder, key.pub.id);
+  struct stat st;
+  for (const std::string* path : {&secretPath, &publicPath}) {
+    if (::lstat(path->c_str(), &st) == 0) {
+      failedPath = *path;
+      return EEXIST;
+    }
+  }
+  SecretBuffer secretBytes(kSecretKeyFileSize);
+  EncodeSecretKeyFile(key, secretBytes.data());
+  unsigned char publicBytes[kPublicKeyFileSize];
+  EncodePublicKeyFile(key, publicBytes);
+
+  int error = WriteNewFile(secretPath, secretBytes.data(), kSecretKeyFileSize, 0600);
+  if (error != 0) {
+    failedPath = secretPath;
+    return error;
+  }
+  error = WriteNewFile(publicPath, publicBytes, kPublicKeyFileSize, 0644);
+  if (error != 0) {
+    ::unlink(secretPath.c_str());
+    failedPath = publicPath;
+    return error;
+  }
+  return 0;
+}
+
+}  // namespace orlak

@@ -1,0 +1,32 @@
+// Key files in the key folders: "<identifier>.pub" in the public-keys folder
+// and "<identifier>.sec" (mode 0600) in the secret-keys folder, the
+// identifier's Windows-1251 bytes turned into the file system's UTF-8.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "Keys.h"
+
+namespace orlak {
+
+inline constexpr const char* kPublicKeySuffix = ".pub";
+inline constexpr const char* kSecretKeySuffix = ".sec";
+
+std::string PublicKeyPath(const std::string& nativeFolder, std::string_view id);
+std::string SecretKeyPath(const std::string& nativeFolder, std::string_view id);
+
+// kKeyNotFound, kReadFailed or kSecretKeyDamaged on failure.
+uint16_t LoadSecretKey(const std::string& nativeFolder, std::string_view id, SecretKey& key);
+// kPublicKeyMissing, kReadFailed or kPublicKeyDamaged on failure. record, when
+// given, receives the file's kPublicKeyFileSize bytes.
+uint16_t LoadPublicKey(const std::string& nativeFolder, std::string_view id, PublicKey& key,
+                       unsigned char* record = nullptr);
+
+// Writes a new key pair's files, never replacing existing ones: 0, or the
+// errno value of the failure (EEXIST when either file exists) with the path
+// it concerns in failedPath. Nothing is left behind on failure.
+int CreateKeyFiles(const std::string& nativeSecretFolder, const std::string& nativePublicFolder,
+                   const SecretKey& key, std::string& failedPath);
+
+}  // namespace orlak

@@ -1,0 +1,150 @@
+#include "Signing.h"
+
+#include <algorithm>
+#include <map>
+#include <optional>
+
+#include "Codes.h"
+#include "Files.h"
+#include "KeyStore.h"
+#include "SignFormat.h"
+
+namespace orlak {
+namespace {
+
+constexpr size_t kBufferSize = 256 * 1024;
+
+// Reads the whole input from its start, hashing its first hashLength bytes
+// into state and copying every byte to out when one is given.
+uint16_t HashFile(InputFile& in, uint64_t hashLength, crypto_sign_state& state, OutputFile* out) {
+  if (!in.Seek(0)) return kReadFailed;
+  std::vector<unsigned char> buffer(kBufferSize);
+  const uint64_t total = out ? in.Size() : hashLength;
+  uint64_t done = 0;
+  while (done < total) {
+    size_t want = static_cast<size_t>(std::min<uint64_t>(kBufferSize, total - done));
+    if (in.Read(buffer.data(), want) != static_cast<ssize_t>(want)) return kReadFailed;
+    if (done < hashLength) {
+      size_t hashed = static_cast<size_t>(std::min<uint64_t>(want, hashLength - done));
+      crypto_sign_update(&state, buffer.data(), hashed);
+    }
+    if (out) {
+      uint16_t code = out->Write(buffer.data(), want);
+      if (code != kOk) return code;
+    }
+    done += want;
+  }
+  return kOk;
+}
+
+}  // namespace
+
+uint16_t SignFile(const std::string& input, const std::string& output, const SecretKey& key) {
+  InputFile in;
+  uint16_t code = in.Open(input);
+  if (code != kOk) return code;
+
+  SignTrailer trailer;
+  code = ParseSignTrailer(in, false, trailer);
+  uint64_t contentLength = in.Size();
+  if (code == kOk) {
+    contentLength = trailer.contentLength;
+  } else if (code != kNotSigned && code != kBadFileLength) {
+    return code;  // a damaged trailer is not silently signed over
+  }
+  if (trailer.records.size() >= kMaxSignatures) return kNoFreeSlots;
+
+  OutputFile out;
+  code = out.Create(output, 0666);
+  if (code != kOk) return code;
+  crypto_sign_state state;
+  crypto_sign_init(&state);
+  code = HashFile(in, contentLength, state, &out);
+  if (code != kOk) return code;
+
+  SignRecord record;
+  record.index = static_cast<unsigned>(trailer.records.size()) + 1;
+  record.id = key.pub.id;
+  record.contentLength = contentLength;
+  unsigned char suffix[kSignedSuffixSize];
+  SignedSuffix(record.id, contentLength, suffix);
+  crypto_sign_update(&state, suffix, sizeof suffix);
+  if (crypto_sign_final_create(&state, record.signature, nullptr, key.signSk()) != 0)
+    return kCryptoFailure;
+  unsigned char bytes[kSignRecordSize];
+  EncodeSignRecord(record, bytes);
+  code = out.Write(bytes, sizeof bytes);
+  if (code != kOk) return code;
+  return out.Commit();
+}
+
+uint16_t CheckSignatures(const std::string& file, const std::string* separateFile,
+                         const std::string& publicFolder, std::vector<SignatureReport>& reports) {
+  reports.clear();
+  InputFile data;
+  uint16_t code = data.Open(file);
+  if (code != kOk) return code;
+  SignTrailer trailer;
+  uint64_t hashLength = 0;
+  if (separateFile) {
+    InputFile signatures;
+    code = signatures.Open(*separateFile);
+    if (code != kOk) return code;
+    code = ParseSignTrailer(signatures, true, trailer);
+    hashLength = data.Size();
+  } else {
+    code = ParseSignTrailer(data, false, trailer);
+    hashLength = trailer.contentLength;
+  }
+  if (code != kOk) return code;
+
+  // One pass over the content; each signature then finishes its own copy of
+  // the hash with its suffix.
+  crypto_sign_state content;
+  crypto_sign_init(&content);
+  code = HashFile(data, hashLength, content, nullptr);
+  if (code != kOk) return code;
+
+  std::map<std::string, std::optional<PublicKey>> keys;
+  for (const SignRecord& record : trailer.records) {
+    auto found = keys.find(record.id);
+    if (found == keys.end()) {
+      PublicKey key;
+      bool usable = LoadPublicKey(publicFolder, record.id, key) == kOk;
+      found = keys.emplace(record.id, usable ? std::optional<PublicKey>(key) : std::nullopt).first;
+    }
+    SignatureReport report;
+    report.id = record.id;
+    if (!found->second) {
+      report.status = kSignerUnknown;
+    } else {
+      crypto_sign_state state = content;
+      unsigned char suffix[kSignedSuffixSize];
+      SignedSuffix(record.id, record.contentLength, suffix);
+      crypto_sign_update(&state, suffix, sizeof suffix);
+      bool valid = crypto_sign_final_verify(&state, record.signature, found->second->signPk) == 0;
+      report.status = valid ? kSignatureValid : kSignatureInvalid;
+    }
+    reports.push_back(report);
+  }
+  return kOk;
+}
+
+uint16_t DeleteSignatures(const std::string& file, uint8_t count) {
+  InputFile target;
+  uint16_t code = target.Open(file, true);
+  if (code != kOk) return code;
+  SignTrailer trailer;
+  code = ParseSignTrailer(target, false, trailer);
+  if (code != kOk) return code;
+  const size_t present = trailer.records.size();
+  const size_t removed = count == kAllSignatures ? present : count;
+  if (removed > present) return kBadParameter;
+  if (removed == 0) return kOk;
+  // Records sit in signing order after the content, so cutting the file
+  // removes the newest ones and leaves the rest, and the content, as they were.
+  const uint64_t size = trailer.contentLength + (present - removed) * kSignRecordSize;
+  return target.Truncate(size) ? kOk : kWriteFailed;
+}
+
+}  // namespace orlak
