@@ -39,7 +39,30 @@ void BM_ScanFolder(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
-BENCHMARK(BM_ScanFolder)->Arg(10)->Arg(1000)->Arg(10000);
+BENCHMARK(BM_ScanFolder)->Arg(10)->Arg(1000)->Arg(10000)->Arg(100000);
+
+// A typical group mask: three templates and one exclusion.
+const char kTypicalMask[] = "pay####.txt; *.doc; rep[0-9]*.csv | ~*";
+
+void BM_CompileTypicalMask(benchmark::State& state) {
+  for (auto _ : state) {
+    TFileMask mask(kTypicalMask);
+    benchmark::DoNotOptimize(mask);
+  }
+}
+BENCHMARK(BM_CompileTypicalMask);
+
+void BM_MatchTypicalMask(benchmark::State& state) {
+  const std::vector<std::string> names = Names(100000);
+  const TFileMask mask(kTypicalMask);
+  for (auto _ : state) {
+    int selected = 0;
+    for (const std::string& name : names) selected += mask.Matches(name, "/data/in/");
+    benchmark::DoNotOptimize(selected);
+  }
+  state.SetItemsProcessed(state.iterations() * 100000);
+}
+BENCHMARK(BM_MatchTypicalMask);
 
 // The slowest kind of template: several searched segments over a long name
 // where each segment is found late or not at all.
