@@ -1,0 +1,67 @@
+// "Восстановить" and "Сохранить" without the window: the script, the interval
+// and their log lines.
+#include <gtest/gtest.h>
+
+#include "config/uIniUtil.h"
+#include "engine/uTesselTypes.h"
+#include "tests/support/TestSupport.h"
+#include "ui/ScriptSettings.h"
+
+namespace {
+
+using testing_support::ReadFile;
+using testing_support::ScopedLogFile;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+
+class ScriptSettings : public ::testing::Test {
+ protected:
+  TempDir dir;
+  ScopedLogFile log{dir.Path() + "t.log"};
+  std::string ini = dir.Path() + "t.ini";
+};
+
+TEST_F(ScriptSettings, MissingFileGivesEmptyScriptAndTheMinimumInterval) {
+  ScriptRegistry->AddGroup("old");
+  ScriptRegistry->PubKeysPath = "/old";
+  EXPECT_EQ(LoadScript(ini), kMinIntervalSeconds);
+  EXPECT_EQ(ScriptRegistry->GroupCount(), 0);
+  EXPECT_EQ(ScriptRegistry->PubKeysPath, "");
+  EXPECT_EQ(log.Fields(), std::vector<std::string>{"Чтение настроек из ini-файла"});
+}
+
+TEST_F(ScriptSettings, SaveWritesTheIntervalAfterTheScriptAndLoadReadsItBack) {
+  ScriptRegistry->ClearGroups();
+  ScriptRegistry->PubKeysPath = "/pub";
+  ScriptRegistry->SecKeysPath = "";
+  TTesselActionList* g = ScriptRegistry->AddGroup("Исходящие");
+  g->Enabled = true;
+  g->CreateAction(kKindNone)->Enabled = true;
+  SaveScript(ini, 10);
+  EXPECT_EQ(log.Fields(), std::vector<std::string>{"Сохранение настроек в ini-файл"});
+  EXPECT_TRUE(ReadFile(ini).starts_with("[MAIN]\r\nPUBKEYS=/pub\r\nINTERVAL=10\r\n[LIST]\r\n"))
+      << ReadFile(ini);
+
+  ScriptRegistry->ClearGroups();
+  EXPECT_EQ(LoadScript(ini), 10);
+  ASSERT_EQ(ScriptRegistry->GroupCount(), 1);
+  EXPECT_EQ(ScriptRegistry->GetGroup(0)->Name, "Исходящие");
+  EXPECT_TRUE(ScriptRegistry->GetGroup(0)->GetAction(0)->Enabled);
+}
+
+TEST_F(ScriptSettings, AnEmptyScriptSavesTheIntervalAlone) {
+  ScriptRegistry->ClearGroups();
+  ScriptRegistry->PubKeysPath.clear();
+  ScriptRegistry->SecKeysPath.clear();
+  SaveScript(ini, 3);
+  EXPECT_EQ(ReadFile(ini), "[MAIN]\r\nINTERVAL=3\r\n");
+}
+
+TEST_F(ScriptSettings, AStoredIntervalIsReturnedAsRead) {
+  WriteFile(ini, "[MAIN]\r\nINTERVAL=1\r\n");
+  EXPECT_EQ(LoadScript(ini), 1);
+  WriteFile(ini, "[MAIN]\r\nINTERVAL=zehn\r\n");
+  EXPECT_EQ(LoadScript(ini), kMinIntervalSeconds);
+}
+
+}  // namespace
