@@ -101,5 +101,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ReadIniString(section, "Key", "", file);
   ReadIniInteger(section, "Key", 0, file);
   ReadIniBool(section, "Key", false, file);
+  ::unlink(file.c_str());  // libFuzzer may end without running exit handlers
   return 0;
 }

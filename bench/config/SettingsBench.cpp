@@ -1,0 +1,105 @@
+// Save and load of a large script: 200 groups of 5 steps. A save is one
+// in-memory rewrite and one replacement of the file; the per-key variant
+// (every value rewrites the file, as plain profile writes do) is measured on a
+// tenth of the script for comparison.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "config/uIniUtil.h"
+#include "crypto/CryptoActions.h"
+#include "crypto/StepKinds.h"
+#include "engine/uTesselTypes.h"
+#include "platform/Profile.h"
+
+namespace {
+
+std::string BenchFile() {
+  const char* base = std::getenv("TMPDIR");
+  return std::string(base && *base ? base : "/tmp") + "/settings_bench." +
+         std::to_string(::getpid()) + ".ini";
+}
+
+std::unique_ptr<TTesselGroups> MakeScript(int groups) {
+  static const bool registered = (RegisterCryptoSteps(), true);
+  (void)registered;
+  auto script = std::make_unique<TTesselGroups>();
+  script->PubKeysPath = "/srv/exchange/keys/public";
+  script->SecKeysPath = "/srv/exchange/keys/secret";
+  for (int i = 0; i < groups; ++i) {
+    const std::string n = std::to_string(i);
+    TTesselActionList* g = script->AddGroup("Группа обмена " + n);
+    g->SourceMask = "/srv/exchange/in/" + n + "/pay####.txt";
+    g->DestFolder = "/srv/exchange/out/" + n;
+    g->BadFolder = "/srv/exchange/bad/" + n;
+    g->Enabled = i % 2 == 0;
+    static_cast<TTesselAction_sign*>(g->CreateAction(kKindSign))->KeyId = "ID" + n;
+    auto* e = static_cast<TTesselAction_encrypt*>(g->CreateAction(kKindEncrypt));
+    e->SenderKey = "ID" + n;
+    e->ReceiverKeyList = "ID2;ID3;\"ID 4\"";
+    e->CopyTo = "/srv/exchange/archive/" + n;
+    auto* d = static_cast<TTesselAction_decrypt*>(g->CreateAction(kKindDecrypt));
+    d->ReceiverKey = "ID1";
+    d->SenderKey = "ID" + n;
+    static_cast<TTesselAction_checksign*>(g->CreateAction(kKindCheckSign))->KeyList = "ID" + n;
+    static_cast<TTesselAction_delsign*>(g->CreateAction(kKindDelSign))->DeleteCount = -1;
+    for (int s = 0; s < g->ActionCount(); ++s) g->GetAction(s)->Enabled = true;
+  }
+  return script;
+}
+
+void ReportWrites(benchmark::State& state, platform::ProfileWriteStats before,
+                  const std::string& file) {
+  const auto after = platform::GetProfileWriteStats();
+  const double saves = static_cast<double>(state.iterations());
+  state.counters["files_written_per_save"] =
+      static_cast<double>(after.files - before.files) / saves;
+  state.counters["bytes_written_per_save"] =
+      static_cast<double>(after.bytes - before.bytes) / saves;
+  state.counters["file_bytes"] = static_cast<double>(FileSizeByName(file));
+}
+
+void BM_SaveScript(benchmark::State& state) {
+  const auto script = MakeScript(static_cast<int>(state.range(0)));
+  const std::string file = BenchFile();
+  const auto before = platform::GetProfileWriteStats();
+  for (auto _ : state) script->SaveToIni(file);
+  ReportWrites(state, before, file);
+  ::unlink(file.c_str());
+}
+BENCHMARK(BM_SaveScript)->Arg(200)->Unit(benchmark::kMillisecond);
+
+void BM_LoadScript(benchmark::State& state) {
+  const std::string file = BenchFile();
+  MakeScript(static_cast<int>(state.range(0)))->SaveToIni(file);
+  TTesselGroups script;
+  for (auto _ : state) script.LoadFromIni(file);
+  if (script.GroupCount() != state.range(0)) state.SkipWithError("the script did not load whole");
+  ::unlink(file.c_str());
+}
+BENCHMARK(BM_LoadScript)->Arg(200)->Unit(benchmark::kMillisecond);
+
+// The same sequence of writes without the batch: every key rewrites and
+// flushes the whole file.
+void BM_SavePerKeyWrites(benchmark::State& state) {
+  const auto script = MakeScript(static_cast<int>(state.range(0)));
+  const std::string file = BenchFile();
+  const auto before = platform::GetProfileWriteStats();
+  for (auto _ : state) {
+    ::unlink(file.c_str());
+    WriteIniString("MAIN", "PUBKEYS", script->PubKeysPath, file);
+    WriteIniString("MAIN", "SECKEYS", script->SecKeysPath, file);
+    for (int i = 0; i < script->GroupCount(); ++i) {
+      WriteIniString("LIST", std::to_string(i), script->GetGroup(i)->Name, file);
+      script->GetGroup(i)->SaveToIni(file);
+    }
+  }
+  ReportWrites(state, before, file);
+  ::unlink(file.c_str());
+}
+BENCHMARK(BM_SavePerKeyWrites)->Arg(20)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+}  // namespace
