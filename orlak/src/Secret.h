@@ -6,14 +6,13 @@
 
 #include <cstddef>
 #include <new>
+#include <stdexcept>
 
 namespace orlak {
 
 class SecretBuffer {
  public:
-  explicit SecretBuffer(size_t size) : size_(size), data_(sodium_malloc(size == 0 ? 1 : size)) {
-    if (!data_) throw std::bad_alloc();
-  }
+  explicit SecretBuffer(size_t size) : size_(size), data_(Allocate(size)) {}
   ~SecretBuffer() { sodium_free(data_); }  // sodium_free wipes before releasing
   SecretBuffer(const SecretBuffer&) = delete;
   SecretBuffer& operator=(const SecretBuffer&) = delete;
@@ -23,6 +22,13 @@ class SecretBuffer {
   size_t size() const { return size_; }
 
  private:
+  static void* Allocate(size_t size) {
+    // sodium_malloc needs the library started; starting it again is cheap.
+    if (sodium_init() < 0) throw std::runtime_error("libsodium cannot start");
+    void* data = sodium_malloc(size == 0 ? 1 : size);
+    if (!data) throw std::bad_alloc();
+    return data;
+  }
   size_t size_;
   void* data_;
 };
