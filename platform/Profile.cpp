@@ -87,7 +87,8 @@ std::string Native(const std::string& path) {
 
 int ReadWhole(const std::string& file, std::string& bytes) {
   bytes.clear();
-  Fd fd(::open(Native(file).c_str(), O_RDONLY | O_CLOEXEC));
+  // Non-blocking, so that a pipe in the file's place cannot hang the program.
+  Fd fd(::open(Native(file).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (fd.get() < 0) return errno;
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0) return errno;
@@ -159,7 +160,9 @@ int ReplaceFile(const std::string& file, const std::string& bytes) {
   struct stat old {};
   const bool hadFile = ::stat(native.c_str(), &old) == 0;
   if (hadFile && !S_ISREG(old.st_mode)) return EISDIR;
-  // A read-only settings file stays read-only, as it would on Windows.
+  // A read-only settings file stays as it is, as it would on Windows: no
+  // write permission for us, or none for anybody (which root would ignore).
+  if (hadFile && (old.st_mode & 0222) == 0) return EACCES;
   if (hadFile && ::access(native.c_str(), W_OK) != 0) return errno;
 
   Fd fd;
@@ -405,8 +408,8 @@ struct ProfileAccess {
     const std::string before = image.Serialize();
     if (!image.Write(section, key, value)) return false;
     std::string after = image.Serialize();
-    // Removing what is not there creates no file.
-    if (after == before && (readError == 0 || value == nullptr)) return true;
+    // Nothing changed (removing what is not there creates no file).
+    if (after == before) return true;
     if (ReplaceFile(file, after) != 0) return false;
     if (batch != nullptr) {
       batch->image_ = std::move(image);
@@ -438,7 +441,13 @@ struct ProfileAccess {
 
   static void Leave(ProfileBatch& batch) {
     batch.active_ = false;
-    if (g_batch == &batch) g_batch = batch.outer_;
+    // Unlinked wherever it stands, should batches end out of order.
+    for (ProfileBatch** link = &g_batch; *link != nullptr; link = &(*link)->outer_) {
+      if (*link == &batch) {
+        *link = batch.outer_;
+        break;
+      }
+    }
   }
 
   static int End(ProfileBatch& batch) {
@@ -485,7 +494,7 @@ int64_t ProfileFileSize(const std::string& file) {
 }
 
 int64_t ReadableFileSize(const std::string& path) {
-  Fd fd(::open(Native(path).c_str(), O_RDONLY | O_CLOEXEC));
+  Fd fd(::open(Native(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   struct stat st {};
   if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return 0;
   return static_cast<int64_t>(st.st_size);

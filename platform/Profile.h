@@ -88,9 +88,8 @@ int64_t ProfileFileSize(const std::string& file);
 int64_t ReadableFileSize(const std::string& path);
 
 // Keeps one file in memory while it lives, so that a run of profile calls on
-// that file costs one read or one write of it. Batches nest (the innermost
-// batch of a file answers for it) and must end in the reverse order of their
-// start.
+// that file costs one read or one write of it. Batches nest: the innermost
+// batch of a file answers for it.
 //
 // Snapshot: the file is read once; reads of it are answered from that copy,
 // so they all see one consistent state. Writes still go to the disk at once.
