@@ -16,7 +16,7 @@ class FolderPicker : public ModalGuard {
 };
 
 TEST_F(FolderPicker, AnExistingFolderIsPreselected) {
-  const std::string folder = dir.Sub("папка/");
+  const std::string folder = dir.Sub(Cp("папка/"));
   std::string current = folder.substr(0, folder.size() - 1);
   QString shownFolder;
   QFileDialog::FileMode mode = QFileDialog::AnyFile;
@@ -55,7 +55,7 @@ TEST_F(FolderPicker, NothingIsPreselectedForAMissingPathAFileOrNothing) {
 }
 
 TEST_F(FolderPicker, GivesBackExactlyTheChosenPath) {
-  const std::string chosen = dir.Sub("выбор/вложенная");
+  const std::string chosen = dir.Sub(Cp("выбор/вложенная"));
   std::string current;
   modal::Prepare(Pick(Q(chosen)));
   ASSERT_TRUE(BrowseForFolder(QStringLiteral("T"), current));

@@ -431,8 +431,8 @@ TEST_F(StepCommands, CancelledEditorChangesNothing) {
 using BrowseButtons = MainWindowTest;
 
 TEST_F(BrowseButtons, KeyFolderPickerPreselectsAndFillsTheField) {
-  const std::string keys = dir.Sub("ключи/");
-  const std::string chosen = dir.Sub("другие");
+  const std::string keys = dir.Sub(Cp("ключи/"));
+  const std::string chosen = dir.Sub(Cp("другие"));
   WriteScript([&] { ScriptRegistry->PubKeysPath = keys.substr(0, keys.size() - 1); });
   Open();
   auto seen = std::make_shared<Seen>();
@@ -474,18 +474,23 @@ TEST_F(BrowseButtons, MaskFieldTakesTheChosenFilesFullPath) {
   Open();
   const std::string file = dir.Path() + "pay0001.txt";
   testing_support::WriteFile(file, "x");
+  testing_support::WriteFile(dir.Path() + "old.txt", "x");
+  Edit("cxButtonEdit3")->setText(Q(dir.Path() + "old.txt"));
   QString proposed;
+  QString shownFolder;
   modal::Prepare([&](QDialog& dialog) {
     auto* chooser = qobject_cast<QFileDialog*>(&dialog);
     EXPECT_NE(chooser, nullptr);
     if (!chooser) return int(QDialog::Rejected);
     proposed = Find<QLineEdit>(chooser, "fileNameEdit")->text();
+    shownFolder = chooser->directory().absolutePath() + "/";
     EXPECT_EQ(chooser->fileMode(), QFileDialog::ExistingFile);
     chooser->selectFile(Q(file));
     return int(QDialog::Accepted);
   });
   Edit("cxButtonEdit3")->Button()->click();
-  EXPECT_EQ(proposed, QStringLiteral("*.txt"));
+  EXPECT_EQ(proposed, QStringLiteral("old.txt"));
+  EXPECT_EQ(shownFolder, Q(dir.Path()));
   EXPECT_EQ(Edit("cxButtonEdit3")->text(), Q(file));
   EXPECT_EQ(ScriptRegistry->GetGroup(0)->SourceMask, file);
 }

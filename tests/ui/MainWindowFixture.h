@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QAction>
+#include <QApplication>
 #include <QListWidget>
 #include <QSpinBox>
 #include <QTimer>

@@ -2,8 +2,11 @@
 // key utility, timer ticks over a real group, and closing the window.
 #include <QPlainTextEdit>
 #include <cerrno>
+#include <filesystem>
 
+#include "crypto/CryptoActions.h"
 #include "crypto/Orlak.h"
+#include "platform/Cp1251.h"
 #include "platform/Files.h"
 #include "tests/ui/MainWindowFixture.h"
 
@@ -112,6 +115,12 @@ TEST_F(RunningWindow, StartRunsTheKeyUtilityOpensTheLibraryAndStartsTheTimer) {
 TEST_F(RunningWindow, AMissingKeyUtilityIsReportedAndTheLibraryOpensAllTheSame) {
   OneGroup();
   ScopedEnv emptyPath("PATH", dir.Sub("nothing/"));
+  // Not in the current folder either.
+  struct InFolder {
+    std::filesystem::path old = std::filesystem::current_path();
+    explicit InFolder(const std::string& folder) { std::filesystem::current_path(folder); }
+    ~InFolder() { std::filesystem::current_path(old); }
+  } inFolder(platform::Cp1251ToUtf8(dir.Path()));
   Open();
   auto seen = std::make_shared<Seen>();
   modal::Prepare(Click(QMessageBox::Ok, seen));
@@ -319,3 +328,88 @@ TEST_F(ClosingTheWindow, WhileRunningWithSavedSettingsClosesTheLibrary) {
 
 }  // namespace
 }  // namespace ui_test
+
+#ifdef TESSEL_MARVIK
+namespace ui_test {
+namespace {
+
+// The road of a file between two parties with real keys: the bank signs and
+// encrypts (copy to its archive), the client decrypts, checks and unsigns.
+class ExchangeRoad : public MainWindowTest {
+ protected:
+  std::string secret = dir.Sub("keys/secret/");
+  std::string pub = dir.Sub("keys/public/");
+  std::string outbox = dir.Sub(Cp("банк/исходящие/"));
+  std::string archive = dir.Sub(Cp("банк/архив/"));
+  std::string inbox = dir.Sub(Cp("клиент/входящие/"));
+  std::string received = dir.Sub(Cp("клиент/полученные/"));
+  std::string bad = dir.Sub("bad/");
+
+  void SetUp() override {
+    MainWindowTest::SetUp();
+    for (const char* id : {"BANK", "CLIENT"}) {
+      const std::string command = std::string("'") + TESSEL_MARVIK + "' create " + id + " '" +
+                                  platform::Cp1251ToUtf8(secret) + "' '" +
+                                  platform::Cp1251ToUtf8(pub) + "' >/dev/null";
+      ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    }
+    WriteScript([this] {
+      ScriptRegistry->PubKeysPath = pub;
+      ScriptRegistry->SecKeysPath = secret;
+      TTesselActionList* out = ScriptRegistry->AddGroup(Cp("Исходящие"));
+      out->Enabled = true;
+      out->SourceMask = outbox + "*.txt";
+      out->DestFolder = inbox;
+      out->BadFolder = bad;
+      auto* sign = static_cast<TTesselAction_sign*>(out->CreateAction(kKindSign));
+      sign->KeyId = "BANK";
+      auto* enc = static_cast<TTesselAction_encrypt*>(out->CreateAction(kKindEncrypt));
+      enc->SenderKey = "BANK";
+      enc->ReceiverKeyList = "CLIENT";
+      enc->CopyTo = archive;
+      TTesselActionList* in = ScriptRegistry->AddGroup(Cp("Входящие"));
+      in->Enabled = true;
+      in->SourceMask = inbox + "*";
+      in->DestFolder = received;
+      in->BadFolder = bad;
+      auto* dec = static_cast<TTesselAction_decrypt*>(in->CreateAction(kKindDecrypt));
+      dec->ReceiverKey = "CLIENT";
+      dec->SenderKey = "BANK";
+      auto* check = static_cast<TTesselAction_checksign*>(in->CreateAction(kKindCheckSign));
+      check->KeyList = "BANK";
+      auto* del = static_cast<TTesselAction_delsign*>(in->CreateAction(kKindDelSign));
+      del->DeleteCount = -1;
+      for (TTesselActionList* g : {out, in})
+        for (int i = 0; i < g->ActionCount(); ++i) g->GetAction(i)->Enabled = true;
+    });
+  }
+};
+
+TEST_F(ExchangeRoad, OneTickCarriesAFileFromTheBanksOutboxToTheClient) {
+  const std::string payload = Cp("Платёжное поручение № 1\r\n");
+  const std::string name = Cp("платёж.txt");
+  WriteFile(outbox + name, payload);
+  Open();
+  Action("actRun")->trigger();
+  EXPECT_EQ(LogFields().back(), "CryptoInit\t\t" + ResultMessage(0));
+  Tick();
+  Action("actStop")->trigger();
+
+  EXPECT_FALSE(FileExists(outbox + name));
+  EXPECT_FALSE(FileExists(inbox + name));
+  EXPECT_EQ(ReadFile(received + name), payload);
+  ASSERT_TRUE(FileExists(archive + name));
+  EXPECT_EQ(ReadFile(archive + name).find(payload), std::string::npos) << "the copy is encrypted";
+  EXPECT_EQ(testing_support::ListNames(bad), std::vector<std::string>{});
+
+  const std::vector<std::string> fields = LogFields();
+  for (const std::string& line :
+       {Cp("Подписать\tНет ошибки."), Cp("Шифровать\tНет ошибки."), Cp("Расшифровать\tНет ошибки."),
+        Cp("Проверить подпись\tКлюч BANK : ЭЦП Верна"), Cp("Удалить подпись\tНет ошибки."),
+        Cp("Копия - успешно\t") + archive + name})
+    EXPECT_NE(std::find(fields.begin(), fields.end(), line), fields.end()) << Q(line).toStdString();
+}
+
+}  // namespace
+}  // namespace ui_test
+#endif

@@ -9,9 +9,13 @@
 #include <QString>
 #include <QWidget>
 #include <memory>
+#include <ostream>
 #include <string>
 
 #include "ui/ModalSeam.h"
+
+// Readable failure messages for Qt texts.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 namespace ui_test {
 
