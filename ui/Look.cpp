@@ -6,7 +6,12 @@
 namespace look {
 
 QFont FormFont() {
-  QFont font(QStringLiteral("MS Sans Serif"));
+  // Where the Windows face is missing, a narrow one keeps the captions within
+  // the positions laid out for it.
+  QFont font;
+  font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                    QStringLiteral("DejaVu Sans Condensed"),
+                    QStringLiteral("Liberation Sans Narrow")});
   font.setPointSize(8);
   font.setStyleHint(QFont::SansSerif);
   return font;

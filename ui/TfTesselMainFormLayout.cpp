@@ -55,7 +55,8 @@ QToolButton* Button(QWidget* parent, QAction* action) {
   button->setObjectName(QStringLiteral("btn_") + action->objectName());
   button->setDefaultAction(action);
   button->setToolButtonStyle(Qt::ToolButtonTextOnly);
-  button->setFixedSize(75, 25);
+  button->setMinimumWidth(75);
+  button->setFixedHeight(25);
   return button;
 }
 
