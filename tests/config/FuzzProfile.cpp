@@ -80,6 +80,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::fwrite(data, 1, size, f);
   std::fclose(f);
   const std::string& file = FuzzFile();
+
+  // A buffer of the file's size always holds the whole list.
+  std::string block;
+  for (const std::string& name : names) block += name + '\0';
+  block += '\0';
+  std::vector<std::string> expected, listed;
+  SplitMultiString(block.data(), block.size() - 1, '\0', expected);
+  ReadSectionNames(listed, file);
+  Check(listed == expected, "section names fit the file's size");
+
+  // The rest reads the file once, through a snapshot.
+  platform::ProfileBatch snapshot(file, platform::ProfileBatch::Mode::Snapshot);
   const size_t fileSize = static_cast<size_t>(FileSizeByName(file));
   for (size_t bufferSize : {size_t{0}, size_t{1}, size_t{2}, size_t{3}, size % 17, fileSize}) {
     CheckList(bufferSize, [&](char* b, size_t s) {
@@ -89,14 +101,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       return platform::GetPrivateProfileSectionA(section, b, s, file);
     });
   }
-  // A buffer of the file's size always holds the whole list.
-  std::string block;
-  for (const std::string& name : names) block += name + '\0';
-  block += '\0';
-  std::vector<std::string> expected, listed;
-  SplitMultiString(block.data(), block.size() - 1, '\0', expected);
-  ReadSectionNames(listed, file);
-  Check(listed == expected, "section names fit the file's size");
   ReadSectionLines(section, listed, file);
   ReadIniString(section, "Key", "", file);
   ReadIniInteger(section, "Key", 0, file);
