@@ -58,7 +58,8 @@ std::string Encode(const std::string& v) {
   return changes ? '"' + v + '"' : v;
 }
 
-bool HoldsLineBreak(std::string_view s) {
+// Line ends would split the line; a zero byte would cut the zero-separated lists.
+bool UnfitForALine(std::string_view s) {
   return s.find_first_of(std::string_view("\r\n\0", 3)) != s.npos;
 }
 
@@ -323,8 +324,8 @@ std::vector<std::string> ProfileImage::SectionLines(std::string_view section) co
 
 bool ProfileImage::Write(std::string_view section, std::string_view key, const std::string* value) {
   const std::string_view k = Trim(key);
-  if (HoldsLineBreak(section) || HoldsLineBreak(key) || key.find('=') != key.npos ||
-      (!k.empty() && (k.front() == '[' || k.front() == ';')) || (value && HoldsLineBreak(*value)))
+  if (UnfitForALine(section) || UnfitForALine(key) || key.find('=') != key.npos ||
+      (!k.empty() && (k.front() == '[' || k.front() == ';')) || (value && UnfitForALine(*value)))
     return false;
 
   auto makeLine = [value](std::string_view storedKey) {
