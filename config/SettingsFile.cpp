@@ -32,7 +32,7 @@ void TTesselGroups::LoadFromIni(const std::string& FileName) {
   }
 }
 
-void TTesselGroups::SaveToIni(const std::string& FileName) const {
+bool TTesselGroups::SaveToIni(const std::string& FileName) const {
   // The new script is built in memory from nothing and then replaces the file
   // in one step: the file on disk is always the whole old or the whole new
   // script, and nothing of a deleted group or step can survive.
@@ -44,8 +44,11 @@ void TTesselGroups::SaveToIni(const std::string& FileName) const {
     WriteIniString("LIST", std::to_string(i), group->Name, FileName);
     group->SaveToIni(FileName);
   }
-  if (int error = batch.Commit())
+  if (int error = batch.Commit()) {
     WriteLog({"Сохранение настроек - ошибка", FileName, platform::ErrorText(error)});
+    return false;
+  }
+  return true;
 }
 
 void TTesselActionList::LoadFromIni(const std::string& FileName) {

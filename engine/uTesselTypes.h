@@ -230,7 +230,9 @@ class TTesselGroups {
   bool RunAllGroups();
 
   void LoadFromIni(const std::string& FileName);
-  void SaveToIni(const std::string& FileName) const;
+  // False when the file could not be replaced (the old file stays, the
+  // reason is logged).
+  bool SaveToIni(const std::string& FileName) const;
 };
 
 // The single script registry, between InitEngine and DoneEngine.

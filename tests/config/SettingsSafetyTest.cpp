@@ -105,7 +105,7 @@ TEST_F(SettingsSafety, FailingTheSaveAtAnyWriteKeepsTheOldScript) {
       ScopedFault fault([&](std::string_view, const std::string& path) {
         return Counts(path) && ++seen == failAt ? EIO : 0;
       });
-      script.SaveToIni(file);
+      EXPECT_FALSE(script.SaveToIni(file));
     }
     EXPECT_EQ(ReadFile(file), oldBytes);
     EXPECT_EQ(LoadedDump(), oldDump);
@@ -116,7 +116,7 @@ TEST_F(SettingsSafety, FailingTheSaveAtAnyWriteKeepsTheOldScript) {
   ASSERT_EQ(lines.size(), static_cast<size_t>(points));
   EXPECT_EQ(lines[0].rfind("Сохранение настроек - ошибка\t" + file + "\t", 0), 0u) << lines[0];
 
-  script.SaveToIni(file);
+  EXPECT_TRUE(script.SaveToIni(file));
   EXPECT_EQ(ReadFile(file), newBytes);
   EXPECT_EQ(LoadedDump(), newDump);
 }
