@@ -51,7 +51,7 @@ uint16_t DecryptFile(const std::string& input, const std::string& output, const 
       layout.headerBytes.data() + kHeaderFixedSize + static_cast<size_t>(index) * kEntrySize;
   unsigned char ad[kWrapAssociatedDataSize];
   WrapAssociatedData(layout.headerBytes.data(), entryBytes, ad);
-  SecretBuffer fileKey(kFileKeySize);
+  WipedBytes<kFileKeySize> fileKey;
   const ReceiverEntry& entry = header.receivers[static_cast<size_t>(index)];
   if (crypto_aead_xchacha20poly1305_ietf_decrypt(fileKey.data(), nullptr, nullptr, entry.wrappedKey,
                                                  sizeof entry.wrappedKey, ad, sizeof ad,

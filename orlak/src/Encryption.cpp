@@ -33,7 +33,7 @@ uint16_t EncryptFile(const std::string& input, const std::string& output, const 
   std::memcpy(header.senderSignPk, sender.pub.signPk, sizeof header.senderSignPk);
   std::memcpy(header.senderBoxPk, sender.pub.boxPk, sizeof header.senderBoxPk);
 
-  SecretBuffer fileKey(kFileKeySize);
+  WipedBytes<kFileKeySize> fileKey;
   crypto_secretstream_xchacha20poly1305_keygen(fileKey.data());
   crypto_secretstream_xchacha20poly1305_state stream;
   WipeOnExit<crypto_secretstream_xchacha20poly1305_state> wipeStream(stream);
@@ -41,8 +41,12 @@ uint16_t EncryptFile(const std::string& input, const std::string& output, const 
 
   unsigned char fixed[kHeaderFixedSize];
   EncodeHeaderFixed(header, count, fixed);
-  SecretBuffer sealMemory(count * sizeof(SealState));
-  auto* seals = reinterpret_cast<SealState*>(sealMemory.data());
+  std::vector<SealState> sealStates(count);
+  SealState* seals = sealStates.data();
+  struct WipeSeals {
+    std::vector<SealState>& states;
+    ~WipeSeals() { sodium_memzero(states.data(), states.size() * sizeof(SealState)); }
+  } wipeSeals{sealStates};
   header.receivers.resize(count);
   for (size_t i = 0; i < count; ++i) {
     ReceiverEntry& entry = header.receivers[i];

@@ -81,7 +81,7 @@ std::string SecretKeyPath(const std::string& nativeFolder, std::string_view id) 
 }
 
 uint16_t LoadSecretKey(const std::string& nativeFolder, std::string_view id, SecretKey& key) {
-  SecretBuffer bytes(kSecretKeyFileSize + 1);
+  WipedBytes<kSecretKeyFileSize + 1> bytes;
   size_t got = 0;
   int error = ReadKeyFile(SecretKeyPath(nativeFolder, id), bytes.data(), kSecretKeyFileSize, got);
   if (error == ENOENT || error == ENOTDIR) return kKeyNotFound;
@@ -114,7 +114,7 @@ int CreateKeyFiles(const std::string& nativeSecretFolder, const std::string& nat
       return EEXIST;
     }
   }
-  SecretBuffer secretBytes(kSecretKeyFileSize);
+  WipedBytes<kSecretKeyFileSize> secretBytes;
   EncodeSecretKeyFile(key, secretBytes.data());
   unsigned char publicBytes[kPublicKeyFileSize];
   EncodePublicKeyFile(key, publicBytes);

@@ -19,7 +19,7 @@ constexpr char kSealContext[crypto_kdf_CONTEXTBYTES + 1] = "ORLKSEAL";
 uint16_t DerivePairKeys(const unsigned char* ourBoxSk, const unsigned char* theirBoxPk,
                         const unsigned char* senderBoxPk, const unsigned char* receiverBoxPk,
                         const unsigned char* salt, uint16_t index, PairKeys& keys) {
-  SecretBuffer material(crypto_scalarmult_BYTES + crypto_kdf_KEYBYTES);
+  WipedBytes<crypto_scalarmult_BYTES + crypto_kdf_KEYBYTES> material;
   unsigned char* shared = material.data();
   unsigned char* master = material.data() + crypto_scalarmult_BYTES;
   // Fails for a point of small order, which would make the secret known.

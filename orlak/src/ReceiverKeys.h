@@ -13,12 +13,11 @@ namespace orlak {
 
 class PairKeys {
  public:
-  PairKeys() : keys_(64) {}
   unsigned char* wrap() { return keys_.data(); }
   unsigned char* seal() { return keys_.data() + 32; }
 
  private:
-  SecretBuffer keys_;
+  WipedBytes<64> keys_;
 };
 
 // ourBoxSk with theirBoxPk; senderBoxPk and receiverBoxPk in that order on

@@ -1,36 +1,57 @@
-// Memory for key material: guarded, locked against swapping where the system
-// allows, and wiped when released.
+// Memory for key material. Loaded keys get pages of their own, locked
+// against swapping and left out of core dumps where the system allows;
+// short-lived keys and states stay on the stack. Both are wiped on release.
 #pragma once
 
 #include <sodium.h>
 
 #include <cstddef>
+#include <cstdlib>
 #include <new>
-#include <stdexcept>
 
 namespace orlak {
 
 class SecretBuffer {
  public:
-  explicit SecretBuffer(size_t size) : size_(size), data_(Allocate(size)) {}
-  ~SecretBuffer() { sodium_free(data_); }  // sodium_free wipes before releasing
+  explicit SecretBuffer(size_t size) : size_(size == 0 ? 1 : size) {
+    // Whole pages, so that unlocking one buffer never unlocks another's page.
+    const size_t page = 4096;
+    data_ = static_cast<unsigned char*>(std::aligned_alloc(page, (size_ + page - 1) / page * page));
+    if (!data_) throw std::bad_alloc();
+    locked_ = sodium_mlock(data_, size_) == 0;
+  }
+  ~SecretBuffer() {
+    // sodium_munlock wipes the bytes before unlocking them.
+    if (!locked_ || sodium_munlock(data_, size_) != 0) sodium_memzero(data_, size_);
+    std::free(data_);
+  }
   SecretBuffer(const SecretBuffer&) = delete;
   SecretBuffer& operator=(const SecretBuffer&) = delete;
 
-  unsigned char* data() { return static_cast<unsigned char*>(data_); }
-  const unsigned char* data() const { return static_cast<const unsigned char*>(data_); }
+  unsigned char* data() { return data_; }
+  const unsigned char* data() const { return data_; }
   size_t size() const { return size_; }
 
  private:
-  static void* Allocate(size_t size) {
-    // sodium_malloc needs the library started; starting it again is cheap.
-    if (sodium_init() < 0) throw std::runtime_error("libsodium cannot start");
-    void* data = sodium_malloc(size == 0 ? 1 : size);
-    if (!data) throw std::bad_alloc();
-    return data;
-  }
   size_t size_;
-  void* data_;
+  unsigned char* data_;
+  bool locked_ = false;
+};
+
+// A fixed number of secret bytes on the stack.
+template <size_t N>
+class WipedBytes {
+ public:
+  WipedBytes() = default;
+  ~WipedBytes() { sodium_memzero(bytes_, N); }
+  WipedBytes(const WipedBytes&) = delete;
+  WipedBytes& operator=(const WipedBytes&) = delete;
+  unsigned char* data() { return bytes_; }
+  const unsigned char* data() const { return bytes_; }
+  static constexpr size_t size() { return N; }
+
+ private:
+  unsigned char bytes_[N] = {};
 };
 
 // Wipes a stack object holding secrets (a stream or MAC state) on scope exit.

@@ -12,7 +12,8 @@
 namespace orlak {
 namespace {
 
-constexpr size_t kBufferSize = 256 * 1024;
+// Small enough to stay in the cache between the read, the hash and the write.
+constexpr size_t kBufferSize = 64 * 1024;
 
 // Reads the whole input from its start, hashing its first hashLength bytes
 // into state and copying every byte to out when one is given.
