@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 
 #include "platform/Cp1251.h"
 #include "platform/Files.h"
@@ -28,12 +29,17 @@ class CryptoSession : public ::testing::Test {
   TCryptoSession session;
   std::vector<std::string> errors;
 
+  std::filesystem::path oldFolder = std::filesystem::current_path();
+
   void SetUp() override {
     ::setenv("PATH", platform::Cp1251ToUtf8(tools).c_str(), 1);
+    // A name not found on the search path is tried in the current folder.
+    std::filesystem::current_path(platform::Cp1251ToUtf8(dir.Path()));
     session.OnKeyUtilityError = [this](const std::string& text) { errors.push_back(text); };
   }
   void TearDown() override {
     ::setenv("PATH", oldPath.c_str(), 1);
+    std::filesystem::current_path(oldFolder);
     if (session.FCryptoReady) session.DoneCrypto();
   }
   // A key utility that notes its arguments and ends with the exit code.
