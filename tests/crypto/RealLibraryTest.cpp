@@ -1,6 +1,8 @@
 // The report, the key cache and the step kinds against liborlak with keys
 // made by marvik.
+#include <cerrno>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "crypto/SplitKeyList.h"
@@ -211,6 +213,24 @@ TEST_F(StepsOnRealFiles, DeleteFromAnUnsignedFileFails) {
   std::string out;
   EXPECT_FALSE(Run(del, Put("a.txt", kOriginal), out));
   EXPECT_EQ(log.Fields(), Lines{"Удалить подпись\t" + ResultMessage(30)});
+}
+
+TEST_F(StepsOnRealFiles, FailedWorkingCopyFailsCheckAndDelete) {
+  // The copy's own result is not looked at; the library's failure to open
+  // the missing copy is what fails the step.
+  const std::string in = Put("a.txt", kOriginal);
+  SignWith(in, {"A"});
+  ts::ScopedFault noCopies(
+      [](std::string_view op, const std::string&) { return op == "copy" ? EIO : 0; });
+  TTesselAction_checksign check;
+  check.KeyList = "A";
+  TTesselAction_delsign del;
+  del.DeleteCount = -1;
+  std::string out;
+  EXPECT_FALSE(Run(check, in, out));
+  EXPECT_FALSE(Run(del, in, out));
+  EXPECT_EQ(log.Fields(), (Lines{"Проверить подпись\tcheck_file_sign: " + ResultMessage(21),
+                                 "Удалить подпись\t" + ResultMessage(21)}));
 }
 
 // --- Encrypt and decrypt -------------------------------------------------------------
