@@ -135,6 +135,8 @@ TEST_F(EncryptTest, BadReceiverListsAndKeyBlocksProduceNothing) {
   EXPECT_EQ(EnCryptFileEx(in.c_str(), out.c_str(), "alice", nullptr, 1, 0), 7);
   EXPECT_EQ(EnCryptFileEx(in.c_str(), out.c_str(), "alice", withNull, 2, 0), 7);
   EXPECT_EQ(EnCryptFileEx(in.c_str(), out.c_str(), "alice", good, 1, 1), 7);
+  const std::vector<const void*> tooMany(4097, bob.data());
+  EXPECT_EQ(EnCryptFileEx(in.c_str(), out.c_str(), "alice", tooMany.data(), 4097, 0), 7);
   EXPECT_EQ(EnCryptFileEx(in.c_str(), out.c_str(), "alice", withZero, 2, 0), 121);
   EXPECT_EQ(EnCryptFileEx(in.c_str(), out.c_str(), "alice", withDamaged, 1, 0), 121);
   EXPECT_EQ(EnCryptFileEx(in.c_str(), out.c_str(), "nobody", good, 1, 0), 6);
@@ -170,6 +172,12 @@ TEST_F(EncryptTest, DecryptionReplacesAnExistingOutputOnlyOnSuccess) {
   EXPECT_EQ(ReadFile(Path("out")), "old content");
   ASSERT_EQ(Decrypt(Path("sealed"), Path("out"), "bob", "alice"), 0);
   EXPECT_EQ(ReadFile(Path("out")), "new content");
+  // A folder in the output's place: the rename fails and nothing is left.
+  const std::string folder = dir_.Sub("folder/");
+  EXPECT_EQ(Decrypt(Path("sealed"), folder.substr(0, folder.size() - 1), "bob", "alice"), 25);
+  EXPECT_EQ(testing_support::ListNames(folder), std::vector<std::string>{});
+  EXPECT_EQ(Leftovers(dir_.Path(), {"folder", "out", "plain", "public", "sealed", "secret"}),
+            std::vector<std::string>{});
   // In place, as a step may hand the same path.
   ASSERT_EQ(Encrypt(Path("out"), Path("out"), "alice", {"bob"}), 0);
   ASSERT_EQ(Decrypt(Path("out"), Path("out"), "bob", "alice"), 0);

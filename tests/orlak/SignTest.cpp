@@ -98,7 +98,9 @@ TEST_F(SignTest, UnsignedEmptyAndMalformedFilesEachHaveTheirCode) {
   WriteFile(Path("bad-index"), Flipped(signedFile, last + 1, 0x04));
   WriteFile(Path("bad-reserved"), Flipped(signedFile, last + 90));
   WriteFile(Path("records-only"), signedFile.substr(signedFile.size() - kRecordSize));
-  for (const char* name : {"bad-index", "bad-reserved", "records-only"}) {
+  // The older record claims another content length than the newer one.
+  WriteFile(Path("lengths-differ"), Flipped(signedFile, 300 + 16 + 2));
+  for (const char* name : {"bad-index", "bad-reserved", "records-only", "lengths-differ"}) {
     EXPECT_EQ(Check(Path(name)).code, 42) << name;
     EXPECT_EQ(DelSign(Path(name).c_str(), 1), 42) << name;
     EXPECT_EQ(SignFile(Path(name).c_str(), Path("out").c_str(), "alice"), 42) << name;
