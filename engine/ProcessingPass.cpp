@@ -1,7 +1,15 @@
 // The processing pass: every matching source file of every enabled group is
-// taken into private working folders, run through the group's enabled steps
-// and delivered. A file is never lost: its only copy is never removed.
+// copied into private working folders, run through the group's enabled steps
+// and delivered. A file is never lost: a source file is deleted only once its
+// result is on the disk where it was delivered, and the only copy of a file is
+// never removed.
+//
+// Durability costs one flush per group pass instead of one per file: sources
+// stay in place while the group's files are processed, then every folder that
+// received a file is flushed, and only then are the sources deleted. A crash
+// before that leaves the sources where they were, to be processed again.
 #include <cerrno>
+#include <set>
 
 #include "engine/uFileUtil.h"
 #include "engine/uTesselTypes.h"
@@ -14,44 +22,55 @@ const std::string kFileSeparator(55, '=');
 
 std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
 
-// Copies the source into its working folder and removes it from the source
-// folder. On failure the source stays where it was for a later pass and the
-// reason is logged.
+// A source file whose content was taken, to be deleted at the end of the
+// group's pass once its result is safe.
+struct TakenSource {
+  std::string path;
+  platform::FileStat stat;  // as it was when copied
+  std::string deliveredTo;   // folder that received the result; empty when kept
+  bool keptUnsafe = false;  // kept in its working folder, but not flushed to the disk
+};
+
+bool SameFile(const platform::FileStat& a, const platform::FileStat& b) {
+  return a.size == b.size && a.mtimeNs == b.mtimeNs && a.inode == b.inode &&
+         a.device == b.device;
+}
+
+// Copies the source into its working folder. On failure the source stays
+// where it was for a later pass and the reason is logged.
 bool TakeFile(const std::string& source, const std::string& work, int workError,
-              const std::string& name) {
-  platform::FileStat before;
-  int err = work.empty() ? workError : platform::StatPath(source, before);
-  if (err == 0) err = platform::CopyFile(source, work, platform::Durability::Synced);
+              const std::string& name, platform::FileStat& stat) {
+  int err = work.empty() ? workError : platform::StatPath(source, stat);
+  if (err == 0) err = platform::CopyFile(source, work, platform::Durability::Buffered);
   if (err != 0) {
     WriteLog({"Файл не взят в обработку", Quoted(name), platform::ErrorText(err)});
     return false;
   }
   platform::FileStat after;
-  if (platform::StatPath(source, after) != 0 || after.size != before.size ||
-      after.mtimeNs != before.mtimeNs) {
+  if (platform::StatPath(source, after) != 0 || !SameFile(after, stat)) {
     // Still being written: the copy may be torn. Leave it for the next pass.
     platform::DeleteFile(work);
     WriteLog({"Файл изменился во время копирования, оставлен до следующего прохода",
               Quoted(name)});
     return false;
   }
-  // A source that cannot be deleted stays and is taken again next pass.
-  platform::DeleteFile(source);
   return true;
 }
 
-// Moves the working file into a folder under its own name. An empty folder
-// name is "not set", never the file system's root.
+// Copies the working file into a folder under its own name and drops the
+// working copy (the source still exists). An empty folder name is "not set",
+// never the file system's root.
 int Deliver(const std::string& work, const std::string& folder, const std::string& name,
             std::string& target) {
   target = IncludeTrailingDelimiter(folder) + name;
   if (folder.empty()) return ENOENT;
-  int err = 0;
-  TTesselActionList::MoveFileTo(work, target, &err);
+  const int err = platform::CopyFile(work, target, platform::Durability::Buffered);
+  if (err == 0) platform::DeleteFile(work);
   return err;
 }
 
-void ProcessFile(TTesselActionList& group, const std::string& path) {
+// Runs one file through the group. Returns false when the source was not taken.
+bool ProcessFile(TTesselActionList& group, const std::string& path, TakenSource& taken) {
   const std::string name = ExtractFileName(path);
   WriteLog({kFileSeparator});
   WriteLog({"Начало обработки файла", Quoted(name)});
@@ -60,9 +79,10 @@ void ProcessFile(TTesselActionList& group, const std::string& path) {
   temp.CurrentName = name;
   int workError = 0;
   std::string work = temp.NewWorkPath(&workError);
-  if (!TakeFile(path, work, workError, name)) {
+  taken.path = path;
+  if (!TakeFile(path, work, workError, name, taken.stat)) {
     WriteLog({"Конец обработки файла", Quoted(name)});
-    return;
+    return false;
   }
 
   bool ok = true;
@@ -86,6 +106,7 @@ void ProcessFile(TTesselActionList& group, const std::string& path) {
   int err = 0;
   if (ok) {
     err = Deliver(work, group.DestFolder, name, target);
+    if (err == 0) taken.deliveredTo = group.DestFolder;
     if (err != 0) {
       WriteLog({"Ошибка переноса в", target, platform::ErrorText(err)});
       ok = false;
@@ -94,13 +115,40 @@ void ProcessFile(TTesselActionList& group, const std::string& path) {
   if (!ok) {
     WriteLog({"Перенос в ошибки"});
     err = Deliver(work, group.BadFolder, name, target);
+    if (err == 0) taken.deliveredTo = group.BadFolder;
   }
   if (err != 0) {
-    // Nowhere to deliver: the working file is the only copy, so it stays.
+    // Nowhere to deliver: the working file becomes the file's only copy.
     temp.Keep(work);
+    taken.keptUnsafe = platform::SyncFile(work) != 0;
     WriteLog({"Файл оставлен в", work, platform::ErrorText(err)});
   }
   WriteLog({"Конец обработки файла", Quoted(name)});
+  return true;
+}
+
+// Flushes every folder that received a file, then deletes the sources whose
+// results are safe and which nobody has changed since they were taken. A
+// source that cannot be deleted stays and is taken again on the next pass.
+void ReleaseSources(const std::vector<TakenSource>& taken) {
+  std::set<std::string> flushed, failed;
+  for (const TakenSource& source : taken) {
+    const std::string& folder = source.deliveredTo;
+    if (folder.empty() || flushed.count(folder) || failed.count(folder)) continue;
+    if (int err = platform::SyncFileSystem(folder)) {
+      WriteLog({"Ошибка записи на диск", folder, platform::ErrorText(err)});
+      failed.insert(folder);
+    } else {
+      flushed.insert(folder);
+    }
+  }
+  for (const TakenSource& source : taken) {
+    // Not safe yet: the source stays and is processed again next pass.
+    if (source.keptUnsafe || failed.count(source.deliveredTo)) continue;
+    platform::FileStat now;
+    if (platform::StatPath(source.path, now) != 0 || !SameFile(now, source.stat)) continue;
+    platform::DeleteFile(source.path);
+  }
 }
 
 }  // namespace
@@ -116,7 +164,12 @@ bool TTesselActionList::ProcessGroup() {
     WriteLog({kGroupSeparator});
     WriteLog({Name});
   }
-  for (const std::string& path : files) ProcessFile(*this, path);
+  std::vector<TakenSource> taken;
+  for (const std::string& path : files) {
+    TakenSource source;
+    if (ProcessFile(*this, path, source)) taken.push_back(std::move(source));
+  }
+  ReleaseSources(taken);
   TempFiles.Cleanup();
   return true;
 }

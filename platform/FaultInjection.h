@@ -12,7 +12,8 @@ namespace platform {
 // the operation run; any other value fails it with that errno value.
 // Operation names: "copy" (before a copy starts, target path), "copy-data"
 // (source fully read, nothing committed yet; source path), "delete", "rename"
-// (target path), "mkdir", "rmdir", "append", "write" (whole-file replacement).
+// (target path), "mkdir", "rmdir", "append", "write" (whole-file replacement),
+// "sync" (a file or a folder's file system flushed to the disk).
 using FaultHook = std::function<int(std::string_view operation, const std::string& path)>;
 
 void SetFaultHook(FaultHook hook);

@@ -114,6 +114,8 @@ int StatPath(const std::string& path, FileStat& out) {
   out.isRegular = S_ISREG(st.st_mode);
   out.size = static_cast<uint64_t>(st.st_size);
   out.mtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  out.device = static_cast<uint64_t>(st.st_dev);
+  out.inode = static_cast<uint64_t>(st.st_ino);
   return 0;
 }
 
@@ -217,6 +219,22 @@ int CreateFolder(const std::string& path, unsigned mode) {
 int RemoveFolder(const std::string& path) {
   if (int fault = InjectedFault("rmdir", path)) return fault;
   return ::rmdir(Native(path).c_str()) == 0 ? 0 : errno;
+}
+
+int SyncFile(const std::string& path) {
+  if (int fault = InjectedFault("sync", path)) return fault;
+  const std::string native = Native(path);
+  Fd fd(::open(native.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.get() < 0) return errno;
+  if (::fsync(fd.get()) != 0) return errno;
+  return SyncFolder(FolderOf(native));
+}
+
+int SyncFileSystem(const std::string& folder) {
+  if (int fault = InjectedFault("sync", folder)) return fault;
+  Fd fd(::open(Native(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (fd.get() < 0) return errno;
+  return ::syncfs(fd.get()) == 0 ? 0 : errno;
 }
 
 int AppendToFile(const std::string& path, const std::string& bytes, bool* opened) {

@@ -16,6 +16,8 @@ struct FileStat {
   bool isRegular = false;
   uint64_t size = 0;
   int64_t mtimeNs = 0;
+  uint64_t device = 0;
+  uint64_t inode = 0;
 };
 
 // Follows symbolic links, as attribute queries do.
@@ -43,6 +45,11 @@ int RenameFile(const std::string& from, const std::string& to);
 // Creates a folder with the given mode; EEXIST when the name is taken.
 int CreateFolder(const std::string& path, unsigned mode = 0700);
 int RemoveFolder(const std::string& path);
+
+// Flushes a file's data and its folder entry to the disk.
+int SyncFile(const std::string& path);
+// Flushes everything written to the file system that holds the folder.
+int SyncFileSystem(const std::string& folder);
 
 // Appends bytes to a file with one write, creating it when missing. *opened
 // (when given) tells whether the file could be opened at all.

@@ -12,6 +12,21 @@ using namespace testing_support;
 
 namespace {
 
+// A step that lets a peer program write a new version of the source while
+// the old one is being processed.
+class ReentrantWriter : public TTesselAction {
+ public:
+  std::string path;
+  bool Execute(const std::string& input, std::string& output) override {
+    WriteFile(path, "version 2 is longer");
+    output = input;
+    return TTesselAction::Execute(input, output);
+  }
+  std::string GetCaption() const override { return "writer"; }
+  std::string GetParamText() const override { return ""; }
+  uint8_t GetKind() const override { return kKindNone; }
+};
+
 TEST_F(PassTest, FailedMoveDeletesNothing) {
   WriteFile(in + "a.txt", "x");
   ScopedFault fault([](std::string_view op, const std::string&) { return op == "copy" ? EIO : 0; });
@@ -123,6 +138,49 @@ TEST_F(PassTest, WithNowhereToDeliverTheWorkingFileIsKeptAndNamed) {
   registry.RunAllGroups();
   EXPECT_EQ(ReadFile(bad + "b.txt"), "y+s");
   EXPECT_EQ(ReadFile(kept), "only copy");
+}
+
+TEST_F(PassTest, SourcesStayUntilTheirResultsAreOnTheDisk) {
+  WriteFile(in + "a.txt", "x");
+  std::vector<std::string> seen;
+  ScopedFault fault([&](std::string_view op, const std::string& path) {
+    if (op == "sync" || (op == "delete" && path == in + "a.txt")) seen.push_back(std::string(op));
+    // While the result is being delivered the source is still in place.
+    if (op == "copy" && path == out + "a.txt") EXPECT_TRUE(FileExists(in + "a.txt"));
+    return 0;
+  });
+  registry.RunAllGroups();
+  EXPECT_EQ(seen, (std::vector<std::string>{"sync", "delete"}));
+  EXPECT_FALSE(FileExists(in + "a.txt"));
+}
+
+TEST_F(PassTest, FailedFlushKeepsTheSourcesForTheNextPass) {
+  WriteFile(in + "a.txt", "x");
+  {
+    ScopedFault fault([](std::string_view op, const std::string&) { return op == "sync" ? EIO : 0; });
+    registry.RunAllGroups();
+  }
+  EXPECT_EQ(ReadFile(in + "a.txt"), "x");
+  EXPECT_EQ(ReadFile(out + "a.txt"), "x");
+  const auto fields = log.Fields();
+  EXPECT_EQ(fields.back(), "Ошибка записи на диск	" + group->DestFolder + "	Input/output error");
+  registry.RunAllGroups();  // delivered again, then released
+  EXPECT_FALSE(FileExists(in + "a.txt"));
+}
+
+TEST_F(PassTest, SourceRewrittenWhileItsOldVersionIsProcessedIsKept) {
+  WriteFile(in + "a.txt", "version 1");
+  auto* step = new ReentrantWriter;
+  step->path = in + "a.txt";
+  step->Enabled = true;
+  group->AddAction(step);
+  registry.RunAllGroups();
+  EXPECT_EQ(ReadFile(out + "a.txt"), "version 1");
+  EXPECT_EQ(ReadFile(in + "a.txt"), "version 2 is longer");
+  group->DeleteAction(0);
+  registry.RunAllGroups();
+  EXPECT_EQ(ReadFile(out + "a.txt"), "version 2 is longer");
+  EXPECT_FALSE(FileExists(in + "a.txt"));
 }
 
 long PeakRssKiB() {

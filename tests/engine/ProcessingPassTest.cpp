@@ -50,12 +50,14 @@ TEST_F(PassTest, WorkedExampleTwoFilesDisabledStepCopyFolderAndOneFailure) {
   auto d = [&](int n) { return tmp + "dir" + std::to_string(n) + "/"; };
   using Op = std::pair<std::string, std::string>;
   EXPECT_EQ(ops, (std::vector<Op>{
-                     {"mkdir", tmp + "dir0"}, {"delete", in + first},
+                     {"mkdir", tmp + "dir0"},
                      {"mkdir", tmp + "dir1"}, {"mkdir", tmp + "dir2"},
                      {"delete", d(2) + first},
-                     {"mkdir", tmp + "dir3"}, {"delete", in + second},
+                     {"mkdir", tmp + "dir3"},
                      {"mkdir", tmp + "dir4"},
                      {"delete", d(3) + second},
+                     // sources go once their results are on the disk
+                     {"delete", in + first}, {"delete", in + second},
                      // cleanup, in registration order
                      {"delete", d(0) + first}, {"rmdir", d(0)},
                      {"delete", d(1) + first}, {"rmdir", d(1)},
