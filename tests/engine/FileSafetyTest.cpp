@@ -146,7 +146,9 @@ TEST_F(PassTest, SourcesStayUntilTheirResultsAreOnTheDisk) {
   ScopedFault fault([&](std::string_view op, const std::string& path) {
     if (op == "sync" || (op == "delete" && path == in + "a.txt")) seen.push_back(std::string(op));
     // While the result is being delivered the source is still in place.
-    if (op == "copy" && path == out + "a.txt") EXPECT_TRUE(FileExists(in + "a.txt"));
+    if (op == "copy" && path == out + "a.txt") {
+      EXPECT_TRUE(FileExists(in + "a.txt"));
+    }
     return 0;
   });
   registry.RunAllGroups();
