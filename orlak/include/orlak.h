@@ -5,6 +5,10 @@
  * identifiers are zero-terminated Windows-1251 strings. The library keeps its
  * key folders between the Init and Done calls and never calls back into the
  * application.
+ *
+ * The result codes are those of the application's result message table; which
+ * failure gives which code, and the file and key formats, are described in
+ * orlak/FORMAT.md.
  */
 #ifndef ORLAK_H
 #define ORLAK_H

@@ -1,5 +1,5 @@
 // Result codes of liborlak. Each failure uses the code whose message (the
-// application's table of vendor result texts) says what went wrong.
+// application's table of result messages) says what went wrong.
 #pragma once
 
 #include <cstdint>
