@@ -8,8 +8,12 @@ class QWidget;
 
 namespace look {
 
-inline QColor PanelColour() { return QColor(164, 196, 235); }
-inline QColor InputColour() { return QColor(217, 234, 247); }
+inline QColor PanelColour() {
+  return QColor(164, 196, 235);
+}
+inline QColor InputColour() {
+  return QColor(217, 234, 247);
+}
 
 // "MS Sans Serif", 8 points; the platform substitutes a close face.
 QFont FormFont();

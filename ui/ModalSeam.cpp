@@ -36,10 +36,18 @@ int Run(QDialog& dialog) {
   return dialog.exec();
 }
 
-void Prepare(Answer answer) { Queue().push_back(std::move(answer)); }
-int Pending() { return static_cast<int>(Queue().size()); }
-void SetStrict(bool strict) { strictMode = strict; }
-int Unanswered() { return unanswered; }
+void Prepare(Answer answer) {
+  Queue().push_back(std::move(answer));
+}
+int Pending() {
+  return static_cast<int>(Queue().size());
+}
+void SetStrict(bool strict) {
+  strictMode = strict;
+}
+int Unanswered() {
+  return unanswered;
+}
 void Reset() {
   Queue().clear();
   unanswered = 0;

@@ -10,16 +10,16 @@
 // One value per control; each kind's page has its own, so the pages of other
 // kinds keep their contents while the operator switches kinds.
 struct TStepFields {
-  int Kind = kKindSign;           // kind list, equal to the kind code
-  bool WantCopy = false;          // cxCheckBox2
-  std::string CopyTo;             // cxButtonEdit1
-  std::string SignKeyId;          // cxTextEdit7
-  std::string CheckKeyList;       // cxTextEdit2
-  int32_t DeleteCount = -1;       // cxSpinEdit1
-  std::string EncryptSenderKey;   // cxTextEdit3
-  std::string EncryptReceivers;   // cxTextEdit4
-  std::string DecryptReceiverKey; // cxTextEdit_idreceiver
-  std::string DecryptSenderKey;   // cxTextEdit_idsender
+  int Kind = kKindSign;            // kind list, equal to the kind code
+  bool WantCopy = false;           // cxCheckBox2
+  std::string CopyTo;              // cxButtonEdit1
+  std::string SignKeyId;           // cxTextEdit7
+  std::string CheckKeyList;        // cxTextEdit2
+  int32_t DeleteCount = -1;        // cxSpinEdit1
+  std::string EncryptSenderKey;    // cxTextEdit3
+  std::string EncryptReceivers;    // cxTextEdit4
+  std::string DecryptReceiverKey;  // cxTextEdit_idreceiver
+  std::string DecryptSenderKey;    // cxTextEdit_idsender
 };
 
 // The controls' values for an existing step: its kind, its copy folder and

@@ -69,10 +69,10 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   cxComboBox_action->setEditable(false);
   cxComboBox_action->setGeometry(88, 11, 342, kFieldHeight);
   // Item index = kind code = page index.
-  cxComboBox_action->addItems({QStringLiteral("Подписать..."), QStringLiteral("Проверить подпись..."),
-                               QStringLiteral("Удалить подпись..."), QStringLiteral("Зашифровать..."),
-                               QStringLiteral("Расшифровать..."),
-                               QStringLiteral("Ничего не делать...")});
+  cxComboBox_action->addItems(
+      {QStringLiteral("Подписать..."), QStringLiteral("Проверить подпись..."),
+       QStringLiteral("Удалить подпись..."), QStringLiteral("Зашифровать..."),
+       QStringLiteral("Расшифровать..."), QStringLiteral("Ничего не делать...")});
   look::Input(cxComboBox_action);
   auto* line = new QFrame(band1);
   line->setFrameShape(QFrame::HLine);
@@ -174,9 +174,13 @@ TStepFields TForm2::Fields() const {
   return f;
 }
 
-void TForm2::cxComboBox1PropertiesChange(int index) { Notebook1->setCurrentIndex(index); }
+void TForm2::cxComboBox1PropertiesChange(int index) {
+  Notebook1->setCurrentIndex(index);
+}
 
-void TForm2::cxCheckBox2PropertiesChange(bool checked) { cxButtonEdit1->setEnabled(checked); }
+void TForm2::cxCheckBox2PropertiesChange(bool checked) {
+  cxButtonEdit1->setEnabled(checked);
+}
 
 void TForm2::cxButtonEdit1PropertiesButtonClick() {
   std::string folder = Text(cxButtonEdit1);

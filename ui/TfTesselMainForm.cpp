@@ -54,15 +54,15 @@ class Raise {
 
 }  // namespace
 
-TfTesselMainForm::TfTesselMainForm(QWidget* parent) : QWidget(parent), SettingsFile(SettingsFilePath()) {
+TfTesselMainForm::TfTesselMainForm(QWidget* parent)
+    : QWidget(parent), SettingsFile(SettingsFilePath()) {
   BuildLayout();
   FormCreate();
 
-  FCrypto.OnKeyUtilityError = [this](const std::string& text) {
-    ShowMessage(this, ToQ(text));
-  };
+  FCrypto.OnKeyUtilityError = [this](const std::string& text) { ShowMessage(this, ToQ(text)); };
 
-  connect(cxSpinEdit1, &QSpinBox::valueChanged, this, &TfTesselMainForm::cxSpinEdit1PropertiesChange);
+  connect(cxSpinEdit1, &QSpinBox::valueChanged, this,
+          &TfTesselMainForm::cxSpinEdit1PropertiesChange);
   connect(cxButtonEdit1, &QLineEdit::textChanged, this,
           &TfTesselMainForm::cxButtonEdit1PropertiesChange);
   connect(cxButtonEdit2, &QLineEdit::textChanged, this,
@@ -111,7 +111,9 @@ TfTesselMainForm::~TfTesselMainForm() {
   if (LogTarget == this) LogTarget = nullptr;
 }
 
-void TfTesselMainForm::AddLine(const std::string& line) { Memo1->appendPlainText(ToQ(line)); }
+void TfTesselMainForm::AddLine(const std::string& line) {
+  Memo1->appendPlainText(ToQ(line));
+}
 
 // ---------------------------------------------------------------------------
 // Start-up and closing
@@ -170,7 +172,9 @@ void TfTesselMainForm::FormClose() {
 // ---------------------------------------------------------------------------
 // Running
 
-bool TfTesselMainForm::TimerOn() const { return Timer1->isActive(); }
+bool TfTesselMainForm::TimerOn() const {
+  return Timer1->isActive();
+}
 
 void TfTesselMainForm::actStopExecute(int tag) {
   if (tag == 0) {
@@ -193,11 +197,12 @@ void TfTesselMainForm::InitCrypto() {
   FCrypto.InitCrypto(ScriptRegistry->SecKeysPath, ScriptRegistry->PubKeysPath);
 }
 
-void TfTesselMainForm::DoneCrypto() { FCrypto.DoneCrypto(); }
+void TfTesselMainForm::DoneCrypto() {
+  FCrypto.DoneCrypto();
+}
 
 void TfTesselMainForm::Timer1Timer() {
-  FTicks.Tick([] { QCoreApplication::processEvents(); },
-              [] { ScriptRegistry->RunAllGroups(); });
+  FTicks.Tick([] { QCoreApplication::processEvents(); }, [] { ScriptRegistry->RunAllGroups(); });
   actRunUpdate();
 }
 
@@ -214,10 +219,11 @@ void TfTesselMainForm::actRunUpdate() {
   actAdd->setEnabled(off && group);
   actDel->setEnabled(off && steps);
   actChange->setEnabled(off && steps);
-  for (QWidget* control : {static_cast<QWidget*>(cxButtonEdit1), static_cast<QWidget*>(cxButtonEdit2),
-                           static_cast<QWidget*>(cxButtonEdit3), static_cast<QWidget*>(cxButtonEdit4),
-                           static_cast<QWidget*>(cxButtonEdit5), static_cast<QWidget*>(CheckListBox1),
-                           static_cast<QWidget*>(ListView1)})
+  for (QWidget* control :
+       {static_cast<QWidget*>(cxButtonEdit1), static_cast<QWidget*>(cxButtonEdit2),
+        static_cast<QWidget*>(cxButtonEdit3), static_cast<QWidget*>(cxButtonEdit4),
+        static_cast<QWidget*>(cxButtonEdit5), static_cast<QWidget*>(CheckListBox1),
+        static_cast<QWidget*>(ListView1)})
     control->setEnabled(off);
 }
 
@@ -442,8 +448,7 @@ bool TfTesselMainForm::AskGroupName(std::string& name) {
     text = box.textValue();
     // Names the settings file could not keep are refused; the text stays for another try.
     const std::optional<std::string> entered = FromQ(text);
-    const std::string problem =
-        entered ? GroupNameProblem(*entered, GroupNames()) : std::string();
+    const std::string problem = entered ? GroupNameProblem(*entered, GroupNames()) : std::string();
     if (entered && problem.empty()) {
       name = *entered;
       return true;

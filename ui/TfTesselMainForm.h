@@ -46,7 +46,8 @@ class TfTesselMainForm : public QWidget, public TLogTarget {
 
  private:
   void BuildLayout();
-  QAction* MakeAction(const char* name, const QString& caption, void (TfTesselMainForm::*handler)());
+  QAction* MakeAction(const char* name, const QString& caption,
+                      void (TfTesselMainForm::*handler)());
 
   // Handlers.
   void FormCreate();

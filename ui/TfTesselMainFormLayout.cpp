@@ -87,18 +87,21 @@ void TfTesselMainForm::BuildLayout() {
   actRun->setProperty("Tag", 0);
   actStop = MakeAction("actStop", QStringLiteral("Стоп"), nullptr);
   actStop->setProperty("Tag", 1);
-  connect(actRun, &QAction::triggered, this, [this] { actStopExecute(actRun->property("Tag").toInt()); });
+  connect(actRun, &QAction::triggered, this,
+          [this] { actStopExecute(actRun->property("Tag").toInt()); });
   connect(actStop, &QAction::triggered, this,
           [this] { actStopExecute(actStop->property("Tag").toInt()); });
   actSave = MakeAction("actSave", QStringLiteral("Сохранить"), &TfTesselMainForm::actSaveExecute);
-  actLoad = MakeAction("actLoad", QStringLiteral("Восстановить"), &TfTesselMainForm::actLoadExecute);
+  actLoad =
+      MakeAction("actLoad", QStringLiteral("Восстановить"), &TfTesselMainForm::actLoadExecute);
   actGroupAdd =
       MakeAction("actGroupAdd", QStringLiteral("Добавить"), &TfTesselMainForm::actGroupAddExecute);
   actGroupDel =
       MakeAction("actGroupDel", QStringLiteral("Удалить"), &TfTesselMainForm::actGroupDelExecute);
   actAdd = MakeAction("actAdd", QStringLiteral("Добавить"), &TfTesselMainForm::actAddExecute);
   actDel = MakeAction("actDel", QStringLiteral("Удалить"), &TfTesselMainForm::actDelExecute);
-  actChange = MakeAction("actChange", QStringLiteral("Изменить"), &TfTesselMainForm::actChangeExecute);
+  actChange =
+      MakeAction("actChange", QStringLiteral("Изменить"), &TfTesselMainForm::actChangeExecute);
 
   Timer1 = new QTimer(this);
   Timer1->setObjectName(QStringLiteral("Timer1"));

@@ -32,8 +32,8 @@ class DemoSetup : public ::testing::Test {
     std::filesystem::copy_file(TESSEL_MARVIK, platform::Cp1251ToUtf8(bin.Path() + "marvik"));
   }
   int Prepare() {
-    const std::string command = "bash '" TESSEL_DEMO_SETUP "' '" +
-                                platform::Cp1251ToUtf8(bin.Path()) + "' >/dev/null";
+    const std::string command =
+        "bash '" TESSEL_DEMO_SETUP "' '" + platform::Cp1251ToUtf8(bin.Path()) + "' >/dev/null";
     return std::system(command.c_str());
   }
 };

@@ -79,9 +79,9 @@ TEST_F(CryptoSession, InitAndDoneLogTheLibrarysResults) {
   EXPECT_TRUE(session.FCryptoReady);
   session.DoneCrypto();
   EXPECT_FALSE(session.FCryptoReady);
-  EXPECT_EQ(log.Fields(), (std::vector<std::string>{
-                              "SignInit:\t\tНет ошибки.", "CryptoInit\t\tНет ошибки.",
-                              "CryptoDone\t\tНет ошибки.", "SignDone\t\tНет ошибки."}));
+  EXPECT_EQ(log.Fields(),
+            (std::vector<std::string>{"SignInit:\t\tНет ошибки.", "CryptoInit\t\tНет ошибки.",
+                                      "CryptoDone\t\tНет ошибки.", "SignDone\t\tНет ошибки."}));
   // Closing again reaches the library, which answers that it is not open.
   session.DoneCrypto();
   EXPECT_EQ(log.Fields().back(), "SignDone\t\tОшибка инициализации.");
@@ -91,9 +91,9 @@ TEST_F(CryptoSession, FailedOpeningIsLoggedAndTheSessionIsReadyAllTheSame) {
   session.InitCrypto("", "");
   EXPECT_EQ(errors.size(), 1u);
   EXPECT_TRUE(session.FCryptoReady);
-  EXPECT_EQ(log.Fields(), (std::vector<std::string>{
-                              "SignInit:\t\tОшибка параметра обращения к функции.",
-                              "CryptoInit\t\tОшибка параметра обращения к функции."}));
+  EXPECT_EQ(log.Fields(),
+            (std::vector<std::string>{"SignInit:\t\tОшибка параметра обращения к функции.",
+                                      "CryptoInit\t\tОшибка параметра обращения к функции."}));
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // The folder picker: what it preselects and what it gives back.
-#include <QFileDialog>
 #include <QApplication>
 #include <QDir>
+#include <QFileDialog>
 
 #include "tests/support/TestSupport.h"
 #include "tests/ui/UiTestSupport.h"

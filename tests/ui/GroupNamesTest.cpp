@@ -45,8 +45,7 @@ TEST(GroupNameProblem, SaysWhatIsWrong) {
   EXPECT_EQ(GroupNameProblem("", existing), "Название группы не может быть пустым.");
   EXPECT_EQ(GroupNameProblem("OUT", existing),
             "Группа с таким названием уже есть (большие и малые буквы не различаются).");
-  EXPECT_EQ(GroupNameProblem("a]", existing),
-            "Название группы не может содержать символ \"]\".");
+  EXPECT_EQ(GroupNameProblem("a]", existing), "Название группы не может содержать символ \"]\".");
 }
 
 }  // namespace

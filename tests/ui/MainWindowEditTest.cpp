@@ -287,9 +287,9 @@ TEST_F(GroupCommands, RefusedNamesAreAskedForAgainWithTheTextKept) {
   EXPECT_EQ(boxes[0]->text, QStringLiteral("Без названия 1"));
   for (size_t i = 1; i < boxes.size(); ++i) EXPECT_EQ(boxes[i]->text, entries[i - 1]) << i;
   EXPECT_EQ(messages[0]->text, QStringLiteral("Название группы не может быть пустым."));
-  EXPECT_EQ(messages[3]->text,
-            QStringLiteral(
-                "Группа с таким названием уже есть (большие и малые буквы не различаются)."));
+  EXPECT_EQ(
+      messages[3]->text,
+      QStringLiteral("Группа с таким названием уже есть (большие и малые буквы не различаются)."));
   for (const auto& message : messages) {
     EXPECT_FALSE(message->text.isEmpty());
     EXPECT_EQ(message->title, QStringLiteral("Tessel scripts"));

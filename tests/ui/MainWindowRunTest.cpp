@@ -45,9 +45,7 @@ class RunningWindow : public MainWindowTest {
   void Run() { Action("actRun")->trigger(); }
   void Stop() { Action("actStop")->trigger(); }
 
-  std::vector<std::string> OpenLines() {
-    return {"SignInit:\t\t", "CryptoInit\t\t"};
-  }
+  std::vector<std::string> OpenLines() { return {"SignInit:\t\t", "CryptoInit\t\t"}; }
   // The lines "Пуск" and "Стоп" wrote, without their result texts.
   std::vector<std::string> LibraryLines() {
     std::vector<std::string> lines;
@@ -84,8 +82,8 @@ TEST_F(RunningWindow, StartRunsTheKeyUtilityOpensTheLibraryAndStartsTheTimer) {
   // Running: only "Стоп" and the interval respond.
   EXPECT_FALSE(Action("actRun")->isEnabled());
   EXPECT_TRUE(Action("actStop")->isEnabled());
-  for (const char* name : {"actSave", "actLoad", "actGroupAdd", "actGroupDel", "actAdd", "actDel",
-                           "actChange"})
+  for (const char* name :
+       {"actSave", "actLoad", "actGroupAdd", "actGroupDel", "actAdd", "actDel", "actChange"})
     EXPECT_FALSE(Action(name)->isEnabled()) << name;
   for (const char* name :
        {"cxButtonEdit1", "cxButtonEdit2", "cxButtonEdit3", "cxButtonEdit4", "cxButtonEdit5"})
@@ -143,7 +141,7 @@ TEST_F(RunningWindow, ASecondStartAfterStopOpensEverythingAgain) {
   Run();
   EXPECT_EQ(KeyUtilityStarts(), 2);
   EXPECT_EQ(LibraryLines(), (std::vector<std::string>{"SignInit:", "CryptoInit", "CryptoDone",
-                                                       "SignDone", "SignInit:", "CryptoInit"}));
+                                                      "SignDone", "SignInit:", "CryptoInit"}));
   EXPECT_EQ(LogFields().back(), "CryptoInit\t\t" + ResultMessage(0));
   Stop();
 }

@@ -1,8 +1,8 @@
 // The step editor: what it shows for a step, and the new step it hands back.
 #include <QApplication>
 #include <QCheckBox>
-#include <QKeyEvent>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -95,8 +95,11 @@ TEST_F(StepEditor, EachPageBuildsItsKind) {
   };
   const std::vector<Case> cases = {
       {kKindSign, [](QDialog& d) { Find<QLineEdit>(&d, "cxTextEdit7")->setText(" ключ "); },
-       [](TTesselAction& s) { EXPECT_EQ(dynamic_cast<TTesselAction_sign&>(s).KeyId, Cp(" ключ ")); }},
-      {kKindCheckSign, [](QDialog& d) { Find<QLineEdit>(&d, "cxTextEdit2")->setText("A; \"B C\""); },
+       [](TTesselAction& s) {
+         EXPECT_EQ(dynamic_cast<TTesselAction_sign&>(s).KeyId, Cp(" ключ "));
+       }},
+      {kKindCheckSign,
+       [](QDialog& d) { Find<QLineEdit>(&d, "cxTextEdit2")->setText("A; \"B C\""); },
        [](TTesselAction& s) {
          EXPECT_EQ(dynamic_cast<TTesselAction_checksign&>(s).KeyList, "A; \"B C\"");
        }},
@@ -156,7 +159,8 @@ TEST_F(StepEditor, ChangeOfAnEnabledStepGivesANewDisabledStep) {
   old->Enabled = true;
   TTesselAction* step = old;
   QString shownKey;
-  ASSERT_TRUE(Edit(step, [&](QDialog& d) { shownKey = Find<QLineEdit>(&d, "cxTextEdit7")->text(); }));
+  ASSERT_TRUE(
+      Edit(step, [&](QDialog& d) { shownKey = Find<QLineEdit>(&d, "cxTextEdit7")->text(); }));
   std::unique_ptr<TTesselAction> made(step);
   EXPECT_EQ(shownKey, QStringLiteral("K"));
   EXPECT_NE(step, nullptr);

@@ -35,10 +35,11 @@ TEST(TickGate, ATickReachedFromInsideATickRunsNoPass) {
   EXPECT_FALSE(innerRan);
   EXPECT_EQ(passes, 1);
   // A pass that itself lets a tick in does not overlap with it either.
-  gate.Tick([] {}, [&] {
-    ++passes;
-    innerRan = gate.Tick([] {}, [&] { ++passes; });
-  });
+  gate.Tick([] {},
+            [&] {
+              ++passes;
+              innerRan = gate.Tick([] {}, [&] { ++passes; });
+            });
   EXPECT_FALSE(innerRan);
   EXPECT_EQ(passes, 2);
   EXPECT_FALSE(gate.Busy());

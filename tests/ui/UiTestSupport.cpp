@@ -108,7 +108,9 @@ bool WaitFor(const std::function<bool()>& predicate, int limitMs) {
   return true;
 }
 
-void ModalGuard::SetUp() { modal::Reset(); }
+void ModalGuard::SetUp() {
+  modal::Reset();
+}
 
 void ModalGuard::TearDown() {
   EXPECT_EQ(modal::Unanswered(), 0) << "a modal window opened without a prepared answer";

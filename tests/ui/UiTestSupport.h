@@ -15,7 +15,9 @@
 #include "ui/ModalSeam.h"
 
 // Readable failure messages for Qt texts.
-inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString& text, std::ostream* out) {
+  *out << '"' << text.toStdString() << '"';
+}
 
 namespace ui_test {
 
@@ -35,8 +37,8 @@ T* Find(const QObject* root, const char* name) {
 struct Seen {
   bool shown = false;
   QString title;
-  QString text;          // message text, or the input box's text
-  bool modal = false;    // it was the application's active modal window
+  QString text;        // message text, or the input box's text
+  bool modal = false;  // it was the application's active modal window
   QWidget* parent = nullptr;
 };
 
