@@ -1,7 +1,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "Bytes.h"
 #include "Codes.h"
 #include "EncFormat.h"
 #include "Encryption.h"
