@@ -34,7 +34,9 @@ struct Outcome {
 class MarvikTest : public ::testing::Test {
  protected:
   // Runs marvik with UTF-8 arguments, as a terminal hands them over.
-  Outcome Marvik(const std::vector<std::string>& args) {
+  Outcome Marvik(const std::vector<std::string>& args) { return Spawn(MARVIK_PATH, args); }
+  // argv as given: the program's name first, then the arguments.
+  Outcome Spawn(const char* name, const std::vector<std::string>& args) {
     const std::string outPath = Cp1251ToUtf8(dir_.Path() + "stdout");
     const std::string errPath = Cp1251ToUtf8(dir_.Path() + "stderr");
     posix_spawn_file_actions_t actions;
@@ -43,7 +45,7 @@ class MarvikTest : public ::testing::Test {
                                      0600);
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0600);
-    std::vector<char*> argv{const_cast<char*>(MARVIK_PATH)};
+    std::vector<char*> argv{const_cast<char*>(name)};
     for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
     pid_t pid = 0;
@@ -83,6 +85,10 @@ TEST_F(MarvikTest, SelfTestAnswersU) {
   EXPECT_EQ(run.status, 0);
   EXPECT_NE(run.out.find("self-test passed"), std::string::npos);
   EXPECT_EQ(run.err, "");
+  // Started with "u" as its entire command line.
+  Outcome bare = Spawn("u", {});
+  EXPECT_EQ(bare.status, 0);
+  EXPECT_EQ(bare.out, run.out);
 }
 
 TEST_F(MarvikTest, CreateWritesAKeyPairTheLibraryReads) {
