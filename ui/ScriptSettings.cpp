@@ -9,8 +9,9 @@ int32_t LoadScript(const std::string& settingsFile) {
   return ReadIniInteger("MAIN", "INTERVAL", kMinIntervalSeconds, settingsFile);
 }
 
-void SaveScript(const std::string& settingsFile, int32_t interval) {
+bool SaveScript(const std::string& settingsFile, int32_t interval) {
   WriteLog({"Сохранение настроек в ini-файл"});
-  ScriptRegistry->SaveToIni(settingsFile);
+  if (!ScriptRegistry->SaveToIni(settingsFile)) return false;
   WriteIniInteger("MAIN", "INTERVAL", interval, settingsFile);
+  return true;
 }

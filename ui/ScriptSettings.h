@@ -13,4 +13,6 @@ inline constexpr int32_t kMinIntervalSeconds = 3;
 int32_t LoadScript(const std::string& settingsFile);
 
 // Logs the start, writes the script, then the interval at the end of "MAIN".
-void SaveScript(const std::string& settingsFile, int32_t interval);
+// False when the script could not be written (the old file stays, the
+// reason is in the log).
+bool SaveScript(const std::string& settingsFile, int32_t interval);

@@ -154,7 +154,7 @@ bool TfTesselMainForm::FormCloseQuery() {
   switch (box.standardButton(box.clickedButton())) {
     case QMessageBox::Yes:
       actSaveExecute();
-      return true;
+      return FSaved;  // never close on changes that could not be saved
     case QMessageBox::No:
       return true;
     default:
@@ -240,8 +240,8 @@ void TfTesselMainForm::actLoadExecute() {
 }
 
 void TfTesselMainForm::actSaveExecute() {
-  SaveScript(SettingsFile, cxSpinEdit1->value());
-  FSaved = true;
+  // A save that failed leaves the settings unsaved, so closing still asks.
+  FSaved = SaveScript(SettingsFile, cxSpinEdit1->value());
   actRunUpdate();
 }
 

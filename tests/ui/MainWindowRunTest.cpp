@@ -272,6 +272,25 @@ TEST_F(ClosingTheWindow, YesSavesAndCloses) {
   EXPECT_EQ(LogFields().back(), Cp("Сохранение настроек в ini-файл"));
 }
 
+TEST_F(ClosingTheWindow, YesWithASaveThatFailsKeepsTheWindowAndTheOldFile) {
+  OneGroup();
+  const std::string before = ReadFile(ini);
+  Open();
+  Interval()->setValue(9);
+  {
+    testing_support::ScopedFault fault(
+        [](std::string_view op, const std::string&) { return op == "write" ? ENOSPC : 0; });
+    modal::Prepare(Click(QMessageBox::Yes));
+    EXPECT_FALSE(window->close());
+  }
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_FALSE(window->Saved());
+  EXPECT_TRUE(Action("actSave")->isEnabled());
+  EXPECT_EQ(ReadFile(ini), before);
+  EXPECT_EQ(LogFields().back().rfind(Cp("Сохранение настроек - ошибка"), 0), 0u);
+  CloseWithoutQuestion();
+}
+
 TEST_F(ClosingTheWindow, YesWhileTheTimerRunsSavesClosesTheLibraryAndEndsTheTicks) {
   OneGroup();
   Open();
