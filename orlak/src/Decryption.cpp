@@ -27,6 +27,48 @@ long FindEntry(const EncHeader& header, const PublicKey& receiver) {
   return -1;
 }
 
+using SealState = crypto_onetimeauth_state;
+using StreamState = crypto_secretstream_xchacha20poly1305_state;
+
+// Opens the file key of entry index with the pair's wrapping key.
+bool UnwrapFileKey(const EncLayout& layout, size_t index, PairKeys& keys, unsigned char* fileKey) {
+  const unsigned char* entryBytes =
+      layout.headerBytes.data() + kHeaderFixedSize + index * kEntrySize;
+  unsigned char ad[kWrapAssociatedDataSize];
+  WrapAssociatedData(layout.headerBytes.data(), entryBytes, ad);
+  const ReceiverEntry& entry = layout.header.receivers[index];
+  return crypto_aead_xchacha20poly1305_ietf_decrypt(fileKey, nullptr, nullptr, entry.wrappedKey,
+                                                    sizeof entry.wrappedKey, ad, sizeof ad,
+                                                    entry.nonce, keys.wrap()) == 0;
+}
+
+// Opens the chunks in order into out, feeding the seal with what it reads.
+uint16_t ReadPayload(InputFile& in, const EncLayout& layout, StreamState& stream,
+                     const unsigned char* digest, SealState& seal, OutputFile& out) {
+  if (!in.Seek(layout.payloadOffset)) return kReadFailed;
+  std::vector<unsigned char> sealed(kSealedChunkSize), plain(kChunkSize);
+  uint64_t remaining = layout.payloadLength;
+  while (remaining > 0) {
+    const size_t size = static_cast<size_t>(std::min<uint64_t>(remaining, kSealedChunkSize));
+    if (in.Read(sealed.data(), size) != static_cast<ssize_t>(size)) return kReadFailed;
+    crypto_onetimeauth_update(&seal, sealed.data(), size);
+    unsigned long long plainSize = 0;
+    unsigned char tag = 0;
+    if (crypto_secretstream_xchacha20poly1305_pull(&stream, plain.data(), &plainSize, &tag,
+                                                   sealed.data(), size, digest, 32) != 0)
+      return kAuthFailed;
+    remaining -= size;
+    // Only the last chunk may end the stream, and it must.
+    const unsigned char expected = remaining == 0
+                                       ? crypto_secretstream_xchacha20poly1305_TAG_FINAL
+                                       : crypto_secretstream_xchacha20poly1305_TAG_MESSAGE;
+    if (tag != expected) return kAuthFailed;
+    uint16_t code = out.Write(plain.data(), plainSize);
+    if (code != kOk) return code;
+  }
+  return kOk;
+}
+
 }  // namespace
 
 uint16_t DecryptFile(const std::string& input, const std::string& output, const SecretKey& receiver,
@@ -39,69 +81,43 @@ uint16_t DecryptFile(const std::string& input, const std::string& output, const 
   if (code != kOk) return code;
   const EncHeader& header = layout.header;
   if (!SameSender(header, sender)) return kWrongSender;
-  const long index = FindEntry(header, receiver.pub);
-  if (index < 0) return kNotAddressed;
+  const long found = FindEntry(header, receiver.pub);
+  if (found < 0) return kNotAddressed;
+  const size_t index = static_cast<size_t>(found);
 
   PairKeys keys;
   code = DerivePairKeys(receiver.boxSk(), sender.boxPk, sender.boxPk, receiver.pub.boxPk,
                         header.salt, static_cast<uint16_t>(index), keys);
   if (code != kOk) return code;
-  const unsigned char* entryBytes =
-      layout.headerBytes.data() + kHeaderFixedSize + static_cast<size_t>(index) * kEntrySize;
-  unsigned char ad[kWrapAssociatedDataSize];
-  WrapAssociatedData(layout.headerBytes.data(), entryBytes, ad);
   WipedBytes<kFileKeySize> fileKey;
-  const ReceiverEntry& entry = header.receivers[static_cast<size_t>(index)];
-  if (crypto_aead_xchacha20poly1305_ietf_decrypt(fileKey.data(), nullptr, nullptr, entry.wrappedKey,
-                                                 sizeof entry.wrappedKey, ad, sizeof ad,
-                                                 entry.nonce, keys.wrap()) != 0)
-    return kAuthFailed;
-
-  unsigned char digest[32];
-  crypto_generichash(digest, sizeof digest, layout.headerBytes.data(), layout.headerBytes.size(),
-                     nullptr, 0);
-  crypto_onetimeauth_state seal;
-  WipeOnExit<crypto_onetimeauth_state> wipeSeal(seal);
-  crypto_onetimeauth_init(&seal, keys.seal());
-  crypto_onetimeauth_update(&seal, layout.headerBytes.data(), layout.headerBytes.size());
-  crypto_secretstream_xchacha20poly1305_state stream;
-  WipeOnExit<crypto_secretstream_xchacha20poly1305_state> wipeStream(stream);
+  if (!UnwrapFileKey(layout, index, keys, fileKey.data())) return kAuthFailed;
+  StreamState stream;
+  WipeOnExit<StreamState> wipeStream(stream);
   if (crypto_secretstream_xchacha20poly1305_init_pull(&stream, header.streamHeader,
                                                       fileKey.data()) != 0)
     return kAuthFailed;
+  unsigned char digest[32];
+  crypto_generichash(digest, sizeof digest, layout.headerBytes.data(), layout.headerBytes.size(),
+                     nullptr, 0);
+  SealState seal;
+  WipeOnExit<SealState> wipeSeal(seal);
+  crypto_onetimeauth_init(&seal, keys.seal());
+  crypto_onetimeauth_update(&seal, layout.headerBytes.data(), layout.headerBytes.size());
 
   OutputFile out;
   code = out.Create(output, 0600);
   if (code != kOk) return code;
-  if (!in.Seek(layout.payloadOffset)) return kReadFailed;
-  std::vector<unsigned char> sealed(kSealedChunkSize), plain(kChunkSize);
-  uint64_t remaining = layout.payloadLength;
-  while (remaining > 0) {
-    const size_t size = static_cast<size_t>(std::min<uint64_t>(remaining, kSealedChunkSize));
-    if (in.Read(sealed.data(), size) != static_cast<ssize_t>(size)) return kReadFailed;
-    crypto_onetimeauth_update(&seal, sealed.data(), size);
-    unsigned long long plainSize = 0;
-    unsigned char tag = 0;
-    if (crypto_secretstream_xchacha20poly1305_pull(&stream, plain.data(), &plainSize, &tag,
-                                                   sealed.data(), size, digest, sizeof digest) != 0)
-      return kAuthFailed;
-    remaining -= size;
-    // Only the last chunk may end the stream, and it must.
-    const unsigned char expected = remaining == 0
-                                       ? crypto_secretstream_xchacha20poly1305_TAG_FINAL
-                                       : crypto_secretstream_xchacha20poly1305_TAG_MESSAGE;
-    if (tag != expected) return kAuthFailed;
-    code = out.Write(plain.data(), plainSize);
-    if (code != kOk) return code;
-  }
+  code = ReadPayload(in, layout, stream, digest, seal, out);
+  if (code != kOk) return code;
 
-  unsigned char trailerStart[8];
+  // The receiver's own seal, over everything up to and with the length field.
+  unsigned char lengthField[8];
   unsigned char stored[kSealSize];
-  const uint64_t sealAt = layout.trailerOffset + 8 + static_cast<uint64_t>(index) * kSealSize;
-  if (!in.ReadAt(layout.trailerOffset, trailerStart, sizeof trailerStart) ||
+  const uint64_t sealAt = layout.trailerOffset + 8 + index * kSealSize;
+  if (!in.ReadAt(layout.trailerOffset, lengthField, sizeof lengthField) ||
       !in.ReadAt(sealAt, stored, sizeof stored))
     return kReadFailed;
-  crypto_onetimeauth_update(&seal, trailerStart, sizeof trailerStart);
+  crypto_onetimeauth_update(&seal, lengthField, sizeof lengthField);
   unsigned char computed[kSealSize];
   crypto_onetimeauth_final(&seal, computed);
   if (crypto_verify_16(computed, stored) != 0) return kAuthFailed;

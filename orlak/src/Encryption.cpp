@@ -12,9 +12,84 @@ namespace orlak {
 namespace {
 
 using SealState = crypto_onetimeauth_state;
+using StreamState = crypto_secretstream_xchacha20poly1305_state;
 
-void UpdateSeals(SealState* seals, size_t count, const unsigned char* data, size_t size) {
-  for (size_t i = 0; i < count; ++i) crypto_onetimeauth_update(&seals[i], data, size);
+// Every receiver's seal covers the same bytes: header, payload, length field.
+class Seals {
+ public:
+  explicit Seals(size_t count) : states_(count) {}
+  ~Seals() { sodium_memzero(states_.data(), states_.size() * sizeof(SealState)); }
+  Seals(const Seals&) = delete;
+  Seals& operator=(const Seals&) = delete;
+  void Start(size_t i, const unsigned char* key) { crypto_onetimeauth_init(&states_[i], key); }
+  void Update(const unsigned char* data, size_t size) {
+    for (SealState& state : states_) crypto_onetimeauth_update(&state, data, size);
+  }
+  void Finish(unsigned char* out) {
+    for (size_t i = 0; i < states_.size(); ++i)
+      crypto_onetimeauth_final(&states_[i], out + i * kSealSize);
+  }
+
+ private:
+  std::vector<SealState> states_;
+};
+
+// Fills the receiver entries of a header whose fixed part is complete: the
+// file key wrapped for each, and each receiver's seal started.
+uint16_t AddReceivers(const SecretKey& sender, const std::vector<PublicKey>& receivers,
+                      const unsigned char* fileKey, EncHeader& header, Seals& seals) {
+  unsigned char fixed[kHeaderFixedSize];
+  EncodeHeaderFixed(header, receivers.size(), fixed);
+  header.receivers.resize(receivers.size());
+  for (size_t i = 0; i < receivers.size(); ++i) {
+    ReceiverEntry& entry = header.receivers[i];
+    entry.id = receivers[i].id;
+    std::memcpy(entry.boxPk, receivers[i].boxPk, sizeof entry.boxPk);
+    randombytes_buf(entry.nonce, sizeof entry.nonce);
+    PairKeys keys;
+    uint16_t code = DerivePairKeys(sender.boxSk(), entry.boxPk, sender.pub.boxPk, entry.boxPk,
+                                   header.salt, static_cast<uint16_t>(i), keys);
+    if (code != kOk) return code;
+    unsigned char entryBytes[kEntrySize] = {};
+    EncodeEntry(entry, entryBytes);
+    unsigned char ad[kWrapAssociatedDataSize];
+    WrapAssociatedData(fixed, entryBytes, ad);
+    crypto_aead_xchacha20poly1305_ietf_encrypt(entry.wrappedKey, nullptr, fileKey, kFileKeySize, ad,
+                                               sizeof ad, nullptr, entry.nonce, keys.wrap());
+    seals.Start(i, keys.seal());
+  }
+  return kOk;
+}
+
+// Streams the input into sealed chunks. Each chunk is read one ahead, so the
+// last one can carry the final tag.
+uint16_t WritePayload(InputFile& in, OutputFile& out, StreamState& stream,
+                      const unsigned char* digest, Seals& seals, uint64_t& payloadLength) {
+  std::vector<unsigned char> current(kChunkSize), next(kChunkSize), sealed(kSealedChunkSize);
+  ssize_t currentSize = in.Read(current.data(), kChunkSize);
+  payloadLength = 0;
+  for (;;) {
+    if (currentSize < 0) return kReadFailed;
+    ssize_t nextSize = 0;
+    if (static_cast<size_t>(currentSize) == kChunkSize) {
+      nextSize = in.Read(next.data(), kChunkSize);
+      if (nextSize < 0) return kReadFailed;
+    }
+    const bool last = nextSize == 0;
+    unsigned long long sealedSize = 0;
+    crypto_secretstream_xchacha20poly1305_push(
+        &stream, sealed.data(), &sealedSize, current.data(), static_cast<size_t>(currentSize),
+        digest, 32,
+        last ? crypto_secretstream_xchacha20poly1305_TAG_FINAL
+             : crypto_secretstream_xchacha20poly1305_TAG_MESSAGE);
+    uint16_t code = out.Write(sealed.data(), sealedSize);
+    if (code != kOk) return code;
+    seals.Update(sealed.data(), sealedSize);
+    payloadLength += sealedSize;
+    if (last) return kOk;
+    current.swap(next);
+    currentSize = nextSize;
+  }
 }
 
 }  // namespace
@@ -32,40 +107,14 @@ uint16_t EncryptFile(const std::string& input, const std::string& output, const 
   header.senderId = sender.pub.id;
   std::memcpy(header.senderSignPk, sender.pub.signPk, sizeof header.senderSignPk);
   std::memcpy(header.senderBoxPk, sender.pub.boxPk, sizeof header.senderBoxPk);
-
   WipedBytes<kFileKeySize> fileKey;
   crypto_secretstream_xchacha20poly1305_keygen(fileKey.data());
-  crypto_secretstream_xchacha20poly1305_state stream;
-  WipeOnExit<crypto_secretstream_xchacha20poly1305_state> wipeStream(stream);
+  StreamState stream;
+  WipeOnExit<StreamState> wipeStream(stream);
   crypto_secretstream_xchacha20poly1305_init_push(&stream, header.streamHeader, fileKey.data());
-
-  unsigned char fixed[kHeaderFixedSize];
-  EncodeHeaderFixed(header, count, fixed);
-  std::vector<SealState> sealStates(count);
-  SealState* seals = sealStates.data();
-  struct WipeSeals {
-    std::vector<SealState>& states;
-    ~WipeSeals() { sodium_memzero(states.data(), states.size() * sizeof(SealState)); }
-  } wipeSeals{sealStates};
-  header.receivers.resize(count);
-  for (size_t i = 0; i < count; ++i) {
-    ReceiverEntry& entry = header.receivers[i];
-    entry.id = receivers[i].id;
-    std::memcpy(entry.boxPk, receivers[i].boxPk, sizeof entry.boxPk);
-    randombytes_buf(entry.nonce, sizeof entry.nonce);
-    PairKeys keys;
-    code = DerivePairKeys(sender.boxSk(), entry.boxPk, sender.pub.boxPk, entry.boxPk, header.salt,
-                          static_cast<uint16_t>(i), keys);
-    if (code != kOk) return code;
-    unsigned char entryBytes[kEntrySize] = {};
-    EncodeEntry(entry, entryBytes);
-    unsigned char ad[kWrapAssociatedDataSize];
-    WrapAssociatedData(fixed, entryBytes, ad);
-    crypto_aead_xchacha20poly1305_ietf_encrypt(entry.wrappedKey, nullptr, fileKey.data(),
-                                               kFileKeySize, ad, sizeof ad, nullptr, entry.nonce,
-                                               keys.wrap());
-    crypto_onetimeauth_init(&seals[i], keys.seal());
-  }
+  Seals seals(count);
+  code = AddReceivers(sender, receivers, fileKey.data(), header, seals);
+  if (code != kOk) return code;
   const std::vector<unsigned char> headerBytes = EncodeHeader(header);
   unsigned char digest[32];
   crypto_generichash(digest, sizeof digest, headerBytes.data(), headerBytes.size(), nullptr, 0);
@@ -75,40 +124,15 @@ uint16_t EncryptFile(const std::string& input, const std::string& output, const 
   if (code != kOk) return code;
   code = out.Write(headerBytes.data(), headerBytes.size());
   if (code != kOk) return code;
-  UpdateSeals(seals, count, headerBytes.data(), headerBytes.size());
-
-  // Each chunk is read one ahead, so the last one can carry the final tag.
-  std::vector<unsigned char> current(kChunkSize), next(kChunkSize), sealed(kSealedChunkSize);
-  ssize_t currentSize = in.Read(current.data(), kChunkSize);
+  seals.Update(headerBytes.data(), headerBytes.size());
   uint64_t payloadLength = 0;
-  for (;;) {
-    if (currentSize < 0) return kReadFailed;
-    ssize_t nextSize = 0;
-    if (static_cast<size_t>(currentSize) == kChunkSize) {
-      nextSize = in.Read(next.data(), kChunkSize);
-      if (nextSize < 0) return kReadFailed;
-    }
-    const bool last = nextSize == 0;
-    unsigned long long sealedSize = 0;
-    crypto_secretstream_xchacha20poly1305_push(
-        &stream, sealed.data(), &sealedSize, current.data(), static_cast<size_t>(currentSize),
-        digest, sizeof digest,
-        last ? crypto_secretstream_xchacha20poly1305_TAG_FINAL
-             : crypto_secretstream_xchacha20poly1305_TAG_MESSAGE);
-    code = out.Write(sealed.data(), sealedSize);
-    if (code != kOk) return code;
-    UpdateSeals(seals, count, sealed.data(), sealedSize);
-    payloadLength += sealedSize;
-    if (last) break;
-    current.swap(next);
-    currentSize = nextSize;
-  }
+  code = WritePayload(in, out, stream, digest, seals, payloadLength);
+  if (code != kOk) return code;
 
   std::vector<unsigned char> trailer(TrailerSize(count));
   PutU64(trailer.data(), payloadLength);
-  UpdateSeals(seals, count, trailer.data(), 8);
-  for (size_t i = 0; i < count; ++i)
-    crypto_onetimeauth_final(&seals[i], trailer.data() + 8 + i * kSealSize);
+  seals.Update(trailer.data(), 8);
+  seals.Finish(trailer.data() + 8);
   EncodeTrailerEnd(trailer.data() + trailer.size() - 8);
   code = out.Write(trailer.data(), trailer.size());
   if (code != kOk) return code;
