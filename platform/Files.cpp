@@ -15,6 +15,7 @@
 #include <random>
 
 #include "platform/Cp1251.h"
+#include "platform/FileDescriptor.h"
 #include "platform/FaultInjection.h"
 
 namespace platform {
@@ -28,22 +29,6 @@ std::string FromLocale(const char* text) {
   if (codeset && std::strcmp(codeset, "UTF-8") == 0) return Utf8ToCp1251Lossy(text);
   return text;  // the C locale's messages are ASCII
 }
-
-class Fd {
- public:
-  explicit Fd(int fd = -1) : fd_(fd) {}
-  ~Fd() { reset(); }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  void reset(int fd = -1) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = fd;
-  }
-
- private:
-  int fd_;
-};
 
 std::string FolderOf(const std::string& nativePath) {
   auto slash = nativePath.rfind('/');

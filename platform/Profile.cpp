@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "platform/Cp1251.h"
+#include "platform/FileDescriptor.h"
 #include "platform/FaultInjection.h"
 
 namespace platform {
@@ -65,22 +66,6 @@ bool UnfitForALine(std::string_view s) {
 
 // ---------------------------------------------------------------------------
 // Files
-
-class Fd {
- public:
-  explicit Fd(int fd = -1) : fd_(fd) {}
-  ~Fd() { reset(); }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  void reset(int fd = -1) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = fd;
-  }
-
- private:
-  int fd_;
-};
 
 std::string Native(const std::string& path) {
   return Cp1251ToUtf8(path);
