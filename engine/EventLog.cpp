@@ -32,9 +32,13 @@ std::string LogFilePath() {
   return WithLogExtension(platform::ProgramPath());
 }
 
-void SetLogFilePath(const std::string& path) { LogPathOverride() = path; }
+void SetLogFilePath(const std::string& path) {
+  LogPathOverride() = path;
+}
 
-void SetLogClock(std::function<std::tm()> clock) { LogClock() = std::move(clock); }
+void SetLogClock(std::function<std::tm()> clock) {
+  LogClock() = std::move(clock);
+}
 
 void WriteLog(const std::vector<std::string>& fields) {
   const std::tm now = LogClock() ? LogClock()() : platform::LocalNow();

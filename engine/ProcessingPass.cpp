@@ -20,20 +20,21 @@ namespace {
 const std::string kGroupSeparator(55, '*');
 const std::string kFileSeparator(55, '=');
 
-std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
+std::string Quoted(const std::string& name) {
+  return "\"" + name + "\"";
+}
 
 // A source file whose content was taken, to be deleted at the end of the
 // group's pass once its result is safe.
 struct TakenSource {
   std::string path;
   platform::FileStat stat;  // as it was when copied
-  std::string deliveredTo;   // folder that received the result; empty when kept
+  std::string deliveredTo;  // folder that received the result; empty when kept
   bool keptUnsafe = false;  // kept in its working folder, but not flushed to the disk
 };
 
 bool SameFile(const platform::FileStat& a, const platform::FileStat& b) {
-  return a.size == b.size && a.mtimeNs == b.mtimeNs && a.inode == b.inode &&
-         a.device == b.device;
+  return a.size == b.size && a.mtimeNs == b.mtimeNs && a.inode == b.inode && a.device == b.device;
 }
 
 // Copies the source into its working folder. On failure the source stays
@@ -50,8 +51,7 @@ bool TakeFile(const std::string& source, const std::string& work, int workError,
   if (platform::StatPath(source, after) != 0 || !SameFile(after, stat)) {
     // Still being written: the copy may be torn. Leave it for the next pass.
     platform::DeleteFile(work);
-    WriteLog({"Файл изменился во время копирования, оставлен до следующего прохода",
-              Quoted(name)});
+    WriteLog({"Файл изменился во время копирования, оставлен до следующего прохода", Quoted(name)});
     return false;
   }
   return true;

@@ -4,7 +4,9 @@
 #include "engine/uTesselTypes.h"
 #include "platform/Files.h"
 
-TTempFileList::~TTempFileList() { Cleanup(); }
+TTempFileList::~TTempFileList() {
+  Cleanup();
+}
 
 std::string TTempFileList::NewWorkPath(int* error) {
   const std::string folder = NewTempFolder(error, &nextNumber_);

@@ -21,9 +21,13 @@ bool TTesselAction_none::Execute(const std::string& InputFileName, std::string& 
   return TTesselAction::Execute(InputFileName, OutputFileName);
 }
 
-std::string TTesselAction_none::GetCaption() const { return "Ничего не делать"; }
+std::string TTesselAction_none::GetCaption() const {
+  return "Ничего не делать";
+}
 
-std::string TTesselAction_none::GetParamText() const { return {}; }
+std::string TTesselAction_none::GetParamText() const {
+  return {};
+}
 
 namespace {
 std::array<TActionFactory, kKindNone>& Factories() {

@@ -3,7 +3,9 @@
 
 TTesselActionList::TTesselActionList(std::string name) : Name(std::move(name)) {}
 
-TTesselActionList::~TTesselActionList() { ClearActions(); }
+TTesselActionList::~TTesselActionList() {
+  ClearActions();
+}
 
 void TTesselActionList::DeleteAction(int index) {
   TTesselAction* action = Actions.Get(index);

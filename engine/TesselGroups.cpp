@@ -9,7 +9,9 @@ TKeyLoaderHooks& KeyLoaderHooks() {
 }
 }  // namespace
 
-void SetKeyLoaderHooks(TKeyLoaderHooks hooks) { KeyLoaderHooks() = hooks; }
+void SetKeyLoaderHooks(TKeyLoaderHooks hooks) {
+  KeyLoaderHooks() = hooks;
+}
 
 TTesselGroups::TTesselGroups() {
   if (KeyLoaderHooks().Create) KeyLoader = KeyLoaderHooks().Create(*this);

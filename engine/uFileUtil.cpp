@@ -15,12 +15,15 @@ std::string ExtractFileName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-bool FolderExists(const std::string& path) { return platform::IsFolder(path); }
+bool FolderExists(const std::string& path) {
+  return platform::IsFolder(path);
+}
 
-std::string GetTempDir() { return platform::TempPath(); }
+std::string GetTempDir() {
+  return platform::TempPath();
+}
 
-bool FindFiles(const std::string& folder, const std::string& mask,
-               std::vector<std::string>& list) {
+bool FindFiles(const std::string& folder, const std::string& mask, std::vector<std::string>& list) {
   const std::string dir = IncludeTrailingDelimiter(folder);
   if (!FolderExists(dir)) return false;
   const TFileMask fileMask(mask);

@@ -8,7 +8,9 @@ FaultHook& Hook() {
 }
 }  // namespace
 
-void SetFaultHook(FaultHook hook) { Hook() = std::move(hook); }
+void SetFaultHook(FaultHook hook) {
+  Hook() = std::move(hook);
+}
 
 int InjectedFault(std::string_view operation, const std::string& path) {
   const FaultHook& hook = Hook();

@@ -15,14 +15,16 @@
 #include <random>
 
 #include "platform/Cp1251.h"
-#include "platform/FileDescriptor.h"
 #include "platform/FaultInjection.h"
+#include "platform/FileDescriptor.h"
 
 namespace platform {
 namespace {
 
 // Windows-1251 -> UTF-8 for system calls. Every byte has a form.
-std::string Native(const std::string& path) { return Cp1251ToUtf8(path); }
+std::string Native(const std::string& path) {
+  return Cp1251ToUtf8(path);
+}
 
 std::string FromLocale(const char* text) {
   const char* codeset = nl_langinfo(CODESET);
@@ -165,8 +167,7 @@ int CopyFile(const std::string& src, const std::string& dst, Durability durabili
 
   if (unnamed) {
     const std::string procPath = "/proc/self/fd/" + std::to_string(out.get());
-    if (::linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, nativeDst.c_str(), AT_SYMLINK_FOLLOW) ==
-        0) {
+    if (::linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, nativeDst.c_str(), AT_SYMLINK_FOLLOW) == 0) {
       out.reset();
       return durability == Durability::Synced ? SyncFolder(folder) : 0;
     }

@@ -11,8 +11,8 @@
 #include <utility>
 
 #include "platform/Cp1251.h"
-#include "platform/FileDescriptor.h"
 #include "platform/FaultInjection.h"
+#include "platform/FileDescriptor.h"
 
 namespace platform {
 namespace {

@@ -102,9 +102,10 @@ void Run(const fs::path& base, const char* label, int count, size_t size) {
     fs::create_directories(base / "in");
     MakeFiles(base / "in", count, size);
     const double floor = Floor(base, withCopy);
-    std::printf("%-22s steps=%d%s  pass %8.3f s (%8.1f files/s, %7.1f MiB/s)  floor %8.3f s  ratio %.2f\n",
-                label, steps, withCopy ? "+copy" : "     ", pass, count / pass, mib / pass, floor,
-                pass / floor);
+    std::printf(
+        "%-22s steps=%d%s  pass %8.3f s (%8.1f files/s, %7.1f MiB/s)  floor %8.3f s  ratio %.2f\n",
+        label, steps, withCopy ? "+copy" : "     ", pass, count / pass, mib / pass, floor,
+        pass / floor);
   }
   fs::remove_all(base);
 }

@@ -172,54 +172,14 @@ BENCHMARK(RawAead)
     ->Iterations(2);
 BENCHMARK(RawEd25519)->Name("raw/ed25519_sign")->Arg(0);
 BENCHMARK(RawEd25519)->Name("raw/ed25519_verify")->Arg(1);
-BENCHMARK(SmallFiles)
-    ->Name("small/sign")
-    ->Arg(0)
-    ->Iterations(1)
-    ->Unit(benchmark::kMillisecond)
-    ;
-BENCHMARK(SmallFiles)
-    ->Name("small/check")
-    ->Arg(1)
-    ->Iterations(1)
-    ->Unit(benchmark::kMillisecond)
-    ;
-BENCHMARK(SmallFiles)
-    ->Name("small/encrypt3")
-    ->Arg(2)
-    ->Iterations(1)
-    ->Unit(benchmark::kMillisecond)
-    ;
-BENCHMARK(SmallFiles)
-    ->Name("small/decrypt")
-    ->Arg(3)
-    ->Iterations(1)
-    ->Unit(benchmark::kMillisecond)
-    ;
-BENCHMARK(LargeFile)
-    ->Name("large/sign")
-    ->Arg(0)
-    ->Iterations(1)
-    ->Unit(benchmark::kMillisecond)
-    ;
-BENCHMARK(LargeFile)
-    ->Name("large/check")
-    ->Arg(1)
-    ->Iterations(1)
-    ->Unit(benchmark::kMillisecond)
-    ;
-BENCHMARK(LargeFile)
-    ->Name("large/encrypt3")
-    ->Arg(2)
-    ->Iterations(1)
-    ->Unit(benchmark::kMillisecond)
-    ;
-BENCHMARK(LargeFile)
-    ->Name("large/decrypt")
-    ->Arg(3)
-    ->Iterations(1)
-    ->Unit(benchmark::kMillisecond)
-    ;
+BENCHMARK(SmallFiles)->Name("small/sign")->Arg(0)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(SmallFiles)->Name("small/check")->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(SmallFiles)->Name("small/encrypt3")->Arg(2)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(SmallFiles)->Name("small/decrypt")->Arg(3)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(LargeFile)->Name("large/sign")->Arg(0)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(LargeFile)->Name("large/check")->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(LargeFile)->Name("large/encrypt3")->Arg(2)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(LargeFile)->Name("large/decrypt")->Arg(3)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // The console table, then every file figure as a share of the raw figure it
 // is bound by: bytes against the AEAD, files against one Ed25519 operation.

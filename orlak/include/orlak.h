@@ -65,8 +65,7 @@ ORLAK_API uint16_t ORLAK_CALL EnCryptFileEx(const char* inputFile, const char* o
                                             const void* const* receiverKeyBlocks,
                                             uint16_t receiverCount, uint32_t reserved);
 ORLAK_API uint16_t ORLAK_CALL DeCryptFileEx(const char* inputFile, const char* outputFile,
-                                            const char* receiverKeyId,
-                                            const void* senderKeyBlock);
+                                            const char* receiverKeyId, const void* senderKeyBlock);
 /* Fills the ORLAK_KEY_BLOCK_SIZE bytes at keyBlock with the public key of keyId. */
 ORLAK_API uint16_t ORLAK_CALL ExtractKey(const char* pubKeysFolder, const char* keyId,
                                          void* keyBlock);

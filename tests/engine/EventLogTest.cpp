@@ -25,8 +25,9 @@ const std::string kDate = "12/08/25";
 TEST_F(EventLogTest, LineIsTimestampTabSeparatedFieldsAndCrLf) {
   FixedClock clock(2025, 12, 8, 9, 3, 7);
   WriteLog({"Копия - успешно", "/out/a.txt"});
-  EXPECT_EQ(log.Bytes(), kDate + " 09:03:07\t\xCA\xEE\xEF\xE8\xFF - \xF3\xF1\xEF\xE5\xF8\xED\xEE"
-                                 "\t/out/a.txt\r\n");
+  EXPECT_EQ(log.Bytes(), kDate +
+                             " 09:03:07\t\xCA\xEE\xEF\xE8\xFF - \xF3\xF1\xEF\xE5\xF8\xED\xEE"
+                             "\t/out/a.txt\r\n");
 }
 
 TEST_F(EventLogTest, SingleEmptyFieldLeavesTimestampAndOneTab) {
@@ -38,7 +39,8 @@ TEST_F(EventLogTest, SingleEmptyFieldLeavesTimestampAndOneTab) {
 TEST_F(EventLogTest, EmptyMiddleFieldLeavesTwoTabsAndNoTrailingTab) {
   FixedClock clock(2025, 12, 8, 9, 3, 7);
   WriteLog({"SignInit:", "", "Нет ошибки."});
-  EXPECT_EQ(log.Bytes(), kDate + " 09:03:07\tSignInit:\t\t\xCD\xE5\xF2 \xEE\xF8\xE8\xE1\xEA\xE8.\r\n");
+  EXPECT_EQ(log.Bytes(),
+            kDate + " 09:03:07\tSignInit:\t\t\xCD\xE5\xF2 \xEE\xF8\xE8\xE1\xEA\xE8.\r\n");
 }
 
 TEST_F(EventLogTest, MidnightShowsTheDateAlone) {

@@ -5,8 +5,7 @@
 
 bool TFakeStep::Execute(const std::string& InputFileName, std::string& OutputFileName) {
   ++Runs;
-  if (FailOn.count(ExtractFileName(InputFileName)) ||
-      !testing_support::FileExists(InputFileName)) {
+  if (FailOn.count(ExtractFileName(InputFileName)) || !testing_support::FileExists(InputFileName)) {
     WriteLog({GetCaption(), "ошибка"});
     return false;
   }

@@ -48,10 +48,10 @@ TEST_F(PassTest, FileThatCannotBeTakenStaysAndNoStepRuns) {
   }
   EXPECT_EQ(step->Runs, 0);
   EXPECT_EQ(ReadFile(in + "a.txt"), "x");
-  EXPECT_EQ(log.Fields(), (std::vector<std::string>{
-                              kStars, "Out", kEquals, Start("a.txt"),
-                              "Файл не взят в обработку\t\"a.txt\"\tNo space left on device",
-                              End("a.txt")}));
+  EXPECT_EQ(log.Fields(),
+            (std::vector<std::string>{
+                kStars, "Out", kEquals, Start("a.txt"),
+                "Файл не взят в обработку\t\"a.txt\"\tNo space left on device", End("a.txt")}));
   EXPECT_TRUE(ListNames(tmp).empty());
   registry.RunAllGroups();  // the next pass takes it
   EXPECT_EQ(ReadFile(out + "a.txt"), "x+s");
@@ -60,7 +60,8 @@ TEST_F(PassTest, FileThatCannotBeTakenStaysAndNoStepRuns) {
 
 TEST_F(PassTest, FileWithoutAWorkingFolderIsNotTaken) {
   WriteFile(in + "a.txt", "x");
-  ScopedFault fault([](std::string_view op, const std::string&) { return op == "mkdir" ? EACCES : 0; });
+  ScopedFault fault(
+      [](std::string_view op, const std::string&) { return op == "mkdir" ? EACCES : 0; });
   registry.RunAllGroups();
   EXPECT_EQ(ReadFile(in + "a.txt"), "x");
   EXPECT_EQ(log.Fields().at(4), "Файл не взят в обработку\t\"a.txt\"\tPermission denied");
@@ -93,8 +94,8 @@ TEST_F(PassTest, MissingDestinationSendsTheResultToBadFolder) {
   registry.RunAllGroups();
   EXPECT_EQ(ReadFile(bad + "a.txt"), "x+s");
   const auto fields = log.Fields();
-  EXPECT_EQ(fields.at(5), "Ошибка переноса в\t" + dir.Path() +
-                              "no-such-folder/a.txt\tNo such file or directory");
+  EXPECT_EQ(fields.at(5),
+            "Ошибка переноса в\t" + dir.Path() + "no-such-folder/a.txt\tNo such file or directory");
   EXPECT_EQ(fields.at(6), "Перенос в ошибки");
   EXPECT_EQ(fields.at(7), End("a.txt"));
 }
@@ -106,8 +107,7 @@ TEST_F(PassTest, UnwritableDestinationSendsTheResultToBadFolder) {
   });
   registry.RunAllGroups();
   EXPECT_EQ(ReadFile(bad + "a.txt"), "x");
-  EXPECT_EQ(log.Fields().at(4),
-            "Ошибка переноса в\t" + out + "a.txt\tPermission denied");
+  EXPECT_EQ(log.Fields().at(4), "Ошибка переноса в\t" + out + "a.txt\tPermission denied");
 }
 
 TEST_F(PassTest, EmptyDestinationIsNotTheRootFolder) {
@@ -127,8 +127,7 @@ TEST_F(PassTest, WithNowhereToDeliverTheWorkingFileIsKeptAndNamed) {
   ASSERT_GE(fields.size(), 3u);
   EXPECT_EQ(fields[fields.size() - 3], "Перенос в ошибки");
   const std::string kept = tmp + "dir0/a.txt";
-  EXPECT_EQ(fields[fields.size() - 2],
-            "Файл оставлен в\t" + kept + "\tNo such file or directory");
+  EXPECT_EQ(fields[fields.size() - 2], "Файл оставлен в\t" + kept + "\tNo such file or directory");
   EXPECT_EQ(ReadFile(kept), "only copy");  // survived the cleanup
   EXPECT_FALSE(FileExists(in + "a.txt"));
 
@@ -159,13 +158,15 @@ TEST_F(PassTest, SourcesStayUntilTheirResultsAreOnTheDisk) {
 TEST_F(PassTest, FailedFlushKeepsTheSourcesForTheNextPass) {
   WriteFile(in + "a.txt", "x");
   {
-    ScopedFault fault([](std::string_view op, const std::string&) { return op == "sync" ? EIO : 0; });
+    ScopedFault fault(
+        [](std::string_view op, const std::string&) { return op == "sync" ? EIO : 0; });
     registry.RunAllGroups();
   }
   EXPECT_EQ(ReadFile(in + "a.txt"), "x");
   EXPECT_EQ(ReadFile(out + "a.txt"), "x");
   const auto fields = log.Fields();
-  EXPECT_EQ(fields.back(), "Ошибка записи на диск	" + group->DestFolder + "	Input/output error");
+  EXPECT_EQ(fields.back(),
+            "Ошибка записи на диск	" + group->DestFolder + "	Input/output error");
   registry.RunAllGroups();  // delivered again, then released
   EXPECT_FALSE(FileExists(in + "a.txt"));
 }

@@ -60,7 +60,8 @@ TEST(NewTempFolder, ReportsWhenNoFolderCanBeMade) {
   TempDir dir;
   const std::string temp = dir.Sub("tmp/");
   ScopedTempPath scoped(temp);
-  ScopedFault fault([](std::string_view op, const std::string&) { return op == "mkdir" ? ENOSPC : 0; });
+  ScopedFault fault(
+      [](std::string_view op, const std::string&) { return op == "mkdir" ? ENOSPC : 0; });
   int error = 0;
   EXPECT_EQ(NewTempFolder(&error), "");
   EXPECT_EQ(error, ENOSPC);

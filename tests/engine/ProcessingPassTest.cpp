@@ -32,12 +32,11 @@ TEST_F(PassTest, WorkedExampleTwoFilesDisabledStepCopyFolderAndOneFailure) {
     EXPECT_TRUE(registry.RunAllGroups());
   }
 
-  EXPECT_EQ(log.Fields(), (std::vector<std::string>{
-                              kStars, "Out",
-                              kEquals, Start(first), "Тест sign\tуспешно", "Тест enc\tуспешно",
-                              "Копия - успешно\t" + arch + first, End(first),
-                              kEquals, Start(second), "Тест sign\tошибка", "Перенос в ошибки",
-                              End(second)}));
+  EXPECT_EQ(log.Fields(),
+            (std::vector<std::string>{kStars, "Out", kEquals, Start(first), "Тест sign\tуспешно",
+                                      "Тест enc\tуспешно", "Копия - успешно\t" + arch + first,
+                                      End(first), kEquals, Start(second), "Тест sign\tошибка",
+                                      "Перенос в ошибки", End(second)}));
   const std::string body1 = first.substr(0, 1), body2 = second.substr(0, 1);
   EXPECT_EQ(ReadFile(out + first), body1 + "+sign+enc");
   EXPECT_EQ(ReadFile(arch + first), body1 + "+sign+enc");
@@ -49,21 +48,27 @@ TEST_F(PassTest, WorkedExampleTwoFilesDisabledStepCopyFolderAndOneFailure) {
 
   auto d = [&](int n) { return tmp + "dir" + std::to_string(n) + "/"; };
   using Op = std::pair<std::string, std::string>;
-  EXPECT_EQ(ops, (std::vector<Op>{
-                     {"mkdir", tmp + "dir0"},
-                     {"mkdir", tmp + "dir1"}, {"mkdir", tmp + "dir2"},
-                     {"delete", d(2) + first},
-                     {"mkdir", tmp + "dir3"},
-                     {"mkdir", tmp + "dir4"},
-                     {"delete", d(3) + second},
-                     // sources go once their results are on the disk
-                     {"delete", in + first}, {"delete", in + second},
-                     // cleanup, in registration order
-                     {"delete", d(0) + first}, {"rmdir", d(0)},
-                     {"delete", d(1) + first}, {"rmdir", d(1)},
-                     {"delete", d(2) + first}, {"rmdir", d(2)},
-                     {"delete", d(3) + second}, {"rmdir", d(3)},
-                     {"delete", d(4) + second}, {"rmdir", d(4)}}));
+  EXPECT_EQ(ops, (std::vector<Op>{{"mkdir", tmp + "dir0"},
+                                  {"mkdir", tmp + "dir1"},
+                                  {"mkdir", tmp + "dir2"},
+                                  {"delete", d(2) + first},
+                                  {"mkdir", tmp + "dir3"},
+                                  {"mkdir", tmp + "dir4"},
+                                  {"delete", d(3) + second},
+                                  // sources go once their results are on the disk
+                                  {"delete", in + first},
+                                  {"delete", in + second},
+                                  // cleanup, in registration order
+                                  {"delete", d(0) + first},
+                                  {"rmdir", d(0)},
+                                  {"delete", d(1) + first},
+                                  {"rmdir", d(1)},
+                                  {"delete", d(2) + first},
+                                  {"rmdir", d(2)},
+                                  {"delete", d(3) + second},
+                                  {"rmdir", d(3)},
+                                  {"delete", d(4) + second},
+                                  {"rmdir", d(4)}}));
 }
 
 TEST_F(PassTest, QuietWhenNothingMatchesAndDisabledGroupsAreNotScanned) {
@@ -93,8 +98,7 @@ TEST_F(PassTest, WithoutEnabledStepsTheFileArrivesUnchangedThroughOneWorkingFold
   auto recording = RecordOps();
   registry.RunAllGroups();
   EXPECT_EQ(ReadFile(out + "a.txt"), "payload");
-  EXPECT_EQ(std::count_if(ops.begin(), ops.end(), [](auto& op) { return op.first == "mkdir"; }),
-            1);
+  EXPECT_EQ(std::count_if(ops.begin(), ops.end(), [](auto& op) { return op.first == "mkdir"; }), 1);
 }
 
 TEST_F(PassTest, DoNothingStepsDeliverTheSourceUnchanged) {

@@ -26,7 +26,9 @@ TEST(Cp1251, TextWithoutAWindows1251FormIsRefused) {
   EXPECT_FALSE(platform::Utf8ToCp1251("\xC3\x28").has_value());      // broken sequence
   EXPECT_FALSE(platform::Utf8ToCp1251("\xC0\xAF").has_value());      // overlong "/"
   EXPECT_FALSE(platform::Utf8ToCp1251("\xD0").has_value());          // cut short
-  EXPECT_EQ(platform::Utf8ToCp1251Lossy("a\xE4\xB8\xAD" "b"), "a?b");
+  EXPECT_EQ(platform::Utf8ToCp1251Lossy("a\xE4\xB8\xAD"
+                                        "b"),
+            "a?b");
 }
 
 TEST(Cp1251, UpperCaseMapsLatinAndCyrillicOnly) {
@@ -34,13 +36,13 @@ TEST(Cp1251, UpperCaseMapsLatinAndCyrillicOnly) {
     std::string in, out;
   } cases[] = {
       {"abc xyz", "ABC XYZ"},
-      {"\xE0\xFF", "\xC0\xDF"},        // а я
-      {"\xB8", "\xA8"},                // ё
+      {"\xE0\xFF", "\xC0\xDF"},                  // а я
+      {"\xB8", "\xA8"},                          // ё
       {"\xB3\xBF\xBA\xA2", "\xB2\xAF\xAA\xA1"},  // і ї є ў
       {"\x9A\x9C\x9D\x9E\x9F\x83\x90\xBC\xBE\xB4",
        "\x8A\x8C\x8D\x8E\x8F\x81\x80\xA3\xBD\xA5"},  // the other Cyrillic pairs
       {"1#?*[]\xB5\xB9\x97", "1#?*[]\xB5\xB9\x97"},  // digits, signs, µ, №, — unchanged
-      {"\xC0\xDF", "\xC0\xDF"},  // already upper
+      {"\xC0\xDF", "\xC0\xDF"},                      // already upper
   };
   for (const Case& c : cases) EXPECT_EQ(platform::UpperCase(c.in), c.out) << c.in;
 }

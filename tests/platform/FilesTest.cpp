@@ -29,27 +29,26 @@ TEST(CopyFile, FailuresLeaveTheTargetAsItWas) {
   TempDir dir;
   WriteFile(dir.Path() + "src", "new");
   WriteFile(dir.Path() + "dst", "old");
-  EXPECT_EQ(platform::CopyFile(dir.Path() + "missing", dir.Path() + "dst",
-                               platform::Durability::Synced),
-            ENOENT);
-  EXPECT_EQ(platform::CopyFile(dir.Path() + "src", dir.Path() + "no/dst",
-                               platform::Durability::Synced),
-            ENOENT);
+  EXPECT_EQ(
+      platform::CopyFile(dir.Path() + "missing", dir.Path() + "dst", platform::Durability::Synced),
+      ENOENT);
+  EXPECT_EQ(
+      platform::CopyFile(dir.Path() + "src", dir.Path() + "no/dst", platform::Durability::Synced),
+      ENOENT);
   {
     // Failing after the data was read must not publish anything.
-    ScopedFault fault([](std::string_view op, const std::string&) {
-      return op == "copy-data" ? EIO : 0;
-    });
-    EXPECT_EQ(platform::CopyFile(dir.Path() + "src", dir.Path() + "dst",
-                                 platform::Durability::Synced),
-              EIO);
+    ScopedFault fault(
+        [](std::string_view op, const std::string&) { return op == "copy-data" ? EIO : 0; });
+    EXPECT_EQ(
+        platform::CopyFile(dir.Path() + "src", dir.Path() + "dst", platform::Durability::Synced),
+        EIO);
   }
   EXPECT_EQ(ReadFile(dir.Path() + "dst"), "old");
   EXPECT_EQ(ListNames(dir.Path()), (std::vector<std::string>{"dst", "src"}));
   dir.Sub("folder/");
-  EXPECT_EQ(platform::CopyFile(dir.Path() + "folder", dir.Path() + "x",
-                               platform::Durability::Buffered),
-            EISDIR);
+  EXPECT_EQ(
+      platform::CopyFile(dir.Path() + "folder", dir.Path() + "x", platform::Durability::Buffered),
+      EISDIR);
 }
 
 TEST(CopyFile, CyrillicNamesReachTheFileSystemAsUtf8) {

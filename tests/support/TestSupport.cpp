@@ -18,7 +18,9 @@ namespace testing_support {
 namespace fs = std::filesystem;
 
 namespace {
-fs::path Native(const std::string& path) { return fs::path(platform::Cp1251ToUtf8(path)); }
+fs::path Native(const std::string& path) {
+  return fs::path(platform::Cp1251ToUtf8(path));
+}
 }  // namespace
 
 TempDir::TempDir() {
@@ -94,12 +96,20 @@ FixedClock::FixedClock(int year, int month, int day, int hour, int minute, int s
   SetLogClock([t] { return t; });
 }
 
-FixedClock::~FixedClock() { SetLogClock(nullptr); }
+FixedClock::~FixedClock() {
+  SetLogClock(nullptr);
+}
 
-ScopedLogFile::ScopedLogFile(const std::string& path) : path_(path) { SetLogFilePath(path); }
-ScopedLogFile::~ScopedLogFile() { SetLogFilePath(""); }
+ScopedLogFile::ScopedLogFile(const std::string& path) : path_(path) {
+  SetLogFilePath(path);
+}
+ScopedLogFile::~ScopedLogFile() {
+  SetLogFilePath("");
+}
 
-std::string ScopedLogFile::Bytes() const { return FileExists(path_) ? ReadFile(path_) : ""; }
+std::string ScopedLogFile::Bytes() const {
+  return FileExists(path_) ? ReadFile(path_) : "";
+}
 
 std::vector<std::string> ScopedLogFile::Fields() const {
   std::vector<std::string> lines;
@@ -119,7 +129,9 @@ std::vector<std::string> ScopedLogFile::Fields() const {
 ScopedFault::ScopedFault(std::function<int(std::string_view, const std::string&)> rule) {
   platform::SetFaultHook(std::move(rule));
 }
-ScopedFault::~ScopedFault() { platform::SetFaultHook(nullptr); }
+ScopedFault::~ScopedFault() {
+  platform::SetFaultHook(nullptr);
+}
 
 void WriteFile(const std::string& path, std::string_view bytes) {
   std::ofstream out(Native(path), std::ios::binary | std::ios::trunc);
