@@ -109,10 +109,7 @@ bool ReadBlock(std::string FileName, std::vector<std::string>& List, Read read) 
 }  // namespace
 
 std::string SettingsFilePathFor(const std::string& programPath) {
-  const size_t nameStart = programPath.rfind(platform::kPathDelimiter) + 1;  // npos + 1 == 0
-  const size_t dot = programPath.rfind('.');
-  const bool hasExtension = dot != std::string::npos && dot >= nameStart;
-  return programPath.substr(0, hasExtension ? dot : programPath.size()) + ".ini";
+  return platform::ReplaceExtension(programPath, ".ini");
 }
 
 std::string SettingsFilePath() {

@@ -16,20 +16,11 @@ std::function<std::tm()>& LogClock() {
   return clock;
 }
 
-// "D:/Tools/scripts.exe" -> "D:/Tools/scripts.log"; a name without an
-// extension gets one.
-std::string WithLogExtension(const std::string& path) {
-  const auto slash = path.rfind('/');
-  const auto dot = path.rfind('.');
-  const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
-  return (hasExtension ? path.substr(0, dot) : path) + ".log";
-}
-
 }  // namespace
 
 std::string LogFilePath() {
   if (!LogPathOverride().empty()) return LogPathOverride();
-  return WithLogExtension(platform::ProgramPath());
+  return platform::ReplaceExtension(platform::ProgramPath(), ".log");
 }
 
 void SetLogFilePath(const std::string& path) {

@@ -251,6 +251,13 @@ std::string ProgramPath() {
   return Utf8ToCp1251Lossy(std::string(buf, static_cast<size_t>(n)));
 }
 
+std::string ReplaceExtension(const std::string& path, const std::string& extension) {
+  const size_t nameStart = path.rfind(kPathDelimiter) + 1;  // npos + 1 == 0
+  const size_t dot = path.rfind('.');
+  const bool hasExtension = dot != std::string::npos && dot >= nameStart;
+  return path.substr(0, hasExtension ? dot : path.size()) + extension;
+}
+
 std::vector<std::string> SearchPathFolders() {
   std::vector<std::string> folders;
   std::string program = ProgramPath();

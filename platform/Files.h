@@ -59,6 +59,9 @@ int AppendToFile(const std::string& path, const std::string& bytes, bool* opened
 std::string TempPath();
 // The running executable's full path.
 std::string ProgramPath();
+// The path with the extension of its file name (from the last ".") replaced,
+// or appended when it has none: "/d/scripts.exe", ".log" -> "/d/scripts.log".
+std::string ReplaceExtension(const std::string& path, const std::string& extension);
 // The program's folder, then the folders of $PATH, in search order.
 std::vector<std::string> SearchPathFolders();
 

@@ -94,16 +94,20 @@ void OutputFile::Discard() {
   }
 }
 
+std::string RandomSideName(const std::string& nativePath, const char* kind) {
+  unsigned char tag[6];
+  randombytes_buf(tag, sizeof tag);
+  char suffix[48];
+  std::snprintf(suffix, sizeof suffix, ".%s-%02x%02x%02x%02x%02x%02x", kind, tag[0], tag[1], tag[2],
+                tag[3], tag[4], tag[5]);
+  return nativePath + suffix;
+}
+
 uint16_t OutputFile::Create(const std::string& nativeTarget, mode_t mode) {
   target_ = nativeTarget;
   // A random name, created exclusively: never someone else's file.
   for (int attempt = 0; attempt < 8; ++attempt) {
-    unsigned char tag[6];
-    randombytes_buf(tag, sizeof tag);
-    char suffix[32];
-    std::snprintf(suffix, sizeof suffix, ".orlak-%02x%02x%02x%02x%02x%02x", tag[0], tag[1], tag[2],
-                  tag[3], tag[4], tag[5]);
-    std::string side = nativeTarget + suffix;
+    std::string side = RandomSideName(nativeTarget, "orlak");
     int fd = ::open(side.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd >= 0) {
       fd_ = fd;

@@ -17,6 +17,9 @@ std::string NativePath(const char* cp1251Path);
 // folder + "/" (unless it ends in one) + name.
 std::string JoinPath(const std::string& folder, const std::string& name);
 bool IsFolder(const std::string& nativePath);
+// nativePath + "." + kind + "-" + 12 random hex digits: a name beside the
+// target that nobody else can predict, for creating with O_EXCL.
+std::string RandomSideName(const std::string& nativePath, const char* kind);
 
 class InputFile final : public ByteSource {
  public:

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 
 #include "Codes.h"
 #include "Files.h"
@@ -45,12 +44,7 @@ int ReadKeyFile(const std::string& path, unsigned char* buffer, size_t size, siz
 // Creates path with the bytes without ever replacing a file: written under a
 // side name, then linked to the final name, which fails if it exists.
 int WriteNewFile(const std::string& path, const unsigned char* data, size_t size, mode_t mode) {
-  unsigned char tag[6];
-  randombytes_buf(tag, sizeof tag);
-  char suffix[32];
-  std::snprintf(suffix, sizeof suffix, ".new-%02x%02x%02x%02x%02x%02x", tag[0], tag[1], tag[2],
-                tag[3], tag[4], tag[5]);
-  std::string side = path + suffix;
+  std::string side = RandomSideName(path, "new");
   int fd = ::open(side.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
   if (fd < 0) return errno;
   int error = 0;

@@ -89,6 +89,21 @@ TEST(ErrorText, IsTheSystemMessageWithoutTrailingStopsOrBlanks) {
   EXPECT_NE(text.back(), ' ');
 }
 
+TEST(ReplaceExtension, ReplacesOnlyTheFileNamesExtension) {
+  struct Case {
+    const char *path, *out;
+  } cases[] = {
+      {"/d/scripts.exe", "/d/scripts.log"},
+      {"/d/TesselScripts", "/d/TesselScripts.log"},
+      {"/d.x/prog", "/d.x/prog.log"},
+      {"/d/a.b.c", "/d/a.b.log"},
+      {"prog.bin", "prog.log"},
+      {"/d/.hidden", "/d/.log"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(platform::ReplaceExtension(c.path, ".log"), c.out) << c.path;
+}
+
 TEST(TempPath, FollowsTmpdirOnlyWhenItIsAFolder) {
   TempDir dir;
   {
