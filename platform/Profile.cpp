@@ -335,19 +335,22 @@ bool ProfileImage::Write(std::string_view section, std::string_view key, const s
   }
 
   std::vector<Line>& lines = s->lines;
+  auto isKey = [&](const Line& line) { return line.kind == Kind::Value && SameName(line.key, k); };
+  if (value == nullptr) {
+    // A hand-edited file may name the key twice; a removed key must not
+    // come back from its second line.
+    std::erase_if(lines, isKey);
+    return true;
+  }
   size_t after = 0;  // just below the last value line
   for (size_t i = 0; i < lines.size(); ++i) {
-    if (lines[i].kind == Kind::Value && SameName(lines[i].key, k)) {
-      if (value == nullptr)
-        lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(i));
-      else
-        lines[i] = makeLine(lines[i].key);  // the stored spelling of the key stays
+    if (isKey(lines[i])) {
+      lines[i] = makeLine(lines[i].key);  // the stored spelling of the key stays
       return true;
     }
     if (lines[i].kind != Kind::Other) after = i + 1;
   }
-  if (value != nullptr)
-    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(after), makeLine(k));
+  lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(after), makeLine(k));
   return true;
 }
 

@@ -34,7 +34,7 @@ class ProfileImage {
 
   // Replaces the key's value in place, or appends the key after the last
   // value line of its section, or appends the section at the end. A null
-  // value removes the key. False (and nothing changed) for names or values
+  // value removes the key, every line of it. False (and nothing changed) for names or values
   // that a line cannot hold: line breaks, zero bytes, "=" in a key, a key
   // that would read as a section header or a comment.
   bool Write(std::string_view section, std::string_view key, const std::string* value);

@@ -3,15 +3,20 @@
 # with clang in build/fuzz and runs each for a bounded time on a seed corpus
 # made now. A target seed_<name>, when the build has one, writes the corpus of
 # <name> into the folder it is given; other targets start from two generic
-# seeds. Exits non-zero when any target crashes, leaks or times out.
+# seeds (nothing, and the 256 byte values). Inputs that once broke a target,
+# kept in tests/fuzz-regressions/<name>, join its corpus and so run on every
+# run. Exits non-zero when any target crashes, leaks or times out.
 #
 #   FUZZ_SECONDS  time per target (default 20)
+#   FUZZ_SEED     the fuzzer's random seed (default 1, so that a run repeats;
+#                 0 lets libFuzzer pick one, for longer runs by hand)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 BUILD=build/fuzz
 SECONDS_EACH=${FUZZ_SECONDS:-20}
 JOBS=${FUZZ_JOBS:-2}
+SEED=${FUZZ_SEED:-1}
 
 cmake -S . -B "$BUILD" -G "Unix Makefiles" \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
@@ -49,11 +54,14 @@ for target in "${targets[@]}"; do
     "$seeder" "$corpus"
   else
     : >"$corpus/empty"
-    head -c 256 /dev/urandom >"$corpus/random"
+    for i in $(seq 0 255); do printf "\\$(printf %03o "$i")"; done >"$corpus/bytes"
+  fi
+  if [ -d "tests/fuzz-regressions/$target" ]; then
+    cp tests/fuzz-regressions/"$target"/* "$corpus"/
   fi
   log="$BUILD/$target.log"
   echo "=== $target (${SECONDS_EACH}s)"
-  if "$exe" -max_total_time="$SECONDS_EACH" -timeout=10 -rss_limit_mb=2048 \
+  if "$exe" -max_total_time="$SECONDS_EACH" -timeout=10 -rss_limit_mb=2048 -seed="$SEED" \
     -artifact_prefix="$artifacts/" -print_final_stats=1 "$corpus" >"$log" 2>&1; then
     grep -E '^stat::number_of_executed_units' "$log" || true
   else

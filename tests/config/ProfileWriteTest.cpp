@@ -62,6 +62,8 @@ TEST_F(ProfileWrite, KeysAndSectionsLandWhereWindowsPutsThem) {
       {"new section at the end, LF lines become CR LF", "[A]\nk=1", "B", "k", "2",
        "[A]\r\nk=1\r\n[B]\r\nk=2\r\n"},
       {"removal keeps the header", "[S]\r\na=1\r\nb=2\r\n", "S", "A", {}, "[S]\r\nb=2\r\n"},
+      {"removal takes every line of a key named twice", "[S]\r\nk=1\r\nb=2\r\nK=3\r\n", "S", "k",
+       {}, "[S]\r\nb=2\r\n"},
       {"removing a missing key changes nothing", "[S]\nb=2\n", "S", "a", {}, "[S]\nb=2\n"},
       {"removing from a missing section changes nothing", "[S]\nb=2\n", "T", "b", {}, "[S]\nb=2\n"},
       {"removing from no file creates none", {}, "S", "k", {}, {}},
