@@ -42,7 +42,10 @@ bool SameFile(const platform::FileStat& a, const platform::FileStat& b) {
 bool TakeFile(const std::string& source, const std::string& work, int workError,
               const std::string& name, platform::FileStat& stat) {
   int err = work.empty() ? workError : platform::StatPath(source, stat);
-  if (err == 0) err = platform::CopyFile(source, work, platform::Durability::Buffered);
+  // The listing saw a regular file; whatever has taken its name since is not taken.
+  if (err == 0)
+    err = platform::CopyFile(source, work, platform::Durability::Buffered,
+                             platform::SourceLink::Refuse);
   if (err != 0) {
     WriteLog({"Файл не взят в обработку", Quoted(name), platform::ErrorText(err)});
     return false;

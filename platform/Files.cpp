@@ -135,15 +135,21 @@ int ListFolder(const std::string& folder, std::vector<DirEntry>& entries) {
   }
 }
 
-int CopyFile(const std::string& src, const std::string& dst, Durability durability) {
+int CopyFile(const std::string& src, const std::string& dst, Durability durability,
+             SourceLink link) {
   if (int fault = InjectedFault("copy", dst)) return fault;
   const std::string nativeSrc = Native(src);
   const std::string nativeDst = Native(dst);
-  Fd in(::open(nativeSrc.c_str(), O_RDONLY | O_CLOEXEC));
+  // Non-blocking, so a pipe put where a file was cannot hold the open until a
+  // writer comes; reads of a regular file are not affected.
+  const int flags =
+      O_RDONLY | O_CLOEXEC | O_NONBLOCK | (link == SourceLink::Refuse ? O_NOFOLLOW : 0);
+  Fd in(::open(nativeSrc.c_str(), flags));
   if (in.get() < 0) return errno;
   struct stat st {};
   if (::fstat(in.get(), &st) != 0) return errno;
   if (S_ISDIR(st.st_mode)) return EISDIR;
+  if (!S_ISREG(st.st_mode)) return EINVAL;
 
   // An unnamed file in the target folder gets its name only once complete.
   const std::string folder = FolderOf(nativeDst);

@@ -35,11 +35,17 @@ struct DirEntry {
 int ListFolder(const std::string& folder, std::vector<DirEntry>& entries);
 
 enum class Durability { Buffered, Synced };
+// Whether a symbolic link at src is followed. A file taken from a folder that
+// others write to is refused when a link has been put in its place.
+enum class SourceLink { Follow, Refuse };
 
 // Copies src to dst, replacing dst. The new content is complete before it
 // takes dst's name, so readers never see half a file. Synced also flushes the
-// data and the target folder to the disk before returning 0.
-int CopyFile(const std::string& src, const std::string& dst, Durability durability);
+// data and the target folder to the disk before returning 0. Only a regular
+// file is copied: a folder gives EISDIR, a pipe, device or socket EINVAL
+// (without waiting for a writer), a refused link ELOOP.
+int CopyFile(const std::string& src, const std::string& dst, Durability durability,
+             SourceLink link = SourceLink::Follow);
 int DeleteFile(const std::string& path);
 int RenameFile(const std::string& from, const std::string& to);
 // Creates a folder with the given mode; EEXIST when the name is taken.

@@ -2,8 +2,13 @@
 // taken or delivered stay where they are, and the only copy is never removed.
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <functional>
+
+#include "engine/uFileUtil.h"
 #include "platform/Cp1251.h"
 #include "platform/Files.h"
 #include "tests/engine/PassFixture.h"
@@ -184,6 +189,67 @@ TEST_F(PassTest, SourceRewrittenWhileItsOldVersionIsProcessedIsKept) {
   registry.RunAllGroups();
   EXPECT_EQ(ReadFile(out + "a.txt"), "version 2 is longer");
   EXPECT_FALSE(FileExists(in + "a.txt"));
+}
+
+// A step that, on its first run, lets a peer put something else in place of
+// the other listed source: a link to a file the peer may not read, or a pipe.
+class SourceSwapper : public TTesselAction {
+ public:
+  std::string in;
+  std::function<void(const std::string& native)> swap;
+  bool Execute(const std::string& input, std::string& output) override {
+    if (swap) {
+      const std::string other = ExtractFileName(input) == "a.txt" ? "b.txt" : "a.txt";
+      const std::string native = platform::Cp1251ToUtf8(in + other);
+      ::unlink(native.c_str());
+      swap(native);
+      swap = nullptr;
+    }
+    output = input;
+    return TTesselAction::Execute(input, output);
+  }
+  std::string GetCaption() const override { return "swapper"; }
+  std::string GetParamText() const override { return ""; }
+  uint8_t GetKind() const override { return kKindNone; }
+};
+
+TEST_F(PassTest, WhatReplacesAListedFileAfterTheScanIsNotTaken) {
+  const std::string secret = dir.Path() + "secret";
+  WriteFile(secret, "private");
+  for (bool pipe : {false, true}) {
+    SCOPED_TRACE(pipe ? "pipe" : "link");
+    WriteFile(in + "a.txt", "a");
+    WriteFile(in + "b.txt", "b");
+    auto* step = new SourceSwapper;
+    step->in = in;
+    step->swap = [&](const std::string& native) {
+      if (pipe)
+        ASSERT_EQ(::mkfifo(native.c_str(), 0600), 0);
+      else
+        ASSERT_EQ(::symlink(platform::Cp1251ToUtf8(secret).c_str(), native.c_str()), 0);
+    };
+    step->Enabled = true;
+    group->ClearActions();
+    group->AddAction(step);
+    ::alarm(30);  // a pipe opened for reading would wait for a writer
+    registry.RunAllGroups();
+    ::alarm(0);
+
+    EXPECT_EQ(ListNames(out).size(), 1u);
+    for (const std::string& name : ListNames(out)) EXPECT_NE(ReadFile(out + name), "private");
+    const auto fields = log.Fields();
+    EXPECT_EQ(std::count_if(
+                  fields.begin(), fields.end(),
+                  [](const std::string& f) { return f.starts_with("Файл не взят в обработку\t"); }),
+              1);
+    EXPECT_EQ(ReadFile(secret), "private");
+    EXPECT_TRUE(ListNames(tmp).empty());
+    for (const std::string& name : ListNames(in))
+      ASSERT_EQ(::unlink(platform::Cp1251ToUtf8(in + name).c_str()), 0);
+    for (const std::string& name : ListNames(out))
+      ASSERT_EQ(::unlink(platform::Cp1251ToUtf8(out + name).c_str()), 0);
+    WriteFile(log.Path(), "");
+  }
 }
 
 long PeakRssKiB() {

@@ -1,4 +1,5 @@
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -63,6 +64,29 @@ TEST(CopyFile, CyrillicNamesReachTheFileSystemAsUtf8) {
                        .c_str(),
                    &st),
             0);
+}
+
+TEST(CopyFile, OnlyRegularFilesAndLinksOnlyWhenFollowed) {
+  TempDir dir;
+  const std::string native = platform::Cp1251ToUtf8(dir.Path());
+  WriteFile(dir.Path() + "src", "data");
+  ASSERT_EQ(::symlink("src", (native + "link").c_str()), 0);
+  ASSERT_EQ(::mkfifo((native + "pipe").c_str(), 0600), 0);
+  const auto buffered = platform::Durability::Buffered;
+
+  EXPECT_EQ(platform::CopyFile(dir.Path() + "link", dir.Path() + "a", buffered), 0);
+  EXPECT_EQ(ReadFile(dir.Path() + "a"), "data");
+  EXPECT_EQ(platform::CopyFile(dir.Path() + "link", dir.Path() + "b", buffered,
+                               platform::SourceLink::Refuse),
+            ELOOP);
+  EXPECT_EQ(platform::CopyFile(dir.Path() + "src", dir.Path() + "b", buffered,
+                               platform::SourceLink::Refuse),
+            0);
+  // A pipe with no writer would block a plain open for ever.
+  ::alarm(30);
+  EXPECT_EQ(platform::CopyFile(dir.Path() + "pipe", dir.Path() + "c", buffered), EINVAL);
+  ::alarm(0);
+  EXPECT_FALSE(FileExists(dir.Path() + "c"));
 }
 
 TEST(ListFolder, ReportsKindsWithoutFollowingLinks) {
