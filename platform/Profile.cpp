@@ -134,6 +134,14 @@ int OpenSide(const std::string& nativeSide, Fd& fd) {
 
 ProfileWriteStats g_stats;
 
+// The size of the file at the path; -1 when there is none. A folder is no file,
+// while a file we may not read still is one.
+int64_t SizeOnDisk(const std::string& file) {
+  struct stat st {};
+  if (::stat(Native(file).c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return -1;
+  return static_cast<int64_t>(st.st_size);
+}
+
 // Replaces the file with the bytes in one step: the side file (the file's
 // name followed by "_tmp") is written and flushed, then renamed over the file.
 // A crash leaves either the old or the new file, at worst with a side file,
@@ -410,9 +418,7 @@ struct ProfileAccess {
   static int64_t Size(const std::string& file) {
     if (ProfileBatch* batch = For(file))
       return batch->exists_ ? static_cast<int64_t>(batch->image_.Serialize().size()) : -1;
-    struct stat st {};
-    if (::stat(Native(file).c_str(), &st) != 0) return -1;
-    return static_cast<int64_t>(st.st_size);
+    return SizeOnDisk(file);
   }
 
   static void Begin(ProfileBatch& batch) {
@@ -420,8 +426,11 @@ struct ProfileAccess {
     g_batch = &batch;
     batch.active_ = true;
     if (batch.mode_ == ProfileBatch::Mode::Snapshot) {
+      // Existence is the disk's answer, as without a batch: an unreadable file
+      // is there and empty, not absent.
+      batch.exists_ = SizeOnDisk(batch.file_) >= 0;
       std::string bytes;
-      batch.exists_ = ReadWhole(batch.file_, bytes) == 0;
+      ReadWhole(batch.file_, bytes);
       batch.image_ = ProfileImage::Parse(bytes);
     } else {
       batch.exists_ = true;  // the new contents, empty so far

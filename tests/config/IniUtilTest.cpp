@@ -1,5 +1,6 @@
 // The INI helpers: value forms, the integer and boolean reading rules, the
 // section lists, the read limit and the settings file's path.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include "config/uIniUtil.h"
 #include "platform/Cp1251.h"
 #include "platform/Files.h"
+#include "platform/Profile.h"
 #include "tests/support/TestSupport.h"
 
 using namespace testing_support;
@@ -189,6 +191,31 @@ TEST(IniSettingsFile, HelpersUseTheProgramsFileAndMissingFilesFallBackToIt) {
   EXPECT_EQ(list, std::vector<std::string>{"INTERVAL=10"});
   // A missing file is not replaced for single values.
   EXPECT_EQ(ReadIniInteger("MAIN", "INTERVAL", 3, "/no/such/file.ini"), 3);
+
+  // A folder is no file either, with or without the snapshot a load reads through.
+  TempDir dir;
+  std::string folder = dir.Sub("folder.ini/");
+  folder.pop_back();
+  EXPECT_TRUE(ReadSectionNames(list, folder));
+  EXPECT_EQ(list, std::vector<std::string>{"MAIN"});
+  {
+    platform::ProfileBatch snapshot(folder, platform::ProfileBatch::Mode::Snapshot);
+    EXPECT_EQ(platform::ProfileFileSize(folder), -1);
+    EXPECT_TRUE(ReadSectionLines("MAIN", list, folder));
+    EXPECT_EQ(list, std::vector<std::string>{"INTERVAL=10"});
+  }
+  // Something that is there but cannot be read as a file lists nothing,
+  // in a snapshot as well, rather than another file's sections.
+  const std::string pipe = dir.Path() + "pipe.ini";
+  ASSERT_EQ(::mkfifo(platform::Cp1251ToUtf8(pipe).c_str(), 0600), 0);
+  EXPECT_TRUE(ReadSectionNames(list, pipe));
+  EXPECT_TRUE(list.empty());
+  {
+    platform::ProfileBatch snapshot(pipe, platform::ProfileBatch::Mode::Snapshot);
+    EXPECT_EQ(platform::ProfileFileSize(pipe), 0);
+    EXPECT_TRUE(ReadSectionNames(list, pipe));
+    EXPECT_TRUE(list.empty());
+  }
   ::unlink(platform::Cp1251ToUtf8(settings).c_str());
 }
 
