@@ -232,6 +232,14 @@ void TfTesselMainForm::actRunUpdate() {
 
 void TfTesselMainForm::actLoadExecute() {
   const int32_t interval = LoadScript(SettingsFile);
+  {
+    // The lists' rows stand for groups and steps that are gone now; the
+    // interval's change handler below must not look them up.
+    Raise filling(FFilling);
+    const QSignalBlocker quiet(CheckListBox1);
+    CheckListBox1->clear();
+    ListView1->clear();
+  }
   // A stored value outside the field's range shows as the nearest it allows.
   cxSpinEdit1->setValue(interval);
   ShowScript();

@@ -109,6 +109,23 @@ TEST_F(MainWindowShows, AStoredIntervalBelowTheMinimumAsTheMinimum) {
   EXPECT_EQ(Interval()->value(), 3);
 }
 
+// "Восстановить" replaces the script while the lists still show the old one:
+// nothing may reach the old lists' rows on the way, and the new script shows.
+TEST_F(MainWindowShows, RestoreOfAShorterScriptWithAnotherInterval) {
+  WriteScript(TwoGroups, 3);
+  Open();
+  SelectGroup(1);
+  WriteScript([] { ScriptRegistry->AddGroup("G"); }, 9);
+  Action("actLoad")->trigger();
+  EXPECT_EQ(LogFields(), (std::vector<std::string>{Cp("Чтение настроек из ini-файла"),
+                                                   Cp("Чтение настроек из ini-файла")}));
+  EXPECT_EQ(Interval()->value(), 9);
+  ASSERT_EQ(Groups()->count(), 1);
+  EXPECT_EQ(Groups()->item(0)->text(), QStringLiteral("G"));
+  EXPECT_TRUE(Groups()->item(0)->isSelected());
+  EXPECT_TRUE(window->Saved());
+}
+
 using EnableRules = MainWindowTest;
 
 TEST_F(EnableRules, FollowTheSelectedGroupAndSteps) {
