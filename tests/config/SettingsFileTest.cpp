@@ -164,6 +164,18 @@ TEST_F(SettingsFile, AnEmptyScriptSavesNothingButWhatTheWindowAdds) {
   EXPECT_EQ(script.GroupCount(), 0);
 }
 
+TEST_F(SettingsFile, WithoutKeyFoldersTheIntervalOpensMainAtTheEnd) {
+  AddStep(AddGroup("G", "/in/*", "", "", true), "", true);
+  script.SaveToIni(file);
+  WriteIniInteger("MAIN", "INTERVAL", 7, file);
+  EXPECT_EQ(ReadFile(file),
+            "[LIST]\r\n0=G\r\n"
+            "[G\\MAIN]\r\nSOUR_FILE_MASK=/in/*\r\nENABLE=-1\r\n"
+            "[G\\ACTION_0]\r\nACTION_TYPE=5\r\nENABLE=-1\r\n"
+            "[MAIN]\r\nINTERVAL=7\r\n");
+  EXPECT_EQ(Reloaded(), DumpScript(script));
+}
+
 TEST_F(SettingsFile, AMissingFileLoadsAnEmptyScriptSilently) {
   AddGroup("Old", "", "", "", true);
   script.PubKeysPath = "/old";
