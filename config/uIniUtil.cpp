@@ -142,20 +142,21 @@ bool ReadIniBool(const std::string& Section, const std::string& Key, bool Defaul
   return Default;
 }
 
-void WriteIniString(const std::string& Section, const std::string& Key, const std::string& Value,
+bool WriteIniString(const std::string& Section, const std::string& Key, const std::string& Value,
                     const std::string& FileName) {
   // An empty value removes the key, so reading it gives the reader's default.
-  platform::WritePrivateProfileStringA(Section, Key, Value.empty() ? nullptr : &Value, FileName);
+  return platform::WritePrivateProfileStringA(Section, Key, Value.empty() ? nullptr : &Value,
+                                              FileName);
 }
 
-void WriteIniInteger(const std::string& Section, const std::string& Key, int32_t Value,
+bool WriteIniInteger(const std::string& Section, const std::string& Key, int32_t Value,
                      const std::string& FileName) {
-  WriteIniString(Section, Key, std::to_string(Value), FileName);
+  return WriteIniString(Section, Key, std::to_string(Value), FileName);
 }
 
-void WriteIniBool(const std::string& Section, const std::string& Key, bool Value,
+bool WriteIniBool(const std::string& Section, const std::string& Key, bool Value,
                   const std::string& FileName) {
-  WriteIniString(Section, Key, Value ? "-1" : "0", FileName);
+  return WriteIniString(Section, Key, Value ? "-1" : "0", FileName);
 }
 
 int32_t ReadSettingsInteger(const std::string& Section, const std::string& Key, int32_t Default) {

@@ -17,11 +17,12 @@ int32_t ReadIniInteger(const std::string& Section, const std::string& Key, int32
                        const std::string& FileName);
 bool ReadIniBool(const std::string& Section, const std::string& Key, bool Default,
                  const std::string& FileName);
-void WriteIniString(const std::string& Section, const std::string& Key, const std::string& Value,
+// The writes give false when the file was not changed as asked; errno says why.
+bool WriteIniString(const std::string& Section, const std::string& Key, const std::string& Value,
                     const std::string& FileName);
-void WriteIniInteger(const std::string& Section, const std::string& Key, int32_t Value,
+bool WriteIniInteger(const std::string& Section, const std::string& Key, int32_t Value,
                      const std::string& FileName);
-void WriteIniBool(const std::string& Section, const std::string& Key, bool Value,
+bool WriteIniBool(const std::string& Section, const std::string& Key, bool Value,
                   const std::string& FileName);
 
 int32_t ReadSettingsInteger(const std::string& Section, const std::string& Key, int32_t Default);

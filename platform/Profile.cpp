@@ -385,6 +385,12 @@ struct ProfileAccess {
     return scratch;
   }
 
+  // A refused or failed write leaves its reason in errno for the caller.
+  static bool Failed(int err) {
+    errno = err;
+    return false;
+  }
+
   static bool Write(const std::string& section, const std::string& key, const std::string* value,
                     const std::string& file) {
     ProfileBatch* batch = For(file);
@@ -392,22 +398,22 @@ struct ProfileAccess {
       // A write that fails spoils the batch: the file keeps its old contents.
       if (int fault = InjectedFault("write", file)) {
         if (batch->failure_ == 0) batch->failure_ = fault;
-        return false;
+        return Failed(fault);
       }
-      return batch->image_.Write(section, key, value);
+      return batch->image_.Write(section, key, value) || Failed(EINVAL);
     }
 
     std::string bytes;
     const int readError = ReadWhole(file, bytes);
     // A file that exists but cannot be read must not be overwritten.
-    if (readError != 0 && readError != ENOENT) return false;
+    if (readError != 0 && readError != ENOENT) return Failed(readError);
     ProfileImage image = ProfileImage::Parse(bytes);
     const std::string before = image.Serialize();
-    if (!image.Write(section, key, value)) return false;
+    if (!image.Write(section, key, value)) return Failed(EINVAL);
     std::string after = image.Serialize();
     // Nothing changed (removing what is not there creates no file).
     if (after == before) return true;
-    if (ReplaceFile(file, after) != 0) return false;
+    if (int err = ReplaceFile(file, after)) return Failed(err);
     if (batch != nullptr) {
       batch->image_ = std::move(image);
       batch->exists_ = true;

@@ -72,7 +72,8 @@ size_t GetPrivateProfileStringA(const std::string& section, const std::string& k
                                 const std::string& defaultValue, char* buffer, size_t size,
                                 const std::string& file);
 // Stores the value (creating file, section and key as needed) or, with a null
-// value, removes the key. False when the write was refused or failed.
+// value, removes the key. False when the write was refused (errno EINVAL) or
+// failed (errno says why).
 bool WritePrivateProfileStringA(const std::string& section, const std::string& key,
                                 const std::string* value, const std::string& file);
 // Section names, each followed by a zero byte, then one more zero byte.

@@ -1,7 +1,10 @@
 #include "ui/ScriptSettings.h"
 
+#include <cerrno>
+
 #include "config/uIniUtil.h"
 #include "engine/uTesselTypes.h"
+#include "platform/Files.h"
 
 int32_t LoadScript(const std::string& settingsFile) {
   WriteLog({"Чтение настроек из ini-файла"});
@@ -12,6 +15,10 @@ int32_t LoadScript(const std::string& settingsFile) {
 bool SaveScript(const std::string& settingsFile, int32_t interval) {
   WriteLog({"Сохранение настроек в ini-файл"});
   if (!ScriptRegistry->SaveToIni(settingsFile)) return false;
-  WriteIniInteger("MAIN", "INTERVAL", interval, settingsFile);
+  // The script is on disk already; a lost interval is still a failed save.
+  if (!WriteIniInteger("MAIN", "INTERVAL", interval, settingsFile)) {
+    WriteLog({"Сохранение настроек - ошибка", settingsFile, platform::ErrorText(errno)});
+    return false;
+  }
   return true;
 }

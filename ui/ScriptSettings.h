@@ -14,5 +14,6 @@ int32_t LoadScript(const std::string& settingsFile);
 
 // Logs the start, writes the script, then the interval at the end of "MAIN".
 // False when the script could not be written (the old file stays, the
-// reason is in the log).
+// reason is in the log) or the interval could not be added to it (logged
+// the same way).
 bool SaveScript(const std::string& settingsFile, int32_t interval);

@@ -2,8 +2,11 @@
 // and their log lines.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "config/uIniUtil.h"
 #include "engine/uTesselTypes.h"
+#include "platform/Files.h"
 #include "tests/support/TestSupport.h"
 #include "ui/ScriptSettings.h"
 
@@ -55,6 +58,22 @@ TEST_F(ScriptSettings, AnEmptyScriptSavesTheIntervalAlone) {
   ScriptRegistry->SecKeysPath.clear();
   SaveScript(ini, 3);
   EXPECT_EQ(ReadFile(ini), "[MAIN]\r\nINTERVAL=3\r\n");
+}
+
+TEST_F(ScriptSettings, AnIntervalThatCannotBeWrittenFailsTheSave) {
+  ScriptRegistry->ClearGroups();
+  ScriptRegistry->PubKeysPath = "/pub";
+  // The script's own replacement creates the file; the interval's write to it fails.
+  testing_support::ScopedFault fault([&](std::string_view op, const std::string&) {
+    return op == "write" && testing_support::FileExists(ini) ? ENOSPC : 0;
+  });
+  EXPECT_FALSE(SaveScript(ini, 7));
+  EXPECT_EQ(ReadFile(ini), "[MAIN]\r\nPUBKEYS=/pub\r\n");
+  EXPECT_EQ(log.Fields(),
+            (std::vector<std::string>{
+                "Сохранение настроек в ini-файл",
+                "Сохранение настроек - ошибка\t" + ini + "\t" + platform::ErrorText(ENOSPC),
+            }));
 }
 
 TEST_F(ScriptSettings, AStoredIntervalIsReturnedAsRead) {
