@@ -7,11 +7,18 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "Codes.h"
 #include "platform/Cp1251.h"
 
 namespace orlak {
+namespace {
+
+// The longest file name (not path) the usual file systems take, in bytes.
+constexpr size_t kNameMax = 255;
+
+}  // namespace
 
 std::string NativePath(const char* cp1251Path) {
   return platform::Cp1251ToUtf8(cp1251Path);
@@ -100,7 +107,17 @@ std::string RandomSideName(const std::string& nativePath, const char* kind) {
   char suffix[48];
   std::snprintf(suffix, sizeof suffix, ".%s-%02x%02x%02x%02x%02x%02x", kind, tag[0], tag[1], tag[2],
                 tag[3], tag[4], tag[5]);
-  return nativePath + suffix;
+  // A name holds at most kNameMax bytes: the target's own name is cut so that
+  // its side name fits too, at a character boundary of the UTF-8 name.
+  const size_t slash = nativePath.rfind('/');
+  const size_t nameAt = slash == std::string::npos ? 0 : slash + 1;
+  const size_t room = kNameMax - std::strlen(suffix);
+  size_t end = nativePath.size();
+  if (end - nameAt > room) {
+    end = nameAt + room;
+    while (end > nameAt && (static_cast<unsigned char>(nativePath[end]) & 0xC0) == 0x80) --end;
+  }
+  return nativePath.substr(0, end) + suffix;
 }
 
 uint16_t OutputFile::Create(const std::string& nativeTarget, mode_t mode) {

@@ -18,7 +18,8 @@ std::string NativePath(const char* cp1251Path);
 std::string JoinPath(const std::string& folder, const std::string& name);
 bool IsFolder(const std::string& nativePath);
 // nativePath + "." + kind + "-" + 12 random hex digits: a name beside the
-// target that nobody else can predict, for creating with O_EXCL.
+// target that nobody else can predict, for creating with O_EXCL. A target
+// name too long to take the suffix is shortened first.
 std::string RandomSideName(const std::string& nativePath, const char* kind);
 
 class InputFile final : public ByteSource {

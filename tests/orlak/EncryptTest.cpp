@@ -1,6 +1,8 @@
 // Encryption for several receivers and decryption through the C interface:
 // round trips and the code of every refusal.
+#include "Files.h"
 #include "LibraryFixture.h"
+#include "platform/Cp1251.h"
 
 namespace orlak_test {
 namespace {
@@ -182,6 +184,41 @@ TEST_F(EncryptTest, DecryptionReplacesAnExistingOutputOnlyOnSuccess) {
   ASSERT_EQ(Encrypt(Path("out"), Path("out"), "alice", {"bob"}), 0);
   ASSERT_EQ(Decrypt(Path("out"), Path("out"), "bob", "alice"), 0);
   EXPECT_EQ(ReadFile(Path("out")), "new content");
+}
+
+TEST_F(EncryptTest, OutputsMayHaveNamesOfTheLongestLength) {
+  // 255 bytes on the disk: Latin letters, and "a" then 127 Cyrillic letters
+  // of two UTF-8 bytes each, so that a cut name must step back a byte.
+  const std::vector<std::string> names = {std::string(255, 'x'), "a" + std::string(127, '\xC6')};
+  WriteFile(Path("plain"), "long names");
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name.size());
+    ASSERT_EQ(SignFile(Path("plain").c_str(), Path(name).c_str(), "alice"), 0);
+    EXPECT_TRUE(Check(Path(name)).AllValid());
+    ASSERT_EQ(Encrypt(Path(name), Path(name), "alice", {"bob"}), 0);
+    ASSERT_EQ(Decrypt(Path(name), Path(name), "bob", "alice"), 0);
+    ASSERT_EQ(DelSign(Path(name).c_str(), ORLAK_DELETE_ALL_SIGNATURES), 0);
+    EXPECT_EQ(ReadFile(Path(name)), "long names");
+    EXPECT_EQ(Leftovers(dir_.Path(), {"plain", "public", "secret", names[0], names[1]}),
+              std::vector<std::string>{});
+  }
+}
+
+TEST(SideNameTest, SideNamesFitAndKeepWholeCharacters) {
+  const std::string folder = "/some/folder/";
+  std::string cyrillic = "a";
+  for (int i = 0; i < 127; ++i) cyrillic += "\xD0\x96";  // U+0416 in UTF-8
+  for (const std::string& name : {std::string("short"), std::string(255, 'x'), cyrillic}) {
+    const std::string side = orlak::RandomSideName(folder + name, "orlak");
+    ASSERT_EQ(side.compare(0, folder.size(), folder), 0);
+    const std::string sideName = side.substr(folder.size());
+    EXPECT_LE(sideName.size(), 255u);
+    EXPECT_TRUE(platform::Utf8ToCp1251(sideName).has_value()) << sideName;
+    const std::string kept = sideName.substr(0, sideName.size() - 19);
+    EXPECT_EQ(name.compare(0, kept.size(), kept), 0);
+    EXPECT_EQ(sideName.substr(kept.size(), 7), ".orlak-");
+  }
+  EXPECT_NE(orlak::RandomSideName("f", "orlak"), orlak::RandomSideName("f", "orlak"));
 }
 
 TEST_F(EncryptTest, CyrillicPathsAndIdentifiers) {
