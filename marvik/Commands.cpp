@@ -43,11 +43,29 @@ bool EndsWith(const std::string& s, const std::string& suffix) {
          s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
+// A file name as it may be shown on a terminal: control characters (C0, DEL
+// and the UTF-8 forms of C1) become '?', so that a name planted in a shared
+// key folder cannot send escape sequences to the operator's terminal.
+std::string Printable(const std::string& name) {
+  std::string shown;
+  for (size_t i = 0; i < name.size(); ++i) {
+    const auto c = static_cast<unsigned char>(name[i]);
+    const auto next = i + 1 < name.size() ? static_cast<unsigned char>(name[i + 1]) : 0;
+    if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {
+      shown += '?';
+      ++i;
+    } else {
+      shown += c < 0x20 || c == 0x7F ? '?' : name[i];
+    }
+  }
+  return shown;
+}
+
 // One line per key file: kind, identifier, fingerprint or what is wrong.
 std::string DescribeKeyFile(const std::string& folder, const std::string& name) {
   const bool isPublic = EndsWith(name, orlak::kPublicKeySuffix);
   const std::string stem = name.substr(0, name.size() - 4);
-  std::string line = std::string(isPublic ? "public" : "secret") + "\t" + stem + "\t";
+  std::string line = std::string(isPublic ? "public" : "secret") + "\t" + Printable(stem) + "\t";
   auto id = platform::Utf8ToCp1251(stem);
   if (!id || !orlak::IsValidKeyId(*id)) return line + "invalid identifier in the file name";
   uint16_t code;

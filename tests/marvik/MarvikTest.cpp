@@ -161,6 +161,22 @@ TEST_F(MarvikTest, ListShowsKeysWithFingerprintsAndDamage) {
   Outcome secrets = Marvik({"list", Arg(secret)});
   EXPECT_NE(secrets.out.find("secret\tbank\t" + fp + "\n"), std::string::npos) << secrets.out;
 
+  // Names planted in a shared folder reach the terminal without control
+  // characters: ESC and BEL (an OSC sequence), and a C1 control in its UTF-8
+  // form (the byte 0x98 of a Windows-1251 name becomes U+0098 on the disk).
+  WriteFile(pub + "t\x1b]0;x\x07.pub", "planted");
+  WriteFile(pub +
+                "u\x98"
+                "31m.pub",
+            "planted");
+  Outcome planted = Marvik({"list", Arg(pub)});
+  ASSERT_EQ(planted.status, 0) << planted.err;
+  EXPECT_EQ(planted.out.find_first_of("\x1b\x07"), std::string::npos) << planted.out;
+  EXPECT_EQ(planted.out.find("\xc2\x98"), std::string::npos) << planted.out;
+  EXPECT_NE(planted.out.find("public\tt?]0;x?\t"), std::string::npos) << planted.out;
+  EXPECT_NE(planted.out.find("public\tu?31m\t"), std::string::npos) << planted.out;
+  EXPECT_NE(planted.out.find("public\t" + Arg("Клиент") + "\t"), std::string::npos);
+
   Outcome missing = Marvik({"list", Arg(dir_.Path() + "nowhere")});
   EXPECT_EQ(missing.status, 1);
   EXPECT_NE(missing.err.find("cannot read folder"), std::string::npos);
