@@ -4,6 +4,7 @@
 #pragma once
 
 #include <sodium.h>
+#include <unistd.h>
 
 #include <cstddef>
 #include <cstdlib>
@@ -14,8 +15,9 @@ namespace orlak {
 class SecretBuffer {
  public:
   explicit SecretBuffer(size_t size) : size_(size == 0 ? 1 : size) {
-    // Whole pages, so that unlocking one buffer never unlocks another's page.
-    const size_t page = 4096;
+    // Whole pages of the system's size (4 KiB on some machines, 16 or 64 KiB
+    // on others), so that unlocking one buffer never unlocks another's page.
+    const size_t page = PageSize();
     data_ = static_cast<unsigned char*>(std::aligned_alloc(page, (size_ + page - 1) / page * page));
     if (!data_) throw std::bad_alloc();
     locked_ = sodium_mlock(data_, size_) == 0;
@@ -31,6 +33,14 @@ class SecretBuffer {
   unsigned char* data() { return data_; }
   const unsigned char* data() const { return data_; }
   size_t size() const { return size_; }
+
+  static size_t PageSize() {
+    static const size_t page = [] {
+      const long size = ::sysconf(_SC_PAGESIZE);
+      return size > 0 ? static_cast<size_t>(size) : size_t{4096};
+    }();
+    return page;
+  }
 
  private:
   size_t size_;

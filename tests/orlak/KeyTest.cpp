@@ -1,8 +1,13 @@
 // Key identifiers, key files and key blocks, below the C interface.
 #include <sodium.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cstdint>
 #include <cstring>
+#include <memory>
+#include <utility>
+#include <vector>
 
 #include "Codes.h"
 #include "KeyId.h"
@@ -55,6 +60,23 @@ TEST(KeyIdTest, FieldRoundTripAndStrictPadding) {
   EXPECT_FALSE(orlak::GetKeyIdField(field, id));
   field[0] = 0;
   EXPECT_FALSE(orlak::GetKeyIdField(field, id));
+}
+
+TEST(SecretBufferTest, EveryBufferHasWholePagesOfItsOwn) {
+  // Locking works on pages: two buffers on one page would unlock each other.
+  const uintptr_t page = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
+  std::vector<std::unique_ptr<orlak::SecretBuffer>> buffers;
+  for (uintptr_t size : {uintptr_t{1}, uintptr_t{96}, page - 1, page, page + 1})
+    buffers.push_back(std::make_unique<orlak::SecretBuffer>(size));
+  std::vector<std::pair<uintptr_t, uintptr_t>> spans;
+  for (const auto& buffer : buffers) {
+    const auto start = reinterpret_cast<uintptr_t>(buffer->data());
+    EXPECT_EQ(start % page, 0u) << buffer->size();
+    spans.emplace_back(start, start + (buffer->size() + page - 1) / page * page);
+  }
+  for (size_t i = 0; i < spans.size(); ++i)
+    for (size_t j = i + 1; j < spans.size(); ++j)
+      EXPECT_TRUE(spans[i].second <= spans[j].first || spans[j].second <= spans[i].first);
 }
 
 class KeyFileTest : public ::testing::Test {
