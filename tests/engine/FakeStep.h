@@ -2,6 +2,7 @@
 // demand, logging one line as the real kinds do.
 #pragma once
 
+#include <functional>
 #include <set>
 #include <string>
 
@@ -22,4 +23,23 @@ class TFakeStep : public TTesselAction {
 
  private:
   std::string marker_;
+};
+
+// A do-nothing step that first runs a test's action on the input file: a peer
+// writing into the source folder, or a pass started from inside a pass.
+class THookStep : public TTesselAction {
+ public:
+  explicit THookStep(std::function<void(const std::string& input)> hook) : hook_(std::move(hook)) {}
+
+  bool Execute(const std::string& InputFileName, std::string& OutputFileName) override {
+    if (hook_) hook_(InputFileName);
+    OutputFileName = InputFileName;
+    return TTesselAction::Execute(InputFileName, OutputFileName);
+  }
+  std::string GetCaption() const override { return "hook"; }
+  std::string GetParamText() const override { return ""; }
+  uint8_t GetKind() const override { return kKindNone; }
+
+ private:
+  std::function<void(const std::string& input)> hook_;
 };

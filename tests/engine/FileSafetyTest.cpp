@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <utility>
 
 #include "engine/uFileUtil.h"
 #include "platform/Cp1251.h"
@@ -16,21 +17,6 @@
 using namespace testing_support;
 
 namespace {
-
-// A step that lets a peer program write a new version of the source while
-// the old one is being processed.
-class ReentrantWriter : public TTesselAction {
- public:
-  std::string path;
-  bool Execute(const std::string& input, std::string& output) override {
-    WriteFile(path, "version 2 is longer");
-    output = input;
-    return TTesselAction::Execute(input, output);
-  }
-  std::string GetCaption() const override { return "writer"; }
-  std::string GetParamText() const override { return ""; }
-  uint8_t GetKind() const override { return kKindNone; }
-};
 
 TEST_F(PassTest, FailedMoveDeletesNothing) {
   WriteFile(in + "a.txt", "x");
@@ -178,8 +164,9 @@ TEST_F(PassTest, FailedFlushKeepsTheSourcesForTheNextPass) {
 
 TEST_F(PassTest, SourceRewrittenWhileItsOldVersionIsProcessedIsKept) {
   WriteFile(in + "a.txt", "version 1");
-  auto* step = new ReentrantWriter;
-  step->path = in + "a.txt";
+  // A peer writes a new version while the old one is being processed.
+  auto* step =
+      new THookStep([&](const std::string&) { WriteFile(in + "a.txt", "version 2 is longer"); });
   step->Enabled = true;
   group->AddAction(step);
   registry.RunAllGroups();
@@ -191,28 +178,6 @@ TEST_F(PassTest, SourceRewrittenWhileItsOldVersionIsProcessedIsKept) {
   EXPECT_FALSE(FileExists(in + "a.txt"));
 }
 
-// A step that, on its first run, lets a peer put something else in place of
-// the other listed source: a link to a file the peer may not read, or a pipe.
-class SourceSwapper : public TTesselAction {
- public:
-  std::string in;
-  std::function<void(const std::string& native)> swap;
-  bool Execute(const std::string& input, std::string& output) override {
-    if (swap) {
-      const std::string other = ExtractFileName(input) == "a.txt" ? "b.txt" : "a.txt";
-      const std::string native = platform::Cp1251ToUtf8(in + other);
-      ::unlink(native.c_str());
-      swap(native);
-      swap = nullptr;
-    }
-    output = input;
-    return TTesselAction::Execute(input, output);
-  }
-  std::string GetCaption() const override { return "swapper"; }
-  std::string GetParamText() const override { return ""; }
-  uint8_t GetKind() const override { return kKindNone; }
-};
-
 TEST_F(PassTest, WhatReplacesAListedFileAfterTheScanIsNotTaken) {
   const std::string secret = dir.Path() + "secret";
   WriteFile(secret, "private");
@@ -220,14 +185,19 @@ TEST_F(PassTest, WhatReplacesAListedFileAfterTheScanIsNotTaken) {
     SCOPED_TRACE(pipe ? "pipe" : "link");
     WriteFile(in + "a.txt", "a");
     WriteFile(in + "b.txt", "b");
-    auto* step = new SourceSwapper;
-    step->in = in;
-    step->swap = [&](const std::string& native) {
+    // On its first run the step lets a peer put something else in place of
+    // the other listed source: a link to a file the peer may not read, or a pipe.
+    bool swapped = false;
+    auto* step = new THookStep([&](const std::string& input) {
+      if (std::exchange(swapped, true)) return;
+      const std::string other = ExtractFileName(input) == "a.txt" ? "b.txt" : "a.txt";
+      const std::string native = platform::Cp1251ToUtf8(in + other);
+      ::unlink(native.c_str());
       if (pipe)
         ASSERT_EQ(::mkfifo(native.c_str(), 0600), 0);
       else
         ASSERT_EQ(::symlink(platform::Cp1251ToUtf8(secret).c_str(), native.c_str()), 0);
-    };
+    });
     step->Enabled = true;
     group->ClearActions();
     group->AddAction(step);
