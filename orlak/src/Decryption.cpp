@@ -6,6 +6,7 @@
 #include "Encryption.h"
 #include "Files.h"
 #include "ReceiverKeys.h"
+#include "WriteBehind.h"
 
 namespace orlak {
 namespace {
@@ -42,20 +43,23 @@ bool UnwrapFileKey(const EncLayout& layout, size_t index, PairKeys& keys, unsign
                                                     entry.nonce, keys.wrap()) == 0;
 }
 
-// Opens the chunks in order into out, feeding the seal with what it reads.
+// Opens the chunks in order and hands the plaintext to sink, feeding the seal
+// with what it reads.
 uint16_t ReadPayload(InputFile& in, const EncLayout& layout, StreamState& stream,
-                     const unsigned char* digest, SealState& seal, OutputFile& out) {
+                     const unsigned char* digest, SealState& seal, WriteBehind& sink) {
   if (!in.Seek(layout.payloadOffset)) return kReadFailed;
-  std::vector<unsigned char> sealed(kSealedChunkSize), plain(kChunkSize);
+  std::vector<unsigned char> sealed(kSealedChunkSize);
   uint64_t remaining = layout.payloadLength;
   while (remaining > 0) {
     const size_t size = static_cast<size_t>(std::min<uint64_t>(remaining, kSealedChunkSize));
     if (in.Read(sealed.data(), size) != static_cast<ssize_t>(size)) return kReadFailed;
     crypto_onetimeauth_update(&seal, sealed.data(), size);
+    unsigned char* plain = sink.Acquire();
+    if (plain == nullptr) return sink.Finish();
     unsigned long long plainSize = 0;
     unsigned char tag = 0;
-    if (crypto_secretstream_xchacha20poly1305_pull(&stream, plain.data(), &plainSize, &tag,
-                                                   sealed.data(), size, digest, 32) != 0)
+    if (crypto_secretstream_xchacha20poly1305_pull(&stream, plain, &plainSize, &tag, sealed.data(),
+                                                   size, digest, 32) != 0)
       return kAuthFailed;
     remaining -= size;
     // Only the last chunk may end the stream, and it must.
@@ -63,10 +67,9 @@ uint16_t ReadPayload(InputFile& in, const EncLayout& layout, StreamState& stream
                                        ? crypto_secretstream_xchacha20poly1305_TAG_FINAL
                                        : crypto_secretstream_xchacha20poly1305_TAG_MESSAGE;
     if (tag != expected) return kAuthFailed;
-    uint16_t code = out.Write(plain.data(), plainSize);
-    if (code != kOk) return code;
+    sink.Submit(plainSize);
   }
-  return kOk;
+  return sink.Finish();
 }
 
 }  // namespace
@@ -107,7 +110,12 @@ uint16_t DecryptFile(const std::string& input, const std::string& output, const 
   OutputFile out;
   code = out.Create(output, 0600);
   if (code != kOk) return code;
-  code = ReadPayload(in, layout, stream, digest, seal, out);
+  {
+    WriteBehind sink(
+        kChunkSize, layout.payloadLength >= kWriteBehindFrom,
+        [&out](const unsigned char* data, size_t size) { return out.Write(data, size); });
+    code = ReadPayload(in, layout, stream, digest, seal, sink);
+  }
   if (code != kOk) return code;
 
   // The receiver's own seal, over everything up to and with the length field.

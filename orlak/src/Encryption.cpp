@@ -7,6 +7,7 @@
 #include "EncFormat.h"
 #include "Files.h"
 #include "ReceiverKeys.h"
+#include "WriteBehind.h"
 
 namespace orlak {
 namespace {
@@ -61,11 +62,11 @@ uint16_t AddReceivers(const SecretKey& sender, const std::vector<PublicKey>& rec
   return kOk;
 }
 
-// Streams the input into sealed chunks. Each chunk is read one ahead, so the
-// last one can carry the final tag.
-uint16_t WritePayload(InputFile& in, OutputFile& out, StreamState& stream,
-                      const unsigned char* digest, Seals& seals, uint64_t& payloadLength) {
-  std::vector<unsigned char> current(kChunkSize), next(kChunkSize), sealed(kSealedChunkSize);
+// Streams the input into sealed chunks, handed to sink in order. Each chunk
+// is read one ahead, so the last one can carry the final tag.
+uint16_t WritePayload(InputFile& in, StreamState& stream, const unsigned char* digest,
+                      WriteBehind& sink, uint64_t& payloadLength) {
+  std::vector<unsigned char> current(kChunkSize), next(kChunkSize);
   ssize_t currentSize = in.Read(current.data(), kChunkSize);
   payloadLength = 0;
   for (;;) {
@@ -76,17 +77,16 @@ uint16_t WritePayload(InputFile& in, OutputFile& out, StreamState& stream,
       if (nextSize < 0) return kReadFailed;
     }
     const bool last = nextSize == 0;
+    unsigned char* sealed = sink.Acquire();
+    if (sealed == nullptr) return sink.Finish();
     unsigned long long sealedSize = 0;
     crypto_secretstream_xchacha20poly1305_push(
-        &stream, sealed.data(), &sealedSize, current.data(), static_cast<size_t>(currentSize),
-        digest, 32,
+        &stream, sealed, &sealedSize, current.data(), static_cast<size_t>(currentSize), digest, 32,
         last ? crypto_secretstream_xchacha20poly1305_TAG_FINAL
              : crypto_secretstream_xchacha20poly1305_TAG_MESSAGE);
-    uint16_t code = out.Write(sealed.data(), sealedSize);
-    if (code != kOk) return code;
-    seals.Update(sealed.data(), sealedSize);
+    sink.Submit(sealedSize);
     payloadLength += sealedSize;
-    if (last) return kOk;
+    if (last) return sink.Finish();
     current.swap(next);
     currentSize = nextSize;
   }
@@ -126,7 +126,16 @@ uint16_t EncryptFile(const std::string& input, const std::string& output, const 
   if (code != kOk) return code;
   seals.Update(headerBytes.data(), headerBytes.size());
   uint64_t payloadLength = 0;
-  code = WritePayload(in, out, stream, digest, seals, payloadLength);
+  {
+    // Writing and sealing what is written run beside the cipher.
+    WriteBehind sink(kSealedChunkSize, in.Size() >= kWriteBehindFrom,
+                     [&](const unsigned char* data, size_t size) {
+                       const uint16_t written = out.Write(data, size);
+                       if (written == kOk) seals.Update(data, size);
+                       return written;
+                     });
+    code = WritePayload(in, stream, digest, sink, payloadLength);
+  }
   if (code != kOk) return code;
 
   std::vector<unsigned char> trailer(TrailerSize(count));

@@ -8,6 +8,7 @@
 #include "Files.h"
 #include "KeyStore.h"
 #include "SignFormat.h"
+#include "WriteBehind.h"
 
 namespace orlak {
 namespace {
@@ -16,26 +17,25 @@ namespace {
 constexpr size_t kBufferSize = 64 * 1024;
 
 // Reads the whole input from its start, hashing its first hashLength bytes
-// into state and copying every byte to out when one is given.
-uint16_t HashFile(InputFile& in, uint64_t hashLength, crypto_sign_state& state, OutputFile* out) {
+// into state and handing every byte to sink when one is given.
+uint16_t HashFile(InputFile& in, uint64_t hashLength, crypto_sign_state& state, WriteBehind* sink) {
   if (!in.Seek(0)) return kReadFailed;
-  std::vector<unsigned char> buffer(kBufferSize);
-  const uint64_t total = out ? in.Size() : hashLength;
+  std::vector<unsigned char> own(sink ? 0 : kBufferSize);
+  const uint64_t total = sink ? in.Size() : hashLength;
   uint64_t done = 0;
   while (done < total) {
+    unsigned char* buffer = sink ? sink->Acquire() : own.data();
+    if (buffer == nullptr) return sink->Finish();
     size_t want = static_cast<size_t>(std::min<uint64_t>(kBufferSize, total - done));
-    if (in.Read(buffer.data(), want) != static_cast<ssize_t>(want)) return kReadFailed;
+    if (in.Read(buffer, want) != static_cast<ssize_t>(want)) return kReadFailed;
     if (done < hashLength) {
       size_t hashed = static_cast<size_t>(std::min<uint64_t>(want, hashLength - done));
-      crypto_sign_update(&state, buffer.data(), hashed);
+      crypto_sign_update(&state, buffer, hashed);
     }
-    if (out) {
-      uint16_t code = out->Write(buffer.data(), want);
-      if (code != kOk) return code;
-    }
+    if (sink) sink->Submit(want);
     done += want;
   }
-  return kOk;
+  return sink ? sink->Finish() : static_cast<uint16_t>(kOk);
 }
 
 }  // namespace
@@ -60,7 +60,13 @@ uint16_t SignFile(const std::string& input, const std::string& output, const Sec
   if (code != kOk) return code;
   crypto_sign_state state;
   crypto_sign_init(&state);
-  code = HashFile(in, contentLength, state, &out);
+  {
+    // The copy is written beside the hash.
+    WriteBehind sink(
+        kBufferSize, in.Size() >= kWriteBehindFrom,
+        [&out](const unsigned char* data, size_t size) { return out.Write(data, size); });
+    code = HashFile(in, contentLength, state, &sink);
+  }
   if (code != kOk) return code;
 
   SignRecord record;
