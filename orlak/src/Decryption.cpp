@@ -43,23 +43,26 @@ bool UnwrapFileKey(const EncLayout& layout, size_t index, PairKeys& keys, unsign
                                                     entry.nonce, keys.wrap()) == 0;
 }
 
-// Opens the chunks in order and hands the plaintext to sink, feeding the seal
-// with what it reads.
+// A hand-over buffer holds a sealed chunk as read, then at a fixed offset the
+// plaintext opened from it: the seal covers the one, the output gets the other.
+constexpr size_t kPlainAt = kSealedChunkSize;
+constexpr size_t kHandOverSize = kPlainAt + kChunkSize;
+
+// Reads and opens the chunks in order and hands each, with its plaintext, to
+// sink; the buffer's size is that of the sealed chunk.
 uint16_t ReadPayload(InputFile& in, const EncLayout& layout, StreamState& stream,
-                     const unsigned char* digest, SealState& seal, WriteBehind& sink) {
+                     const unsigned char* digest, WriteBehind& sink) {
   if (!in.Seek(layout.payloadOffset)) return kReadFailed;
-  std::vector<unsigned char> sealed(kSealedChunkSize);
   uint64_t remaining = layout.payloadLength;
   while (remaining > 0) {
     const size_t size = static_cast<size_t>(std::min<uint64_t>(remaining, kSealedChunkSize));
-    if (in.Read(sealed.data(), size) != static_cast<ssize_t>(size)) return kReadFailed;
-    crypto_onetimeauth_update(&seal, sealed.data(), size);
-    unsigned char* plain = sink.Acquire();
-    if (plain == nullptr) return sink.Finish();
+    unsigned char* buffer = sink.Acquire();
+    if (buffer == nullptr) return sink.Finish();
+    if (in.Read(buffer, size) != static_cast<ssize_t>(size)) return kReadFailed;
     unsigned long long plainSize = 0;
     unsigned char tag = 0;
-    if (crypto_secretstream_xchacha20poly1305_pull(&stream, plain, &plainSize, &tag, sealed.data(),
-                                                   size, digest, 32) != 0)
+    if (crypto_secretstream_xchacha20poly1305_pull(&stream, buffer + kPlainAt, &plainSize, &tag,
+                                                   buffer, size, digest, 32) != 0)
       return kAuthFailed;
     remaining -= size;
     // Only the last chunk may end the stream, and it must.
@@ -67,7 +70,7 @@ uint16_t ReadPayload(InputFile& in, const EncLayout& layout, StreamState& stream
                                        ? crypto_secretstream_xchacha20poly1305_TAG_FINAL
                                        : crypto_secretstream_xchacha20poly1305_TAG_MESSAGE;
     if (tag != expected) return kAuthFailed;
-    sink.Submit(plainSize);
+    sink.Submit(size);
   }
   return sink.Finish();
 }
@@ -111,10 +114,14 @@ uint16_t DecryptFile(const std::string& input, const std::string& output, const 
   code = out.Create(output, 0600);
   if (code != kOk) return code;
   {
-    WriteBehind sink(
-        kChunkSize, layout.payloadLength >= kWriteBehindFrom,
-        [&out](const unsigned char* data, size_t size) { return out.Write(data, size); });
-    code = ReadPayload(in, layout, stream, digest, seal, sink);
+    // The seal over what was read and the write of what it opened to run
+    // beside the cipher. Nothing is committed before the seal is checked.
+    WriteBehind sink(kHandOverSize, layout.payloadLength >= kWriteBehindFrom,
+                     [&](const unsigned char* sealed, size_t size) {
+                       crypto_onetimeauth_update(&seal, sealed, size);
+                       return out.Write(sealed + kPlainAt, size - kChunkOverhead);
+                     });
+    code = ReadPayload(in, layout, stream, digest, sink);
   }
   if (code != kOk) return code;
 

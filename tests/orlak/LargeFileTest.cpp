@@ -3,6 +3,7 @@
 // fail part-way. Also the hand-over itself: order, failure and early stop.
 #include <signal.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -11,6 +12,7 @@
 #include "Codes.h"
 #include "LibraryFixture.h"
 #include "WriteBehind.h"
+#include "platform/Cp1251.h"
 
 namespace orlak_test {
 namespace {
@@ -60,12 +62,23 @@ TEST_F(LargeFileTest, SignCheckUnsignEncryptDecryptRoundTrip) {
   }
 }
 
-TEST_F(LargeFileTest, DamageInTheMiddleLeavesNoOutput) {
+TEST_F(LargeFileTest, DamageInTheMiddleOrInASealLeavesNoOutput) {
   WriteFile(Path("plain"), RandomText(4 * kMiB));
   ASSERT_EQ(Encrypt(Path("plain"), Path("sealed")), 0);
-  WriteFile(Path("sealed"), Flipped(ReadFile(Path("sealed")), 2 * kMiB));
-  EXPECT_EQ(Decrypt(Path("sealed"), Path("opened"), "bob"), orlak::kAuthFailed);
-  EXPECT_FALSE(FileExists(Path("opened")));
+  const std::string sealed = ReadFile(Path("sealed"));
+  // Bob's seal is the first after the trailer's length field; three receivers'
+  // seals and the closing 8 bytes follow it.
+  const size_t bobsSeal = sealed.size() - 8 - 3 * 16;
+  for (size_t at : {2 * kMiB, bobsSeal, bobsSeal + 15}) {
+    SCOPED_TRACE(at);
+    WriteFile(Path("damaged"), Flipped(sealed, at));
+    EXPECT_EQ(Decrypt(Path("damaged"), Path("opened"), "bob"), orlak::kAuthFailed);
+    EXPECT_FALSE(FileExists(Path("opened")));
+  }
+  // Carol's seal is untouched by the last damage.
+  EXPECT_EQ(Decrypt(Path("damaged"), Path("opened"), "carol"), 0);
+  ::unlink(platform::Cp1251ToUtf8(Path("opened")).c_str());
+  ::unlink(platform::Cp1251ToUtf8(Path("damaged")).c_str());
   EXPECT_EQ(Leftovers(dir_.Path(), {"plain", "public", "sealed", "secret"}),
             std::vector<std::string>{});
 }
