@@ -20,6 +20,8 @@ WriteBehind::WriteBehind(size_t bufferSize, bool threaded, Consumer consume)
     : consume_(std::move(consume)) {
   const size_t count = threaded ? kThreadedBuffers : 1;
   buffers_.reserve(count);
+  free_.reserve(count);
+  ready_.reserve(count);
   for (size_t i = 0; i < count; ++i) {
     buffers_.emplace_back(bufferSize);
     free_.push_back(i);
@@ -51,7 +53,7 @@ unsigned char* WriteBehind::Acquire() {
   changed_.wait(lock, [this] { return failure_ != kOk || stopping_ || !free_.empty(); });
   if (failure_ != kOk || stopping_) return nullptr;
   current_ = free_.front();
-  free_.pop_front();
+  free_.erase(free_.begin());
   return buffers_[current_].data();
 }
 
@@ -90,7 +92,7 @@ void WriteBehind::Run() {
       return;
     }
     const auto [index, size] = ready_.front();
-    ready_.pop_front();
+    ready_.erase(ready_.begin());
     if (failure_ == kOk) {
       busy_ = true;
       lock.unlock();

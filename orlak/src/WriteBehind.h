@@ -7,7 +7,6 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -48,10 +47,13 @@ class WriteBehind {
   std::vector<std::vector<unsigned char>> buffers_;
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::deque<size_t> free_;                      // buffer indices
-  std::deque<std::pair<size_t, size_t>> ready_;  // index, size
-  size_t current_ = 0;                           // the last acquired
-  bool busy_ = false;                            // the consumer is running
+  // Buffer indices, free or handed over (with their sizes), in order. Both
+  // are reserved for every buffer up front: the worker never allocates, so
+  // nothing can throw on its thread.
+  std::vector<size_t> free_;
+  std::vector<std::pair<size_t, size_t>> ready_;
+  size_t current_ = 0;  // the last acquired
+  bool busy_ = false;   // the consumer is running
   bool stopping_ = false;
   uint16_t failure_ = 0;
   std::thread worker_;

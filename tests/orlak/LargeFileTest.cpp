@@ -166,7 +166,8 @@ TEST(WriteBehindTest, EndingWithoutFinishDropsWhatIsLeftAndDoesNotHang) {
   std::atomic<int> calls{0};
   {
     orlak::WriteBehind sink(1, true, [&](const unsigned char*, size_t) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      // Long enough that all three are used only if this thread stalls for half a second.
+      std::this_thread::sleep_for(std::chrono::milliseconds(250));
       ++calls;
       return static_cast<uint16_t>(orlak::kOk);
     });
