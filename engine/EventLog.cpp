@@ -32,6 +32,10 @@ void SetLogClock(std::function<std::tm()> clock) {
 }
 
 void WriteLog(const std::vector<std::string>& fields) {
+  WriteLog(TLogKind::Normal, fields);
+}
+
+void WriteLog(TLogKind kind, const std::vector<std::string>& fields) {
   const std::tm now = LogClock() ? LogClock()() : platform::LocalNow();
   std::string line = platform::FormatTimestamp(now);
   for (const std::string& field : fields) {
@@ -43,11 +47,15 @@ void WriteLog(const std::vector<std::string>& fields) {
   // opening are ignored.
   bool opened = false;
   platform::AppendToFile(LogFilePath(), line + "\r\n", &opened);
-  if (opened && LogTarget) LogTarget->AddLine(line);
+  if (opened && LogTarget) LogTarget->AddLine(line, kind);
 }
 
 void WriteLog(std::initializer_list<std::string> fields) {
-  WriteLog(std::vector<std::string>(fields));
+  WriteLog(TLogKind::Normal, std::vector<std::string>(fields));
+}
+
+void WriteFailureLog(std::initializer_list<std::string> fields) {
+  WriteLog(TLogKind::Failure, std::vector<std::string>(fields));
 }
 
 void LogIndexOutOfRange(int index, int count) {

@@ -157,9 +157,8 @@ void ReleaseSources(const std::vector<TakenSource>& taken) {
 }  // namespace
 
 bool TTesselActionList::ProcessGroup() {
-  const auto cut = SourceMask.rfind(platform::kPathDelimiter);
-  const std::string folder = cut == std::string::npos ? "" : SourceMask.substr(0, cut + 1);
-  const std::string maskText = cut == std::string::npos ? SourceMask : SourceMask.substr(cut + 1);
+  std::string folder, maskText;
+  SplitSourceMask(SourceMask, folder, maskText);
 
   std::vector<std::string> files;
   if (!folder.empty()) FindFiles(folder, maskText, files);  // a missing folder gives no files

@@ -15,6 +15,12 @@ std::string ExtractFileName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+void SplitSourceMask(const std::string& sourceMask, std::string& folder, std::string& maskText) {
+  const auto cut = sourceMask.rfind(platform::kPathDelimiter);
+  folder = cut == std::string::npos ? "" : sourceMask.substr(0, cut + 1);
+  maskText = cut == std::string::npos ? sourceMask : sourceMask.substr(cut + 1);
+}
+
 bool FolderExists(const std::string& path) {
   return platform::IsFolder(path);
 }

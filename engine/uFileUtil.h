@@ -18,6 +18,11 @@ bool FolderExists(const std::string& path);
 // The first match of a bare file name on the search path, or the name itself.
 std::string FindOnSearchPath(const std::string& name);
 
+// Splits a group's source mask after its last delimiter: the folder keeps
+// the delimiter, the mask text is the rest. Without a delimiter the folder is
+// empty (and selects nothing).
+void SplitSourceMask(const std::string& sourceMask, std::string& folder, std::string& maskText);
+
 // Path helpers.
 std::string IncludeTrailingDelimiter(const std::string& folder);
 std::string ExtractFileName(const std::string& path);

@@ -2,6 +2,7 @@
 // the event log.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <ctime>
 #include <functional>
@@ -12,11 +13,16 @@
 // ---------------------------------------------------------------------------
 // Event log
 
+// What a line reports. Failures (a step or library call that failed, a file
+// sent to the bad-files folder, a file not taken or left, a copy or delivery
+// error) are shown apart; the log file's bytes are the same for both.
+enum class TLogKind { Normal, Failure };
+
 // Anything that can show log lines; the main window is one.
 class TLogTarget {
  public:
   virtual ~TLogTarget() = default;
-  virtual void AddLine(const std::string& line) = 0;
+  virtual void AddLine(const std::string& line, TLogKind kind) = 0;
 };
 
 // Mirror of the log on screen; null until the window attaches itself.
@@ -26,6 +32,9 @@ extern TLogTarget* LogTarget;
 // CR LF. The line also goes to LogTarget, once the file has been opened.
 void WriteLog(std::initializer_list<std::string> fields);
 void WriteLog(const std::vector<std::string>& fields);
+// The same line, marked as a failure for the targets.
+void WriteFailureLog(std::initializer_list<std::string> fields);
+void WriteLog(TLogKind kind, const std::vector<std::string>& fields);
 
 // The program's path with ".log" in place of its extension.
 std::string LogFilePath();
@@ -153,6 +162,18 @@ class TTempFileList {
 // ---------------------------------------------------------------------------
 // Groups
 
+// What a group's last pass did, for status displays and metrics.
+struct TPassCounts {
+  int Found = 0;      // files the scan listed
+  int Taken = 0;      // copied into a working folder
+  int Delivered = 0;  // results that reached DestFolder
+  int Bad = 0;        // inputs of failed steps that reached BadFolder
+  int Left = 0;       // left in the source folder for a later pass
+  bool SourceMissing = false;  // the source folder could not be read
+  int64_t DurationMs = 0;
+  std::time_t EndTime = 0;  // when the pass ended; 0: never ran
+};
+
 class TTesselActionList {
  public:
   TItemList<TTesselAction> Actions;  // owned
@@ -162,6 +183,7 @@ class TTesselActionList {
   std::string BadFolder;
   bool Enabled = false;
   TTempFileList TempFiles;
+  TPassCounts LastPass;  // of the latest ProcessGroup
 
   explicit TTesselActionList(std::string name);
   TTesselActionList(const TTesselActionList&) = delete;
@@ -229,10 +251,24 @@ class TTesselGroups {
   // does nothing.
   bool RunAllGroups();
 
+  // Asks the pass under way to end after the file in hand; the files not yet
+  // taken wait in their source folders. Safe from another thread and from a
+  // signal handler. A pass begun while it is set does nothing.
+  void RequestStop() { stopRequested_.store(true); }
+  void ClearStop() { stopRequested_.store(false); }
+  bool StopRequested() const { return stopRequested_.load(); }
+  // Called on the pass's thread before each file: the group's index, the
+  // file's number from 1 and the number of files its scan found.
+  std::function<void(int group, int file, int files)> OnFileStart;
+
   void LoadFromIni(const std::string& FileName);
   // False when the file could not be replaced (the old file stays, the
   // reason is logged).
   bool SaveToIni(const std::string& FileName) const;
+
+ private:
+  std::atomic<bool> stopRequested_{false};
+  static_assert(std::atomic<bool>::is_always_lock_free);
 };
 
 // The single script registry, between InitEngine and DoneEngine.

@@ -111,7 +111,7 @@ TfTesselMainForm::~TfTesselMainForm() {
   if (LogTarget == this) LogTarget = nullptr;
 }
 
-void TfTesselMainForm::AddLine(const std::string& line) {
+void TfTesselMainForm::AddLine(const std::string& line, TLogKind) {
   Memo1->appendPlainText(ToQ(line));
 }
 

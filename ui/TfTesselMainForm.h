@@ -35,7 +35,7 @@ class TfTesselMainForm : public QWidget, public TLogTarget {
   std::string SettingsFile;
 
   // TLogTarget: every log line also goes to the log view.
-  void AddLine(const std::string& line) override;
+  void AddLine(const std::string& line, TLogKind kind) override;
 
   bool Saved() const { return FSaved; }
   bool CryptoReady() const { return FCrypto.FCryptoReady; }

@@ -10,7 +10,7 @@ namespace {
 class CollectingTarget : public TLogTarget {
  public:
   std::vector<std::string> lines;
-  void AddLine(const std::string& line) override { lines.push_back(line); }
+  void AddLine(const std::string& line, TLogKind) override { lines.push_back(line); }
 };
 
 class EventLogTest : public ::testing::Test {
