@@ -9,6 +9,7 @@
 // received a file is flushed, and only then are the sources deleted. A crash
 // before that leaves the sources where they were, to be processed again.
 #include <cerrno>
+#include <chrono>
 #include <set>
 
 #include "engine/uFileUtil.h"
@@ -73,7 +74,8 @@ int Deliver(const std::string& work, const std::string& folder, const std::strin
 }
 
 // Runs one file through the group. Returns false when the source was not taken.
-bool ProcessFile(TTesselActionList& group, const std::string& path, TakenSource& taken) {
+bool ProcessFile(TTesselActionList& group, const std::string& path, TakenSource& taken,
+                 TPassCounts& counts) {
   const std::string name = ExtractFileName(path);
   WriteLog({kFileSeparator});
   WriteLog({"Начало обработки файла", Quoted(name)});
@@ -84,9 +86,11 @@ bool ProcessFile(TTesselActionList& group, const std::string& path, TakenSource&
   std::string work = temp.NewWorkPath(&workError);
   taken.path = path;
   if (!TakeFile(path, work, workError, name, taken.stat)) {
+    ++counts.Left;
     WriteLog({"Конец обработки файла", Quoted(name)});
     return false;
   }
+  ++counts.Taken;
 
   bool ok = true;
   const int count = group.ActionCount();
@@ -109,7 +113,10 @@ bool ProcessFile(TTesselActionList& group, const std::string& path, TakenSource&
   int err = 0;
   if (ok) {
     err = Deliver(work, group.DestFolder, name, target);
-    if (err == 0) taken.deliveredTo = group.DestFolder;
+    if (err == 0) {
+      taken.deliveredTo = group.DestFolder;
+      ++counts.Delivered;
+    }
     if (err != 0) {
       WriteLog({"Ошибка переноса в", target, platform::ErrorText(err)});
       ok = false;
@@ -118,11 +125,15 @@ bool ProcessFile(TTesselActionList& group, const std::string& path, TakenSource&
   if (!ok) {
     WriteLog({"Перенос в ошибки"});
     err = Deliver(work, group.BadFolder, name, target);
-    if (err == 0) taken.deliveredTo = group.BadFolder;
+    if (err == 0) {
+      taken.deliveredTo = group.BadFolder;
+      ++counts.Bad;
+    }
   }
   if (err != 0) {
     // Nowhere to deliver: the working file becomes the file's only copy.
     temp.Keep(work);
+    ++counts.Left;
     taken.keptUnsafe = platform::SyncFile(work) != 0;
     WriteLog({"Файл оставлен в", work, platform::ErrorText(err)});
   }
@@ -133,7 +144,7 @@ bool ProcessFile(TTesselActionList& group, const std::string& path, TakenSource&
 // Flushes every folder that received a file, then deletes the sources whose
 // results are safe and which nobody has changed since they were taken. A
 // source that cannot be deleted stays and is taken again on the next pass.
-void ReleaseSources(const std::vector<TakenSource>& taken) {
+void ReleaseSources(const std::vector<TakenSource>& taken, TPassCounts&) {
   std::set<std::string> flushed, failed;
   for (const TakenSource& source : taken) {
     const std::string& folder = source.deliveredTo;
@@ -156,23 +167,36 @@ void ReleaseSources(const std::vector<TakenSource>& taken) {
 
 }  // namespace
 
-bool TTesselActionList::ProcessGroup() {
+bool TTesselActionList::ProcessGroup(const TPassControl& control) {
+  const auto started = std::chrono::steady_clock::now();
+  LastPass = {};
   std::string folder, maskText;
   SplitSourceMask(SourceMask, folder, maskText);
 
   std::vector<std::string> files;
-  if (!folder.empty()) FindFiles(folder, maskText, files);  // a missing folder gives no files
+  // A missing folder gives no files.
+  LastPass.SourceMissing = folder.empty() || !FindFiles(folder, maskText, files);
+  LastPass.Found = static_cast<int>(files.size());
   if (!files.empty()) {
     WriteLog({kGroupSeparator});
     WriteLog({Name});
   }
   std::vector<TakenSource> taken;
-  for (const std::string& path : files) {
+  for (size_t i = 0; i < files.size(); ++i) {
+    if (control.Stop && control.Stop->load()) {
+      LastPass.Left += static_cast<int>(files.size() - i);  // not taken: waits in the source folder
+      break;
+    }
+    if (control.OnFileStart) control.OnFileStart(static_cast<int>(i) + 1, LastPass.Found);
     TakenSource source;
-    if (ProcessFile(*this, path, source)) taken.push_back(std::move(source));
+    if (ProcessFile(*this, files[i], source, LastPass)) taken.push_back(std::move(source));
   }
-  ReleaseSources(taken);
+  ReleaseSources(taken, LastPass);
   TempFiles.Cleanup();
+  LastPass.DurationMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::steady_clock::now() - started)
+                            .count();
+  LastPass.EndTime = std::time(nullptr);
   return true;
 }
 
@@ -186,9 +210,14 @@ bool TTesselGroups::RunAllGroups() {
     ~Guard() { flag = false; }
   } guard{running = true};
   const int count = GroupCount();
-  for (int i = 0; i < count; ++i) {
+  for (int i = 0; i < count && !StopRequested(); ++i) {
     TTesselActionList* group = GetGroup(i);
-    if (group && group->Enabled) group->ProcessGroup();
+    if (!group || !group->Enabled) continue;
+    TPassControl control;
+    control.Stop = &stopRequested_;
+    if (OnFileStart)
+      control.OnFileStart = [this, i](int file, int files) { OnFileStart(i, file, files); };
+    group->ProcessGroup(control);
   }
   return true;
 }

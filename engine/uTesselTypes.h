@@ -164,14 +164,21 @@ class TTempFileList {
 
 // What a group's last pass did, for status displays and metrics.
 struct TPassCounts {
-  int Found = 0;      // files the scan listed
-  int Taken = 0;      // copied into a working folder
-  int Delivered = 0;  // results that reached DestFolder
-  int Bad = 0;        // inputs of failed steps that reached BadFolder
-  int Left = 0;       // left in the source folder for a later pass
+  int Found = 0;               // files the scan listed
+  int Taken = 0;               // copied into a working folder
+  int Delivered = 0;           // results that reached DestFolder
+  int Bad = 0;                 // inputs of failed steps that reached BadFolder
+  int Left = 0;                // left in the source folder for a later pass
   bool SourceMissing = false;  // the source folder could not be read
   int64_t DurationMs = 0;
   std::time_t EndTime = 0;  // when the pass ended; 0: never ran
+};
+
+// How a pass is steered from outside: asked to end after the file in hand,
+// and told of each file as it starts.
+struct TPassControl {
+  const std::atomic<bool>* Stop = nullptr;
+  std::function<void(int file, int files)> OnFileStart;
 };
 
 class TTesselActionList {
@@ -201,7 +208,7 @@ class TTesselActionList {
   void ReplaceAction(TTesselAction* oldAction, TTesselAction* newAction);
   void ClearActions();
 
-  bool ProcessGroup();
+  bool ProcessGroup(const TPassControl& control = {});
 
   void LoadFromIni(const std::string& FileName);
   void SaveToIni(const std::string& FileName) const;
