@@ -1,0 +1,83 @@
+// The run lock: a second holder is refused and told who holds it, and the
+// lock goes with its holder, however that ends.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/RunLock.h"
+#include "tests/support/TestSupport.h"
+
+using platform::RunLock;
+
+namespace {
+
+// A child process that takes the lock, reports through a pipe and waits to be killed.
+pid_t HoldInChild(const std::string& settings) {
+  int ready[2];
+  if (::pipe(ready) != 0) return -1;
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    RunLock lock;
+    const char ok = lock.Acquire(settings) == 0 ? '1' : '0';
+    [[maybe_unused]] auto n = ::write(ready[1], &ok, 1);
+    for (;;) ::pause();
+  }
+  ::close(ready[1]);
+  char ok = 0;
+  const bool got = ::read(ready[0], &ok, 1) == 1 && ok == '1';
+  ::close(ready[0]);
+  return got ? pid : -1;
+}
+
+TEST(RunLock, AnotherProcessIsRefusedAndNamedUntilTheHolderIsKilled) {
+  testing_support::TempDir dir;
+  const std::string settings = dir.Path() + "TesselScripts.ini";
+  const pid_t child = HoldInChild(settings);
+  ASSERT_GT(child, 0);
+
+  RunLock lock;
+  long holder = 0;
+  EXPECT_EQ(lock.Acquire(settings, &holder), EWOULDBLOCK);
+  EXPECT_EQ(holder, child);
+  EXPECT_FALSE(lock.Held());
+
+  ::kill(child, SIGKILL);
+  ::waitpid(child, nullptr, 0);
+  // The lock file stays behind and does not matter.
+  EXPECT_TRUE(testing_support::FileExists(RunLock::LockPath(settings)));
+  EXPECT_EQ(lock.Acquire(settings, &holder), 0);
+  EXPECT_TRUE(lock.Held());
+  EXPECT_EQ(lock.Acquire(settings), 0);  // again: still held, nothing changes
+}
+
+TEST(RunLock, ReleaseLetsTheNextRunnerInAndLocksAreNotShared) {
+  testing_support::TempDir dir;
+  const std::string one = dir.Path() + "one.ini", two = dir.Path() + "two.ini";
+  {
+    RunLock first;
+    ASSERT_EQ(first.Acquire(one), 0);
+    const pid_t child = HoldInChild(two);  // another script's lock is another lock
+    ASSERT_GT(child, 0);
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    first.Release();
+    EXPECT_FALSE(first.Held());
+  }
+  const pid_t child = HoldInChild(one);
+  EXPECT_GT(child, 0);
+  if (child > 0) {
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+  }
+}
+
+TEST(RunLock, AFolderThatCannotHoldTheLockFileGivesItsError) {
+  RunLock lock;
+  EXPECT_EQ(lock.Acquire("/nonexistent-folder-of-tests/TesselScripts.ini"), ENOENT);
+  EXPECT_FALSE(lock.Held());
+}
+
+}  // namespace
