@@ -1,5 +1,6 @@
 // The whole script in the settings file: load and save of the registry and of
 // its groups. Steps read and write their own sections (LoadFromIni/SaveToIni).
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,7 @@ void TTesselActionList::LoadFromIni(const std::string& FileName) {
   DestFolder = ReadIniString(main, "DEST_FOLDER", "", FileName);
   BadFolder = ReadIniString(main, "BAD_FOLDER", "", FileName);
   Enabled = ReadIniBool(main, "ENABLE", false, FileName);
+  SettleSeconds = std::max<int32_t>(0, ReadIniInteger(main, "SETTLE_TIME", 0, FileName));
 
   // Steps come in the order their sections stand in the file; the number
   // after the prefix is not read. The prefix matches byte for byte.
@@ -78,6 +80,8 @@ void TTesselActionList::SaveToIni(const std::string& FileName) const {
   WriteIniString(main, "DEST_FOLDER", DestFolder, FileName);
   WriteIniString(main, "BAD_FOLDER", BadFolder, FileName);
   WriteIniBool(main, "ENABLE", Enabled, FileName);
+  // Written only when set, so a script without it keeps its old bytes.
+  if (SettleSeconds != 0) WriteIniInteger(main, "SETTLE_TIME", SettleSeconds, FileName);
   const std::string prefix = ActionPrefix(Name);
   for (int n = 0; n < ActionCount(); ++n) {
     const TTesselAction* step = GetAction(n);

@@ -189,6 +189,9 @@ class TTesselActionList {
   std::string DestFolder;
   std::string BadFolder;
   bool Enabled = false;
+  // A file is taken only once its size, time and identity have stayed the
+  // same for this many seconds of the pass's own clock; 0 takes it at once.
+  int32_t SettleSeconds = 0;
   TTempFileList TempFiles;
   TPassCounts LastPass;  // of the latest ProcessGroup
 
