@@ -3,6 +3,7 @@
 #include "engine/uFileUtil.h"
 #include "engine/uTesselTypes.h"
 #include "masks/FileMask.h"
+#include "platform/Durable.h"
 #include "platform/Files.h"
 
 TMaskListing ListMaskSelection(const TTesselActionList& group) {
@@ -15,7 +16,7 @@ TMaskListing ListMaskSelection(const TTesselActionList& group) {
   listing.FolderFound = true;
   const TFileMask mask(maskText);
   for (const platform::DirEntry& entry : entries) {
-    if (entry.kind != platform::EntryKind::Regular) continue;
+    if (entry.kind != platform::EntryKind::Regular || platform::IsSideName(entry.name)) continue;
     if (mask.Matches(entry.name, listing.Folder))
       listing.Taken.push_back(entry.name);
     else if (mask.Include().MatchAny(entry.name, {}))

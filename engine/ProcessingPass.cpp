@@ -1,25 +1,43 @@
 // The processing pass: every matching source file of every enabled group is
 // copied into private working folders, run through the group's enabled steps
-// and delivered. A file is never lost: a source file is deleted only once its
-// result is on the disk where it was delivered, and the only copy of a file is
-// never removed.
+// and delivered.
 //
-// Durability costs one flush per group pass instead of one per file: sources
-// stay in place while the group's files are processed, then every folder that
-// received a file is flushed, and only then are the sources deleted. A crash
-// before that leaves the sources where they were, to be processed again.
+// A source file leaves its folder only once its result is on the disk in the
+// destination or the bad-files folder. Durability costs one flush per group
+// pass instead of one per file: sources stay in place while the group's files
+// are processed, then every folder that received a file is flushed, and only
+// then are the sources deleted. A crash before that leaves the sources where
+// they were; the delivery journal (DeliveryJournal.h) tells the next pass
+// which of them were delivered already, so none is delivered twice.
+//
+// A step that fails sends its input to the bad-files folder. A delivery that
+// fails (the folder missing, full, read-only or failing) sends nothing
+// anywhere: the source stays for a later pass, which tries again once the
+// folder looks able to take it, without filling the log meanwhile.
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <set>
 
+#include "engine/DeliveryJournal.h"
+#include "engine/PassContext.h"
 #include "engine/uFileUtil.h"
 #include "engine/uTesselTypes.h"
 #include "platform/Files.h"
+#include "platform/WorkFolders.h"
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 const std::string kGroupSeparator(55, '*');
 const std::string kFileSeparator(55, '=');
+// Room kept free in the temp folder beyond a file's own copies.
+constexpr uint64_t kTempMargin = 1 << 20;
+// Retries of a refused delivery that met the fault again wait this long,
+// doubled each time up to the limit.
+constexpr auto kFirstBackoff = std::chrono::seconds(30);
+constexpr auto kMaxBackoff = std::chrono::hours(1);
 
 std::string Quoted(const std::string& name) {
   return "\"" + name + "\"";
@@ -30,145 +48,213 @@ std::string Quoted(const std::string& name) {
 struct TakenSource {
   std::string path;
   platform::FileStat stat;  // as it was when copied
-  std::string deliveredTo;  // folder that received the result; empty when kept
-  bool keptUnsafe = false;  // kept in its working folder, but not flushed to the disk
+  std::string deliveredTo;  // folder that received the result; empty: none did
+};
+
+enum class Outcome { NotTaken, Delivered, Bad, Refused };
+
+struct FileResult {
+  Outcome outcome = Outcome::NotTaken;
+  std::string refusedFolder;  // Refused, or NotTaken for want of temp space
+  uint64_t bytes = 0;         // what it needs there
 };
 
 bool SameFile(const platform::FileStat& a, const platform::FileStat& b) {
   return a.size == b.size && a.mtimeNs == b.mtimeNs && a.inode == b.inode && a.device == b.device;
 }
 
+bool IsSpaceError(int err) {
+  return err == ENOSPC || err == EDQUOT;
+}
+
 // Copies the source into its working folder. On failure the source stays
 // where it was for a later pass and the reason is logged.
 bool TakeFile(const std::string& source, const std::string& work, int workError,
-              const std::string& name, platform::FileStat& stat) {
-  int err = work.empty() ? workError : platform::StatPath(source, stat);
+              const std::string& name, platform::FileStat& stat, int& err) {
+  err = work.empty() ? workError : platform::StatPath(source, stat);
   // The listing saw a regular file; whatever has taken its name since is not taken.
-  if (err == 0)
-    err = platform::CopyFile(source, work, platform::Durability::Buffered,
-                             platform::SourceLink::Refuse);
+  if (err == 0) {
+    platform::CopyOptions options;
+    options.link = platform::SourceLink::Refuse;
+    err = platform::CopyFile(source, work, options);
+  }
   if (err != 0) {
-    WriteLog({"Файл не взят в обработку", Quoted(name), platform::ErrorText(err)});
+    WriteFailureLog({"Файл не взят в обработку", Quoted(name), platform::ErrorText(err)});
     return false;
   }
   platform::FileStat after;
   if (platform::StatPath(source, after) != 0 || !SameFile(after, stat)) {
     // Still being written: the copy may be torn. Leave it for the next pass.
     platform::DeleteFile(work);
-    WriteLog({"Файл изменился во время копирования, оставлен до следующего прохода", Quoted(name)});
+    WriteFailureLog(
+        {"Файл изменился во время копирования, оставлен до следующего прохода", Quoted(name)});
     return false;
   }
   return true;
 }
 
-// Copies the working file into a folder under its own name and drops the
-// working copy (the source still exists). An empty folder name is "not set",
-// never the file system's root.
-int Deliver(const std::string& work, const std::string& folder, const std::string& name,
-            std::string& target) {
+// Copies the working file into a folder under its own name, journalled and no
+// more open than the source, and drops the working copy (the source still
+// exists). An empty folder name is "not set", never the file system's root.
+int Deliver(const std::string& work, const std::string& folder, const TakenSource& taken,
+            const std::string& name, TDeliveryJournal& journal, std::string& target) {
   target = IncludeTrailingDelimiter(folder) + name;
   if (folder.empty()) return ENOENT;
-  const int err = platform::CopyFile(work, target, platform::Durability::Buffered);
+  platform::CopyOptions options;
+  options.modeCap = taken.stat.mode;
+  const platform::CopyJournal record = journal.ForDelivery(taken.path, taken.stat, target);
+  options.journal = &record;
+  const int err = platform::CopyFile(work, target, options);
   if (err == 0) platform::DeleteFile(work);
   return err;
 }
 
-// Runs one file through the group. Returns false when the source was not taken.
-bool ProcessFile(TTesselActionList& group, const std::string& path, TakenSource& taken,
-                 TPassCounts& counts) {
+int EnabledSteps(const TTesselActionList& group) {
+  int steps = 0;
+  for (int i = 0; i < group.ActionCount(); ++i)
+    if (const TTesselAction* step = group.GetAction(i); step && step->Enabled) ++steps;
+  return steps;
+}
+
+// Runs one file through the group.
+FileResult ProcessFile(TTesselActionList& group, const std::string& path, TakenSource& taken,
+                       TDeliveryJournal& journal) {
+  FileResult result;
   const std::string name = ExtractFileName(path);
   WriteLog({kFileSeparator});
   WriteLog({"Начало обработки файла", Quoted(name)});
-
-  TTempFileList& temp = group.TempFiles;
-  temp.CurrentName = name;
-  int workError = 0;
-  std::string work = temp.NewWorkPath(&workError);
-  taken.path = path;
-  if (!TakeFile(path, work, workError, name, taken.stat)) {
-    ++counts.Left;
+  auto end = [&](Outcome outcome) {
+    result.outcome = outcome;
     WriteLog({"Конец обработки файла", Quoted(name)});
-    return false;
-  }
-  ++counts.Taken;
+    return result;
+  };
 
+  // The file and one result per step must fit in the temp folder, or a full
+  // temp folder would make good files fail their steps.
+  const std::string temp = GetTempDir();
+  platform::FileStat listed;
+  if (platform::StatPath(path, listed) == 0) {
+    const uint64_t needed =
+        listed.size * static_cast<uint64_t>(EnabledSteps(group) + 1) + kTempMargin;
+    int spaceError = 0;
+    const uint64_t free = platform::FreeSpace(temp, &spaceError);
+    if (spaceError == 0 && free < needed) {
+      WriteFailureLog({"Файл не взят в обработку", Quoted(name), platform::ErrorText(ENOSPC)});
+      result.refusedFolder = temp;
+      result.bytes = needed;
+      return end(Outcome::NotTaken);
+    }
+  }
+
+  TTempFileList& work = group.TempFiles;
+  work.CurrentName = name;
+  int workError = 0;
+  std::string current = work.NewWorkPath(&workError);
+  taken.path = path;
+  int takeError = 0;
+  if (!TakeFile(path, current, workError, name, taken.stat, takeError)) {
+    if (IsSpaceError(takeError)) {
+      result.refusedFolder = temp;
+      result.bytes = listed.size + kTempMargin;
+    }
+    return end(Outcome::NotTaken);
+  }
+
+  // Copies made by the steps are journalled and no more open than the source.
+  TPassContext context{&journal, taken.stat.mode};
+  TScopedPassContext scoped(context);
   bool ok = true;
   const int count = group.ActionCount();
   for (int i = 0; i < count; ++i) {
     TTesselAction* step = group.GetAction(i);
     if (!step || !step->Enabled) continue;
     int err = 0;
-    std::string out = temp.NewWorkPath(&err);
+    std::string out = work.NewWorkPath(&err);
     if (out.empty()) {
-      WriteLog({"Ошибка создания рабочей папки", platform::ErrorText(err)});
+      WriteFailureLog({"Ошибка создания рабочей папки", platform::ErrorText(err)});
       ok = false;
       break;
     }
-    ok = step->Execute(work, out);
+    ok = step->Execute(current, out);
     if (!ok) break;
-    work = out;
+    current = out;
   }
 
+  if (!ok) WriteFailureLog({"Перенос в ошибки"});
+  const std::string& folder = ok ? group.DestFolder : group.BadFolder;
   std::string target;
-  int err = 0;
-  if (ok) {
-    err = Deliver(work, group.DestFolder, name, target);
-    if (err == 0) {
-      taken.deliveredTo = group.DestFolder;
-      ++counts.Delivered;
-    }
-    if (err != 0) {
-      WriteLog({"Ошибка переноса в", target, platform::ErrorText(err)});
-      ok = false;
-    }
+  if (int err = Deliver(current, folder, taken, name, journal, target)) {
+    WriteFailureLog({"Ошибка переноса в", target, platform::ErrorText(err)});
+    WriteFailureLog({"Файл оставлен до следующего прохода", Quoted(name)});
+    result.refusedFolder = folder;
+    result.bytes = taken.stat.size;
+    return end(Outcome::Refused);
   }
-  if (!ok) {
-    WriteLog({"Перенос в ошибки"});
-    err = Deliver(work, group.BadFolder, name, target);
-    if (err == 0) {
-      taken.deliveredTo = group.BadFolder;
-      ++counts.Bad;
+  taken.deliveredTo = folder;
+  return end(ok ? Outcome::Delivered : Outcome::Bad);
+}
+
+// Whether a file that a folder refused waits on: until its retry time, and
+// while the folder still cannot take it. A file nobody refused never waits.
+bool StillRefused(const TTesselActionList& group, const std::string& path) {
+  const auto fault = group.DeliveryFaults.find(path);
+  if (fault == group.DeliveryFaults.end()) return false;
+  if (Clock::now() < fault->second.RetryAt) return true;
+  return platform::ProbeFolder(fault->second.Folder, fault->second.Bytes) != 0;
+}
+
+void NoteResult(TTesselActionList& group, const std::string& path, const FileResult& result) {
+  auto fault = group.DeliveryFaults.find(path);
+  if (result.outcome == Outcome::Delivered || result.outcome == Outcome::Bad) {
+    if (fault != group.DeliveryFaults.end()) {
+      WriteLog({"Ошибка переноса устранена", fault->second.Folder, Quoted(ExtractFileName(path))});
+      group.DeliveryFaults.erase(fault);
     }
+    return;
   }
-  if (err != 0) {
-    // Nowhere to deliver: the working file becomes the file's only copy.
-    temp.Keep(work);
-    ++counts.Left;
-    taken.keptUnsafe = platform::SyncFile(work) != 0;
-    WriteLog({"Файл оставлен в", work, platform::ErrorText(err)});
+  if (result.refusedFolder.empty()) return;  // not taken for a reason of its own
+  TDeliveryFault& entry = group.DeliveryFaults[path];
+  entry.Folder = result.refusedFolder;
+  entry.Bytes = result.bytes;
+  // The first refusal waits only for the folder; a retry that met the fault
+  // again although the folder looked able waits longer each time.
+  if (entry.Retries > 0) {
+    const auto wait = std::min<Clock::duration>(
+        kFirstBackoff * (1LL << std::min(entry.Retries - 1, 16)), kMaxBackoff);
+    entry.RetryAt = Clock::now() + wait;
   }
-  WriteLog({"Конец обработки файла", Quoted(name)});
-  return true;
+  ++entry.Retries;
 }
 
 // Flushes every folder that received a file, then deletes the sources whose
 // results are safe and which nobody has changed since they were taken. A
-// source that cannot be deleted stays and is taken again on the next pass.
-void ReleaseSources(const std::vector<TakenSource>& taken, TPassCounts&) {
+// source that cannot be deleted stays, is said in the log, and is taken
+// again on the next pass.
+void ReleaseSources(const std::vector<TakenSource>& taken) {
   std::set<std::string> flushed, failed;
   for (const TakenSource& source : taken) {
     const std::string& folder = source.deliveredTo;
     if (folder.empty() || flushed.count(folder) || failed.count(folder)) continue;
     if (int err = platform::SyncFileSystem(folder)) {
-      WriteLog({"Ошибка записи на диск", folder, platform::ErrorText(err)});
+      WriteFailureLog({"Ошибка записи на диск", folder, platform::ErrorText(err)});
       failed.insert(folder);
     } else {
       flushed.insert(folder);
     }
   }
   for (const TakenSource& source : taken) {
-    // Not safe yet: the source stays and is processed again next pass.
-    if (source.keptUnsafe || failed.count(source.deliveredTo)) continue;
+    if (source.deliveredTo.empty() || failed.count(source.deliveredTo)) continue;
     platform::FileStat now;
     if (platform::StatPath(source.path, now) != 0 || !SameFile(now, source.stat)) continue;
-    platform::DeleteFile(source.path);
+    if (int err = platform::DeleteFile(source.path))
+      WriteFailureLog({"Исходный файл не удалён", source.path, platform::ErrorText(err)});
   }
 }
 
 }  // namespace
 
 bool TTesselActionList::ProcessGroup(const TPassControl& control) {
-  const auto started = std::chrono::steady_clock::now();
+  const auto started = Clock::now();
   LastPass = {};
   std::string folder, maskText;
   SplitSourceMask(SourceMask, folder, maskText);
@@ -177,10 +263,14 @@ bool TTesselActionList::ProcessGroup(const TPassControl& control) {
   // A missing folder gives no files.
   LastPass.SourceMissing = folder.empty() || !FindFiles(folder, maskText, files);
   LastPass.Found = static_cast<int>(files.size());
-  if (!files.empty()) {
-    WriteLog({kGroupSeparator});
-    WriteLog({Name});
-  }
+
+  TDeliveryJournal ownJournal(DeliveryJournalPath());
+  TDeliveryJournal& journal = control.Journal ? *control.Journal : ownJournal;
+  if (!control.Journal) journal.Recover();
+
+  // The group's lines begin with its first file that is worked on: files
+  // that wait for a refusing folder leave no trace on every pass.
+  bool headerWritten = false;
   std::vector<TakenSource> taken;
   for (size_t i = 0; i < files.size(); ++i) {
     if (control.Stop && control.Stop->load()) {
@@ -188,14 +278,33 @@ bool TTesselActionList::ProcessGroup(const TPassControl& control) {
       break;
     }
     if (control.OnFileStart) control.OnFileStart(static_cast<int>(i) + 1, LastPass.Found);
+    if (StillRefused(*this, files[i])) {
+      ++LastPass.Left;
+      continue;
+    }
+    if (!headerWritten) {
+      WriteLog({kGroupSeparator});
+      WriteLog({Name});
+      headerWritten = true;
+    }
     TakenSource source;
-    if (ProcessFile(*this, files[i], source, LastPass)) taken.push_back(std::move(source));
+    const FileResult result = ProcessFile(*this, files[i], source, journal);
+    NoteResult(*this, files[i], result);
+    if (result.outcome != Outcome::NotTaken) ++LastPass.Taken;
+    if (result.outcome == Outcome::Delivered) ++LastPass.Delivered;
+    if (result.outcome == Outcome::Bad) ++LastPass.Bad;
+    if (result.outcome == Outcome::NotTaken || result.outcome == Outcome::Refused) ++LastPass.Left;
+    if (!source.deliveredTo.empty()) taken.push_back(std::move(source));
   }
-  ReleaseSources(taken, LastPass);
+  // Faults of files that are gone from the folder are forgotten.
+  const std::set<std::string> listed(files.begin(), files.end());
+  std::erase_if(DeliveryFaults, [&](const auto& fault) { return !listed.count(fault.first); });
+
+  ReleaseSources(taken);
+  journal.Clear();
   TempFiles.Cleanup();
-  LastPass.DurationMs = std::chrono::duration_cast<std::chrono::milliseconds>(
-                            std::chrono::steady_clock::now() - started)
-                            .count();
+  LastPass.DurationMs =
+      std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count();
   LastPass.EndTime = std::time(nullptr);
   return true;
 }
@@ -209,12 +318,24 @@ bool TTesselGroups::RunAllGroups() {
     bool& flag;
     ~Guard() { flag = false; }
   } guard{running = true};
+
+  // What a killed run left: its working folders (plaintext among them) and
+  // the deliveries it had under way.
+  static std::set<std::string> sweptTempFolders;
+  if (sweptTempFolders.insert(GetTempDir()).second) {
+    if (const int removed = platform::RemoveAbandonedWorkFolders(GetTempDir()))
+      WriteLog({"Удалены рабочие папки прерванной работы", GetTempDir(), std::to_string(removed)});
+  }
+  TDeliveryJournal journal(DeliveryJournalPath());
+  journal.Recover();
+
   const int count = GroupCount();
   for (int i = 0; i < count && !StopRequested(); ++i) {
     TTesselActionList* group = GetGroup(i);
     if (!group || !group->Enabled) continue;
     TPassControl control;
     control.Stop = &stopRequested_;
+    control.Journal = &journal;
     if (OnFileStart)
       control.OnFileStart = [this, i](int file, int files) { OnFileStart(i, file, files); };
     group->ProcessGroup(control);

@@ -3,6 +3,7 @@
 #include "engine/uFileUtil.h"
 #include "engine/uTesselTypes.h"
 #include "platform/Files.h"
+#include "platform/WorkFolders.h"
 
 TTempFileList::~TTempFileList() {
   Cleanup();
@@ -17,14 +18,10 @@ std::string TTempFileList::NewWorkPath(int* error) {
   return path;
 }
 
-void TTempFileList::Keep(const std::string& path) {
-  std::erase_if(Entries, [&](const Entry& e) { return !e.isFolder && e.path == path; });
-}
-
 void TTempFileList::Cleanup() {
   for (const Entry& entry : Entries) {
     if (entry.isFolder)
-      platform::RemoveFolder(entry.path);
+      platform::RemoveWorkFolder(entry.path);
     else
       platform::DeleteFile(entry.path);
   }

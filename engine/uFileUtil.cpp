@@ -3,7 +3,9 @@
 #include <cerrno>
 
 #include "masks/FileMask.h"
+#include "platform/Durable.h"
 #include "platform/Files.h"
+#include "platform/WorkFolders.h"
 
 std::string IncludeTrailingDelimiter(const std::string& folder) {
   if (!folder.empty() && folder.back() == platform::kPathDelimiter) return folder;
@@ -38,6 +40,8 @@ bool FindFiles(const std::string& folder, const std::string& mask, std::vector<s
   for (const platform::DirEntry& entry : entries) {
     // Only plain files are taken: never a folder, a link, a device or a pipe.
     if (entry.kind != platform::EntryKind::Regular) continue;
+    // A copy under way or cut short by a crash is nobody's file yet.
+    if (platform::IsSideName(entry.name)) continue;
     if (fileMask.Matches(entry.name, dir)) list.push_back(dir + entry.name);
   }
   return true;
@@ -49,7 +53,7 @@ std::string NewTempFolder(int* error, unsigned long* number) {
   // whoever made it, moves on to the next number.
   for (unsigned long n = number ? *number : 0;; ++n) {
     const std::string candidate = temp + "dir" + std::to_string(n);
-    const int err = platform::CreateFolder(candidate, 0700);
+    const int err = platform::CreateWorkFolder(candidate);
     if (err == EEXIST) continue;
     if (error) *error = err;
     if (err != 0) return {};

@@ -3,10 +3,12 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <ctime>
 #include <functional>
 #include <initializer_list>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -147,8 +149,6 @@ class TTempFileList {
   // Creates a working folder; returns the path of a file named CurrentName in
   // it, or an empty path (and the reason in *error) when no folder could be made.
   std::string NewWorkPath(int* error = nullptr);
-  // Takes a working file out of the cleanup (it is the only copy of a file).
-  void Keep(const std::string& path);
   // Deletes every registered file and removes every registered folder, in
   // registration order, ignoring failures; then forgets them.
   void Cleanup();
@@ -176,9 +176,20 @@ struct TPassCounts {
 
 // How a pass is steered from outside: asked to end after the file in hand,
 // and told of each file as it starts.
+class TDeliveryJournal;
 struct TPassControl {
   const std::atomic<bool>* Stop = nullptr;
+  TDeliveryJournal* Journal = nullptr;  // a pass of its own when null
   std::function<void(int file, int files)> OnFileStart;
+};
+
+// A file whose result a folder refused: it waits in the source folder,
+// without a line on every pass, until the folder looks able to take it.
+struct TDeliveryFault {
+  std::string Folder;  // the folder that refused it
+  uint64_t Bytes = 0;  // what it needs there
+  int Retries = 0;     // attempts made while the folder looked able
+  std::chrono::steady_clock::time_point RetryAt;
 };
 
 class TTesselActionList {
@@ -193,7 +204,8 @@ class TTesselActionList {
   // same for this many seconds of the pass's own clock; 0 takes it at once.
   int32_t SettleSeconds = 0;
   TTempFileList TempFiles;
-  TPassCounts LastPass;  // of the latest ProcessGroup
+  TPassCounts LastPass;                                  // of the latest ProcessGroup
+  std::map<std::string, TDeliveryFault> DeliveryFaults;  // by source path
 
   explicit TTesselActionList(std::string name);
   TTesselActionList(const TTesselActionList&) = delete;

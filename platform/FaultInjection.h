@@ -13,7 +13,11 @@ namespace platform {
 // Operation names: "copy" (before a copy starts, target path), "copy-data"
 // (source fully read, nothing committed yet; source path), "delete", "rename"
 // (target path), "mkdir", "rmdir", "append", "write" (whole-file replacement),
-// "sync" (a file or a folder's file system flushed to the disk).
+// "sync" (a file or a folder's file system flushed to the disk), "create"
+// (a side-named file, native path converted), "link" and "rename" (a new
+// file taking its side name or its own), "marker" (a working folder's
+// marker), "truncate", "probe" (whether a folder could take a file),
+// "space" (a non-zero result reads as a full file system).
 using FaultHook = std::function<int(std::string_view operation, const std::string& path)>;
 
 void SetFaultHook(FaultHook hook);

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <langinfo.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -15,6 +16,7 @@
 #include <random>
 
 #include "platform/Cp1251.h"
+#include "platform/Durable.h"
 #include "platform/FaultInjection.h"
 #include "platform/FileDescriptor.h"
 
@@ -30,25 +32,6 @@ std::string FromLocale(const char* text) {
   const char* codeset = nl_langinfo(CODESET);
   if (codeset && std::strcmp(codeset, "UTF-8") == 0) return Utf8ToCp1251Lossy(text);
   return text;  // the C locale's messages are ASCII
-}
-
-std::string FolderOf(const std::string& nativePath) {
-  auto slash = nativePath.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return nativePath.substr(0, slash);
-}
-
-std::string BaseOf(const std::string& nativePath) {
-  auto slash = nativePath.rfind('/');
-  return slash == std::string::npos ? nativePath : nativePath.substr(slash + 1);
-}
-
-std::string SideName(const std::string& nativeDst) {
-  static std::mt19937_64 rng{std::random_device{}()};
-  char suffix[32];
-  std::snprintf(suffix, sizeof suffix, ".~%016llx", static_cast<unsigned long long>(rng()));
-  return FolderOf(nativeDst) + "/." + BaseOf(nativeDst).substr(0, 200) + suffix;
 }
 
 int CopyData(int in, int out) {
@@ -74,35 +57,37 @@ int CopyData(int in, int out) {
         return errno;
       }
       if (n == 0) return 0;
-      for (ssize_t done = 0; done < n;) {
-        ssize_t w = ::write(out, buf.get() + done, static_cast<size_t>(n - done));
-        if (w < 0) {
-          if (errno == EINTR) continue;
-          return errno;
-        }
-        done += w;
-      }
+      if (int err = WriteAll(out, buf.get(), static_cast<size_t>(n))) return err;
     }
   }
 }
 
-int SyncFolder(const std::string& nativeFolder) {
-  Fd dir(::open(nativeFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dir.get() < 0) return errno;
-  return ::fsync(dir.get()) == 0 ? 0 : errno;
-}
+}  // namespace
 
+namespace {
+void FillStat(const struct stat& st, FileStat& out) {
+  out.isFolder = S_ISDIR(st.st_mode);
+  out.isRegular = S_ISREG(st.st_mode);
+  out.size = static_cast<uint64_t>(st.st_size);
+  out.mtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  out.mode = static_cast<unsigned>(st.st_mode & 07777);
+  out.owner = static_cast<unsigned>(st.st_uid);
+  out.device = static_cast<uint64_t>(st.st_dev);
+  out.inode = static_cast<uint64_t>(st.st_ino);
+}
 }  // namespace
 
 int StatPath(const std::string& path, FileStat& out) {
   struct stat st {};
   if (::stat(Native(path).c_str(), &st) != 0) return errno;
-  out.isFolder = S_ISDIR(st.st_mode);
-  out.isRegular = S_ISREG(st.st_mode);
-  out.size = static_cast<uint64_t>(st.st_size);
-  out.mtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-  out.device = static_cast<uint64_t>(st.st_dev);
-  out.inode = static_cast<uint64_t>(st.st_ino);
+  FillStat(st, out);
+  return 0;
+}
+
+int LinkStat(const std::string& path, FileStat& out) {
+  struct stat st {};
+  if (::lstat(Native(path).c_str(), &st) != 0) return errno;
+  FillStat(st, out);
   return 0;
 }
 
@@ -137,13 +122,20 @@ int ListFolder(const std::string& folder, std::vector<DirEntry>& entries) {
 
 int CopyFile(const std::string& src, const std::string& dst, Durability durability,
              SourceLink link) {
+  CopyOptions options;
+  options.durability = durability;
+  options.link = link;
+  return CopyFile(src, dst, options);
+}
+
+int CopyFile(const std::string& src, const std::string& dst, const CopyOptions& options) {
   if (int fault = InjectedFault("copy", dst)) return fault;
   const std::string nativeSrc = Native(src);
   const std::string nativeDst = Native(dst);
   // Non-blocking, so a pipe put where a file was cannot hold the open until a
   // writer comes; reads of a regular file are not affected.
   const int flags =
-      O_RDONLY | O_CLOEXEC | O_NONBLOCK | (link == SourceLink::Refuse ? O_NOFOLLOW : 0);
+      O_RDONLY | O_CLOEXEC | O_NONBLOCK | (options.link == SourceLink::Refuse ? O_NOFOLLOW : 0);
   Fd in(::open(nativeSrc.c_str(), flags));
   if (in.get() < 0) return errno;
   struct stat st {};
@@ -151,46 +143,16 @@ int CopyFile(const std::string& src, const std::string& dst, Durability durabili
   if (S_ISDIR(st.st_mode)) return EISDIR;
   if (!S_ISREG(st.st_mode)) return EINVAL;
 
-  // An unnamed file in the target folder gets its name only once complete.
-  const std::string folder = FolderOf(nativeDst);
-  std::string side;
-  Fd out(::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
-  const bool unnamed = out.get() >= 0;
-  if (!unnamed) {
-    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return errno;
-    side = SideName(nativeDst);
-    out.reset(::open(side.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    if (out.get() < 0) return errno;
-  }
-  auto fail = [&](int err) {
-    if (!side.empty()) ::unlink(side.c_str());
-    return err;
-  };
-
-  if (int err = CopyData(in.get(), out.get())) return fail(err);
-  if (int fault = InjectedFault("copy-data", src)) return fail(fault);
-  if (durability == Durability::Synced && ::fsync(out.get()) != 0) return fail(errno);
-
-  if (unnamed) {
-    const std::string procPath = "/proc/self/fd/" + std::to_string(out.get());
-    if (::linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, nativeDst.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-      out.reset();
-      return durability == Durability::Synced ? SyncFolder(folder) : 0;
-    }
-    if (errno != EEXIST) return errno;
-    // The target exists: give the copy a side name, then swap it in.
-    for (int attempt = 0; attempt < 16; ++attempt) {
-      side = SideName(nativeDst);
-      if (::linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, side.c_str(), AT_SYMLINK_FOLLOW) == 0)
-        break;
-      if (errno != EEXIST) return errno;
-      side.clear();
-    }
-    if (side.empty()) return EEXIST;
-  }
-  out.reset();
-  if (::rename(side.c_str(), nativeDst.c_str()) != 0) return fail(errno);
-  return durability == Durability::Synced ? SyncFolder(folder) : 0;
+  AtomicFile out;
+  if (options.journal && options.journal->BeforeSideName)
+    out.BeforeSideName = options.journal->BeforeSideName;
+  // Never more open than the source, nor than the cap and the umask allow.
+  if (int err = out.Create(nativeDst, st.st_mode & options.modeCap & 0666)) return err;
+  if (int err = CopyData(in.get(), out.Fd())) return err;
+  if (int fault = InjectedFault("copy-data", src)) return fault;
+  if (options.journal && options.journal->BeforeCommit)
+    if (int err = options.journal->BeforeCommit(out.Device(), out.Inode())) return err;
+  return out.Commit(options.durability == Durability::Synced);
 }
 
 int DeleteFile(const std::string& path) {
@@ -229,15 +191,72 @@ int SyncFileSystem(const std::string& folder) {
   return ::syncfs(fd.get()) == 0 ? 0 : errno;
 }
 
-int AppendToFile(const std::string& path, const std::string& bytes, bool* opened) {
+uint64_t FreeSpace(const std::string& folder, int* error) {
+  // A fault here stands for a full file system.
+  if (InjectedFault("space", folder) != 0) {
+    if (error) *error = 0;
+    return 0;
+  }
+  struct statvfs vfs {};
+  if (::statvfs(Native(folder).c_str(), &vfs) != 0) {
+    if (error) *error = errno;
+    return 0;
+  }
+  if (error) *error = 0;
+  return static_cast<uint64_t>(vfs.f_bavail) * vfs.f_frsize;
+}
+
+int ProbeFolder(const std::string& folder, uint64_t bytes) {
+  if (int fault = InjectedFault("probe", folder)) return fault;
+  const std::string native = Native(folder);
+  // An unnamed file tells what creating one would meet (a missing or
+  // read-only folder, no permission) and leaves nothing behind.
+  Fd probe(::open(native.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+  if (probe.get() < 0) {
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return errno;
+    struct stat st {};
+    if (::stat(native.c_str(), &st) != 0) return errno;
+    if (!S_ISDIR(st.st_mode)) return ENOTDIR;
+    if (::access(native.c_str(), W_OK | X_OK) != 0) return errno;
+  }
+  int err = 0;
+  const uint64_t free = FreeSpace(folder, &err);
+  if (err != 0) return err;
+  return free < bytes ? ENOSPC : 0;
+}
+
+int AppendToFile(const std::string& path, const std::string& bytes, bool* opened, unsigned mode) {
   if (opened) *opened = false;
   if (int fault = InjectedFault("append", path)) return fault;
-  Fd fd(::open(Native(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
+  Fd fd(::open(Native(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, mode));
   if (fd.get() < 0) return errno;
   if (opened) *opened = true;
   ssize_t n = ::write(fd.get(), bytes.data(), bytes.size());
   if (n < 0) return errno;
   return static_cast<size_t>(n) == bytes.size() ? 0 : EIO;
+}
+
+int ReadWholeFile(const std::string& path, std::string& bytes) {
+  bytes.clear();
+  Fd fd(::open(Native(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (fd.get() < 0) return errno;
+  char buf[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd.get(), buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (n == 0) return 0;
+    bytes.append(buf, static_cast<size_t>(n));
+  }
+}
+
+int TruncateFile(const std::string& path) {
+  if (int fault = InjectedFault("truncate", path)) return fault;
+  Fd fd(::open(Native(path).c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+  if (fd.get() < 0) return errno == ENOENT ? 0 : errno;
+  return ::ftruncate(fd.get(), 0) == 0 ? 0 : errno;
 }
 
 std::string TempPath() {

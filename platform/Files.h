@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,10 +19,14 @@ struct FileStat {
   int64_t mtimeNs = 0;
   uint64_t device = 0;
   uint64_t inode = 0;
+  unsigned mode = 0;   // permission bits
+  unsigned owner = 0;  // user id
 };
 
 // Follows symbolic links, as attribute queries do.
 int StatPath(const std::string& path, FileStat& stat);
+// Of the entry itself: a symbolic link is neither folder nor regular file.
+int LinkStat(const std::string& path, FileStat& stat);
 bool IsFolder(const std::string& path);
 
 enum class EntryKind { Regular, Folder, Other };
@@ -44,8 +49,25 @@ enum class SourceLink { Follow, Refuse };
 // data and the target folder to the disk before returning 0. Only a regular
 // file is copied: a folder gives EISDIR, a pipe, device or socket EINVAL
 // (without waiting for a writer), a refused link ELOOP.
+// The copy's permissions are the source's, within 0666 and the umask.
 int CopyFile(const std::string& src, const std::string& dst, Durability durability,
              SourceLink link = SourceLink::Follow);
+
+// What a crash journal is told about a copy's commit (see Durable.h).
+struct CopyJournal {
+  // Before the copy's side name can appear in the target's folder (native path).
+  std::function<int(const std::string& nativeSide)> BeforeSideName;
+  // The copy is whole and about to take the target's name; its identity.
+  std::function<int(uint64_t device, uint64_t inode)> BeforeCommit;
+};
+struct CopyOptions {
+  Durability durability = Durability::Buffered;
+  SourceLink link = SourceLink::Follow;
+  // Permission bits the copy may have at most, besides the source's own.
+  unsigned modeCap = 0666;
+  const CopyJournal* journal = nullptr;  // optional
+};
+int CopyFile(const std::string& src, const std::string& dst, const CopyOptions& options);
 int DeleteFile(const std::string& path);
 int RenameFile(const std::string& from, const std::string& to);
 // Creates a folder with the given mode; EEXIST when the name is taken.
@@ -57,9 +79,21 @@ int SyncFile(const std::string& path);
 // Flushes everything written to the file system that holds the folder.
 int SyncFileSystem(const std::string& folder);
 
+// Whether a new file of the size could be written into the folder now: 0, or
+// the error a write would meet (a missing or read-only folder, no space).
+int ProbeFolder(const std::string& folder, uint64_t bytes);
+// Bytes free for us on the file system that holds the folder; 0 with *error
+// set when it cannot be told.
+uint64_t FreeSpace(const std::string& folder, int* error = nullptr);
+
 // Appends bytes to a file with one write, creating it when missing. *opened
 // (when given) tells whether the file could be opened at all.
-int AppendToFile(const std::string& path, const std::string& bytes, bool* opened = nullptr);
+int AppendToFile(const std::string& path, const std::string& bytes, bool* opened = nullptr,
+                 unsigned mode = 0644);
+// The whole content of a (small) file.
+int ReadWholeFile(const std::string& path, std::string& bytes);
+// Empties a file that exists; a missing one is left missing.
+int TruncateFile(const std::string& path);
 
 // $TMPDIR when it names a folder, else /tmp; always ends in "/".
 std::string TempPath();

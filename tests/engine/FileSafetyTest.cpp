@@ -78,58 +78,6 @@ TEST_F(PassTest, FileChangingDuringTheCopyWaitsForALaterPass) {
   EXPECT_EQ(ReadFile(out + "a.txt"), "first part and more+s");
 }
 
-TEST_F(PassTest, MissingDestinationSendsTheResultToBadFolder) {
-  group->DestFolder = dir.Path() + "no-such-folder";
-  WriteFile(in + "a.txt", "x");
-  AddStep("s");
-  registry.RunAllGroups();
-  EXPECT_EQ(ReadFile(bad + "a.txt"), "x+s");
-  const auto fields = log.Fields();
-  EXPECT_EQ(fields.at(5),
-            "Ошибка переноса в\t" + dir.Path() + "no-such-folder/a.txt\tNo such file or directory");
-  EXPECT_EQ(fields.at(6), "Перенос в ошибки");
-  EXPECT_EQ(fields.at(7), End("a.txt"));
-}
-
-TEST_F(PassTest, UnwritableDestinationSendsTheResultToBadFolder) {
-  WriteFile(in + "a.txt", "x");
-  ScopedFault fault([&](std::string_view op, const std::string& path) {
-    return op == "copy" && path.rfind(out, 0) == 0 ? EACCES : 0;
-  });
-  registry.RunAllGroups();
-  EXPECT_EQ(ReadFile(bad + "a.txt"), "x");
-  EXPECT_EQ(log.Fields().at(4), "Ошибка переноса в\t" + out + "a.txt\tPermission denied");
-}
-
-TEST_F(PassTest, EmptyDestinationIsNotTheRootFolder) {
-  group->DestFolder = "";
-  WriteFile(in + "a.txt", "x");
-  registry.RunAllGroups();
-  EXPECT_EQ(ReadFile(bad + "a.txt"), "x");
-}
-
-TEST_F(PassTest, WithNowhereToDeliverTheWorkingFileIsKeptAndNamed) {
-  group->DestFolder = dir.Path() + "gone-out";
-  group->BadFolder = dir.Path() + "gone-bad";
-  WriteFile(in + "a.txt", "only copy");
-  AddStep("s")->FailOn = {"a.txt"};
-  registry.RunAllGroups();
-  const auto fields = log.Fields();
-  ASSERT_GE(fields.size(), 3u);
-  EXPECT_EQ(fields[fields.size() - 3], "Перенос в ошибки");
-  const std::string kept = tmp + "dir0/a.txt";
-  EXPECT_EQ(fields[fields.size() - 2], "Файл оставлен в\t" + kept + "\tNo such file or directory");
-  EXPECT_EQ(ReadFile(kept), "only copy");  // survived the cleanup
-  EXPECT_FALSE(FileExists(in + "a.txt"));
-
-  // A later pass leaves the kept folder's number alone.
-  WriteFile(in + "b.txt", "y");
-  group->BadFolder = bad;
-  registry.RunAllGroups();
-  EXPECT_EQ(ReadFile(bad + "b.txt"), "y+s");
-  EXPECT_EQ(ReadFile(kept), "only copy");
-}
-
 TEST_F(PassTest, SourcesStayUntilTheirResultsAreOnTheDisk) {
   WriteFile(in + "a.txt", "x");
   std::vector<std::string> seen;

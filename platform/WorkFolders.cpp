@@ -1,0 +1,155 @@
+#include "platform/WorkFolders.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "platform/Cp1251.h"
+#include "platform/Durable.h"
+#include "platform/FaultInjection.h"
+#include "platform/FileDescriptor.h"
+
+namespace platform {
+namespace {
+
+// U+2713 has no Windows-1251 form: folder listings of the pass never show it.
+constexpr const char* kMarker = ".tessel\xE2\x9C\x93run";
+
+std::string ReadSmallFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::string BootId() {
+  static const std::string id = [] {
+    std::string text = ReadSmallFile("/proc/sys/kernel/random/boot_id");
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+    return text.empty() ? std::string("-") : text;
+  }();
+  return id;
+}
+
+// The start time of a process in clock ticks since boot; empty when gone.
+std::string StartTime(long pid) {
+  const std::string stat = ReadSmallFile("/proc/" + std::to_string(pid) + "/stat");
+  const auto close = stat.rfind(')');  // the command name may hold anything
+  if (close == std::string::npos) return {};
+  std::istringstream fields(stat.substr(close + 1));
+  std::string field;
+  // After the name: state is field 3, start time field 22.
+  for (int i = 3; i <= 22; ++i)
+    if (!(fields >> field)) return {};
+  return field;
+}
+
+bool IsWorkFolderName(const char* name) {
+  if (std::strncmp(name, "dir", 3) != 0 || name[3] == 0) return false;
+  for (const char* p = name + 3; *p; ++p)
+    if (*p < '0' || *p > '9') return false;
+  return true;
+}
+
+// Removes one abandoned folder through descriptors, never following a link.
+bool RemoveIfAbandoned(int tempFd, const char* name) {
+  Fd folder(::openat(tempFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  if (folder.get() < 0) return false;
+  struct stat st {};
+  if (::fstat(folder.get(), &st) != 0 || st.st_uid != ::geteuid() || (st.st_mode & 07777) != 0700)
+    return false;
+  Fd marker(::openat(folder.get(), kMarker, O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+  if (marker.get() < 0) return false;
+  char text[256];
+  const ssize_t n = ::read(marker.get(), text, sizeof text - 1);
+  if (n <= 0) return false;
+  if (RunAlive(std::string(text, static_cast<size_t>(n)))) return false;
+
+  const int listFd = ::dup(folder.get());
+  if (listFd < 0) return false;
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(::fdopendir(listFd), ::closedir);
+  if (!dir) {
+    ::close(listFd);
+    return false;
+  }
+  bool emptied = true;
+  while (dirent* e = ::readdir(dir.get())) {
+    if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0 ||
+        std::strcmp(e->d_name, kMarker) == 0)
+      continue;
+    // Only files (and links, which are removed, not followed); a folder
+    // inside is not ours to judge, and keeps the whole folder with its marker.
+    if (::unlinkat(folder.get(), e->d_name, 0) != 0) emptied = false;
+  }
+  if (!emptied) return false;
+  ::unlinkat(folder.get(), kMarker, 0);
+  return ::unlinkat(tempFd, name, AT_REMOVEDIR) == 0;
+}
+
+}  // namespace
+
+std::string RunIdentity() {
+  static const std::string identity =
+      BootId() + " " + std::to_string(::getpid()) + " " + StartTime(::getpid());
+  return identity;
+}
+
+bool RunAlive(const std::string& identity) {
+  std::istringstream fields(identity);
+  std::string boot, start;
+  long pid = 0;
+  if (!(fields >> boot >> pid >> start) || pid <= 0) return false;
+  if (boot != BootId()) return false;  // every run of an earlier boot is gone
+  return StartTime(pid) == start;
+}
+
+int CreateWorkFolder(const std::string& path) {
+  if (int fault = InjectedFault("mkdir", path)) return fault;
+  const std::string native = Cp1251ToUtf8(path);
+  if (::mkdir(native.c_str(), 0700) != 0) return errno;
+  const std::string marker = native + "/" + kMarker;
+  int err = InjectedFault("marker", path);
+  if (err == 0) {
+    Fd fd(::open(marker.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    const std::string& text = RunIdentity();
+    err = fd.get() < 0 ? errno : WriteAll(fd.get(), text.data(), text.size());
+  }
+  if (err != 0) {
+    ::unlink(marker.c_str());
+    ::rmdir(native.c_str());
+  }
+  return err;
+}
+
+int RemoveWorkFolder(const std::string& path) {
+  if (int fault = InjectedFault("rmdir", path)) return fault;
+  std::string native = Cp1251ToUtf8(path);
+  while (native.size() > 1 && native.back() == '/') native.pop_back();
+  ::unlink((native + "/" + kMarker).c_str());
+  return ::rmdir(native.c_str()) == 0 ? 0 : errno;
+}
+
+int RemoveAbandonedWorkFolders(const std::string& tempFolder) {
+  Fd temp(::open(Cp1251ToUtf8(tempFolder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (temp.get() < 0) return 0;
+  const int listFd = ::dup(temp.get());
+  if (listFd < 0) return 0;
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(::fdopendir(listFd), ::closedir);
+  if (!dir) {
+    ::close(listFd);
+    return 0;
+  }
+  int removed = 0;
+  while (dirent* e = ::readdir(dir.get()))
+    if (IsWorkFolderName(e->d_name) && RemoveIfAbandoned(temp.get(), e->d_name)) ++removed;
+  return removed;
+}
+
+}  // namespace platform
