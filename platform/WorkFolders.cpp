@@ -66,7 +66,9 @@ bool RemoveIfAbandoned(int tempFd, const char* name) {
   if (::fstat(folder.get(), &st) != 0 || st.st_uid != ::geteuid() || (st.st_mode & 07777) != 0700)
     return false;
   Fd marker(::openat(folder.get(), kMarker, O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-  if (marker.get() < 0) return false;
+  // Made, but killed before its marker was written (or after it was removed):
+  // an empty folder holds nothing, and going costs even a live run only a retry.
+  if (marker.get() < 0) return errno == ENOENT && ::unlinkat(tempFd, name, AT_REMOVEDIR) == 0;
   char text[256];
   const ssize_t n = ::read(marker.get(), text, sizeof text - 1);
   if (n <= 0) return false;
@@ -96,8 +98,14 @@ bool RemoveIfAbandoned(int tempFd, const char* name) {
 }  // namespace
 
 std::string RunIdentity() {
-  static const std::string identity =
-      BootId() + " " + std::to_string(::getpid()) + " " + StartTime(::getpid());
+  // Made anew in a forked child, which is a run of its own.
+  thread_local pid_t cachedFor = 0;
+  thread_local std::string identity;
+  const pid_t pid = ::getpid();
+  if (cachedFor != pid) {
+    identity = BootId() + " " + std::to_string(pid) + " " + StartTime(pid);
+    cachedFor = pid;
+  }
   return identity;
 }
 
@@ -118,7 +126,7 @@ int CreateWorkFolder(const std::string& path) {
   int err = InjectedFault("marker", path);
   if (err == 0) {
     Fd fd(::open(marker.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-    const std::string& text = RunIdentity();
+    const std::string text = RunIdentity();
     err = fd.get() < 0 ? errno : WriteAll(fd.get(), text.data(), text.size());
   }
   if (err != 0) {

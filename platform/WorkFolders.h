@@ -23,9 +23,10 @@ int RemoveWorkFolder(const std::string& path);
 
 // Removes every working folder ("dir" and digits) directly under the temp
 // folder that provably belongs to a run of this program that is gone: owned
-// by this user, mode 0700, holding a marker of a run that is not alive, and
-// nothing inside it but files. Folders of other users, of live runs, and
-// anything unexpected are left alone. Returns the number removed.
+// by this user, mode 0700 and holding a marker of a run that is not alive,
+// with the files in it (a folder inside keeps it, marker and all); and such a
+// folder left empty without its marker (a kill between the two). Folders of
+// other users and of live runs are left alone. Returns the number removed.
 int RemoveAbandonedWorkFolders(const std::string& tempFolder);
 
 }  // namespace platform
