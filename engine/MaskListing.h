@@ -20,6 +20,8 @@ struct TMaskListing {
     std::string Reason;
   };
   std::vector<Waiting> Waiting;
+  // Names without a Windows-1251 form, which no pass takes ('?' for what has none).
+  std::vector<std::string> Unnamed;
 };
 
 // Lists the folder and matches each regular file against the mask; touches

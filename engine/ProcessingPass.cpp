@@ -21,10 +21,12 @@
 
 #include "engine/DeliveryJournal.h"
 #include "engine/PassContext.h"
+#include "engine/Readiness.h"
 #include "engine/uFileUtil.h"
 #include "engine/uTesselTypes.h"
 #include "platform/Files.h"
 #include "platform/WorkFolders.h"
+#include "platform/Writers.h"
 
 namespace {
 
@@ -246,6 +248,11 @@ void ReleaseSources(const std::vector<TakenSource>& taken) {
     if (source.deliveredTo.empty() || failed.count(source.deliveredTo)) continue;
     platform::FileStat now;
     if (platform::StatPath(source.path, now) != 0 || !SameFile(now, source.stat)) continue;
+    // Its writer came back: what it writes now is a file for a later pass.
+    if (platform::CheckWriters(source.path) == platform::WriterState::Writing) {
+      WriteLog({"Исходный файл открыт для записи, оставлен до следующего прохода", source.path});
+      continue;
+    }
     if (int err = platform::DeleteFile(source.path))
       WriteFailureLog({"Исходный файл не удалён", source.path, platform::ErrorText(err)});
   }
@@ -259,9 +266,9 @@ bool TTesselActionList::ProcessGroup(const TPassControl& control) {
   std::string folder, maskText;
   SplitSourceMask(SourceMask, folder, maskText);
 
-  std::vector<std::string> files;
+  std::vector<std::string> files, unnamed;
   // A missing folder gives no files.
-  LastPass.SourceMissing = folder.empty() || !FindFiles(folder, maskText, files);
+  LastPass.SourceMissing = folder.empty() || !FindFiles(folder, maskText, files, &unnamed);
   LastPass.Found = static_cast<int>(files.size());
 
   TDeliveryJournal ownJournal(DeliveryJournalPath());
@@ -271,6 +278,24 @@ bool TTesselActionList::ProcessGroup(const TPassControl& control) {
   // The group's lines begin with its first file that is worked on: files
   // that wait for a refusing folder leave no trace on every pass.
   bool headerWritten = false;
+  auto header = [&] {
+    if (headerWritten) return;
+    WriteLog({kGroupSeparator});
+    WriteLog({Name});
+    headerWritten = true;
+  };
+  // Names that can never be taken are said once each, not on every pass.
+  std::set<std::string> unnamedNow;
+  for (const std::string& name : unnamed) {
+    unnamedNow.insert(name);
+    if (!UnnamedSaid.insert(name).second) continue;
+    header();
+    WriteFailureLog({"Имя файла не имеет формы в кодировке Windows-1251, файл не обрабатывается",
+                     folder + name});
+  }
+  std::erase_if(UnnamedSaid, [&](const std::string& name) { return !unnamedNow.count(name); });
+
+  const auto now = Clock::now();
   std::vector<TakenSource> taken;
   for (size_t i = 0; i < files.size(); ++i) {
     if (control.Stop && control.Stop->load()) {
@@ -282,11 +307,21 @@ bool TTesselActionList::ProcessGroup(const TPassControl& control) {
       ++LastPass.Left;
       continue;
     }
-    if (!headerWritten) {
-      WriteLog({kGroupSeparator});
-      WriteLog({Name});
-      headerWritten = true;
+    // A file still being written waits, said once when it starts waiting.
+    const TReadiness ready = CheckReadiness(*this, files[i], now);
+    if (!ready.Ready) {
+      ++LastPass.Left;
+      TFileWatch& watch = Watched[files[i]];
+      if (!watch.WaitSaid) {
+        header();
+        WriteLog(
+            {"Файл ожидает окончания записи", Quoted(ExtractFileName(files[i])), ready.Reason});
+        watch.WaitSaid = true;
+      }
+      continue;
     }
+    Watched.erase(files[i]);
+    header();
     TakenSource source;
     const FileResult result = ProcessFile(*this, files[i], source, journal);
     NoteResult(*this, files[i], result);
@@ -299,6 +334,7 @@ bool TTesselActionList::ProcessGroup(const TPassControl& control) {
   // Faults of files that are gone from the folder are forgotten.
   const std::set<std::string> listed(files.begin(), files.end());
   std::erase_if(DeliveryFaults, [&](const auto& fault) { return !listed.count(fault.first); });
+  std::erase_if(Watched, [&](const auto& watch) { return !listed.count(watch.first); });
 
   ReleaseSources(taken);
   journal.Clear();

@@ -31,12 +31,13 @@ std::string GetTempDir() {
   return platform::TempPath();
 }
 
-bool FindFiles(const std::string& folder, const std::string& mask, std::vector<std::string>& list) {
+bool FindFiles(const std::string& folder, const std::string& mask, std::vector<std::string>& list,
+               std::vector<std::string>* unnamed) {
   const std::string dir = IncludeTrailingDelimiter(folder);
   if (!FolderExists(dir)) return false;
   const TFileMask fileMask(mask);
   std::vector<platform::DirEntry> entries;
-  platform::ListFolder(dir, entries);
+  platform::ListFolder(dir, entries, unnamed);
   for (const platform::DirEntry& entry : entries) {
     // Only plain files are taken: never a folder, a link, a device or a pipe.
     if (entry.kind != platform::EntryKind::Regular) continue;

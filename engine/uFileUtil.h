@@ -7,7 +7,9 @@
 // Appends the full path of every regular file directly in the folder whose
 // name the mask text selects, in the file system's order; false when the
 // folder does not exist.
-bool FindFiles(const std::string& folder, const std::string& mask, std::vector<std::string>& list);
+// Names there that have no Windows-1251 form go to *unnamed (shown with '?').
+bool FindFiles(const std::string& folder, const std::string& mask, std::vector<std::string>& list,
+               std::vector<std::string>* unnamed = nullptr);
 // Claims the first free working folder under the temp path, searching from
 // *number (when given, else 0) and leaving the number after the claimed one
 // there. The path ends in the delimiter; it is empty (and the reason in

@@ -9,6 +9,7 @@
 #include <functional>
 #include <initializer_list>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -192,6 +193,14 @@ struct TDeliveryFault {
   std::chrono::steady_clock::time_point RetryAt;
 };
 
+// A listed file as the pass last saw it, and since when it has looked so.
+struct TFileWatch {
+  uint64_t Size = 0, Device = 0, Inode = 0;
+  int64_t MtimeNs = 0;
+  std::chrono::steady_clock::time_point Since;
+  bool WaitSaid = false;  // the line that it waits has been written
+};
+
 class TTesselActionList {
  public:
   TItemList<TTesselAction> Actions;  // owned
@@ -206,6 +215,8 @@ class TTesselActionList {
   TTempFileList TempFiles;
   TPassCounts LastPass;                                  // of the latest ProcessGroup
   std::map<std::string, TDeliveryFault> DeliveryFaults;  // by source path
+  std::map<std::string, TFileWatch> Watched;             // files not yet taken, by path
+  std::set<std::string> UnnamedSaid;  // names without a Windows-1251 form, said once
 
   explicit TTesselActionList(std::string name);
   TTesselActionList(const TTesselActionList&) = delete;

@@ -96,7 +96,8 @@ bool IsFolder(const std::string& path) {
   return StatPath(path, st) == 0 && st.isFolder;
 }
 
-int ListFolder(const std::string& folder, std::vector<DirEntry>& entries) {
+int ListFolder(const std::string& folder, std::vector<DirEntry>& entries,
+               std::vector<std::string>* unnamed) {
   const std::string native = Native(folder);
   std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(native.c_str()), ::closedir);
   if (!dir) return errno;
@@ -106,7 +107,10 @@ int ListFolder(const std::string& folder, std::vector<DirEntry>& entries) {
     if (!e) return errno;
     if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
     auto name = Utf8ToCp1251(e->d_name);
-    if (!name) continue;
+    if (!name) {
+      if (unnamed) unnamed->push_back(Utf8ToCp1251Lossy(e->d_name));
+      continue;
+    }
     EntryKind kind = EntryKind::Other;
     unsigned char type = e->d_type;
     if (type == DT_UNKNOWN) {

@@ -37,7 +37,9 @@ struct DirEntry {
 
 // The folder's entries in the order the file system returns them, without "."
 // and "..". Names with no Windows-1251 form are left out.
-int ListFolder(const std::string& folder, std::vector<DirEntry>& entries);
+// Those names go, in a form shown with '?' for what has none, to *unnamed.
+int ListFolder(const std::string& folder, std::vector<DirEntry>& entries,
+               std::vector<std::string>* unnamed = nullptr);
 
 enum class Durability { Buffered, Synced };
 // Whether a symbolic link at src is followed. A file taken from a folder that

@@ -310,3 +310,28 @@ TEST_F(SettingsFile, NamesTheFormatCannotKeepDoNotHarmTheRest) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(SettingsFile, SettleTimeIsSavedOnlyWhenSetAndRoundTrips) {
+  TTesselActionList* slow = AddGroup("Slow", "/in/*", "/out", "", true);
+  slow->SettleSeconds = 45;
+  AddGroup("Fast", "/in2/*", "/out", "", true);
+  script.SaveToIni(file);
+  EXPECT_EQ(ReadFile(file),
+            "[LIST]\r\n0=Slow\r\n1=Fast\r\n"
+            "[Slow\\MAIN]\r\nSOUR_FILE_MASK=/in/*\r\nDEST_FOLDER=/out\r\nENABLE=-1\r\n"
+            "SETTLE_TIME=45\r\n"
+            "[Fast\\MAIN]\r\nSOUR_FILE_MASK=/in2/*\r\nDEST_FOLDER=/out\r\nENABLE=-1\r\n");
+  TTesselGroups loaded;
+  loaded.LoadFromIni(file);
+  EXPECT_EQ(loaded.GetGroup(0)->SettleSeconds, 45);
+  EXPECT_EQ(loaded.GetGroup(1)->SettleSeconds, 0);
+
+  // A negative value typed into the file by hand reads as none.
+  WriteFile(file, "[LIST]\r\n0=G\r\n[G\\MAIN]\r\nSETTLE_TIME=-5\r\n");
+  loaded.LoadFromIni(file);
+  EXPECT_EQ(loaded.GetGroup(0)->SettleSeconds, 0);
+}
+
+}  // namespace

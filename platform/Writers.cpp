@@ -1,0 +1,44 @@
+#include "platform/Writers.h"
+
+#include <fcntl.h>
+#include <signal.h>
+
+#include <cerrno>
+#include <mutex>
+
+#include "platform/Cp1251.h"
+#include "platform/FaultInjection.h"
+#include "platform/FileDescriptor.h"
+
+namespace platform {
+namespace {
+
+// The default action of SIGIO ends the process: a writer opening the file in
+// the instant the lease is held must not do that.
+void IgnoreLeaseBreaks() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    struct sigaction current {};
+    if (::sigaction(SIGIO, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) {
+      struct sigaction ignore {};
+      ignore.sa_handler = SIG_IGN;
+      ::sigaction(SIGIO, &ignore, nullptr);
+    }
+  });
+}
+
+}  // namespace
+
+WriterState CheckWriters(const std::string& path) {
+  if (int fault = InjectedFault("lease", path))
+    return fault == EAGAIN ? WriterState::Writing : WriterState::Unknown;
+  IgnoreLeaseBreaks();
+  Fd fd(::open(Cp1251ToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW));
+  if (fd.get() < 0) return WriterState::Unknown;
+  if (::fcntl(fd.get(), F_SETLEASE, F_RDLCK) != 0)
+    return errno == EAGAIN || errno == EBUSY ? WriterState::Writing : WriterState::Unknown;
+  ::fcntl(fd.get(), F_SETLEASE, F_UNLCK);
+  return WriterState::None;
+}
+
+}  // namespace platform
