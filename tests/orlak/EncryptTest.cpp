@@ -116,7 +116,8 @@ TEST_F(EncryptTest, FilesThatAreNotEncryptedOrAreCutHaveTheirCodes) {
   WriteFile(Path("plain"), "x");
   ASSERT_EQ(Encrypt(Path("plain"), Path("sealed"), "alice", {"bob"}), 0);
   std::string future = ReadFile(Path("sealed"));
-  future[8] = 2;  // a later format version
+  ASSERT_EQ(future[8], 2);  // written now: version 2
+  future[8] = 3;            // a later format version
   WriteFile(Path("future"), future);
   EXPECT_EQ(Decrypt(Path("future"), Path("out"), "bob", "alice"), 42);
   EXPECT_FALSE(FileExists(Path("out")));
