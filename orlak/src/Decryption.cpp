@@ -50,9 +50,12 @@ class PayloadSeal {
   PayloadSeal(const PayloadSeal&) = delete;
   PayloadSeal& operator=(const PayloadSeal&) = delete;
 
-  void Update(const unsigned char* sealed, size_t size) {
+  // chunkDigest: the chunk's digest when the reading thread made it, or null.
+  void Update(const unsigned char* sealed, size_t size, const unsigned char* chunkDigest) {
     if (version_ == kEncVersion1)
       crypto_onetimeauth_update(&mac_, sealed, size);
+    else if (chunkDigest)
+      digest_.AddChunkDigest(chunkDigest);
     else
       digest_.AddChunk(sealed, size);
   }
@@ -88,10 +91,16 @@ bool UnwrapFileKey(const EncLayout& layout, size_t index, PairKeys& keys, unsign
                                                     entry.nonce, keys.wrap()) == 0;
 }
 
-// A hand-over buffer holds a sealed chunk as read, then at a fixed offset the
-// plaintext opened from it: the seal covers the one, the output gets the other.
+// A hand-over buffer holds a sealed chunk as read, then at fixed offsets the
+// plaintext opened from it and, in version 2 when the reading thread made it,
+// the chunk's digest: the seal covers the first, the output gets the second.
 constexpr size_t kPlainAt = kSealedChunkSize;
-constexpr size_t kHandOverSize = kPlainAt + kChunkSize;
+constexpr size_t kDigestAt = kPlainAt + kChunkSize;
+constexpr size_t kHandOverSize = kDigestAt + kDigestSize;
+
+bool ProducerDigests(const EncLayout& layout, uint64_t chunk) {
+  return layout.header.version != kEncVersion1 && DigestedByProducer(chunk);
+}
 
 // Reads and opens the chunks in order and hands each, with its plaintext, to
 // sink; the buffer's size is that of the sealed chunk.
@@ -99,6 +108,7 @@ uint16_t ReadPayload(InputFile& in, const EncLayout& layout, StreamState& stream
                      const unsigned char* digest, WriteBehind& sink) {
   if (!in.Seek(layout.payloadOffset)) return kReadFailed;
   uint64_t remaining = layout.payloadLength;
+  uint64_t chunk = 0;
   while (remaining > 0) {
     const size_t size = static_cast<size_t>(std::min<uint64_t>(remaining, kSealedChunkSize));
     unsigned char* buffer = sink.Acquire();
@@ -115,6 +125,8 @@ uint16_t ReadPayload(InputFile& in, const EncLayout& layout, StreamState& stream
                                        ? crypto_secretstream_xchacha20poly1305_TAG_FINAL
                                        : crypto_secretstream_xchacha20poly1305_TAG_MESSAGE;
     if (tag != expected) return kAuthFailed;
+    if (ProducerDigests(layout, chunk++))
+      PayloadDigest::ChunkDigest(buffer, size, buffer + kDigestAt);
     sink.Submit(size);
   }
   return sink.Finish();
@@ -170,8 +182,9 @@ uint16_t DecryptFile(const std::string& input, const std::string& output, const 
     // The seal over what was read and the write of what it opened to run
     // beside the cipher. Nothing is committed before the seal is checked.
     WriteBehind sink(kHandOverSize, layout.payloadLength >= kWriteBehindFrom,
-                     [&](const unsigned char* sealed, size_t size) {
-                       seal.Update(sealed, size);
+                     [&, chunk = uint64_t{0}](const unsigned char* sealed, size_t size) mutable {
+                       seal.Update(sealed, size,
+                                   ProducerDigests(layout, chunk++) ? sealed + kDigestAt : nullptr);
                        return out.Write(sealed + kPlainAt, size - kChunkOverhead);
                      });
     code = ReadPayload(in, layout, stream, digest, sink);

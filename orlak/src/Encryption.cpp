@@ -44,10 +44,16 @@ uint16_t AddReceivers(const SecretKey& sender, const std::vector<PublicKey>& rec
   return kOk;
 }
 
+// A hand-over buffer holds a sealed chunk and, when the producer made it,
+// the chunk's digest at a fixed offset.
+constexpr size_t kDigestAt = kSealedChunkSize;
+constexpr size_t kHandOverSize = kDigestAt + kDigestSize;
+
 // Streams the input into sealed chunks, handed to sink in order. Each chunk
 // is read one ahead, so the last one can carry the final tag.
 uint16_t WritePayload(InputFile& in, StreamState& stream, const unsigned char* headerDigest,
                       WriteBehind& sink, uint64_t& payloadLength) {
+  uint64_t chunk = 0;
   WipedBuffer current(kChunkSize), next(kChunkSize);
   ssize_t currentSize = in.Read(current.data(), kChunkSize);
   payloadLength = 0;
@@ -67,6 +73,8 @@ uint16_t WritePayload(InputFile& in, StreamState& stream, const unsigned char* h
         headerDigest, kDigestSize,
         last ? crypto_secretstream_xchacha20poly1305_TAG_FINAL
              : crypto_secretstream_xchacha20poly1305_TAG_MESSAGE);
+    if (DigestedByProducer(chunk++))
+      PayloadDigest::ChunkDigest(sealed, sealedSize, sealed + kDigestAt);
     sink.Submit(sealedSize);
     payloadLength += sealedSize;
     if (last) return sink.Finish();
@@ -116,10 +124,15 @@ uint16_t EncryptFile(const std::string& input, const std::string& output, const 
   uint64_t payloadLength = 0;
   {
     // Writing and the digest of what is written run beside the cipher.
-    WriteBehind sink(kSealedChunkSize, in.Size() >= kWriteBehindFrom,
+    uint64_t chunk = 0;
+    WriteBehind sink(kHandOverSize, in.Size() >= kWriteBehindFrom,
                      [&](const unsigned char* data, size_t size) {
                        const uint16_t written = out.Write(data, size);
-                       if (written == kOk) digest.AddChunk(data, size);
+                       if (written != kOk) return written;
+                       if (DigestedByProducer(chunk++))
+                         digest.AddChunkDigest(data + kDigestAt);
+                       else
+                         digest.AddChunk(data, size);
                        return written;
                      });
     code = WritePayload(in, stream, headerDigest, sink, payloadLength);
