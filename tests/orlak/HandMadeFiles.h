@@ -2,7 +2,8 @@
 // version 1 as the library had it (kept here, as the library writes only
 // version 2 now), and the file a dishonest sender can make, whose entries
 // wrap a different file key for each receiver around one chunk that opens
-// under both keys.
+// under both keys. Failures throw std::runtime_error. Also used for the
+// fuzzers' seeds.
 #pragma once
 
 #include <array>
