@@ -62,6 +62,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   if (!::mkdtemp(name)) return 1;
   folder = std::string(name) + "/";
   keys = new orlak_fuzz::FixedKeys;
+  std::atexit([] {
+    ::unlink((folder + "input").c_str());
+    ::rmdir(folder.c_str());
+  });
   return 0;
 }
 
