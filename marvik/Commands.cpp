@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -76,7 +77,15 @@ std::string DescribeKeyFile(const std::string& folder, const std::string& name) 
     if (code == orlak::kOk) fingerprint = orlak::Fingerprint(key);
   } else {
     orlak::SecretKey key;
-    code = orlak::LoadSecretKey(folder, *id, key);
+    mode_t openMode = 0;
+    code = orlak::LoadSecretKey(folder, *id, key, &openMode);
+    if (openMode != 0) {
+      // As ssh does with private keys: named, and not used.
+      char mode[16];
+      std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(openMode));
+      return line + "refused: mode " + mode +
+             " lets group or others access it; not used until chmod 600";
+    }
     if (code == orlak::kOk) fingerprint = orlak::Fingerprint(key.pub);
   }
   if (code != orlak::kOk) return line + "unusable: " + orlak::CodeName(code);

@@ -1,10 +1,13 @@
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "Codes.h"
 #include "EncFormat.h"
 #include "Encryption.h"
+#include "FileKeys.h"
 #include "Files.h"
+#include "PayloadDigest.h"
 #include "ReceiverKeys.h"
 #include "WriteBehind.h"
 
@@ -28,8 +31,53 @@ long FindEntry(const EncHeader& header, const PublicKey& receiver) {
   return -1;
 }
 
-using SealState = crypto_onetimeauth_state;
 using StreamState = crypto_secretstream_xchacha20poly1305_state;
+
+// The receiver's seal over the file: in version 1 Poly1305 of the header,
+// every sealed chunk and the length field; in version 2 Poly1305 of one
+// digest of them. Updated in payload order, from the writing thread.
+class PayloadSeal {
+ public:
+  PayloadSeal(const EncLayout& layout, const unsigned char* headerDigest,
+              const unsigned char* sealKey)
+      : version_(layout.header.version), digest_(headerDigest) {
+    std::memcpy(sealKey_.data(), sealKey, sealKey_.size());
+    crypto_onetimeauth_init(&mac_, sealKey);
+    if (version_ == kEncVersion1)
+      crypto_onetimeauth_update(&mac_, layout.headerBytes.data(), layout.headerBytes.size());
+  }
+  ~PayloadSeal() { sodium_memzero(&mac_, sizeof mac_); }
+  PayloadSeal(const PayloadSeal&) = delete;
+  PayloadSeal& operator=(const PayloadSeal&) = delete;
+
+  // chunkDigest: the chunk's digest when the reading thread made it, or null.
+  void Update(const unsigned char* sealed, size_t size, const unsigned char* chunkDigest) {
+    if (version_ == kEncVersion1)
+      crypto_onetimeauth_update(&mac_, sealed, size);
+    else if (chunkDigest)
+      digest_.AddChunkDigest(chunkDigest);
+    else
+      digest_.AddChunk(sealed, size);
+  }
+  bool Matches(const unsigned char* lengthField, const unsigned char* stored) {
+    unsigned char computed[kSealSize];
+    if (version_ == kEncVersion1) {
+      crypto_onetimeauth_update(&mac_, lengthField, 8);
+      crypto_onetimeauth_final(&mac_, computed);
+    } else {
+      unsigned char digest[kDigestSize];
+      digest_.Finish(lengthField, digest);
+      SealDigest(sealKey_.data(), digest, computed);
+    }
+    return crypto_verify_16(computed, stored) == 0;
+  }
+
+ private:
+  unsigned char version_;
+  crypto_onetimeauth_state mac_;
+  PayloadDigest digest_;
+  WipedBytes<crypto_onetimeauth_KEYBYTES> sealKey_;
+};
 
 // Opens the file key of entry index with the pair's wrapping key.
 bool UnwrapFileKey(const EncLayout& layout, size_t index, PairKeys& keys, unsigned char* fileKey) {
@@ -43,10 +91,16 @@ bool UnwrapFileKey(const EncLayout& layout, size_t index, PairKeys& keys, unsign
                                                     entry.nonce, keys.wrap()) == 0;
 }
 
-// A hand-over buffer holds a sealed chunk as read, then at a fixed offset the
-// plaintext opened from it: the seal covers the one, the output gets the other.
+// A hand-over buffer holds a sealed chunk as read, then at fixed offsets the
+// plaintext opened from it and, in version 2 when the reading thread made it,
+// the chunk's digest: the seal covers the first, the output gets the second.
 constexpr size_t kPlainAt = kSealedChunkSize;
-constexpr size_t kHandOverSize = kPlainAt + kChunkSize;
+constexpr size_t kDigestAt = kPlainAt + kChunkSize;
+constexpr size_t kHandOverSize = kDigestAt + kDigestSize;
+
+bool ProducerDigests(const EncLayout& layout, uint64_t chunk) {
+  return layout.header.version != kEncVersion1 && DigestedByProducer(chunk);
+}
 
 // Reads and opens the chunks in order and hands each, with its plaintext, to
 // sink; the buffer's size is that of the sealed chunk.
@@ -54,6 +108,7 @@ uint16_t ReadPayload(InputFile& in, const EncLayout& layout, StreamState& stream
                      const unsigned char* digest, WriteBehind& sink) {
   if (!in.Seek(layout.payloadOffset)) return kReadFailed;
   uint64_t remaining = layout.payloadLength;
+  uint64_t chunk = 0;
   while (remaining > 0) {
     const size_t size = static_cast<size_t>(std::min<uint64_t>(remaining, kSealedChunkSize));
     unsigned char* buffer = sink.Acquire();
@@ -62,7 +117,7 @@ uint16_t ReadPayload(InputFile& in, const EncLayout& layout, StreamState& stream
     unsigned long long plainSize = 0;
     unsigned char tag = 0;
     if (crypto_secretstream_xchacha20poly1305_pull(&stream, buffer + kPlainAt, &plainSize, &tag,
-                                                   buffer, size, digest, 32) != 0)
+                                                   buffer, size, digest, kDigestSize) != 0)
       return kAuthFailed;
     remaining -= size;
     // Only the last chunk may end the stream, and it must.
@@ -70,6 +125,8 @@ uint16_t ReadPayload(InputFile& in, const EncLayout& layout, StreamState& stream
                                        ? crypto_secretstream_xchacha20poly1305_TAG_FINAL
                                        : crypto_secretstream_xchacha20poly1305_TAG_MESSAGE;
     if (tag != expected) return kAuthFailed;
+    if (ProducerDigests(layout, chunk++))
+      PayloadDigest::ChunkDigest(buffer, size, buffer + kDigestAt);
     sink.Submit(size);
   }
   return sink.Finish();
@@ -92,23 +149,31 @@ uint16_t DecryptFile(const std::string& input, const std::string& output, const 
   const size_t index = static_cast<size_t>(found);
 
   PairKeys keys;
-  code = DerivePairKeys(receiver.boxSk(), sender.boxPk, sender.boxPk, receiver.pub.boxPk,
-                        header.salt, static_cast<uint16_t>(index), keys);
+  code = DerivePairKeys(header.version, receiver.boxSk(), sender.boxPk, sender.boxPk,
+                        receiver.pub.boxPk, header.salt, static_cast<uint16_t>(index), keys);
   if (code != kOk) return code;
   WipedBytes<kFileKeySize> fileKey;
   if (!UnwrapFileKey(layout, index, keys, fileKey.data())) return kAuthFailed;
+  // Version 1 streams under the file key itself. Version 2 derives the
+  // stream's key, and first the header must commit to this file key: a
+  // sender who wrapped another key for someone else is refused here, before
+  // any of the payload is read.
+  const unsigned char* streamKey = fileKey.data();
+  std::optional<FileKeys> fileKeys;
+  if (header.version != kEncVersion1) {
+    fileKeys.emplace(fileKey.data());
+    if (!fileKeys->Commits(layout.headerBytes.data(), layout.headerBytes.size()))
+      return kAuthFailed;
+    streamKey = fileKeys->stream();
+  }
   StreamState stream;
   WipeOnExit<StreamState> wipeStream(stream);
-  if (crypto_secretstream_xchacha20poly1305_init_pull(&stream, header.streamHeader,
-                                                      fileKey.data()) != 0)
+  if (crypto_secretstream_xchacha20poly1305_init_pull(&stream, header.streamHeader, streamKey) != 0)
     return kAuthFailed;
-  unsigned char digest[32];
+  unsigned char digest[kDigestSize];
   crypto_generichash(digest, sizeof digest, layout.headerBytes.data(), layout.headerBytes.size(),
                      nullptr, 0);
-  SealState seal;
-  WipeOnExit<SealState> wipeSeal(seal);
-  crypto_onetimeauth_init(&seal, keys.seal());
-  crypto_onetimeauth_update(&seal, layout.headerBytes.data(), layout.headerBytes.size());
+  PayloadSeal seal(layout, digest, keys.seal());
 
   OutputFile out;
   code = out.Create(output, 0600);
@@ -117,25 +182,23 @@ uint16_t DecryptFile(const std::string& input, const std::string& output, const 
     // The seal over what was read and the write of what it opened to run
     // beside the cipher. Nothing is committed before the seal is checked.
     WriteBehind sink(kHandOverSize, layout.payloadLength >= kWriteBehindFrom,
-                     [&](const unsigned char* sealed, size_t size) {
-                       crypto_onetimeauth_update(&seal, sealed, size);
+                     [&, chunk = uint64_t{0}](const unsigned char* sealed, size_t size) mutable {
+                       seal.Update(sealed, size,
+                                   ProducerDigests(layout, chunk++) ? sealed + kDigestAt : nullptr);
                        return out.Write(sealed + kPlainAt, size - kChunkOverhead);
                      });
     code = ReadPayload(in, layout, stream, digest, sink);
   }
   if (code != kOk) return code;
 
-  // The receiver's own seal, over everything up to and with the length field.
+  // The receiver's own seal, of everything up to and with the length field.
   unsigned char lengthField[8];
   unsigned char stored[kSealSize];
   const uint64_t sealAt = layout.trailerOffset + 8 + index * kSealSize;
   if (!in.ReadAt(layout.trailerOffset, lengthField, sizeof lengthField) ||
       !in.ReadAt(sealAt, stored, sizeof stored))
     return kReadFailed;
-  crypto_onetimeauth_update(&seal, lengthField, sizeof lengthField);
-  unsigned char computed[kSealSize];
-  crypto_onetimeauth_final(&seal, computed);
-  if (crypto_verify_16(computed, stored) != 0) return kAuthFailed;
+  if (!seal.Matches(lengthField, stored)) return kAuthFailed;
   return out.Commit();
 }
 

@@ -12,7 +12,6 @@ namespace {
 
 constexpr unsigned char kMagic[8] = {'O', 'R', 'L', 'A', 'K', 'E', 'N', 'C'};
 constexpr unsigned char kEndMark[8] = {'O', 'R', 'L', 'A', 'K', 'E', 'N', 'D'};
-constexpr unsigned char kVersion = 1;
 
 constexpr size_t kCountAt = 10;
 constexpr size_t kChunkAt = 12;
@@ -34,7 +33,7 @@ static_assert(kEntryWrapAt + kWrappedKeySize == kEntrySize);
 void EncodeHeaderFixed(const EncHeader& header, size_t receiverCount, unsigned char* out) {
   std::memset(out, 0, kHeaderFixedSize);
   std::memcpy(out, kMagic, sizeof kMagic);
-  out[8] = kVersion;
+  out[8] = header.version;
   PutU16(out + kCountAt, static_cast<uint16_t>(receiverCount));
   PutU32(out + kChunkAt, kChunkSize);
   std::memcpy(out + kSaltAt, header.salt, kSaltSize);
@@ -52,10 +51,13 @@ void EncodeEntry(const ReceiverEntry& entry, unsigned char* out) {
 }
 
 std::vector<unsigned char> EncodeHeader(const EncHeader& header) {
-  std::vector<unsigned char> bytes(HeaderSize(header.receivers.size()));
-  EncodeHeaderFixed(header, header.receivers.size(), bytes.data());
-  for (size_t i = 0; i < header.receivers.size(); ++i)
+  const size_t count = header.receivers.size();
+  std::vector<unsigned char> bytes(HeaderSize(header.version, count));
+  EncodeHeaderFixed(header, count, bytes.data());
+  for (size_t i = 0; i < count; ++i)
     EncodeEntry(header.receivers[i], bytes.data() + kHeaderFixedSize + i * kEntrySize);
+  if (header.version != kEncVersion1)
+    std::memcpy(bytes.data() + CommittedSize(count), header.commitment, kCommitmentSize);
   return bytes;
 }
 
@@ -72,12 +74,14 @@ uint16_t ParseEncryptedFile(ByteSource& source, EncLayout& layout) {
   // A file that starts like an encrypted one but stops within the mark was cut.
   if (std::memcmp(fixed, kMagic, std::min(lead, sizeof kMagic)) != 0) return kNotEncrypted;
   if (lead < 16) return kBadFileLength;
-  if (fixed[8] != kVersion || fixed[9] != 0) return kUnsupportedFormat;
+  const unsigned char version = fixed[8];
+  if ((version != kEncVersion1 && version != kEncVersion2) || fixed[9] != 0)
+    return kUnsupportedFormat;
   const unsigned count = GetU16(fixed + kCountAt);
   if (count == 0 || count > kMaxReceivers) return kUnsupportedFormat;
   if (GetU32(fixed + kChunkAt) != kChunkSize) return kUnsupportedFormat;
 
-  const uint64_t headerSize = HeaderSize(count);
+  const uint64_t headerSize = HeaderSize(version, count);
   const uint64_t trailerSize = TrailerSize(count);
   if (size < headerSize + kChunkOverhead + trailerSize) return kBadFileLength;
   unsigned char end[8];
@@ -94,6 +98,7 @@ uint16_t ParseEncryptedFile(ByteSource& source, EncLayout& layout) {
   if (!source.ReadAt(0, layout.headerBytes.data(), headerSize)) return kReadFailed;
   const unsigned char* h = layout.headerBytes.data();
   EncHeader& header = layout.header;
+  header.version = version;
   std::memcpy(header.salt, h + kSaltAt, kSaltSize);
   std::memcpy(header.streamHeader, h + kStreamAt, sizeof header.streamHeader);
   if (!GetKeyIdField(h + kSenderIdAt, header.senderId)) return kUnsupportedFormat;
@@ -108,6 +113,8 @@ uint16_t ParseEncryptedFile(ByteSource& source, EncLayout& layout) {
     std::memcpy(entry.nonce, e + kEntryNonceAt, sizeof entry.nonce);
     std::memcpy(entry.wrappedKey, e + kEntryWrapAt, sizeof entry.wrappedKey);
   }
+  if (version != kEncVersion1)
+    std::memcpy(header.commitment, h + CommittedSize(count), kCommitmentSize);
   layout.payloadOffset = headerSize;
   layout.payloadLength = payloadLength;
   layout.trailerOffset = headerSize + payloadLength;

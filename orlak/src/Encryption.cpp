@@ -5,40 +5,22 @@
 #include "Bytes.h"
 #include "Codes.h"
 #include "EncFormat.h"
+#include "FileKeys.h"
 #include "Files.h"
+#include "PayloadDigest.h"
 #include "ReceiverKeys.h"
 #include "WriteBehind.h"
 
 namespace orlak {
 namespace {
 
-using SealState = crypto_onetimeauth_state;
 using StreamState = crypto_secretstream_xchacha20poly1305_state;
-
-// Every receiver's seal covers the same bytes: header, payload, length field.
-class Seals {
- public:
-  explicit Seals(size_t count) : states_(count) {}
-  ~Seals() { sodium_memzero(states_.data(), states_.size() * sizeof(SealState)); }
-  Seals(const Seals&) = delete;
-  Seals& operator=(const Seals&) = delete;
-  void Start(size_t i, const unsigned char* key) { crypto_onetimeauth_init(&states_[i], key); }
-  void Update(const unsigned char* data, size_t size) {
-    for (SealState& state : states_) crypto_onetimeauth_update(&state, data, size);
-  }
-  void Finish(unsigned char* out) {
-    for (size_t i = 0; i < states_.size(); ++i)
-      crypto_onetimeauth_final(&states_[i], out + i * kSealSize);
-  }
-
- private:
-  std::vector<SealState> states_;
-};
+constexpr size_t kSealKeySize = crypto_onetimeauth_KEYBYTES;
 
 // Fills the receiver entries of a header whose fixed part is complete: the
-// file key wrapped for each, and each receiver's seal started.
+// file key wrapped for each, and each receiver's seal key kept in sealKeys.
 uint16_t AddReceivers(const SecretKey& sender, const std::vector<PublicKey>& receivers,
-                      const unsigned char* fileKey, EncHeader& header, Seals& seals) {
+                      const unsigned char* fileKey, EncHeader& header, WipedBuffer& sealKeys) {
   unsigned char fixed[kHeaderFixedSize];
   EncodeHeaderFixed(header, receivers.size(), fixed);
   header.receivers.resize(receivers.size());
@@ -48,8 +30,8 @@ uint16_t AddReceivers(const SecretKey& sender, const std::vector<PublicKey>& rec
     std::memcpy(entry.boxPk, receivers[i].boxPk, sizeof entry.boxPk);
     randombytes_buf(entry.nonce, sizeof entry.nonce);
     PairKeys keys;
-    uint16_t code = DerivePairKeys(sender.boxSk(), entry.boxPk, sender.pub.boxPk, entry.boxPk,
-                                   header.salt, static_cast<uint16_t>(i), keys);
+    uint16_t code = DerivePairKeys(header.version, sender.boxSk(), entry.boxPk, sender.pub.boxPk,
+                                   entry.boxPk, header.salt, static_cast<uint16_t>(i), keys);
     if (code != kOk) return code;
     unsigned char entryBytes[kEntrySize] = {};
     EncodeEntry(entry, entryBytes);
@@ -57,16 +39,22 @@ uint16_t AddReceivers(const SecretKey& sender, const std::vector<PublicKey>& rec
     WrapAssociatedData(fixed, entryBytes, ad);
     crypto_aead_xchacha20poly1305_ietf_encrypt(entry.wrappedKey, nullptr, fileKey, kFileKeySize, ad,
                                                sizeof ad, nullptr, entry.nonce, keys.wrap());
-    seals.Start(i, keys.seal());
+    std::memcpy(sealKeys.data() + i * kSealKeySize, keys.seal(), kSealKeySize);
   }
   return kOk;
 }
 
+// A hand-over buffer holds a sealed chunk and, when the producer made it,
+// the chunk's digest at a fixed offset.
+constexpr size_t kDigestAt = kSealedChunkSize;
+constexpr size_t kHandOverSize = kDigestAt + kDigestSize;
+
 // Streams the input into sealed chunks, handed to sink in order. Each chunk
 // is read one ahead, so the last one can carry the final tag.
-uint16_t WritePayload(InputFile& in, StreamState& stream, const unsigned char* digest,
+uint16_t WritePayload(InputFile& in, StreamState& stream, const unsigned char* headerDigest,
                       WriteBehind& sink, uint64_t& payloadLength) {
-  std::vector<unsigned char> current(kChunkSize), next(kChunkSize);
+  uint64_t chunk = 0;
+  WipedBuffer current(kChunkSize), next(kChunkSize);
   ssize_t currentSize = in.Read(current.data(), kChunkSize);
   payloadLength = 0;
   for (;;) {
@@ -81,9 +69,12 @@ uint16_t WritePayload(InputFile& in, StreamState& stream, const unsigned char* d
     if (sealed == nullptr) return sink.Finish();
     unsigned long long sealedSize = 0;
     crypto_secretstream_xchacha20poly1305_push(
-        &stream, sealed, &sealedSize, current.data(), static_cast<size_t>(currentSize), digest, 32,
+        &stream, sealed, &sealedSize, current.data(), static_cast<size_t>(currentSize),
+        headerDigest, kDigestSize,
         last ? crypto_secretstream_xchacha20poly1305_TAG_FINAL
              : crypto_secretstream_xchacha20poly1305_TAG_MESSAGE);
+    if (DigestedByProducer(chunk++))
+      PayloadDigest::ChunkDigest(sealed, sealedSize, sealed + kDigestAt);
     sink.Submit(sealedSize);
     payloadLength += sealedSize;
     if (last) return sink.Finish();
@@ -103,45 +94,58 @@ uint16_t EncryptFile(const std::string& input, const std::string& output, const 
   if (code != kOk) return code;
 
   EncHeader header;
+  header.version = kEncVersion2;
   randombytes_buf(header.salt, sizeof header.salt);
   header.senderId = sender.pub.id;
   std::memcpy(header.senderSignPk, sender.pub.signPk, sizeof header.senderSignPk);
   std::memcpy(header.senderBoxPk, sender.pub.boxPk, sizeof header.senderBoxPk);
   WipedBytes<kFileKeySize> fileKey;
-  crypto_secretstream_xchacha20poly1305_keygen(fileKey.data());
+  crypto_kdf_keygen(fileKey.data());
+  const FileKeys keys(fileKey.data());
   StreamState stream;
   WipeOnExit<StreamState> wipeStream(stream);
-  crypto_secretstream_xchacha20poly1305_init_push(&stream, header.streamHeader, fileKey.data());
-  Seals seals(count);
-  code = AddReceivers(sender, receivers, fileKey.data(), header, seals);
+  crypto_secretstream_xchacha20poly1305_init_push(&stream, header.streamHeader, keys.stream());
+  WipedBuffer sealKeys(count * kSealKeySize);
+  code = AddReceivers(sender, receivers, fileKey.data(), header, sealKeys);
   if (code != kOk) return code;
-  const std::vector<unsigned char> headerBytes = EncodeHeader(header);
-  unsigned char digest[32];
-  crypto_generichash(digest, sizeof digest, headerBytes.data(), headerBytes.size(), nullptr, 0);
+  std::vector<unsigned char> headerBytes = EncodeHeader(header);
+  keys.Commitment(headerBytes.data(), CommittedSize(count),
+                  headerBytes.data() + CommittedSize(count));
+  unsigned char headerDigest[kDigestSize];
+  crypto_generichash(headerDigest, sizeof headerDigest, headerBytes.data(), headerBytes.size(),
+                     nullptr, 0);
 
   OutputFile out;
   code = out.Create(output, 0666);
   if (code != kOk) return code;
   code = out.Write(headerBytes.data(), headerBytes.size());
   if (code != kOk) return code;
-  seals.Update(headerBytes.data(), headerBytes.size());
+  PayloadDigest digest(headerDigest);
   uint64_t payloadLength = 0;
   {
-    // Writing and sealing what is written run beside the cipher.
-    WriteBehind sink(kSealedChunkSize, in.Size() >= kWriteBehindFrom,
+    // Writing and the digest of what is written run beside the cipher.
+    uint64_t chunk = 0;
+    WriteBehind sink(kHandOverSize, in.Size() >= kWriteBehindFrom,
                      [&](const unsigned char* data, size_t size) {
                        const uint16_t written = out.Write(data, size);
-                       if (written == kOk) seals.Update(data, size);
+                       if (written != kOk) return written;
+                       if (DigestedByProducer(chunk++))
+                         digest.AddChunkDigest(data + kDigestAt);
+                       else
+                         digest.AddChunk(data, size);
                        return written;
                      });
-    code = WritePayload(in, stream, digest, sink, payloadLength);
+    code = WritePayload(in, stream, headerDigest, sink, payloadLength);
   }
   if (code != kOk) return code;
 
+  // One digest of everything before the seals, sealed for each receiver.
   std::vector<unsigned char> trailer(TrailerSize(count));
   PutU64(trailer.data(), payloadLength);
-  seals.Update(trailer.data(), 8);
-  seals.Finish(trailer.data() + 8);
+  unsigned char sealed[kDigestSize];
+  digest.Finish(trailer.data(), sealed);
+  for (size_t i = 0; i < count; ++i)
+    SealDigest(sealKeys.data() + i * kSealKeySize, sealed, trailer.data() + 8 + i * kSealSize);
   EncodeTrailerEnd(trailer.data() + trailer.size() - 8);
   code = out.Write(trailer.data(), trailer.size());
   if (code != kOk) return code;

@@ -19,14 +19,22 @@ std::string KeyPath(const std::string& folder, std::string_view id, const char* 
 }
 
 // Reads a key file of exactly `size` bytes; a larger file reads as size + 1
-// bytes so the parser refuses it. Returns the errno value or 0.
-int ReadKeyFile(const std::string& path, unsigned char* buffer, size_t size, size_t& got) {
+// bytes so the parser refuses it. Returns the errno value or 0; EACCES when
+// the file's mode has bits of refusedModes, with the mode's permission bits
+// in mode and nothing read.
+int ReadKeyFile(const std::string& path, unsigned char* buffer, size_t size, size_t& got,
+                mode_t refusedModes, mode_t& mode) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return errno;
   struct stat st;
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
     return EINVAL;
+  }
+  mode = st.st_mode & 07777;
+  if ((st.st_mode & refusedModes) != 0) {
+    ::close(fd);
+    return EACCES;
   }
   got = 0;
   int error = 0;
@@ -74,12 +82,18 @@ std::string SecretKeyPath(const std::string& nativeFolder, std::string_view id) 
   return KeyPath(nativeFolder, id, kSecretKeySuffix);
 }
 
-uint16_t LoadSecretKey(const std::string& nativeFolder, std::string_view id, SecretKey& key) {
+uint16_t LoadSecretKey(const std::string& nativeFolder, std::string_view id, SecretKey& key,
+                       mode_t* openMode) {
   WipedBytes<kSecretKeyFileSize + 1> bytes;
   size_t got = 0;
-  int error = ReadKeyFile(SecretKeyPath(nativeFolder, id), bytes.data(), kSecretKeyFileSize, got);
+  mode_t mode = 0;
+  int error = ReadKeyFile(SecretKeyPath(nativeFolder, id), bytes.data(), kSecretKeyFileSize, got,
+                          kSecretKeyOpenModes, mode);
+  // A file we may not open at all leaves mode 0: a read error, not a loose key.
+  const bool tooOpen = error == EACCES && (mode & kSecretKeyOpenModes) != 0;
+  if (openMode) *openMode = tooOpen ? mode : 0;
   if (error == ENOENT || error == ENOTDIR) return kKeyNotFound;
-  if (error == EINVAL) return kSecretKeyDamaged;
+  if (error == EINVAL || tooOpen) return kSecretKeyDamaged;
   if (error != 0) return kReadFailed;
   return ParseSecretKeyFile(bytes.data(), got, id, key);
 }
@@ -88,7 +102,8 @@ uint16_t LoadPublicKey(const std::string& nativeFolder, std::string_view id, Pub
                        unsigned char* record) {
   unsigned char bytes[kPublicKeyFileSize + 1];
   size_t got = 0;
-  int error = ReadKeyFile(PublicKeyPath(nativeFolder, id), bytes, kPublicKeyFileSize, got);
+  mode_t mode = 0;
+  int error = ReadKeyFile(PublicKeyPath(nativeFolder, id), bytes, kPublicKeyFileSize, got, 0, mode);
   if (error == ENOENT || error == ENOTDIR) return kPublicKeyMissing;
   if (error == EINVAL) return kPublicKeyDamaged;
   if (error != 0) return kReadFailed;

@@ -3,6 +3,8 @@
 // identifier's Windows-1251 bytes turned into the file system's UTF-8.
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 #include <string_view>
 
@@ -16,8 +18,16 @@ inline constexpr const char* kSecretKeySuffix = ".sec";
 std::string PublicKeyPath(const std::string& nativeFolder, std::string_view id);
 std::string SecretKeyPath(const std::string& nativeFolder, std::string_view id);
 
-// kKeyNotFound, kReadFailed or kSecretKeyDamaged on failure.
-uint16_t LoadSecretKey(const std::string& nativeFolder, std::string_view id, SecretKey& key);
+// A secret key file must be its owner's alone, as ssh requires of private
+// keys: one whose mode gives its group or others any access is refused
+// before it is read.
+inline constexpr mode_t kSecretKeyOpenModes = 077;
+
+// kKeyNotFound, kReadFailed or kSecretKeyDamaged on failure, the latter also
+// for a file whose mode is too open; then openMode, when given, receives the
+// file's permission bits (else it is set to 0).
+uint16_t LoadSecretKey(const std::string& nativeFolder, std::string_view id, SecretKey& key,
+                       mode_t* openMode = nullptr);
 // kPublicKeyMissing, kReadFailed or kPublicKeyDamaged on failure. record, when
 // given, receives the file's kPublicKeyFileSize bytes.
 uint16_t LoadPublicKey(const std::string& nativeFolder, std::string_view id, PublicKey& key,

@@ -10,15 +10,19 @@
 namespace orlak {
 namespace {
 
-constexpr char kDomain[] = "orlak pair v1";
+// The same length for both versions.
+constexpr char kDomainV1[] = "orlak pair v1";
+constexpr char kDomainV2[] = "orlak pair v2";
+static_assert(sizeof kDomainV1 == sizeof kDomainV2);
 constexpr char kWrapContext[crypto_kdf_CONTEXTBYTES + 1] = "ORLKWRAP";
 constexpr char kSealContext[crypto_kdf_CONTEXTBYTES + 1] = "ORLKSEAL";
 
 }  // namespace
 
-uint16_t DerivePairKeys(const unsigned char* ourBoxSk, const unsigned char* theirBoxPk,
-                        const unsigned char* senderBoxPk, const unsigned char* receiverBoxPk,
-                        const unsigned char* salt, uint16_t index, PairKeys& keys) {
+uint16_t DerivePairKeys(unsigned char version, const unsigned char* ourBoxSk,
+                        const unsigned char* theirBoxPk, const unsigned char* senderBoxPk,
+                        const unsigned char* receiverBoxPk, const unsigned char* salt,
+                        uint16_t index, PairKeys& keys) {
   WipedBytes<crypto_scalarmult_BYTES + crypto_kdf_KEYBYTES> material;
   unsigned char* shared = material.data();
   unsigned char* master = material.data() + crypto_scalarmult_BYTES;
@@ -32,8 +36,9 @@ uint16_t DerivePairKeys(const unsigned char* ourBoxSk, const unsigned char* thei
   unsigned char position[2];
   PutU16(position, index);
   crypto_generichash_init(&state, nullptr, 0, crypto_kdf_KEYBYTES);
-  crypto_generichash_update(&state, reinterpret_cast<const unsigned char*>(kDomain),
-                            sizeof kDomain - 1);
+  const char* domain = version == kEncVersion1 ? kDomainV1 : kDomainV2;
+  crypto_generichash_update(&state, reinterpret_cast<const unsigned char*>(domain),
+                            sizeof kDomainV1 - 1);
   crypto_generichash_update(&state, shared, crypto_scalarmult_BYTES);
   crypto_generichash_update(&state, senderBoxPk, crypto_scalarmult_BYTES);
   crypto_generichash_update(&state, receiverBoxPk, crypto_scalarmult_BYTES);

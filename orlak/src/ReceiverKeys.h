@@ -21,10 +21,12 @@ class PairKeys {
 };
 
 // ourBoxSk with theirBoxPk; senderBoxPk and receiverBoxPk in that order on
-// both sides. kPublicKeyDamaged when theirBoxPk is a degenerate point.
-uint16_t DerivePairKeys(const unsigned char* ourBoxSk, const unsigned char* theirBoxPk,
-                        const unsigned char* senderBoxPk, const unsigned char* receiverBoxPk,
-                        const unsigned char* salt, uint16_t index, PairKeys& keys);
+// both sides; the file's format version keeps the keys of the two versions
+// apart. kPublicKeyDamaged when theirBoxPk is a degenerate point.
+uint16_t DerivePairKeys(unsigned char version, const unsigned char* ourBoxSk,
+                        const unsigned char* theirBoxPk, const unsigned char* senderBoxPk,
+                        const unsigned char* receiverBoxPk, const unsigned char* salt,
+                        uint16_t index, PairKeys& keys);
 
 // The additional data of a wrapped key: the header's fixed part and the
 // entry's identifier and public key.

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdlib>
 #include <new>
+#include <vector>
 
 namespace orlak {
 
@@ -62,6 +63,23 @@ class WipedBytes {
 
  private:
   unsigned char bytes_[N] = {};
+};
+
+// A heap buffer for bytes that may be plaintext or keys (read-ahead, copies,
+// a key per receiver), wiped when released.
+class WipedBuffer {
+ public:
+  explicit WipedBuffer(size_t size) : bytes_(size) {}
+  ~WipedBuffer() { sodium_memzero(bytes_.data(), bytes_.size()); }
+  WipedBuffer(const WipedBuffer&) = delete;
+  WipedBuffer& operator=(const WipedBuffer&) = delete;
+  unsigned char* data() { return bytes_.data(); }
+  const unsigned char* data() const { return bytes_.data(); }
+  size_t size() const { return bytes_.size(); }
+  void swap(WipedBuffer& other) { bytes_.swap(other.bytes_); }
+
+ private:
+  std::vector<unsigned char> bytes_;
 };
 
 // Wipes a stack object holding secrets (a stream or MAC state) on scope exit.

@@ -1,12 +1,14 @@
 #include "Signing.h"
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <optional>
 
 #include "Codes.h"
 #include "Files.h"
 #include "KeyStore.h"
+#include "Secret.h"
 #include "SignFormat.h"
 #include "WriteBehind.h"
 
@@ -20,7 +22,7 @@ constexpr size_t kBufferSize = 64 * 1024;
 // into state and handing every byte to sink when one is given.
 uint16_t HashFile(InputFile& in, uint64_t hashLength, crypto_sign_state& state, WriteBehind* sink) {
   if (!in.Seek(0)) return kReadFailed;
-  std::vector<unsigned char> own(sink ? 0 : kBufferSize);
+  WipedBuffer own(sink ? 0 : kBufferSize);
   const uint64_t total = sink ? in.Size() : hashLength;
   uint64_t done = 0;
   while (done < total) {
@@ -54,11 +56,19 @@ uint16_t SignFile(const std::string& input, const std::string& output, const Sec
     return code;  // a damaged trailer is not silently signed over
   }
   if (trailer.records.size() >= kMaxSignatures) return kNoFreeSlots;
+  // The new record signs every record before it, whatever their version:
+  // appended to version-1 records it binds them too.
+  SignRecord record;
+  if (code == kOk)
+    std::memcpy(record.chain, trailer.chainEnd, kChainSize);
+  else
+    SignChain().Digest(record.chain);
 
   OutputFile out;
   code = out.Create(output, 0666);
   if (code != kOk) return code;
   crypto_sign_state state;
+  WipeOnExit<crypto_sign_state> wipeState(state);
   crypto_sign_init(&state);
   {
     // The copy is written beside the hash.
@@ -69,13 +79,12 @@ uint16_t SignFile(const std::string& input, const std::string& output, const Sec
   }
   if (code != kOk) return code;
 
-  SignRecord record;
+  record.version = kSignVersion2;
   record.index = static_cast<unsigned>(trailer.records.size()) + 1;
   record.id = key.pub.id;
   record.contentLength = contentLength;
-  unsigned char suffix[kSignedSuffixSize];
-  SignedSuffix(record.id, contentLength, suffix);
-  crypto_sign_update(&state, suffix, sizeof suffix);
+  unsigned char suffix[kMaxSignedSuffixSize];
+  crypto_sign_update(&state, suffix, SignedSuffix(record, suffix));
   if (crypto_sign_final_create(&state, record.signature, nullptr, key.signSk()) != 0)
     return kCryptoFailure;
   unsigned char bytes[kSignRecordSize];
@@ -108,6 +117,7 @@ uint16_t CheckSignatures(const std::string& file, const std::string* separateFil
   // One pass over the content; each signature then finishes its own copy of
   // the hash with its suffix.
   crypto_sign_state content;
+  WipeOnExit<crypto_sign_state> wipeContent(content);
   crypto_sign_init(&content);
   code = HashFile(data, hashLength, content, nullptr);
   if (code != kOk) return code;
@@ -126,9 +136,9 @@ uint16_t CheckSignatures(const std::string& file, const std::string* separateFil
       report.status = kSignerUnknown;
     } else {
       crypto_sign_state state = content;
-      unsigned char suffix[kSignedSuffixSize];
-      SignedSuffix(record.id, record.contentLength, suffix);
-      crypto_sign_update(&state, suffix, sizeof suffix);
+      WipeOnExit<crypto_sign_state> wipeState(state);
+      unsigned char suffix[kMaxSignedSuffixSize];
+      crypto_sign_update(&state, suffix, SignedSuffix(record, suffix));
       bool valid = crypto_sign_final_verify(&state, record.signature, found->second->signPk) == 0;
       report.status = valid ? kSignatureValid : kSignatureInvalid;
     }

@@ -177,6 +177,16 @@ TEST_F(MarvikTest, ListShowsKeysWithFingerprintsAndDamage) {
   EXPECT_NE(planted.out.find("public\tu?31m\t"), std::string::npos) << planted.out;
   EXPECT_NE(planted.out.find("public\t" + Arg("Клиент") + "\t"), std::string::npos);
 
+  // A secret key file others may read is named as refused, as ssh does.
+  ASSERT_EQ(::chmod(Arg(secret + "bank.sec").c_str(), 0644), 0);
+  Outcome loose = Marvik({"list", Arg(secret)});
+  ASSERT_EQ(loose.status, 0) << loose.err;
+  EXPECT_NE(loose.out.find("secret\tbank\trefused: mode 0644 lets group or others access it; "
+                           "not used until chmod 600\n"),
+            std::string::npos)
+      << loose.out;
+  EXPECT_EQ(loose.out.find(fp), std::string::npos) << loose.out;
+
   Outcome missing = Marvik({"list", Arg(dir_.Path() + "nowhere")});
   EXPECT_EQ(missing.status, 1);
   EXPECT_NE(missing.err.find("cannot read folder"), std::string::npos);

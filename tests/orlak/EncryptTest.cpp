@@ -1,5 +1,7 @@
 // Encryption for several receivers and decryption through the C interface:
 // round trips and the code of every refusal.
+#include <sys/stat.h>
+
 #include "Files.h"
 #include "LibraryFixture.h"
 #include "platform/Cp1251.h"
@@ -116,7 +118,8 @@ TEST_F(EncryptTest, FilesThatAreNotEncryptedOrAreCutHaveTheirCodes) {
   WriteFile(Path("plain"), "x");
   ASSERT_EQ(Encrypt(Path("plain"), Path("sealed"), "alice", {"bob"}), 0);
   std::string future = ReadFile(Path("sealed"));
-  future[8] = 2;  // a later format version
+  ASSERT_EQ(future[8], 2);  // written now: version 2
+  future[8] = 3;            // a later format version
   WriteFile(Path("future"), future);
   EXPECT_EQ(Decrypt(Path("future"), Path("out"), "bob", "alice"), 42);
   EXPECT_FALSE(FileExists(Path("out")));
@@ -164,6 +167,19 @@ TEST_F(EncryptTest, DamagedSecretKeyFileIsRefused) {
   WriteFile(key, Flipped(ReadFile(key), 60));
   EXPECT_EQ(Decrypt(Path("sealed"), Path("out"), "bob", "alice"), 4099);
   EXPECT_FALSE(FileExists(Path("out")));
+}
+
+TEST_F(EncryptTest, ASecretKeyOthersMayReadIsRefusedByEveryOperation) {
+  WriteFile(Path("plain"), "data");
+  ASSERT_EQ(Encrypt(Path("plain"), Path("sealed"), "alice", {"bob"}), 0);
+  const std::string key = platform::Cp1251ToUtf8(secret_ + "bob.sec");
+  ASSERT_EQ(::chmod(key.c_str(), 0644), 0);
+  EXPECT_EQ(Decrypt(Path("sealed"), Path("out"), "bob", "alice"), 4099);
+  EXPECT_EQ(Encrypt(Path("plain"), Path("out"), "bob", {"alice"}), 4099);
+  EXPECT_EQ(SignFile(Path("plain").c_str(), Path("out").c_str(), "bob"), 4099);
+  EXPECT_FALSE(FileExists(Path("out")));
+  ASSERT_EQ(::chmod(key.c_str(), 0600), 0);
+  EXPECT_EQ(Decrypt(Path("sealed"), Path("out"), "bob", "alice"), 0);
 }
 
 TEST_F(EncryptTest, DecryptionReplacesAnExistingOutputOnlyOnSuccess) {

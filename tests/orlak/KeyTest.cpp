@@ -150,6 +150,7 @@ TEST_F(KeyFileTest, EveryDamagedByteOfAKeyFileIsRefused) {
 
 TEST_F(KeyFileTest, AKeyFileUnderAnotherNameIsRefused) {
   WriteFile(secret_ + "other.sec", ReadFile(secret_ + kId + ".sec"));
+  ASSERT_EQ(::chmod(Native(secret_ + "other.sec").c_str(), 0600), 0);
   WriteFile(public_ + "other.pub", ReadFile(public_ + kId + ".pub"));
   orlak::SecretKey secret;
   orlak::PublicKey pub;
@@ -157,6 +158,35 @@ TEST_F(KeyFileTest, AKeyFileUnderAnotherNameIsRefused) {
   EXPECT_EQ(orlak::LoadPublicKey(Native(public_), "other", pub), orlak::kPublicKeyDamaged);
   EXPECT_EQ(orlak::LoadSecretKey(Native(secret_), "nobody", secret), orlak::kKeyNotFound);
   EXPECT_EQ(orlak::LoadPublicKey(Native(public_), "nobody", pub), orlak::kPublicKeyMissing);
+}
+
+TEST_F(KeyFileTest, ASecretKeyFileItsGroupOrOthersMayAccessIsRefused) {
+  const std::string path = Native(secret_ + kId + ".sec");
+  orlak::SecretKey secret;
+  for (mode_t mode : {0644, 0640, 0604, 0660, 0606, 0610, 0601, 0620, 0602, 0700 | 0040}) {
+    ASSERT_EQ(::chmod(path.c_str(), mode), 0);
+    mode_t open = 0;
+    EXPECT_EQ(orlak::LoadSecretKey(Native(secret_), kId, secret, &open), orlak::kSecretKeyDamaged)
+        << std::oct << mode;
+    EXPECT_EQ(open, mode) << std::oct << mode;
+  }
+  for (mode_t mode : {0600, 0400, 0700}) {
+    ASSERT_EQ(::chmod(path.c_str(), mode), 0);
+    mode_t open = 1;
+    EXPECT_EQ(orlak::LoadSecretKey(Native(secret_), kId, secret, &open), orlak::kOk)
+        << std::oct << mode;
+    EXPECT_EQ(open, 0u);
+  }
+  // A damaged file with a loose mode is named for its mode; public keys are
+  // meant to be read by anyone.
+  WriteFile(secret_ + kId + ".sec", "damaged");
+  ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
+  mode_t open = 0;
+  EXPECT_EQ(orlak::LoadSecretKey(Native(secret_), kId, secret, &open), orlak::kSecretKeyDamaged);
+  EXPECT_EQ(open, 0644u);
+  ASSERT_EQ(::chmod(Native(public_ + kId + ".pub").c_str(), 0666), 0);
+  orlak::PublicKey pub;
+  EXPECT_EQ(orlak::LoadPublicKey(Native(public_), kId, pub), orlak::kOk);
 }
 
 TEST_F(KeyFileTest, KeyBlocksCarryThePublicKeyAndRefuseAnyChange) {

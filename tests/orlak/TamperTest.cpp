@@ -14,6 +14,11 @@ constexpr size_t kChunk = 64 * 1024;
 constexpr size_t kSealedChunk = kChunk + 17;
 constexpr size_t kHeaderFixed = 150;
 constexpr size_t kEntry = 118;
+constexpr size_t kCommitment = 32;
+// Where the payload of a file written now (version 2) starts.
+constexpr size_t PayloadAt(size_t receivers) {
+  return kHeaderFixed + receivers * kEntry + kCommitment;
+}
 
 class TamperTest : public LibraryTest {
  protected:
@@ -98,7 +103,7 @@ TEST_F(TamperTest, AnyFlippedBitOfAnEncryptedFileIsNoticedByEveryReceiverItConce
 
 TEST_F(TamperTest, FlippedBitsAcrossChunksAreNoticed) {
   const std::string good = Seal(RandomText(2 * kChunk + 500), {"bob"});
-  const size_t payload = kHeaderFixed + kEntry;
+  const size_t payload = PayloadAt(1);
   const size_t positions[] = {payload,
                               payload + kSealedChunk - 1,
                               payload + kSealedChunk,
@@ -112,7 +117,7 @@ TEST_F(TamperTest, FlippedBitsAcrossChunksAreNoticed) {
 
 TEST_F(TamperTest, TruncationAtAndBetweenChunkBoundariesIsAWrongLength) {
   const std::string good = Seal(RandomText(3 * kChunk), {"bob", "carol"});
-  const size_t payload = kHeaderFixed + 2 * kEntry;
+  const size_t payload = PayloadAt(2);
   const size_t cuts[] = {1,
                          10,
                          payload - 1,
@@ -139,7 +144,7 @@ TEST_F(TamperTest, DataAfterTheEndIsAWrongLength) {
 
 TEST_F(TamperTest, ChunksCannotBeDroppedOrReordered) {
   const std::string good = Seal(RandomText(3 * kChunk + 5), {"bob"});
-  const size_t payload = kHeaderFixed + kEntry;
+  const size_t payload = PayloadAt(1);
   const std::string header = good.substr(0, payload);
   std::string chunks[4];
   for (int i = 0; i < 4; ++i)

@@ -1,5 +1,6 @@
-// The encrypted file's header and frame parser on arbitrary bytes: it must
-// never crash, and an accepted frame must add up to the input's size.
+// The encrypted file's header and frame parser on arbitrary bytes, headers
+// of both versions: it must never crash, and an accepted frame must add up
+// to the input's size.
 #include <cstdint>
 #include <cstdlib>
 
@@ -20,8 +21,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   orlak::EncLayout layout;
   if (orlak::ParseEncryptedFile(source, layout) != orlak::kOk) return 0;
   const size_t receivers = layout.header.receivers.size();
+  const unsigned char version = layout.header.version;
+  Require(version == orlak::kEncVersion1 || version == orlak::kEncVersion2);
+  Require(version == data[8]);
   Require(receivers >= 1 && receivers <= orlak::kMaxReceivers);
-  Require(layout.payloadOffset == orlak::HeaderSize(receivers));
+  Require(layout.payloadOffset == orlak::HeaderSize(version, receivers));
   Require(layout.headerBytes.size() == layout.payloadOffset);
   Require(layout.payloadLength >= orlak::kChunkOverhead);
   Require(layout.trailerOffset == layout.payloadOffset + layout.payloadLength);
@@ -29,7 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Require(orlak::IsValidKeyId(layout.header.senderId));
   for (const orlak::ReceiverEntry& entry : layout.header.receivers)
     Require(orlak::IsValidKeyId(entry.id));
-  // What was parsed must encode back to the same header bytes.
+  // What was parsed, the commitment of version 2 included, must encode back
+  // to the same header bytes.
   Require(orlak::EncodeHeader(layout.header) == layout.headerBytes);
   return 0;
 }
