@@ -11,8 +11,8 @@
 # library exports that root PUBLIC, so a target finds "engine/..." only when
 # it links engine, directly or through a PUBLIC dependency. Including a header
 # of a library the target does not link, which is any layer above it, stops
-# the build with "No such file or directory". tests/layers proves it for each
-# pair of neighbouring layers (ctest -R layers).
+# the build with "No such file or directory". tests/layers proves it layer by
+# layer (ctest -L layers).
 #
 # Dependencies are linked PUBLIC only when the library's own headers include
 # the other library's headers; everything else is PRIVATE. A target that
