@@ -17,5 +17,6 @@ function(tessel_add_test name)
   add_executable(${name} ${T_SOURCES})
   tessel_cp1251(${name})
   target_link_libraries(${name} PRIVATE ${T_LIBS} tessel_test_support GTest::gtest GTest::gtest_main)
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+  # Labelled with the program's name, so that a preset can pick programs.
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300 LABELS ${name})
 endfunction()

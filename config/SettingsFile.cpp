@@ -2,6 +2,8 @@
 // its groups. Steps read and write their own sections (LoadFromIni/SaveToIni).
 #include <algorithm>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "config/uIniUtil.h"
@@ -13,8 +15,54 @@ namespace {
 std::string MainSection(const std::string& group) {
   return group + "\\MAIN";
 }
+constexpr std::string_view kActionMark = "\\ACTION_";
 std::string ActionPrefix(const std::string& group) {
-  return group + "\\ACTION_";
+  return group + std::string(kActionMark);
+}
+
+// A line of "LIST" names a group by its text after the first "=".
+std::string NameOfListLine(const std::string& line) {
+  const size_t eq = line.find('=');
+  return eq == std::string::npos ? line : line.substr(eq + 1);
+}
+
+// A group's step sections are the sections whose names start with the group's
+// name followed by "\ACTION_". Every section is filed here under each name it
+// can start that way (one per "\ACTION_" it holds), in file order, so that a
+// whole script's groups find their steps in one pass over the section names.
+class StepSections {
+ public:
+  explicit StepSections(const std::vector<std::string>& sections) {
+    for (const std::string& section : sections)
+      for (size_t at = section.find(kActionMark); at != std::string::npos;
+           at = section.find(kActionMark, at + 1))
+        byGroup_[section.substr(0, at)].push_back(&section);
+  }
+  const std::vector<const std::string*>& Of(const std::string& group) const {
+    static const std::vector<const std::string*> none;
+    auto it = byGroup_.find(group);
+    return it == byGroup_.end() ? none : it->second;
+  }
+
+ private:
+  std::unordered_map<std::string, std::vector<const std::string*>> byGroup_;
+};
+
+// The group's fields and its steps from the given step sections, in their order.
+void LoadGroup(TTesselActionList& group, const std::string& FileName,
+               const std::vector<const std::string*>& stepSections) {
+  group.ClearActions();
+  const std::string main = MainSection(group.Name);
+  group.SourceMask = ReadIniString(main, "SOUR_FILE_MASK", "", FileName);
+  group.DestFolder = ReadIniString(main, "DEST_FOLDER", "", FileName);
+  group.BadFolder = ReadIniString(main, "BAD_FOLDER", "", FileName);
+  group.Enabled = ReadIniBool(main, "ENABLE", false, FileName);
+  group.SettleSeconds = std::max<int32_t>(0, ReadIniInteger(main, "SETTLE_TIME", 0, FileName));
+  for (const std::string* section : stepSections) {
+    const int32_t code = ReadIniInteger(*section, "ACTION_TYPE", -1, FileName);
+    if (code < kKindSign || code > kKindNone) continue;
+    if (TTesselAction* step = group.CreateAction(code)) step->LoadFromIni(FileName, *section);
+  }
 }
 }  // namespace
 
@@ -26,10 +74,15 @@ void TTesselGroups::LoadFromIni(const std::string& FileName) {
   SecKeysPath = ReadIniString("MAIN", "SECKEYS", "", FileName);
   std::vector<std::string> lines;
   ReadSectionLines("LIST", lines, FileName);
+  // Within the snapshot every group would list the same section names: list
+  // them once, so that the load grows with the file and not with its square.
+  std::vector<std::string> sections;
+  ReadSectionNames(sections, FileName);
+  const StepSections steps(sections);
   // Groups come in the order of the lines; their keys are not looked at.
   for (const std::string& line : lines) {
-    const size_t eq = line.find('=');
-    AddGroup(eq == std::string::npos ? line : line.substr(eq + 1))->LoadFromIni(FileName);
+    TTesselActionList* group = AddGroup(NameOfListLine(line));
+    LoadGroup(*group, FileName, steps.Of(group->Name));
   }
 }
 
@@ -53,25 +106,15 @@ bool TTesselGroups::SaveToIni(const std::string& FileName) const {
 }
 
 void TTesselActionList::LoadFromIni(const std::string& FileName) {
-  ClearActions();
-  const std::string main = MainSection(Name);
-  SourceMask = ReadIniString(main, "SOUR_FILE_MASK", "", FileName);
-  DestFolder = ReadIniString(main, "DEST_FOLDER", "", FileName);
-  BadFolder = ReadIniString(main, "BAD_FOLDER", "", FileName);
-  Enabled = ReadIniBool(main, "ENABLE", false, FileName);
-  SettleSeconds = std::max<int32_t>(0, ReadIniInteger(main, "SETTLE_TIME", 0, FileName));
-
   // Steps come in the order their sections stand in the file; the number
   // after the prefix is not read. The prefix matches byte for byte.
   std::vector<std::string> sections;
   ReadSectionNames(sections, FileName);
   const std::string prefix = ActionPrefix(Name);
-  for (const std::string& section : sections) {
-    if (!section.starts_with(prefix)) continue;
-    const int32_t code = ReadIniInteger(section, "ACTION_TYPE", -1, FileName);
-    if (code < kKindSign || code > kKindNone) continue;
-    if (TTesselAction* step = CreateAction(code)) step->LoadFromIni(FileName, section);
-  }
+  std::vector<const std::string*> steps;
+  for (const std::string& section : sections)
+    if (section.starts_with(prefix)) steps.push_back(&section);
+  LoadGroup(*this, FileName, steps);
 }
 
 void TTesselActionList::SaveToIni(const std::string& FileName) const {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "orlak/include/orlak.h"
+#include "orlak.h"
 
 // One record of a signature check: bytes 0..12 the signer's key identifier,
 // byte 135 the status. The other bytes belong to the library.

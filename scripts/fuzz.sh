@@ -10,6 +10,7 @@
 #   FUZZ_SECONDS  time per target (default 20)
 #   FUZZ_SEED     the fuzzer's random seed (default 1, so that a run repeats;
 #                 0 lets libFuzzer pick one, for longer runs by hand)
+#   TESSEL_WERROR ON makes compiler warnings errors (the test command sets it)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,7 +22,8 @@ SEED=${FUZZ_SEED:-1}
 cmake -S . -B "$BUILD" -G "Unix Makefiles" \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DTESSEL_FUZZ=ON -DTESSEL_BUILD_UI=OFF -DTESSEL_BUILD_BENCH=OFF >/dev/null
+  -DTESSEL_FUZZ=ON -DTESSEL_BUILD_UI=OFF -DTESSEL_BUILD_BENCH=OFF \
+  -DTESSEL_WERROR="${TESSEL_WERROR:-OFF}" >/dev/null
 
 # Every fuzz_* and seed_fuzz_* target the configured tree knows.
 mapfile -t targets < <(cmake --build "$BUILD" --target help |

@@ -1,16 +1,20 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds and runs the whole test suite twice: a
-# normal build, then a build under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Installs what is missing, builds and runs the test suite: a normal build
+# (hardened, as released), a build under AddressSanitizer and
+# UndefinedBehaviorSanitizer, liborlak's tests under ThreadSanitizer, then
+# short fuzzing runs. Every build treats compiler warnings as errors.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh
 JOBS=$(nproc)
 export QT_QPA_PLATFORM=offscreen
+export TESSEL_WERROR=ON
+start=$SECONDS
 
-for preset in default sanitize; do
+for preset in default sanitize tsan; do
   echo "=== ${preset} build ==="
-  cmake --preset "$preset" >/dev/null
+  cmake --preset "$preset" -DTESSEL_WERROR=ON >/dev/null
   cmake --build --preset "$preset" -j "$JOBS"
   ctest --preset "$preset" -j "$JOBS"
 done
@@ -19,3 +23,4 @@ if [ -x scripts/fuzz.sh ]; then
   echo "=== short fuzzing runs ==="
   scripts/fuzz.sh
 fi
+echo "=== all passed in $((SECONDS - start)) s ==="

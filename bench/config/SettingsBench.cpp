@@ -1,13 +1,15 @@
-// Save and load of a large script: 200 groups of 5 steps. A save is one
-// in-memory rewrite and one replacement of the file; the per-key variant
-// (every value rewrites the file, as plain profile writes do) is measured on a
-// tenth of the script for comparison.
+// Save and load of large scripts of groups with 5 steps each: 200, 1,000 and
+// 10,000 groups, or the group counts given on the command line
+// (settings_bench 2000 4000). A save is one in-memory rewrite and one
+// replacement of the file; the per-key variant (every value rewrites the file,
+// as plain profile writes do) is measured on 20 groups for comparison.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "config/uIniUtil.h"
 #include "crypto/CryptoActions.h"
@@ -70,7 +72,6 @@ void BM_SaveScript(benchmark::State& state) {
   ReportWrites(state, before, file);
   ::unlink(file.c_str());
 }
-BENCHMARK(BM_SaveScript)->Arg(200)->Unit(benchmark::kMillisecond);
 
 void BM_LoadScript(benchmark::State& state) {
   const std::string file = BenchFile();
@@ -80,7 +81,6 @@ void BM_LoadScript(benchmark::State& state) {
   if (script.GroupCount() != state.range(0)) state.SkipWithError("the script did not load whole");
   ::unlink(file.c_str());
 }
-BENCHMARK(BM_LoadScript)->Arg(200)->Unit(benchmark::kMillisecond);
 
 // The same sequence of writes without the batch: every key rewrites and
 // flushes the whole file.
@@ -102,4 +102,38 @@ void BM_SavePerKeyWrites(benchmark::State& state) {
 }
 BENCHMARK(BM_SavePerKeyWrites)->Arg(20)->Iterations(3)->Unit(benchmark::kMillisecond);
 
+// Group counts from the command line: every argument that is a positive number.
+// The others are the benchmark library's own options.
+std::vector<int> GroupCounts(int& argc, char** argv) {
+  std::vector<int> counts;
+  int kept = 1;
+  for (int i = 1; i < argc; ++i) {
+    char* end = nullptr;
+    const long n = std::strtol(argv[i], &end, 10);
+    if (end != argv[i] && *end == 0 && n > 0 && n <= 1000000)
+      counts.push_back(static_cast<int>(n));
+    else
+      argv[kept++] = argv[i];
+  }
+  argc = kept;
+  if (counts.empty()) counts = {200, 1000, 10000};
+  return counts;
+}
+
 }  // namespace
+
+int main(int argc, char** argv) {
+  for (int groups : GroupCounts(argc, argv)) {
+    benchmark::RegisterBenchmark("BM_SaveScript", BM_SaveScript)
+        ->Arg(groups)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("BM_LoadScript", BM_LoadScript)
+        ->Arg(groups)
+        ->Unit(benchmark::kMillisecond);
+  }
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -309,6 +309,39 @@ TEST_F(SettingsFile, NamesTheFormatCannotKeepDoNotHarmTheRest) {
   EXPECT_EQ(clash.GetGroup(2)->ActionCount(), 1);
 }
 
+TEST_F(SettingsFile, EachGroupOfTheScriptGetsWhatItsOwnLoadGives) {
+  // Group and section names built from pieces that make prefixes of one
+  // another: "\ACTION_" inside names, letter case, repeats in "LIST" and
+  // sections named twice. Each step section records its name in COPY_TO.
+  std::mt19937 random(12);
+  const std::vector<std::string> pieces = {"A", "a", "\\ACTION_", "\\ACTION_", "0", "\\MAIN", ""};
+  auto makeName = [&](int parts) {
+    std::string name;
+    for (int i = 0; i < parts; ++i) name += pieces[random() % pieces.size()];
+    return name;
+  };
+  std::vector<std::string> groups;
+  std::string text = "[LIST]\r\n";
+  for (int i = 0; i < 40; ++i) {
+    groups.push_back(makeName(1 + static_cast<int>(random() % 3)));
+    text += std::to_string(i) + "=" + groups.back() + "\r\n";
+  }
+  for (int i = 0; i < 300; ++i) {
+    const std::string section =
+        random() % 2 ? groups[random() % groups.size()] + "\\ACTION_" + makeName(2) : makeName(5);
+    text += "[" + section + "]\r\nACTION_TYPE=5\r\nCOPY_TO=" + std::to_string(i) + section + "\r\n";
+  }
+  WriteFile(file, text);
+
+  script.LoadFromIni(file);
+  TTesselGroups expected;
+  for (const std::string& name : groups) expected.AddGroup(name)->LoadFromIni(file);
+  EXPECT_EQ(DumpScript(script), DumpScript(expected));
+  int steps = 0;
+  for (int i = 0; i < script.GroupCount(); ++i) steps += script.GetGroup(i)->ActionCount();
+  EXPECT_GT(steps, 150);  // the case is not empty
+}
+
 }  // namespace
 
 namespace {
