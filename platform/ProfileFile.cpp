@@ -8,6 +8,7 @@
 #include <cerrno>
 
 #include "platform/Cp1251.h"
+#include "platform/Durable.h"
 #include "platform/FaultInjection.h"
 #include "platform/FileDescriptor.h"
 #include "platform/Profile.h"
@@ -17,24 +18,6 @@ namespace {
 
 std::string Native(const std::string& path) {
   return Cp1251ToUtf8(path);
-}
-
-int WriteAll(int fd, const std::string& bytes) {
-  for (size_t done = 0; done < bytes.size();) {
-    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    done += static_cast<size_t>(n);
-  }
-  return 0;
-}
-
-std::string FolderOf(const std::string& nativePath) {
-  auto slash = nativePath.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : nativePath.substr(0, slash);
 }
 
 // Opens the side file locked for us alone. Two writers of one file take turns
@@ -113,7 +96,7 @@ int ReplaceProfileFile(const std::string& file, const std::string& bytes) {
     return err;
   };
   if (::ftruncate(fd.get(), 0) != 0) return fail(errno);
-  if (int err = WriteAll(fd.get(), bytes)) return fail(err);
+  if (int err = WriteAll(fd.get(), bytes.data(), bytes.size())) return fail(err);
   if (hadFile && ::fchmod(fd.get(), old.st_mode & 07777) != 0) return fail(errno);
   if (::fsync(fd.get()) != 0) return fail(errno);
   if (int fault = InjectedFault("rename", file)) return fail(fault);
@@ -121,8 +104,7 @@ int ReplaceProfileFile(const std::string& file, const std::string& bytes) {
   fd.reset();
 
   // The rename itself reaches the disk with the folder.
-  Fd dir(::open(FolderOf(native).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dir.get() >= 0) ::fsync(dir.get());
+  SyncFolder(FolderOf(native));
   ++g_stats.files;
   g_stats.bytes += bytes.size();
   return 0;

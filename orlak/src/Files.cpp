@@ -13,12 +13,6 @@
 #include "platform/Cp1251.h"
 
 namespace orlak {
-namespace {
-
-// The longest file name (not path) the usual file systems take, in bytes.
-constexpr size_t kNameMax = 255;
-
-}  // namespace
 
 std::string NativePath(const char* cp1251Path) {
   return platform::Cp1251ToUtf8(cp1251Path);
@@ -86,81 +80,17 @@ bool InputFile::Truncate(uint64_t size) {
   return true;
 }
 
-OutputFile::~OutputFile() {
-  Discard();
-}
-
-void OutputFile::Discard() {
-  if (fd_ >= 0) {
-    ::close(fd_);
-    fd_ = -1;
-  }
-  if (!side_.empty()) {
-    ::unlink(side_.c_str());
-    side_.clear();
-  }
-}
-
-std::string RandomSideName(const std::string& nativePath, const char* kind) {
-  unsigned char tag[6];
-  randombytes_buf(tag, sizeof tag);
-  char suffix[48];
-  std::snprintf(suffix, sizeof suffix, ".%s-%02x%02x%02x%02x%02x%02x", kind, tag[0], tag[1], tag[2],
-                tag[3], tag[4], tag[5]);
-  // A name holds at most kNameMax bytes: the target's own name is cut so that
-  // its side name fits too, at a character boundary of the UTF-8 name.
-  const size_t slash = nativePath.rfind('/');
-  const size_t nameAt = slash == std::string::npos ? 0 : slash + 1;
-  const size_t room = kNameMax - std::strlen(suffix);
-  size_t end = nativePath.size();
-  if (end - nameAt > room) {
-    end = nameAt + room;
-    while (end > nameAt && (static_cast<unsigned char>(nativePath[end]) & 0xC0) == 0x80) --end;
-  }
-  return nativePath.substr(0, end) + suffix;
-}
-
 uint16_t OutputFile::Create(const std::string& nativeTarget, mode_t mode) {
-  target_ = nativeTarget;
-  // A random name, created exclusively: never someone else's file.
-  for (int attempt = 0; attempt < 8; ++attempt) {
-    std::string side = RandomSideName(nativeTarget, "orlak");
-    int fd = ::open(side.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-    if (fd >= 0) {
-      fd_ = fd;
-      side_ = side;
-      return kOk;
-    }
-    if (errno != EEXIST) break;
-  }
-  return kOutputOpen;
+  return file_.Create(nativeTarget, mode) == 0 ? kOk : kOutputOpen;
 }
 
 uint16_t OutputFile::Write(const void* data, size_t n) {
-  const auto* p = static_cast<const unsigned char*>(data);
-  while (n > 0) {
-    ssize_t put = ::write(fd_, p, n);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) return kWriteFailed;
-    p += put;
-    n -= static_cast<size_t>(put);
-  }
-  return kOk;
+  return platform::WriteAll(file_.Fd(), data, n) == 0 ? kOk : kWriteFailed;
 }
 
 uint16_t OutputFile::Commit() {
-  int fd = fd_;
-  fd_ = -1;
-  if (::close(fd) != 0) {
-    Discard();
-    return kWriteFailed;
-  }
-  if (::rename(side_.c_str(), target_.c_str()) != 0) {
-    Discard();
-    return kRenameFailed;
-  }
-  side_.clear();
-  return kOk;
+  // A failure to name the file is the rename's; the data was all written.
+  return file_.Commit(/*synced=*/false) == 0 ? kOk : kRenameFailed;
 }
 
 }  // namespace orlak

@@ -1,6 +1,7 @@
 // File access for the library: inputs opened only when they are regular
-// files, outputs written to a side file and renamed into place when complete,
-// so a failed operation never leaves a partial output behind.
+// files, outputs that take their name only when complete (the shared
+// platform::AtomicFile), so a failed operation never leaves a partial output
+// behind.
 #pragma once
 
 #include <sys/types.h>
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "ByteSource.h"
+#include "platform/Durable.h"
 
 namespace orlak {
 
@@ -17,10 +19,6 @@ std::string NativePath(const char* cp1251Path);
 // folder + "/" (unless it ends in one) + name.
 std::string JoinPath(const std::string& folder, const std::string& name);
 bool IsFolder(const std::string& nativePath);
-// nativePath + "." + kind + "-" + 12 random hex digits: a name beside the
-// target that nobody else can predict, for creating with O_EXCL. A target
-// name too long to take the suffix is shortened first.
-std::string RandomSideName(const std::string& nativePath, const char* kind);
 
 class InputFile final : public ByteSource {
  public:
@@ -48,22 +46,18 @@ class InputFile final : public ByteSource {
 class OutputFile {
  public:
   OutputFile() = default;
-  ~OutputFile();  // removes the side file unless committed
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
-  // Creates a fresh side file next to target with the given mode (less the
-  // umask). kOutputOpen on failure.
+  // A new file for the target with the given mode (less the umask), without
+  // a name yet (or under a side name). kOutputOpen on failure.
   uint16_t Create(const std::string& nativeTarget, mode_t mode);
   uint16_t Write(const void* data, size_t n);  // kWriteFailed
-  // Closes the side file and renames it to the target, replacing it.
-  uint16_t Commit();  // kWriteFailed or kRenameFailed
+  // Gives the file the target's name, replacing what had it.
+  uint16_t Commit();  // kRenameFailed
 
  private:
-  void Discard();
-  int fd_ = -1;
-  std::string target_;
-  std::string side_;
+  platform::AtomicFile file_;  // dropped without trace unless committed
 };
 
 }  // namespace orlak

@@ -10,6 +10,7 @@
 #include "Codes.h"
 #include "Files.h"
 #include "platform/Cp1251.h"
+#include "platform/Durable.h"
 
 namespace orlak {
 namespace {
@@ -52,23 +53,15 @@ int ReadKeyFile(const std::string& path, unsigned char* buffer, size_t size, siz
 // Creates path with the bytes without ever replacing a file: written under a
 // side name, then linked to the final name, which fails if it exists.
 int WriteNewFile(const std::string& path, const unsigned char* data, size_t size, mode_t mode) {
-  std::string side = RandomSideName(path, "new");
+  const std::string side = platform::SideNameFor(path);
   int fd = ::open(side.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
   if (fd < 0) return errno;
-  int error = 0;
-  size_t done = 0;
-  while (done < size && error == 0) {
-    ssize_t n = ::write(fd, data + done, size - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0)
-      error = n < 0 ? errno : EIO;
-    else
-      done += static_cast<size_t>(n);
-  }
+  int error = platform::WriteAll(fd, data, size);
   if (error == 0 && ::fsync(fd) != 0) error = errno;
   if (::close(fd) != 0 && error == 0) error = errno;
   if (error == 0 && ::link(side.c_str(), path.c_str()) != 0) error = errno;
   ::unlink(side.c_str());
+  if (error == 0) error = platform::SyncFolder(platform::FolderOf(path));
   return error;
 }
 

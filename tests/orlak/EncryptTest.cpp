@@ -5,6 +5,7 @@
 #include "Files.h"
 #include "LibraryFixture.h"
 #include "platform/Cp1251.h"
+#include "platform/Durable.h"
 
 namespace orlak_test {
 namespace {
@@ -225,16 +226,19 @@ TEST(SideNameTest, SideNamesFitAndKeepWholeCharacters) {
   std::string cyrillic = "a";
   for (int i = 0; i < 127; ++i) cyrillic += "\xD0\x96";  // U+0416 in UTF-8
   for (const std::string& name : {std::string("short"), std::string(255, 'x'), cyrillic}) {
-    const std::string side = orlak::RandomSideName(folder + name, "orlak");
+    const std::string side = platform::SideNameFor(folder + name);
     ASSERT_EQ(side.compare(0, folder.size(), folder), 0);
     const std::string sideName = side.substr(folder.size());
     EXPECT_LE(sideName.size(), 255u);
     EXPECT_TRUE(platform::Utf8ToCp1251(sideName).has_value()) << sideName;
-    const std::string kept = sideName.substr(0, sideName.size() - 19);
+    EXPECT_TRUE(platform::IsSideName(sideName));
+    const std::string kept = sideName.substr(1, sideName.size() - 19);
     EXPECT_EQ(name.compare(0, kept.size(), kept), 0);
-    EXPECT_EQ(sideName.substr(kept.size(), 7), ".orlak-");
   }
-  EXPECT_NE(orlak::RandomSideName("f", "orlak"), orlak::RandomSideName("f", "orlak"));
+  EXPECT_NE(platform::SideNameFor("f"), platform::SideNameFor("f"));
+  EXPECT_FALSE(platform::IsSideName("pay.txt"));
+  EXPECT_FALSE(platform::IsSideName(".pay.txt.~0123456789abcdeg"));
+  EXPECT_FALSE(platform::IsSideName("pay.txt.~0123456789abcdef"));
 }
 
 TEST_F(EncryptTest, CyrillicPathsAndIdentifiers) {
