@@ -7,6 +7,7 @@
 
 #include "engine/uTesselTypes.h"
 #include "ui/CryptoSession.h"
+#include "ui/ScriptEditor.h"
 #include "ui/TickGate.h"
 
 class QAction;
@@ -37,7 +38,7 @@ class TfTesselMainForm : public QWidget, public TLogTarget {
   // TLogTarget: every log line also goes to the log view.
   void AddLine(const std::string& line, TLogKind kind) override;
 
-  bool Saved() const { return FSaved; }
+  bool Saved() const { return FEditor.Saved(); }
   bool CryptoReady() const { return FCrypto.FCryptoReady; }
 
  protected:
@@ -92,7 +93,8 @@ class TfTesselMainForm : public QWidget, public TLogTarget {
   bool TimerOn() const;
 
   bool FFilling = false;
-  bool FSaved = false;
+  // The script's edits and FSaved, the unsaved state.
+  TScriptEditor FEditor;
   bool FShown = false;
   TCryptoSession FCrypto;
   TTickGate FTicks;
