@@ -9,9 +9,17 @@ class QApplication;
 class QWidget;
 
 inline constexpr const char* kApplicationTitle = "Tessel scripts";
+// What FitCaption allows for a title bar: the face's least size in points,
+// and the pixels of its icon, buttons and margins.
+inline constexpr double kTitleFontPoints = 10;
+inline constexpr int kTitleBarRoom = 150;
 
 // Sets the application title and the form font.
 void InitApplication(QApplication& app);
+
+// Widens a dialog so that the window manager's title bar can show its whole
+// caption beside the bar's icon and buttons.
+void FitCaption(QWidget& dialog);
 
 // A message box titled with the application title, with an OK button.
 void ShowMessage(QWidget* parent, const QString& text,

@@ -89,6 +89,7 @@ TStepPlace TScriptEditor::PlaceOf(const TTesselActionList& group, const TTesselA
 void TScriptEditor::ReplaceStep(TTesselActionList& group, const TStepPlace& old,
                                 TTesselAction* step) {
   if (!step) return;
+  step->Enabled = old.Enabled;
   if (old.Position >= 0) group.Actions.Put(old.Position, step);
   saved_ = false;
 }

@@ -48,7 +48,9 @@ class TScriptEditor {
   // Rows are step positions, in any order.
   void DeleteSteps(TTesselActionList& group, std::vector<int> rows);
   static TStepPlace PlaceOf(const TTesselActionList& group, const TTesselAction* step);
-  // Puts the editor's new step where the old one stood.
+  // Puts the editor's new step where the old one stood. It keeps the old
+  // step's enabled flag: the editor never shows the flag, and a step whose
+  // key was changed must not silently stop taking part in passes.
   void ReplaceStep(TTesselActionList& group, const TStepPlace& old, TTesselAction* step);
 
  private:

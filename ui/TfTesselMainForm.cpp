@@ -288,9 +288,12 @@ void TfTesselMainForm::ShowStepRow(TTesselAction* step, int row) {
   }
   item->setText(0, QString());
   item->setData(0, kStepRole, QVariant::fromValue(reinterpret_cast<quintptr>(step)));
-  item->setText(1, ToQ(step->GetCaption()));
-  item->setText(2, ToQ(step->GetParamText()));
-  item->setText(3, ToQ(step->CopyTo));
+  const QString texts[] = {ToQ(step->GetCaption()), ToQ(step->GetParamText()), ToQ(step->CopyTo)};
+  for (int column = 1; column <= 3; ++column) {
+    item->setText(column, texts[column - 1]);
+    // Long folders and key lists are cut by the column; the tip shows them whole.
+    item->setToolTip(column, texts[column - 1]);
+  }
   item->setCheckState(0, step->Enabled ? Qt::Checked : Qt::Unchecked);
   RenumberSteps();
 }

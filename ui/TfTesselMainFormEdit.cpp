@@ -126,6 +126,7 @@ bool TfTesselMainForm::AskGroupName(std::string& name) {
     box.setLabelText(QString());
     box.setInputMode(QInputDialog::TextInput);
     box.setTextValue(text);
+    FitCaption(box);
     if (modal::Run(box) != QDialog::Accepted) return false;
     text = box.textValue();
     // Names the settings file could not keep are refused; the text stays for another try.

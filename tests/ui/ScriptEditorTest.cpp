@@ -144,6 +144,21 @@ TEST_F(ScriptEditor, ReplaceStepPutsTheNewStepInTheOldOnesPlace) {
   EXPECT_FALSE(editor.Saved());
 }
 
+TEST_F(ScriptEditor, AChangedStepKeepsTheEnabledFlagOfTheStepItReplaces) {
+  TTesselActionList& g = LoadedGroup();
+  for (bool enabled : {true, false}) {
+    TTesselAction* old = g.GetAction(2);
+    old->Enabled = enabled;
+    const TStepPlace place = TScriptEditor::PlaceOf(g, old);
+    delete old;
+    auto* fresh = new TTesselAction_none;  // new steps arrive disabled
+    fresh->Enabled = !enabled;
+    editor.ReplaceStep(g, place, fresh);
+    EXPECT_EQ(g.GetAction(2), fresh);
+    EXPECT_EQ(fresh->Enabled, enabled);
+  }
+}
+
 TEST(CommandStates, FollowTheRunStateTheSelectionAndTheUnsavedState) {
   TWindowState s;
   s.Saved = true;
