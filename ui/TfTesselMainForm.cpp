@@ -6,7 +6,6 @@
 #include <QGuiApplication>
 #include <QListWidget>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QScreen>
 #include <QSpinBox>
 #include <QTimer>
@@ -15,6 +14,7 @@
 #include "config/uIniUtil.h"
 #include "ui/Application.h"
 #include "ui/CommandStates.h"
+#include "ui/LogView.h"
 #include "ui/MainFormParts.h"
 #include "ui/ModalSeam.h"
 #include "ui/TButtonEdit.h"
@@ -81,8 +81,8 @@ TfTesselMainForm::~TfTesselMainForm() {
   if (LogTarget == this) LogTarget = nullptr;
 }
 
-void TfTesselMainForm::AddLine(const std::string& line, TLogKind) {
-  Memo1->appendPlainText(ToQ(line));
+void TfTesselMainForm::AddLine(const std::string& line, TLogKind kind) {
+  Memo1->AddLine(ToQ(line), kind == TLogKind::Failure);
 }
 
 // ---------------------------------------------------------------------------

@@ -16,13 +16,13 @@ class QItemSelection;
 class QLabel;
 class QListWidget;
 class QListWidgetItem;
-class QPlainTextEdit;
 class QSpinBox;
 class QSplitter;
 class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
 class TButtonEdit;
+class TLogView;
 
 class TfTesselMainForm : public QWidget, public TLogTarget {
   Q_OBJECT
@@ -125,7 +125,7 @@ class TfTesselMainForm : public QWidget, public TLogTarget {
   TButtonEdit* cxButtonEdit5;
   QTreeWidget* ListView1;
   QFrame* Panel7;
-  QPlainTextEdit* Memo1;
+  TLogView* Memo1;
 
   QAction* actRun;
   QAction* actStop;

@@ -14,6 +14,7 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include "ui/LogView.h"
 #include "ui/Look.h"
 #include "ui/TButtonEdit.h"
 #include "ui/TfTesselMainForm.h"
@@ -244,7 +245,7 @@ void TfTesselMainForm::BuildLayout() {
   Splitter1->setSizes({169, 637});
 
   // The log view.
-  Memo1 = new QPlainTextEdit(Splitter2);
+  Memo1 = new TLogView(Splitter2);
   Memo1->setObjectName(QStringLiteral("Memo1"));
   Memo1->setFont(look::LogFont());
   Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
