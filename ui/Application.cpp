@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QLayout>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <algorithm>
 
 #include "ui/Look.h"
@@ -11,6 +13,18 @@
 void InitApplication(QApplication& app) {
   QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
   app.setFont(look::FormFont());
+  LoadQtTranslations(app);
+}
+
+bool LoadQtTranslations(QApplication& app) {
+  // Russian whatever the user's locale: the window speaks nothing else.
+  auto* translator = new QTranslator(&app);
+  if (translator->load(QStringLiteral("qtbase_ru"),
+                       QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
+      QCoreApplication::installTranslator(translator))
+    return true;
+  delete translator;
+  return false;
 }
 
 void FitCaption(QWidget& dialog) {
