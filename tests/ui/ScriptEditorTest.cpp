@@ -50,13 +50,24 @@ TEST_F(ScriptEditor, LoadIsSavedAfterItsShowingWhateverTheControlsReported) {
   EXPECT_TRUE(editor.Saved());
 }
 
-TEST_F(ScriptEditor, AFailedSaveLeavesTheSettingsUnsaved) {
+TEST_F(ScriptEditor, AFailedSaveLeavesTheSettingsUnsavedAndIsLoggedAsAFailure) {
+  struct Kinds : TLogTarget {
+    std::vector<bool> failures;
+    void AddLine(const std::string&, TLogKind kind) override {
+      failures.push_back(kind == TLogKind::Failure);
+    }
+  } kinds;
+  TLogTarget* old = LogTarget;
+  LogTarget = &kinds;
   editor.SetKeyFolders("/pub", "/sec");
   {
     testing_support::ScopedFault fault(
         [](std::string_view op, const std::string&) { return op == "write" ? ENOSPC : 0; });
     EXPECT_FALSE(editor.Save(ini, 3));
   }
+  LogTarget = old;
+  // "Сохранение настроек в ini-файл", then the error line.
+  EXPECT_EQ(kinds.failures, (std::vector<bool>{false, true}));
   EXPECT_FALSE(editor.Saved());
   EXPECT_TRUE(editor.Save(ini, 3));
   EXPECT_TRUE(editor.Saved());
