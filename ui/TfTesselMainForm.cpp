@@ -33,6 +33,8 @@ TfTesselMainForm::TfTesselMainForm(QWidget* parent)
 
   connect(cxSpinEdit1, &QSpinBox::valueChanged, this,
           &TfTesselMainForm::cxSpinEdit1PropertiesChange);
+  connect(cxSpinEditSettle, &QSpinBox::valueChanged, this,
+          &TfTesselMainForm::cxSpinEditSettlePropertiesChange);
   connect(cxButtonEdit1, &QLineEdit::textChanged, this,
           &TfTesselMainForm::cxButtonEdit1PropertiesChange);
   connect(cxButtonEdit2, &QLineEdit::textChanged, this,
@@ -195,8 +197,8 @@ void TfTesselMainForm::actRunUpdate() {
   for (QWidget* control :
        {static_cast<QWidget*>(cxButtonEdit1), static_cast<QWidget*>(cxButtonEdit2),
         static_cast<QWidget*>(cxButtonEdit3), static_cast<QWidget*>(cxButtonEdit4),
-        static_cast<QWidget*>(cxButtonEdit5), static_cast<QWidget*>(CheckListBox1),
-        static_cast<QWidget*>(ListView1)})
+        static_cast<QWidget*>(cxButtonEdit5), static_cast<QWidget*>(cxSpinEditSettle),
+        static_cast<QWidget*>(CheckListBox1), static_cast<QWidget*>(ListView1)})
     control->setEnabled(enabled.Editing);
 }
 
@@ -268,12 +270,14 @@ void TfTesselMainForm::ShowGroup() {
     cxButtonEdit3->setText(ToQ(group->SourceMask));
     cxButtonEdit4->setText(ToQ(group->DestFolder));
     cxButtonEdit5->setText(ToQ(group->BadFolder));
+    cxSpinEditSettle->setValue(group->SettleSeconds);
     for (int i = 0; i < group->ActionCount(); ++i) ShowStepRow(group->GetAction(i));
     RenumberSteps();
   } else {
     cxButtonEdit3->clear();
     cxButtonEdit4->clear();
     cxButtonEdit5->clear();
+    cxSpinEditSettle->setValue(0);
   }
 }
 

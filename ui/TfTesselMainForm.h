@@ -74,6 +74,7 @@ class TfTesselMainForm : public QWidget, public TLogTarget {
   void cxButtonEdit4PropertiesChange();
   void cxButtonEdit5PropertiesChange();
   void cxSpinEdit1PropertiesChange();
+  void cxSpinEditSettlePropertiesChange();
   void cxButtonEdit1PropertiesButtonClick(TButtonEdit* edit);
   void cxButtonEdit3ropertiesButtonClick();
   void cxButtonEdit4PropertiesButtonClick();
@@ -123,6 +124,8 @@ class TfTesselMainForm : public QWidget, public TLogTarget {
   TButtonEdit* cxButtonEdit4;
   QLabel* Label3;
   TButtonEdit* cxButtonEdit5;
+  QLabel* LabelSettle;
+  QSpinBox* cxSpinEditSettle;  // the group's settle time
   QTreeWidget* ListView1;
   QFrame* Panel7;
   TLogView* Memo1;

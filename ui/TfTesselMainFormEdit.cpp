@@ -4,6 +4,7 @@
 #include <QInputDialog>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QSpinBox>
 #include <QTreeWidget>
 
 #include "ui/Application.h"
@@ -40,6 +41,12 @@ void TfTesselMainForm::cxButtonEdit4PropertiesChange() {
 void TfTesselMainForm::cxButtonEdit5PropertiesChange() {
   if (FFilling) return;
   FEditor.SetBadFolder(CurrentGroup(), Text(cxButtonEdit5));
+  actRunUpdate();
+}
+
+void TfTesselMainForm::cxSpinEditSettlePropertiesChange() {
+  if (FFilling) return;
+  FEditor.SetSettleSeconds(CurrentGroup(), cxSpinEditSettle->value());
   actRunUpdate();
 }
 

@@ -13,6 +13,8 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <cstdint>
+#include <limits>
 
 #include "ui/LogView.h"
 #include "ui/Look.h"
@@ -204,12 +206,28 @@ void TfTesselMainForm::BuildLayout() {
   cxButtonEdit4 = Field(Panel3, "cxButtonEdit4");
   Label3 = Label(Panel3, "Label3", QStringLiteral("Папка для \"плохих\" файлов"));
   cxButtonEdit5 = Field(Panel3, "cxButtonEdit5");
+  // The settle time shares the mask's row, at its right end: both say which
+  // files a pass takes, and the panel keeps its three rows.
+  LabelSettle = Label(Panel3, "LabelSettle", QStringLiteral("Выдержка (сек):"));
+  cxSpinEditSettle = new QSpinBox(Panel3);
+  cxSpinEditSettle->setObjectName(QStringLiteral("cxSpinEditSettle"));
+  cxSpinEditSettle->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  cxSpinEditSettle->setRange(0, std::numeric_limits<int32_t>::max());
+  cxSpinEditSettle->setFixedSize(65, 21);
+  look::Input(cxSpinEditSettle);
+  const QString settleTip = QStringLiteral(
+      "Файл берётся в обработку, только когда его размер и время изменения не менялись "
+      "указанное число секунд; 0 - сразу");
+  LabelSettle->setToolTip(settleTip);
+  cxSpinEditSettle->setToolTip(settleTip);
   fields->addWidget(Label12, 0, 0);
   fields->addWidget(cxButtonEdit3, 0, 1);
+  fields->addWidget(LabelSettle, 0, 2);
+  fields->addWidget(cxSpinEditSettle, 0, 3);
   fields->addWidget(Label13, 1, 0);
-  fields->addWidget(cxButtonEdit4, 1, 1);
+  fields->addWidget(cxButtonEdit4, 1, 1, 1, 3);
   fields->addWidget(Label3, 2, 0);
-  fields->addWidget(cxButtonEdit5, 2, 1);
+  fields->addWidget(cxButtonEdit5, 2, 1, 1, 3);
   fields->setColumnStretch(1, 1);
   right->addWidget(Panel3);
 

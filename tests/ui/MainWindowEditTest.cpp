@@ -212,6 +212,35 @@ TEST_F(UnsavedSettings, FieldsAndIntervalMarkThemAndReachTheModel) {
   EXPECT_FALSE(window->Saved());
 }
 
+TEST_F(UnsavedSettings, TheSettleTimeShowsTheGroupsMarksThemAndIsSaved) {
+  WriteScript([] {
+    TwoGroups();
+    ScriptRegistry->GetGroup(1)->SettleSeconds = 45;
+  });
+  Open();
+  auto* settle = Find<QSpinBox>(window.get(), "cxSpinEditSettle");
+  EXPECT_EQ(settle->value(), 0);
+  SelectGroup(1);
+  EXPECT_EQ(settle->value(), 45);
+  EXPECT_TRUE(window->Saved());
+
+  settle->setValue(120);
+  EXPECT_EQ(ScriptRegistry->GetGroup(1)->SettleSeconds, 120);
+  EXPECT_EQ(ScriptRegistry->GetGroup(0)->SettleSeconds, 0);
+  EXPECT_FALSE(window->Saved());
+  EXPECT_TRUE(Action("actSave")->isEnabled());
+  Action("actSave")->trigger();
+  EXPECT_NE(testing_support::ReadFile(ini).find("SETTLE_TIME=120\r\n"), std::string::npos);
+
+  // Without a group the field changes nothing.
+  Groups()->clearSelection();
+  QApplication::processEvents();
+  settle->setValue(7);
+  EXPECT_EQ(ScriptRegistry->GetGroup(0)->SettleSeconds, 0);
+  EXPECT_EQ(ScriptRegistry->GetGroup(1)->SettleSeconds, 120);
+  EXPECT_TRUE(window->Saved());
+}
+
 TEST_F(UnsavedSettings, GroupFieldsWithoutAGroupChangeNothing) {
   WriteScript(TwoGroups);
   Open();
