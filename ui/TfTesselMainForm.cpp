@@ -194,6 +194,7 @@ void TfTesselMainForm::actRunUpdate() {
   actAdd->setEnabled(enabled.Add);
   actDel->setEnabled(enabled.Del);
   actChange->setEnabled(enabled.Change);
+  actMaskList->setEnabled(enabled.MaskListing);
   for (QWidget* control :
        {static_cast<QWidget*>(cxButtonEdit1), static_cast<QWidget*>(cxButtonEdit2),
         static_cast<QWidget*>(cxButtonEdit3), static_cast<QWidget*>(cxButtonEdit4),

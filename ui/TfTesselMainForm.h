@@ -65,6 +65,8 @@ class TfTesselMainForm : public QWidget, public TLogTarget {
   void actAddExecute();
   void actDelExecute();
   void actChangeExecute();
+  void actMaskListExecute();
+  void cxButtonEdit3ContextMenu(const QPoint& at);
   void CheckListBox1Click();
   void CheckListBox1ClickCheck(QListWidgetItem* item);
   void ListView1Change(QTreeWidgetItem* item);
@@ -139,5 +141,6 @@ class TfTesselMainForm : public QWidget, public TLogTarget {
   QAction* actAdd;
   QAction* actDel;
   QAction* actChange;
+  QAction* actMaskList;  // what the selected group's mask takes now
   QTimer* Timer1;
 };

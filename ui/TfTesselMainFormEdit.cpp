@@ -3,17 +3,23 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QListWidget>
+#include <QMenu>
 #include <QMessageBox>
 #include <QSpinBox>
 #include <QTreeWidget>
+#include <memory>
+
+#include "engine/MaskListing.h"
 
 #include "ui/Application.h"
 #include "ui/BrowseForFolder.h"
 #include "ui/GroupNames.h"
 #include "ui/MainFormParts.h"
+#include "ui/MaskReport.h"
 #include "ui/ModalSeam.h"
 #include "ui/TButtonEdit.h"
 #include "ui/TForm2.h"
+#include "ui/TextBox.h"
 #include "ui/TfTesselMainForm.h"
 
 using main_form::Raise;
@@ -103,6 +109,24 @@ void TfTesselMainForm::cxButtonEdit3ropertiesButtonClick() {
     return;
   }
   cxButtonEdit3->setText(chosen.first());
+}
+
+void TfTesselMainForm::cxButtonEdit3ContextMenu(const QPoint& at) {
+  std::unique_ptr<QMenu> menu(cxButtonEdit3->createStandardContextMenu());
+  menu->addSeparator();
+  menu->addAction(actMaskList);
+  menu->exec(cxButtonEdit3->mapToGlobal(at));
+}
+
+void TfTesselMainForm::actMaskListExecute() {
+  const TTesselActionList* group = CurrentGroup();
+  if (!group) return;
+  // Only looks: no file, working folder or log line is touched.
+  QStringList lines;
+  for (const std::string& line : MaskReportLines(group->SourceMask, ListMaskSelection(*group)))
+    lines << ToQ(line);
+  ShowTextBox(this, QStringLiteral("Какие файлы возьмёт маска группы \"%1\"").arg(ToQ(group->Name)),
+              lines.join(QLatin1Char('\n')));
 }
 
 void TfTesselMainForm::cxButtonEdit4PropertiesButtonClick() {

@@ -105,6 +105,8 @@ void TfTesselMainForm::BuildLayout() {
   actDel = MakeAction("actDel", QStringLiteral("Удалить"), &TfTesselMainForm::actDelExecute);
   actChange =
       MakeAction("actChange", QStringLiteral("Изменить"), &TfTesselMainForm::actChangeExecute);
+  actMaskList = MakeAction("actMaskList", QStringLiteral("Какие файлы возьмёт маска..."),
+                           &TfTesselMainForm::actMaskListExecute);
 
   Timer1 = new QTimer(this);
   Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -202,6 +204,10 @@ void TfTesselMainForm::BuildLayout() {
   fields->setVerticalSpacing(4);
   Label12 = Label(Panel3, "Label12", QStringLiteral("Маска для исходных файлов"));
   cxButtonEdit3 = Field(Panel3, "cxButtonEdit3");
+  // The field's own menu offers the mask test below its editing commands.
+  cxButtonEdit3->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(cxButtonEdit3, &QWidget::customContextMenuRequested, this,
+          &TfTesselMainForm::cxButtonEdit3ContextMenu);
   Label13 = Label(Panel3, "Label13", QStringLiteral("Результат положить в"));
   cxButtonEdit4 = Field(Panel3, "cxButtonEdit4");
   Label3 = Label(Panel3, "Label3", QStringLiteral("Папка для \"плохих\" файлов"));

@@ -4,8 +4,10 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <filesystem>
 
 #include "crypto/CryptoActions.h"
+#include "platform/Cp1251.h"
 #include "tests/ui/MainWindowFixture.h"
 
 namespace ui_test {
@@ -620,6 +622,66 @@ TEST_F(BrowseButtons, MaskFieldTakesTheChosenFilesFullPath) {
   EXPECT_EQ(shownFolder, Q(dir.Path()));
   EXPECT_EQ(Edit("cxButtonEdit3")->text(), Q(file));
   EXPECT_EQ(ScriptRegistry->GetGroup(0)->SourceMask, file);
+}
+
+}  // namespace
+}  // namespace ui_test
+
+namespace ui_test {
+namespace {
+
+using MaskListing = MainWindowTest;
+
+TEST_F(MaskListing, ShowsWhatTheSelectedGroupsMaskTakesAndTouchesNothing) {
+  const std::string in = dir.Sub("in/");
+  for (const char* name : {"a.txt", "b.txt", "c.dat"})
+    testing_support::WriteFile(in + name, name);
+  WriteScript([&] {
+    ScriptRegistry->AddGroup("Empty");
+    TTesselActionList* g = ScriptRegistry->AddGroup(Cp("Исходящие"));
+    g->Enabled = true;
+    g->SourceMask = in + "*.txt|b*";
+    g->DestFolder = dir.Sub("out/");
+    g->CreateAction(kKindNone)->Enabled = true;
+  });
+  Open();
+  EXPECT_TRUE(Action("actMaskList")->isEnabled());
+  SelectGroup(1);
+  auto modified = [&] {
+    std::vector<std::filesystem::file_time_type> times;
+    for (const std::string& name : testing_support::ListNames(in))
+      times.push_back(std::filesystem::last_write_time(platform::Cp1251ToUtf8(in + name)));
+    return times;
+  };
+  const auto namesBefore = testing_support::ListNames(in);
+  const auto timesBefore = modified();
+  const std::string logBefore = log.Bytes();
+
+  auto seen = std::make_shared<Seen>();
+  QString text;
+  modal::Prepare([&](QDialog& dialog) {
+    seen->title = dialog.windowTitle();
+    seen->modal = QApplication::activeModalWidget() == &dialog;
+    text = Find<QPlainTextEdit>(&dialog, "TextBoxText")->toPlainText();
+    return int(QDialog::Rejected);
+  });
+  Action("actMaskList")->trigger();
+  EXPECT_EQ(seen->title, QStringLiteral("Какие файлы возьмёт маска группы \"Исходящие\""));
+  EXPECT_TRUE(seen->modal);
+  EXPECT_EQ(text, Q(Cp("Маска: ") + in + Cp("*.txt|b*\nПапка: ") + in +
+                    Cp("\nВозьмёт сейчас (1):\n    a.txt\nИсключает (1):\n    b.txt")));
+
+  EXPECT_EQ(testing_support::ListNames(in), namesBefore);
+  EXPECT_EQ(modified(), timesBefore);
+  EXPECT_EQ(log.Bytes(), logBefore);
+  EXPECT_TRUE(testing_support::ListNames(dir.Sub("tmp/")).empty()) << "no working folder";
+  EXPECT_TRUE(testing_support::ListNames(dir.Sub("out/")).empty());
+  EXPECT_TRUE(window->Saved());
+
+  // Without a group there is nothing to list.
+  Groups()->clearSelection();
+  QApplication::processEvents();
+  EXPECT_FALSE(Action("actMaskList")->isEnabled());
 }
 
 }  // namespace
