@@ -15,6 +15,7 @@
 #include "ui/Application.h"
 #include "ui/CommandStates.h"
 #include "ui/LogView.h"
+#include "ui/Look.h"
 #include "ui/MainFormParts.h"
 #include "ui/ModalSeam.h"
 #include "ui/TButtonEdit.h"
@@ -25,7 +26,12 @@ using main_form::Raise;
 using main_form::StepOf;
 
 TfTesselMainForm::TfTesselMainForm(QWidget* parent)
-    : QWidget(parent), SettingsFile(SettingsFilePath()) {
+    : QWidget(parent),
+      SettingsFile(SettingsFilePath()),
+      // Called on the pass's thread: the reports are taken on the window's.
+      FPass([this] {
+        QMetaObject::invokeMethod(this, &TfTesselMainForm::TakeReports, Qt::QueuedConnection);
+      }) {
   BuildLayout();
   FormCreate();
 
@@ -75,16 +81,22 @@ TfTesselMainForm::TfTesselMainForm(QWidget* parent)
     const QRect area = screen->availableGeometry();
     move(area.center() - QPoint(814 / 2, 535 / 2));
   }
+  ShowStatus();
   actRunUpdate();
 }
 
 TfTesselMainForm::~TfTesselMainForm() {
+  // A window destroyed without closing: its pass ends after the file in hand,
+  // and what it still reports goes to the log file only.
+  if (FPass.InFlight()) {
+    const bool stopWasRequested = ScriptRegistry->StopRequested();
+    ScriptRegistry->RequestStop();
+    FPass.WaitForEnd();
+    if (!stopWasRequested) ScriptRegistry->ClearStop();
+  }
+  ScriptRegistry->OnFileStart = nullptr;
   // The log must not reach a window that is gone.
   if (LogTarget == this) LogTarget = nullptr;
-}
-
-void TfTesselMainForm::AddLine(const std::string& line, TLogKind kind) {
-  Memo1->AddLine(ToQ(line), kind == TLogKind::Failure);
 }
 
 // ---------------------------------------------------------------------------
@@ -125,6 +137,8 @@ bool TfTesselMainForm::FormCloseQuery() {
   modal::Run(box);
   switch (box.standardButton(box.clickedButton())) {
     case QMessageBox::Yes:
+      // The script is saved while no pass has it.
+      EndPassInFlight();
       actSaveExecute();
       return FEditor.Saved();  // never close on changes that could not be saved
     case QMessageBox::No:
@@ -135,54 +149,23 @@ bool TfTesselMainForm::FormCloseQuery() {
 }
 
 void TfTesselMainForm::FormClose() {
-  if (FCrypto.FCryptoReady) DoneCrypto();
-  // No pass may run with the library closed while the program ends.
+  // No pass may run with the library closed while the program ends: no tick
+  // starts one, and the one in flight ends after its file in hand.
   Timer1->stop();
   FTicks.NoteStop();
-}
-
-// ---------------------------------------------------------------------------
-// Running
-
-bool TfTesselMainForm::TimerOn() const {
-  return Timer1->isActive();
-}
-
-void TfTesselMainForm::actStopExecute(int tag) {
-  if (tag == 0) {
-    if (!FCrypto.FCryptoReady) InitCrypto();
-  } else {
-    DoneCrypto();
-  }
-  Timer1->setInterval(TimerIntervalMs(cxSpinEdit1->value()));
-  if (tag == 0) {
-    Timer1->start();
-  } else {
-    Timer1->stop();
-    // A tick that is letting events through must not run its pass now.
-    FTicks.NoteStop();
-  }
-  actRunUpdate();
-}
-
-void TfTesselMainForm::InitCrypto() {
-  FCrypto.InitCrypto(ScriptRegistry->SecKeysPath, ScriptRegistry->PubKeysPath);
-}
-
-void TfTesselMainForm::DoneCrypto() {
-  FCrypto.DoneCrypto();
-}
-
-void TfTesselMainForm::Timer1Timer() {
-  FTicks.Tick([] { QCoreApplication::processEvents(); }, [] { ScriptRegistry->RunAllGroups(); });
-  actRunUpdate();
+  EndPassInFlight();
+  if (FCrypto.FCryptoReady) DoneCrypto();
+  FRunLock.Release();
 }
 
 void TfTesselMainForm::actRunUpdate() {
   TWindowState state;
   state.TimerOn = TimerOn();
+  state.PassInFlight = FPass.InFlight();
   state.Saved = FEditor.Saved();
-  state.GroupSelected = CurrentGroup() != nullptr;
+  // While running, nothing depends on the selection; the script is not looked at.
+  const bool off = !state.TimerOn && !state.PassInFlight;
+  state.GroupSelected = off && CurrentGroup() != nullptr;
   state.StepsSelected = state.GroupSelected && !ListView1->selectedItems().isEmpty();
   const TCommandStates enabled = CommandStates(state);
   actRun->setEnabled(enabled.Run);
@@ -249,6 +232,7 @@ void TfTesselMainForm::ShowScript() {
       auto* line = new QListWidgetItem(ToQ(group->Name), CheckListBox1);
       line->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
       line->setCheckState(group->Enabled ? Qt::Checked : Qt::Unchecked);
+      ShowGroupLine(line, *group);
     }
     if (CheckListBox1->count() > 0) {
       CheckListBox1->setCurrentRow(0);
@@ -301,6 +285,19 @@ void TfTesselMainForm::ShowStepRow(TTesselAction* step, int row) {
   }
   item->setCheckState(0, step->Enabled ? Qt::Checked : Qt::Unchecked);
   RenumberSteps();
+}
+
+void TfTesselMainForm::ShowGroupLine(QListWidgetItem* line, const TTesselActionList& group) {
+  line->setToolTip(ToQ(GroupPassText(group.LastPass)));
+  // A source folder the last pass could not read is otherwise silent.
+  line->setForeground(group.LastPass.SourceMissing ? QBrush(look::FailureColour()) : QBrush());
+}
+
+void TfTesselMainForm::ShowGroupLines() {
+  Raise filling(FFilling);
+  const QSignalBlocker quiet(CheckListBox1);
+  for (int i = 0; i < CheckListBox1->count() && i < ScriptRegistry->GroupCount(); ++i)
+    ShowGroupLine(CheckListBox1->item(i), *ScriptRegistry->GetGroup(i));
 }
 
 void TfTesselMainForm::RenumberSteps() {

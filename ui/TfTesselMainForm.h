@@ -1,12 +1,23 @@
 // The main window: shows and edits the script, saves and restores it, runs
 // it on a timer between "Пуск" and "Стоп", and shows the event log.
+//
+// Each tick's pass runs on a second thread, so the window keeps repainting
+// and answering "Стоп" while it runs. While a pass is in flight the script
+// is the pass's: every editing control is disabled (as it is while the timer
+// runs), the window only reads what the pass does not change, and its log
+// lines reach the view through the pass's reports, in the order written.
 #pragma once
 
 #include <QWidget>
 #include <string>
 
+#include <optional>
+
 #include "engine/uTesselTypes.h"
+#include "platform/RunLock.h"
+#include "ui/BackgroundPass.h"
 #include "ui/CryptoSession.h"
+#include "ui/PassStatus.h"
 #include "ui/ScriptEditor.h"
 #include "ui/TickGate.h"
 
@@ -40,6 +51,8 @@ class TfTesselMainForm : public QWidget, public TLogTarget {
 
   bool Saved() const { return FEditor.Saved(); }
   bool CryptoReady() const { return FCrypto.FCryptoReady; }
+  // A tick's pass has begun and the window has not yet taken its end.
+  bool PassInFlight() const { return FPass.InFlight(); }
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -85,6 +98,20 @@ class TfTesselMainForm : public QWidget, public TLogTarget {
   // Own operations.
   void InitCrypto();
   void DoneCrypto();
+  // "Пуск" and "Стоп" beyond the library: the script's run lock.
+  bool TakeRunLock();
+  void FinishStop();
+  // The pass on its thread: started by a tick, reported back, ended.
+  void StartPass();
+  void TakeReports();
+  void PassEnded();
+  // Ends the pass in flight after its file in hand and waits for it; a stop
+  // request it made is withdrawn afterwards.
+  void EndPassInFlight();
+  void ShowLines(const std::vector<TBackgroundPass::TLine>& lines);
+  void ShowStatus();
+  void ShowGroupLine(QListWidgetItem* line, const TTesselActionList& group);
+  void ShowGroupLines();
   TTesselActionList* CurrentGroup() const;
   void ShowStepRow(TTesselAction* step, int row = -1);
   void RenumberSteps();
@@ -101,6 +128,14 @@ class TfTesselMainForm : public QWidget, public TLogTarget {
   bool FShown = false;
   TCryptoSession FCrypto;
   TTickGate FTicks;
+  platform::RunLock FRunLock;
+  // "Стоп" came while a pass was in flight: the library closes and the lock
+  // goes when the pass has finished its file in hand.
+  bool FStopPending = false;
+  TPassTally FTally;
+  TRunTotals FTotals;  // since "Пуск"
+  std::optional<TBackgroundPass::TProgress> FProgress;
+  TBackgroundPass FPass;
 
   QFrame* Panel8;
   QLabel* Label1;
@@ -131,6 +166,8 @@ class TfTesselMainForm : public QWidget, public TLogTarget {
   QTreeWidget* ListView1;
   QFrame* Panel7;
   TLogView* Memo1;
+  QFrame* PanelStatus;
+  QLabel* StatusLine;
 
   QAction* actRun;
   QAction* actStop;

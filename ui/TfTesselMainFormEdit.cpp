@@ -185,6 +185,7 @@ void TfTesselMainForm::actGroupAddExecute() {
     auto* line = new QListWidgetItem(ToQ(group->Name), CheckListBox1);
     line->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
     line->setCheckState(Qt::Unchecked);
+    ShowGroupLine(line, *group);
   }
   ShowGroup();
   actRunUpdate();

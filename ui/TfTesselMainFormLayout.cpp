@@ -280,6 +280,15 @@ void TfTesselMainForm::BuildLayout() {
   Splitter2->setStretchFactor(1, 1);
   Splitter2->setSizes({275, 130});
 
+  // The status line under the log: the last pass, the counts since "Пуск"
+  // and the pass under way.
+  PanelStatus = Panel(this, "PanelStatus", 20);
+  auto* status = new QHBoxLayout(PanelStatus);
+  status->setContentsMargins(8, 0, 8, 0);
+  StatusLine = Label(PanelStatus, "StatusLine", QString());
+  status->addWidget(StatusLine, 1);
+  outer->addWidget(PanelStatus);
+
   // Outer size 814 x 535 with the frame.
   resize(806, 508);
 }
