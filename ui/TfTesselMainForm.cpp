@@ -88,13 +88,13 @@ TfTesselMainForm::TfTesselMainForm(QWidget* parent)
 TfTesselMainForm::~TfTesselMainForm() {
   // A window destroyed without closing: its pass ends after the file in hand,
   // and what it still reports goes to the log file only.
-  if (FPass.InFlight()) {
+  if (FPass.InFlight() && ScriptRegistry) {
     const bool stopWasRequested = ScriptRegistry->StopRequested();
     ScriptRegistry->RequestStop();
     FPass.WaitForEnd();
     if (!stopWasRequested) ScriptRegistry->ClearStop();
   }
-  ScriptRegistry->OnFileStart = nullptr;
+  if (ScriptRegistry) ScriptRegistry->OnFileStart = nullptr;
   // The log must not reach a window that is gone.
   if (LogTarget == this) LogTarget = nullptr;
 }
