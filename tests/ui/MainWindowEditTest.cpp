@@ -634,8 +634,7 @@ using MaskListing = MainWindowTest;
 
 TEST_F(MaskListing, ShowsWhatTheSelectedGroupsMaskTakesAndTouchesNothing) {
   const std::string in = dir.Sub("in/");
-  for (const char* name : {"a.txt", "b.txt", "c.dat"})
-    testing_support::WriteFile(in + name, name);
+  for (const char* name : {"a.txt", "b.txt", "c.dat"}) testing_support::WriteFile(in + name, name);
   WriteScript([&] {
     ScriptRegistry->AddGroup("Empty");
     TTesselActionList* g = ScriptRegistry->AddGroup(Cp("Исходящие"));
