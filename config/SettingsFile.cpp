@@ -99,7 +99,7 @@ bool TTesselGroups::SaveToIni(const std::string& FileName) const {
     group->SaveToIni(FileName);
   }
   if (int error = batch.Commit()) {
-    WriteLog({"Сохранение настроек - ошибка", FileName, platform::ErrorText(error)});
+    WriteFailureLog({"Сохранение настроек - ошибка", FileName, platform::ErrorText(error)});
     return false;
   }
   return true;

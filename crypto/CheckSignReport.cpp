@@ -45,10 +45,12 @@ std::string StatusText(uint8_t status, const char* unknownPrefix) {
 
 uint16_t CheckSignReport(const std::string& FileName, const std::string& SignFileName,
                          const std::vector<std::string>* RequiredKeys,
-                         std::vector<std::string>* Report) {
+                         std::vector<std::string>* Report, std::vector<bool>* Negative) {
   if (Report) Report->clear();
-  auto add = [Report](std::string line) {
+  if (Negative) Negative->clear();
+  auto add = [Report, Negative](std::string line, bool negative) {
     if (Report) Report->push_back(std::move(line));
+    if (Negative) Negative->push_back(negative);
   };
 
   uint8_t count = 0;
@@ -60,8 +62,8 @@ uint16_t CheckSignReport(const std::string& FileName, const std::string& SignFil
           : CheckFileSeparate(FileName.c_str(), &count, &array.Records, SignFileName.c_str());
 
   if (code != 0) {
-    if (code == 26) add("Файл не подписан или искажен");
-    add("check_file_sign: " + ResultMessage(code));
+    if (code == 26) add("Файл не подписан или искажен", true);
+    add("check_file_sign: " + ResultMessage(code), true);
     return SignCheckFailed;
   }
 
@@ -70,19 +72,22 @@ uint16_t CheckSignReport(const std::string& FileName, const std::string& SignFil
   if (records < count) verdict = SignCheckFailed;
 
   if (!RequiredKeys || RequiredKeys->empty()) {
-    add("Число подписей: " + std::to_string(count));
+    // A count that cannot be judged fails the check on this line.
+    add("Число подписей: " + std::to_string(count), records < count);
     for (int i = 0; i < records; ++i) {
       const TSignRecord& record = array.Records[i];
       const uint8_t status = SignRecordStatus(record);
       if (status != 0) verdict = SignCheckFailed;
       add("ЭЦП " + SignRecordKeyId(record) + " : " +
-          StatusText(status, "Неизвестный статус проверки ЭЦП"));
+              StatusText(status, "Неизвестный статус проверки ЭЦП"),
+          status != 0);
     }
     return verdict;
   }
 
   for (const std::string& key : *RequiredKeys) {
     std::string line = "Ключ " + key + " : ";
+    bool negative = true;
     const TSignRecord* found = nullptr;
     for (int i = 0; i < records && !found; ++i)
       if (SignRecordKeyId(array.Records[i]) == key) found = &array.Records[i];
@@ -91,10 +96,11 @@ uint16_t CheckSignReport(const std::string& FileName, const std::string& SignFil
       verdict = SignCheckFailed;
     } else {
       const uint8_t status = SignRecordStatus(*found);
-      if (status != 0) verdict = SignCheckFailed;
+      negative = status != 0;
+      if (negative) verdict = SignCheckFailed;
       line += StatusText(status, "Неизвестный статус проверки ЭЦП ");
     }
-    add(std::move(line));
+    add(std::move(line), negative);
   }
   return verdict;
 }

@@ -3,6 +3,7 @@
 
 #include "crypto/CryptoActions.h"
 #include "crypto/Orlak.h"
+#include "crypto/ResultKind.h"
 #include "crypto/TKeyLoader.h"
 
 namespace {
@@ -40,7 +41,7 @@ bool TTesselAction_encrypt::Execute(const std::string& InputFileName, std::strin
     code = EnCryptFileEx(InputFileName.c_str(), OutputFileName.c_str(), SenderKey.c_str(),
                          receivers.Blocks.data(), static_cast<uint16_t>(receivers.Count()), 0);
   }
-  WriteLog({GetCaption(), ResultMessage(code)});
+  WriteLog(ResultKind(code), {GetCaption(), ResultMessage(code)});
   if (code != 0) return false;
   return TTesselAction::Execute(InputFileName, OutputFileName);
 }
@@ -59,7 +60,7 @@ bool TTesselAction_decrypt::Execute(const std::string& InputFileName, std::strin
   const void* sender = cache ? cache->GetKey(SenderKey) : nullptr;
   const uint16_t code =
       DeCryptFileEx(InputFileName.c_str(), OutputFileName.c_str(), ReceiverKey.c_str(), sender);
-  WriteLog({GetCaption(), ResultMessage(code)});
+  WriteLog(ResultKind(code), {GetCaption(), ResultMessage(code)});
   if (code != 0) return false;
   return TTesselAction::Execute(InputFileName, OutputFileName);
 }

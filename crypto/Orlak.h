@@ -31,7 +31,8 @@ std::string ResultMessage(int code);
 // SignCheckFailed otherwise. Without required keys (null or empty) every
 // signature must be valid; with them each required key needs a valid
 // signature and other signers are ignored. Report, when given, is emptied and
-// receives the lines to log.
+// receives the lines to log; Negative, when given, is emptied and receives
+// for each line whether it tells of a failed check or a bad signature.
 uint16_t CheckSignReport(const std::string& FileName, const std::string& SignFileName,
                          const std::vector<std::string>* RequiredKeys,
-                         std::vector<std::string>* Report);
+                         std::vector<std::string>* Report, std::vector<bool>* Negative = nullptr);

@@ -1,6 +1,7 @@
 // Sign, check signatures, delete signatures.
 #include "crypto/CryptoActions.h"
 #include "crypto/Orlak.h"
+#include "crypto/ResultKind.h"
 #include "crypto/SplitKeyList.h"
 
 namespace {
@@ -27,7 +28,7 @@ std::string TTesselAction_sign::GetParamText() const {
 
 bool TTesselAction_sign::Execute(const std::string& InputFileName, std::string& OutputFileName) {
   const uint16_t code = SignFile(InputFileName.c_str(), OutputFileName.c_str(), KeyId.c_str());
-  WriteLog({GetCaption(), ResultMessage(code)});
+  WriteLog(ResultKind(code), {GetCaption(), ResultMessage(code)});
   if (code != 0) return false;
   return TTesselAction::Execute(InputFileName, OutputFileName);
 }
@@ -52,10 +53,12 @@ bool TTesselAction_checksign::Execute(const std::string& InputFileName,
   if (anyRequired) required = SplitKeyList(KeyList);
 
   std::vector<std::string> report;
+  std::vector<bool> negative;
   const uint16_t verdict =
-      CheckSignReport(OutputFileName, "", anyRequired ? &required : nullptr, &report);
+      CheckSignReport(OutputFileName, "", anyRequired ? &required : nullptr, &report, &negative);
   const std::string caption = GetCaption();
-  for (const std::string& line : report) WriteLog({caption, line});
+  for (size_t i = 0; i < report.size(); ++i)
+    WriteLog(negative[i] ? TLogKind::Failure : TLogKind::Normal, {caption, report[i]});
   if (verdict != 0) return false;
   return TTesselAction::Execute(InputFileName, OutputFileName);
 }
@@ -74,7 +77,7 @@ bool TTesselAction_delsign::Execute(const std::string& InputFileName, std::strin
   // Only the low 8 bits reach the library: -1 arrives as 255, "all".
   const auto count = static_cast<uint8_t>(DeleteCount & 0xFF);
   const uint16_t code = DelSign(OutputFileName.c_str(), count);
-  WriteLog({GetCaption(), ResultMessage(code)});
+  WriteLog(ResultKind(code), {GetCaption(), ResultMessage(code)});
   if (code != 0) return false;
   return TTesselAction::Execute(InputFileName, OutputFileName);
 }

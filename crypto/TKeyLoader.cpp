@@ -1,6 +1,7 @@
 #include "crypto/TKeyLoader.h"
 
 #include "crypto/Orlak.h"
+#include "crypto/ResultKind.h"
 #include "engine/uTesselTypes.h"
 
 static_assert(TKeyLoader::KeyBlockSize == KeyBlockSize, "the library's key block size");
@@ -20,7 +21,8 @@ int TKeyLoader::FindKey(const std::string& keyId) const {
 
 int TKeyLoader::AddKey(const std::string& keyId) {
   if (KeyCount == MaxKeys) {
-    WriteLog({"ExtractKey:", "Слишком много ключей в памяти (" + std::to_string(KeyCount) + ")"});
+    WriteFailureLog(
+        {"ExtractKey:", "Слишком много ключей в памяти (" + std::to_string(KeyCount) + ")"});
     return -1;
   }
   const int n = KeyCount;
@@ -29,7 +31,7 @@ int TKeyLoader::AddKey(const std::string& keyId) {
   // library rejects when it is used.
   Blocks[n] = std::make_unique<uint8_t[]>(KeyBlockSize);
   const uint16_t code = ExtractKey(KeysFolder().c_str(), keyId.c_str(), Blocks[n].get());
-  WriteLog({"ExtractKey:", keyId, ResultMessage(code)});
+  WriteLog(ResultKind(code), {"ExtractKey:", keyId, ResultMessage(code)});
   // Cached whatever the code: later requests get this block without a retry.
   KeyCount = n + 1;
   return n;

@@ -12,7 +12,7 @@ bool TTesselAction::Execute(const std::string& InputFileName, std::string& Outpu
   if (TTesselActionList::CopyFileTo(OutputFileName, target, &error))
     WriteLog({"Копия - успешно", target});
   else
-    WriteLog({"Копия - ошибка", platform::ErrorText(error)});
+    WriteFailureLog({"Копия - ошибка", platform::ErrorText(error)});
   return true;  // a failed copy does not fail the step
 }
 

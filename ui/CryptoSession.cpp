@@ -1,6 +1,7 @@
 #include "ui/CryptoSession.h"
 
 #include "crypto/Orlak.h"
+#include "crypto/ResultKind.h"
 #include "engine/uFileUtil.h"
 #include "engine/uTesselTypes.h"
 #include "platform/Files.h"
@@ -17,16 +18,16 @@ bool TCryptoSession::StartKeyUtility() {
 void TCryptoSession::InitCrypto(const std::string& secKeysPath, const std::string& pubKeysPath) {
   StartKeyUtility();
   int code = SignInit(secKeysPath.c_str(), pubKeysPath.c_str());
-  WriteLog({"SignInit:", "", ResultMessage(code)});
+  WriteLog(ResultKind(code), {"SignInit:", "", ResultMessage(code)});
   code = CryptoInit(secKeysPath.c_str(), pubKeysPath.c_str());
-  WriteLog({"CryptoInit", "", ResultMessage(code)});
+  WriteLog(ResultKind(code), {"CryptoInit", "", ResultMessage(code)});
   FCryptoReady = true;
 }
 
 void TCryptoSession::DoneCrypto() {
   int code = CryptoDone();
-  WriteLog({"CryptoDone", "", ResultMessage(code)});
+  WriteLog(ResultKind(code), {"CryptoDone", "", ResultMessage(code)});
   code = SignDone();
-  WriteLog({"SignDone", "", ResultMessage(code)});
+  WriteLog(ResultKind(code), {"SignDone", "", ResultMessage(code)});
   FCryptoReady = false;
 }

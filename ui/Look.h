@@ -14,6 +14,10 @@ inline QColor PanelColour() {
 inline QColor InputColour() {
   return QColor(217, 234, 247);
 }
+// Log lines that report a failure: a dark red that reads well on the input colour.
+inline QColor FailureColour() {
+  return QColor(176, 0, 0);
+}
 
 // "MS Sans Serif", 8 points; the platform substitutes a close face.
 QFont FormFont();

@@ -17,7 +17,7 @@ bool SaveScript(const std::string& settingsFile, int32_t interval) {
   if (!ScriptRegistry->SaveToIni(settingsFile)) return false;
   // The script is on disk already; a lost interval is still a failed save.
   if (!WriteIniInteger("MAIN", "INTERVAL", interval, settingsFile)) {
-    WriteLog({"Сохранение настроек - ошибка", settingsFile, platform::ErrorText(errno)});
+    WriteFailureLog({"Сохранение настроек - ошибка", settingsFile, platform::ErrorText(errno)});
     return false;
   }
   return true;

@@ -3,59 +3,35 @@
 #include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QCloseEvent>
-#include <QFileDialog>
 #include <QGuiApplication>
-#include <QInputDialog>
 #include <QListWidget>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QScreen>
 #include <QSpinBox>
 #include <QTimer>
 #include <QTreeWidget>
 
 #include "config/uIniUtil.h"
-#include "platform/Cp1251.h"
 #include "ui/Application.h"
-#include "ui/BrowseForFolder.h"
-#include "ui/GroupNames.h"
+#include "ui/CommandStates.h"
+#include "ui/LogView.h"
+#include "ui/Look.h"
+#include "ui/MainFormParts.h"
 #include "ui/ModalSeam.h"
-#include "ui/ScriptSettings.h"
 #include "ui/TButtonEdit.h"
-#include "ui/TForm2.h"
 #include "ui/UiText.h"
 
-namespace {
-
-constexpr int kStepRole = Qt::UserRole;
-
-TTesselAction* StepOf(const QTreeWidgetItem* item) {
-  return item ? reinterpret_cast<TTesselAction*>(item->data(0, kStepRole).value<quintptr>())
-              : nullptr;
-}
-
-std::string Text(const QLineEdit* edit) {
-  // The fields' validators let only Windows-1251 text in.
-  return FromQ(edit->text()).value_or(platform::Utf8ToCp1251Lossy(edit->text().toStdString()));
-}
-
-// Sets a flag for the lifetime of the object and restores its old value.
-class Raise {
- public:
-  explicit Raise(bool& flag) : flag_(flag), old_(flag) { flag_ = true; }
-  ~Raise() { flag_ = old_; }
-  Raise(const Raise&) = delete;
-  Raise& operator=(const Raise&) = delete;
-
- private:
-  bool& flag_;
-  bool old_;
-};
-
-}  // namespace
+using main_form::kStepRole;
+using main_form::Raise;
+using main_form::StepOf;
 
 TfTesselMainForm::TfTesselMainForm(QWidget* parent)
-    : QWidget(parent), SettingsFile(SettingsFilePath()) {
+    : QWidget(parent),
+      SettingsFile(SettingsFilePath()),
+      // Called on the pass's thread: the reports are taken on the window's.
+      FPass([this] {
+        QMetaObject::invokeMethod(this, &TfTesselMainForm::TakeReports, Qt::QueuedConnection);
+      }) {
   BuildLayout();
   FormCreate();
 
@@ -63,6 +39,8 @@ TfTesselMainForm::TfTesselMainForm(QWidget* parent)
 
   connect(cxSpinEdit1, &QSpinBox::valueChanged, this,
           &TfTesselMainForm::cxSpinEdit1PropertiesChange);
+  connect(cxSpinEditSettle, &QSpinBox::valueChanged, this,
+          &TfTesselMainForm::cxSpinEditSettlePropertiesChange);
   connect(cxButtonEdit1, &QLineEdit::textChanged, this,
           &TfTesselMainForm::cxButtonEdit1PropertiesChange);
   connect(cxButtonEdit2, &QLineEdit::textChanged, this,
@@ -103,16 +81,22 @@ TfTesselMainForm::TfTesselMainForm(QWidget* parent)
     const QRect area = screen->availableGeometry();
     move(area.center() - QPoint(814 / 2, 535 / 2));
   }
+  ShowStatus();
   actRunUpdate();
 }
 
 TfTesselMainForm::~TfTesselMainForm() {
+  // A window destroyed without closing: its pass ends after the file in hand,
+  // and what it still reports goes to the log file only.
+  if (FPass.InFlight() && ScriptRegistry) {
+    const bool stopWasRequested = ScriptRegistry->StopRequested();
+    ScriptRegistry->RequestStop();
+    FPass.WaitForEnd();
+    if (!stopWasRequested) ScriptRegistry->ClearStop();
+  }
+  if (ScriptRegistry) ScriptRegistry->OnFileStart = nullptr;
   // The log must not reach a window that is gone.
   if (LogTarget == this) LogTarget = nullptr;
-}
-
-void TfTesselMainForm::AddLine(const std::string& line, TLogKind) {
-  Memo1->appendPlainText(ToQ(line));
 }
 
 // ---------------------------------------------------------------------------
@@ -146,15 +130,17 @@ void TfTesselMainForm::closeEvent(QCloseEvent* event) {
 }
 
 bool TfTesselMainForm::FormCloseQuery() {
-  if (FSaved) return true;
+  if (FEditor.Saved()) return true;
   QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"),
                   QStringLiteral("Настройки не сохранены!. Сохранить?"),
                   QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, this);
   modal::Run(box);
   switch (box.standardButton(box.clickedButton())) {
     case QMessageBox::Yes:
+      // The script is saved while no pass has it.
+      EndPassInFlight();
       actSaveExecute();
-      return FSaved;  // never close on changes that could not be saved
+      return FEditor.Saved();  // never close on changes that could not be saved
     case QMessageBox::No:
       return true;
     default:
@@ -163,93 +149,65 @@ bool TfTesselMainForm::FormCloseQuery() {
 }
 
 void TfTesselMainForm::FormClose() {
-  if (FCrypto.FCryptoReady) DoneCrypto();
-  // No pass may run with the library closed while the program ends.
+  // No pass may run with the library closed while the program ends: no tick
+  // starts one, and the one in flight ends after its file in hand.
   Timer1->stop();
   FTicks.NoteStop();
-}
-
-// ---------------------------------------------------------------------------
-// Running
-
-bool TfTesselMainForm::TimerOn() const {
-  return Timer1->isActive();
-}
-
-void TfTesselMainForm::actStopExecute(int tag) {
-  if (tag == 0) {
-    if (!FCrypto.FCryptoReady) InitCrypto();
-  } else {
-    DoneCrypto();
-  }
-  Timer1->setInterval(TimerIntervalMs(cxSpinEdit1->value()));
-  if (tag == 0) {
-    Timer1->start();
-  } else {
-    Timer1->stop();
-    // A tick that is letting events through must not run its pass now.
-    FTicks.NoteStop();
-  }
-  actRunUpdate();
-}
-
-void TfTesselMainForm::InitCrypto() {
-  FCrypto.InitCrypto(ScriptRegistry->SecKeysPath, ScriptRegistry->PubKeysPath);
-}
-
-void TfTesselMainForm::DoneCrypto() {
-  FCrypto.DoneCrypto();
-}
-
-void TfTesselMainForm::Timer1Timer() {
-  FTicks.Tick([] { QCoreApplication::processEvents(); }, [] { ScriptRegistry->RunAllGroups(); });
-  actRunUpdate();
+  EndPassInFlight();
+  if (FCrypto.FCryptoReady) DoneCrypto();
+  FRunLock.Release();
 }
 
 void TfTesselMainForm::actRunUpdate() {
-  const bool off = !TimerOn();
-  const bool group = CurrentGroup() != nullptr;
-  const bool steps = group && !ListView1->selectedItems().isEmpty();
-  actRun->setEnabled(off);
-  actStop->setEnabled(!off);
-  actSave->setEnabled(off && !FSaved);
-  actLoad->setEnabled(off);
-  actGroupAdd->setEnabled(off);
-  actGroupDel->setEnabled(off && group);
-  actAdd->setEnabled(off && group);
-  actDel->setEnabled(off && steps);
-  actChange->setEnabled(off && steps);
+  TWindowState state;
+  state.TimerOn = TimerOn();
+  state.PassInFlight = FPass.InFlight();
+  state.Saved = FEditor.Saved();
+  // While running, nothing depends on the selection; the script is not looked at.
+  const bool off = !state.TimerOn && !state.PassInFlight;
+  state.GroupSelected = off && CurrentGroup() != nullptr;
+  state.StepsSelected = state.GroupSelected && !ListView1->selectedItems().isEmpty();
+  const TCommandStates enabled = CommandStates(state);
+  actRun->setEnabled(enabled.Run);
+  actStop->setEnabled(enabled.Stop);
+  actSave->setEnabled(enabled.Save);
+  actLoad->setEnabled(enabled.Load);
+  actGroupAdd->setEnabled(enabled.GroupAdd);
+  actGroupDel->setEnabled(enabled.GroupDel);
+  actAdd->setEnabled(enabled.Add);
+  actDel->setEnabled(enabled.Del);
+  actChange->setEnabled(enabled.Change);
+  actMaskList->setEnabled(enabled.MaskListing);
   for (QWidget* control :
        {static_cast<QWidget*>(cxButtonEdit1), static_cast<QWidget*>(cxButtonEdit2),
         static_cast<QWidget*>(cxButtonEdit3), static_cast<QWidget*>(cxButtonEdit4),
-        static_cast<QWidget*>(cxButtonEdit5), static_cast<QWidget*>(CheckListBox1),
-        static_cast<QWidget*>(ListView1)})
-    control->setEnabled(off);
+        static_cast<QWidget*>(cxButtonEdit5), static_cast<QWidget*>(cxSpinEditSettle),
+        static_cast<QWidget*>(CheckListBox1), static_cast<QWidget*>(ListView1)})
+    control->setEnabled(enabled.Editing);
 }
 
 // ---------------------------------------------------------------------------
 // Load and save
 
 void TfTesselMainForm::actLoadExecute() {
-  const int32_t interval = LoadScript(SettingsFile);
-  {
-    // The lists' rows stand for groups and steps that are gone now; the
-    // interval's change handler below must not look them up.
-    Raise filling(FFilling);
-    const QSignalBlocker quiet(CheckListBox1);
-    CheckListBox1->clear();
-    ListView1->clear();
-  }
-  // A stored value outside the field's range shows as the nearest it allows.
-  cxSpinEdit1->setValue(interval);
-  ShowScript();
-  FSaved = true;
+  FEditor.Load(SettingsFile, [this](int32_t interval) {
+    {
+      // The lists' rows stand for groups and steps that are gone now; the
+      // interval's change handler below must not look them up.
+      Raise filling(FFilling);
+      const QSignalBlocker quiet(CheckListBox1);
+      CheckListBox1->clear();
+      ListView1->clear();
+    }
+    // A stored value outside the field's range shows as the nearest it allows.
+    cxSpinEdit1->setValue(interval);
+    ShowScript();
+  });
   actRunUpdate();
 }
 
 void TfTesselMainForm::actSaveExecute() {
-  // A save that failed leaves the settings unsaved, so closing still asks.
-  FSaved = SaveScript(SettingsFile, cxSpinEdit1->value());
+  FEditor.Save(SettingsFile, cxSpinEdit1->value());
   actRunUpdate();
 }
 
@@ -274,6 +232,7 @@ void TfTesselMainForm::ShowScript() {
       auto* line = new QListWidgetItem(ToQ(group->Name), CheckListBox1);
       line->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
       line->setCheckState(group->Enabled ? Qt::Checked : Qt::Unchecked);
+      ShowGroupLine(line, *group);
     }
     if (CheckListBox1->count() > 0) {
       CheckListBox1->setCurrentRow(0);
@@ -296,12 +255,14 @@ void TfTesselMainForm::ShowGroup() {
     cxButtonEdit3->setText(ToQ(group->SourceMask));
     cxButtonEdit4->setText(ToQ(group->DestFolder));
     cxButtonEdit5->setText(ToQ(group->BadFolder));
+    cxSpinEditSettle->setValue(group->SettleSeconds);
     for (int i = 0; i < group->ActionCount(); ++i) ShowStepRow(group->GetAction(i));
     RenumberSteps();
   } else {
     cxButtonEdit3->clear();
     cxButtonEdit4->clear();
     cxButtonEdit5->clear();
+    cxSpinEditSettle->setValue(0);
   }
 }
 
@@ -316,227 +277,31 @@ void TfTesselMainForm::ShowStepRow(TTesselAction* step, int row) {
   }
   item->setText(0, QString());
   item->setData(0, kStepRole, QVariant::fromValue(reinterpret_cast<quintptr>(step)));
-  item->setText(1, ToQ(step->GetCaption()));
-  item->setText(2, ToQ(step->GetParamText()));
-  item->setText(3, ToQ(step->CopyTo));
+  const QString texts[] = {ToQ(step->GetCaption()), ToQ(step->GetParamText()), ToQ(step->CopyTo)};
+  for (int column = 1; column <= 3; ++column) {
+    item->setText(column, texts[column - 1]);
+    // Long folders and key lists are cut by the column; the tip shows them whole.
+    item->setToolTip(column, texts[column - 1]);
+  }
   item->setCheckState(0, step->Enabled ? Qt::Checked : Qt::Unchecked);
   RenumberSteps();
+}
+
+void TfTesselMainForm::ShowGroupLine(QListWidgetItem* line, const TTesselActionList& group) {
+  line->setToolTip(ToQ(GroupPassText(group.LastPass)));
+  // A source folder the last pass could not read is otherwise silent.
+  line->setForeground(group.LastPass.SourceMissing ? QBrush(look::FailureColour()) : QBrush());
+}
+
+void TfTesselMainForm::ShowGroupLines() {
+  Raise filling(FFilling);
+  const QSignalBlocker quiet(CheckListBox1);
+  for (int i = 0; i < CheckListBox1->count() && i < ScriptRegistry->GroupCount(); ++i)
+    ShowGroupLine(CheckListBox1->item(i), *ScriptRegistry->GetGroup(i));
 }
 
 void TfTesselMainForm::RenumberSteps() {
   Raise filling(FFilling);
   for (int i = 0; i < ListView1->topLevelItemCount(); ++i)
     ListView1->topLevelItem(i)->setText(0, QString::number(i + 1));
-}
-
-// ---------------------------------------------------------------------------
-// Editing the model
-
-void TfTesselMainForm::cxButtonEdit1PropertiesChange() {
-  if (FFilling) return;
-  ScriptRegistry->PubKeysPath = Text(cxButtonEdit1);
-  ScriptRegistry->SecKeysPath = Text(cxButtonEdit2);
-  FSaved = false;
-  actRunUpdate();
-}
-
-void TfTesselMainForm::cxButtonEdit3PropertiesChange() {
-  if (FFilling) return;
-  if (TTesselActionList* group = CurrentGroup()) {
-    group->SourceMask = Text(cxButtonEdit3);
-    FSaved = false;
-  }
-  actRunUpdate();
-}
-
-void TfTesselMainForm::cxButtonEdit4PropertiesChange() {
-  if (FFilling) return;
-  if (TTesselActionList* group = CurrentGroup()) {
-    group->DestFolder = Text(cxButtonEdit4);
-    FSaved = false;
-  }
-  actRunUpdate();
-}
-
-void TfTesselMainForm::cxButtonEdit5PropertiesChange() {
-  if (FFilling) return;
-  if (TTesselActionList* group = CurrentGroup()) {
-    group->BadFolder = Text(cxButtonEdit5);
-    FSaved = false;
-  }
-  actRunUpdate();
-}
-
-void TfTesselMainForm::cxSpinEdit1PropertiesChange() {
-  FSaved = false;
-  actRunUpdate();
-}
-
-void TfTesselMainForm::CheckListBox1ClickCheck(QListWidgetItem* item) {
-  if (FFilling || !item) return;
-  // The line whose box was toggled; FSaved stays as it is.
-  if (TTesselActionList* group = ScriptRegistry->GetGroup(CheckListBox1->row(item)))
-    group->Enabled = item->checkState() == Qt::Checked;
-}
-
-void TfTesselMainForm::ListView1Change(QTreeWidgetItem* item) {
-  if (FFilling) return;
-  if (TTesselAction* step = StepOf(item)) {
-    step->Enabled = item->checkState(0) == Qt::Checked;
-    FSaved = false;
-  }
-  actRunUpdate();
-}
-
-void TfTesselMainForm::ListView1SelectionChange(const QItemSelection& selected,
-                                                const QItemSelection& deselected) {
-  if (FFilling) return;
-  // Every row whose selection changed reports a change, as a check mark does.
-  QList<int> rows;
-  for (const QItemSelection* part : {&selected, &deselected})
-    for (const QModelIndex& index : part->indexes())
-      if (!rows.contains(index.row())) rows.append(index.row());
-  for (int row : rows) ListView1Change(ListView1->topLevelItem(row));
-  actRunUpdate();
-}
-
-void TfTesselMainForm::cxButtonEdit1PropertiesButtonClick(TButtonEdit* edit) {
-  BrowseGroupFolder(edit, edit == cxButtonEdit1 ? QStringLiteral("Выбор папки открытых ключей")
-                                                : QStringLiteral("Выбор папки секретных ключей"));
-}
-
-void TfTesselMainForm::cxButtonEdit3ropertiesButtonClick() {
-  QFileDialog dialog(this);
-  dialog.setFileMode(QFileDialog::ExistingFile);
-  dialog.setOption(QFileDialog::DontUseNativeDialog);
-  dialog.setNameFilter(QStringLiteral("* (*)"));
-  dialog.selectFile(cxButtonEdit3->text());
-  if (modal::Run(dialog) != QDialog::Accepted) return;
-  const QStringList chosen = dialog.selectedFiles();
-  if (chosen.isEmpty()) return;
-  if (!FromQ(chosen.first())) {
-    ShowMessage(this,
-                QStringLiteral("Путь к выбранному файлу содержит символы, которых нет в "
-                               "кодировке Windows-1251. Выберите другой файл."),
-                QMessageBox::Warning);
-    return;
-  }
-  cxButtonEdit3->setText(chosen.first());
-}
-
-void TfTesselMainForm::cxButtonEdit4PropertiesButtonClick() {
-  BrowseGroupFolder(cxButtonEdit4, QStringLiteral("Выбор папки для конечного файла"));
-}
-
-void TfTesselMainForm::cxButtonEdit5PropertiesButtonClick() {
-  BrowseGroupFolder(cxButtonEdit5, QStringLiteral("Выбор папки для \"плохих\" файлов"));
-}
-
-void TfTesselMainForm::BrowseGroupFolder(TButtonEdit* edit, const QString& title) {
-  std::string folder = Text(edit);
-  if (BrowseForFolder(title, folder, this)) edit->setText(ToQ(folder));
-}
-
-std::vector<std::string> TfTesselMainForm::GroupNames() const {
-  std::vector<std::string> names;
-  for (int i = 0; i < ScriptRegistry->GroupCount(); ++i)
-    names.push_back(ScriptRegistry->GetGroup(i)->Name);
-  return names;
-}
-
-bool TfTesselMainForm::AskGroupName(std::string& name) {
-  QString text = ToQ(ProposeGroupName(GroupNames()));
-  for (;;) {
-    QInputDialog box(this);
-    box.setWindowTitle(QStringLiteral("Название группы действий"));
-    box.setLabelText(QString());
-    box.setInputMode(QInputDialog::TextInput);
-    box.setTextValue(text);
-    if (modal::Run(box) != QDialog::Accepted) return false;
-    text = box.textValue();
-    // Names the settings file could not keep are refused; the text stays for another try.
-    const std::optional<std::string> entered = FromQ(text);
-    const std::string problem = entered ? GroupNameProblem(*entered, GroupNames()) : std::string();
-    if (entered && problem.empty()) {
-      name = *entered;
-      return true;
-    }
-    ShowMessage(this,
-                entered ? ToQ(problem)
-                        : QStringLiteral("Название группы содержит символы, которых нет в "
-                                         "кодировке Windows-1251."),
-                QMessageBox::Warning);
-  }
-}
-
-void TfTesselMainForm::actGroupAddExecute() {
-  std::string name;
-  if (!AskGroupName(name)) return;
-  TTesselActionList* group = ScriptRegistry->AddGroup(name);
-  {
-    Raise filling(FFilling);
-    const QSignalBlocker quiet(CheckListBox1);
-    auto* line = new QListWidgetItem(ToQ(group->Name), CheckListBox1);
-    line->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
-    line->setCheckState(Qt::Unchecked);
-  }
-  FSaved = false;
-  ShowGroup();
-  actRunUpdate();
-}
-
-void TfTesselMainForm::actGroupDelExecute() {
-  const QList<QListWidgetItem*> selected = CheckListBox1->selectedItems();
-  if (selected.isEmpty()) return;
-  const int index = CheckListBox1->row(selected.first());
-  ScriptRegistry->DeleteGroup(index);
-  {
-    Raise filling(FFilling);
-    const QSignalBlocker quiet(CheckListBox1);
-    delete CheckListBox1->takeItem(index);
-    CheckListBox1->clearSelection();
-    CheckListBox1->setCurrentRow(-1);
-  }
-  FSaved = false;
-  ShowGroup();
-  actRunUpdate();
-}
-
-void TfTesselMainForm::actAddExecute() {
-  TTesselActionList* group = CurrentGroup();
-  if (!group) return;
-  TTesselAction* step = nullptr;
-  if (!EditStep(step, this)) return;
-  group->AddAction(step);
-  ShowStepRow(step);
-  FSaved = false;
-  actRunUpdate();
-}
-
-void TfTesselMainForm::actDelExecute() {
-  TTesselActionList* group = CurrentGroup();
-  if (!group) return;
-  // From the last row up, so the positions of rows still to go stay valid.
-  for (int row = ListView1->topLevelItemCount() - 1; row >= 0; --row)
-    if (ListView1->topLevelItem(row)->isSelected()) group->DeleteAction(row);
-  ShowGroup();
-  FSaved = false;
-  actRunUpdate();
-}
-
-void TfTesselMainForm::actChangeExecute() {
-  TTesselActionList* group = CurrentGroup();
-  if (!group) return;
-  int row = -1;
-  for (int i = 0; i < ListView1->topLevelItemCount() && row < 0; ++i)
-    if (ListView1->topLevelItem(i)->isSelected()) row = i;
-  if (row < 0) return;
-  TTesselAction* step = StepOf(ListView1->topLevelItem(row));
-  // The editor destroys the old step; its position is taken while it still exists.
-  const int position = group->IndexOfAction(step);
-  if (!EditStep(step, this)) return;
-  if (position >= 0) group->Actions.Put(position, step);
-  ShowStepRow(step, row);
-  FSaved = false;
-  actRunUpdate();
 }

@@ -1,12 +1,24 @@
 // The main window: shows and edits the script, saves and restores it, runs
 // it on a timer between "Пуск" and "Стоп", and shows the event log.
+//
+// Each tick's pass runs on a second thread, so the window keeps repainting
+// and answering "Стоп" while it runs. While a pass is in flight the script
+// is the pass's: every editing control is disabled (as it is while the timer
+// runs), the window only reads what the pass does not change, and its log
+// lines reach the view through the pass's reports, in the order written.
 #pragma once
 
 #include <QWidget>
 #include <string>
 
+#include <optional>
+
 #include "engine/uTesselTypes.h"
+#include "platform/RunLock.h"
+#include "ui/BackgroundPass.h"
 #include "ui/CryptoSession.h"
+#include "ui/PassStatus.h"
+#include "ui/ScriptEditor.h"
 #include "ui/TickGate.h"
 
 class QAction;
@@ -15,13 +27,13 @@ class QItemSelection;
 class QLabel;
 class QListWidget;
 class QListWidgetItem;
-class QPlainTextEdit;
 class QSpinBox;
 class QSplitter;
 class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
 class TButtonEdit;
+class TLogView;
 
 class TfTesselMainForm : public QWidget, public TLogTarget {
   Q_OBJECT
@@ -37,8 +49,10 @@ class TfTesselMainForm : public QWidget, public TLogTarget {
   // TLogTarget: every log line also goes to the log view.
   void AddLine(const std::string& line, TLogKind kind) override;
 
-  bool Saved() const { return FSaved; }
+  bool Saved() const { return FEditor.Saved(); }
   bool CryptoReady() const { return FCrypto.FCryptoReady; }
+  // A tick's pass has begun and the window has not yet taken its end.
+  bool PassInFlight() const { return FPass.InFlight(); }
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -64,6 +78,8 @@ class TfTesselMainForm : public QWidget, public TLogTarget {
   void actAddExecute();
   void actDelExecute();
   void actChangeExecute();
+  void actMaskListExecute();
+  void cxButtonEdit3ContextMenu(const QPoint& at);
   void CheckListBox1Click();
   void CheckListBox1ClickCheck(QListWidgetItem* item);
   void ListView1Change(QTreeWidgetItem* item);
@@ -73,6 +89,7 @@ class TfTesselMainForm : public QWidget, public TLogTarget {
   void cxButtonEdit4PropertiesChange();
   void cxButtonEdit5PropertiesChange();
   void cxSpinEdit1PropertiesChange();
+  void cxSpinEditSettlePropertiesChange();
   void cxButtonEdit1PropertiesButtonClick(TButtonEdit* edit);
   void cxButtonEdit3ropertiesButtonClick();
   void cxButtonEdit4PropertiesButtonClick();
@@ -81,6 +98,20 @@ class TfTesselMainForm : public QWidget, public TLogTarget {
   // Own operations.
   void InitCrypto();
   void DoneCrypto();
+  // "Пуск" and "Стоп" beyond the library: the script's run lock.
+  bool TakeRunLock();
+  void FinishStop();
+  // The pass on its thread: started by a tick, reported back, ended.
+  void StartPass();
+  void TakeReports();
+  void PassEnded();
+  // Ends the pass in flight after its file in hand and waits for it; a stop
+  // request it made is withdrawn afterwards.
+  void EndPassInFlight();
+  void ShowLines(const std::vector<TBackgroundPass::TLine>& lines);
+  void ShowStatus();
+  void ShowGroupLine(QListWidgetItem* line, const TTesselActionList& group);
+  void ShowGroupLines();
   TTesselActionList* CurrentGroup() const;
   void ShowStepRow(TTesselAction* step, int row = -1);
   void RenumberSteps();
@@ -92,10 +123,19 @@ class TfTesselMainForm : public QWidget, public TLogTarget {
   bool TimerOn() const;
 
   bool FFilling = false;
-  bool FSaved = false;
+  // The script's edits and FSaved, the unsaved state.
+  TScriptEditor FEditor;
   bool FShown = false;
   TCryptoSession FCrypto;
   TTickGate FTicks;
+  platform::RunLock FRunLock;
+  // "Стоп" came while a pass was in flight: the library closes and the lock
+  // goes when the pass has finished its file in hand.
+  bool FStopPending = false;
+  TPassTally FTally;
+  TRunTotals FTotals;  // since "Пуск"
+  std::optional<TBackgroundPass::TProgress> FProgress;
+  TBackgroundPass FPass;
 
   QFrame* Panel8;
   QLabel* Label1;
@@ -121,9 +161,13 @@ class TfTesselMainForm : public QWidget, public TLogTarget {
   TButtonEdit* cxButtonEdit4;
   QLabel* Label3;
   TButtonEdit* cxButtonEdit5;
+  QLabel* LabelSettle;
+  QSpinBox* cxSpinEditSettle;  // the group's settle time
   QTreeWidget* ListView1;
   QFrame* Panel7;
-  QPlainTextEdit* Memo1;
+  TLogView* Memo1;
+  QFrame* PanelStatus;
+  QLabel* StatusLine;
 
   QAction* actRun;
   QAction* actStop;
@@ -134,5 +178,6 @@ class TfTesselMainForm : public QWidget, public TLogTarget {
   QAction* actAdd;
   QAction* actDel;
   QAction* actChange;
+  QAction* actMaskList;  // what the selected group's mask takes now
   QTimer* Timer1;
 };

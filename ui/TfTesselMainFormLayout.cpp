@@ -13,7 +13,10 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <cstdint>
+#include <limits>
 
+#include "ui/LogView.h"
 #include "ui/Look.h"
 #include "ui/TButtonEdit.h"
 #include "ui/TfTesselMainForm.h"
@@ -102,6 +105,8 @@ void TfTesselMainForm::BuildLayout() {
   actDel = MakeAction("actDel", QStringLiteral("Удалить"), &TfTesselMainForm::actDelExecute);
   actChange =
       MakeAction("actChange", QStringLiteral("Изменить"), &TfTesselMainForm::actChangeExecute);
+  actMaskList = MakeAction("actMaskList", QStringLiteral("Какие файлы возьмёт маска..."),
+                           &TfTesselMainForm::actMaskListExecute);
 
   Timer1 = new QTimer(this);
   Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -199,16 +204,36 @@ void TfTesselMainForm::BuildLayout() {
   fields->setVerticalSpacing(4);
   Label12 = Label(Panel3, "Label12", QStringLiteral("Маска для исходных файлов"));
   cxButtonEdit3 = Field(Panel3, "cxButtonEdit3");
+  // The field's own menu offers the mask test below its editing commands.
+  cxButtonEdit3->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(cxButtonEdit3, &QWidget::customContextMenuRequested, this,
+          &TfTesselMainForm::cxButtonEdit3ContextMenu);
   Label13 = Label(Panel3, "Label13", QStringLiteral("Результат положить в"));
   cxButtonEdit4 = Field(Panel3, "cxButtonEdit4");
   Label3 = Label(Panel3, "Label3", QStringLiteral("Папка для \"плохих\" файлов"));
   cxButtonEdit5 = Field(Panel3, "cxButtonEdit5");
+  // The settle time shares the mask's row, at its right end: both say which
+  // files a pass takes, and the panel keeps its three rows.
+  LabelSettle = Label(Panel3, "LabelSettle", QStringLiteral("Выдержка (сек):"));
+  cxSpinEditSettle = new QSpinBox(Panel3);
+  cxSpinEditSettle->setObjectName(QStringLiteral("cxSpinEditSettle"));
+  cxSpinEditSettle->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  cxSpinEditSettle->setRange(0, std::numeric_limits<int32_t>::max());
+  cxSpinEditSettle->setFixedSize(65, 21);
+  look::Input(cxSpinEditSettle);
+  const QString settleTip = QStringLiteral(
+      "Файл берётся в обработку, только когда его размер и время изменения не менялись "
+      "указанное число секунд; 0 - сразу");
+  LabelSettle->setToolTip(settleTip);
+  cxSpinEditSettle->setToolTip(settleTip);
   fields->addWidget(Label12, 0, 0);
   fields->addWidget(cxButtonEdit3, 0, 1);
+  fields->addWidget(LabelSettle, 0, 2);
+  fields->addWidget(cxSpinEditSettle, 0, 3);
   fields->addWidget(Label13, 1, 0);
-  fields->addWidget(cxButtonEdit4, 1, 1);
+  fields->addWidget(cxButtonEdit4, 1, 1, 1, 3);
   fields->addWidget(Label3, 2, 0);
-  fields->addWidget(cxButtonEdit5, 2, 1);
+  fields->addWidget(cxButtonEdit5, 2, 1, 1, 3);
   fields->setColumnStretch(1, 1);
   right->addWidget(Panel3);
 
@@ -244,7 +269,7 @@ void TfTesselMainForm::BuildLayout() {
   Splitter1->setSizes({169, 637});
 
   // The log view.
-  Memo1 = new QPlainTextEdit(Splitter2);
+  Memo1 = new TLogView(Splitter2);
   Memo1->setObjectName(QStringLiteral("Memo1"));
   Memo1->setFont(look::LogFont());
   Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -254,6 +279,15 @@ void TfTesselMainForm::BuildLayout() {
   Splitter2->addWidget(Memo1);
   Splitter2->setStretchFactor(1, 1);
   Splitter2->setSizes({275, 130});
+
+  // The status line under the log: the last pass, the counts since "Пуск"
+  // and the pass under way.
+  PanelStatus = Panel(this, "PanelStatus", 20);
+  auto* status = new QHBoxLayout(PanelStatus);
+  status->setContentsMargins(8, 0, 8, 0);
+  StatusLine = Label(PanelStatus, "StatusLine", QString());
+  status->addWidget(StatusLine, 1);
+  outer->addWidget(PanelStatus);
 
   // Outer size 814 x 535 with the frame.
   resize(806, 508);

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "engine/uTesselTypes.h"
 #include "platform/Cp1251.h"
 #include "platform/Files.h"
 #include "tests/support/TestSupport.h"
@@ -94,6 +95,23 @@ TEST_F(CryptoSession, FailedOpeningIsLoggedAndTheSessionIsReadyAllTheSame) {
   EXPECT_EQ(log.Fields(),
             (std::vector<std::string>{"SignInit:\t\tОшибка параметра обращения к функции.",
                                       "CryptoInit\t\tОшибка параметра обращения к функции."}));
+}
+
+TEST_F(CryptoSession, OnlyResultsOtherThanSuccessAreMarkedAsFailures) {
+  struct Kinds : TLogTarget {
+    std::vector<bool> failures;
+    void AddLine(const std::string&, TLogKind kind) override {
+      failures.push_back(kind == TLogKind::Failure);
+    }
+  } kinds;
+  TLogTarget* old = LogTarget;
+  LogTarget = &kinds;
+  KeyUtility(0);
+  session.InitCrypto(keys, keys);
+  session.DoneCrypto();
+  session.InitCrypto("", "");
+  LogTarget = old;
+  EXPECT_EQ(kinds.failures, (std::vector<bool>{false, false, false, false, true, true}));
 }
 
 }  // namespace

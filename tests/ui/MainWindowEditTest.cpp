@@ -4,8 +4,10 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <filesystem>
 
 #include "crypto/CryptoActions.h"
+#include "platform/Cp1251.h"
 #include "tests/ui/MainWindowFixture.h"
 
 namespace ui_test {
@@ -212,6 +214,35 @@ TEST_F(UnsavedSettings, FieldsAndIntervalMarkThemAndReachTheModel) {
   EXPECT_FALSE(window->Saved());
 }
 
+TEST_F(UnsavedSettings, TheSettleTimeShowsTheGroupsMarksThemAndIsSaved) {
+  WriteScript([] {
+    TwoGroups();
+    ScriptRegistry->GetGroup(1)->SettleSeconds = 45;
+  });
+  Open();
+  auto* settle = Find<QSpinBox>(window.get(), "cxSpinEditSettle");
+  EXPECT_EQ(settle->value(), 0);
+  SelectGroup(1);
+  EXPECT_EQ(settle->value(), 45);
+  EXPECT_TRUE(window->Saved());
+
+  settle->setValue(120);
+  EXPECT_EQ(ScriptRegistry->GetGroup(1)->SettleSeconds, 120);
+  EXPECT_EQ(ScriptRegistry->GetGroup(0)->SettleSeconds, 0);
+  EXPECT_FALSE(window->Saved());
+  EXPECT_TRUE(Action("actSave")->isEnabled());
+  Action("actSave")->trigger();
+  EXPECT_NE(testing_support::ReadFile(ini).find("SETTLE_TIME=120\r\n"), std::string::npos);
+
+  // Without a group the field changes nothing.
+  Groups()->clearSelection();
+  QApplication::processEvents();
+  settle->setValue(7);
+  EXPECT_EQ(ScriptRegistry->GetGroup(0)->SettleSeconds, 0);
+  EXPECT_EQ(ScriptRegistry->GetGroup(1)->SettleSeconds, 120);
+  EXPECT_TRUE(window->Saved());
+}
+
 TEST_F(UnsavedSettings, GroupFieldsWithoutAGroupChangeNothing) {
   WriteScript(TwoGroups);
   Open();
@@ -253,6 +284,23 @@ TEST_F(GroupCommands, TheNameBoxProposesTheFirstFreeName) {
   EXPECT_TRUE(seen->modal);
   EXPECT_EQ(ScriptRegistry->GroupCount(), 2);
   EXPECT_TRUE(window->Saved());
+}
+
+TEST_F(GroupCommands, TheNameBoxIsWideEnoughForItsWholeCaption) {
+  Open();
+  int width = 0;
+  QFont font;
+  modal::Prepare([&](QDialog& dialog) {
+    width = dialog.width();
+    font = dialog.font();
+    return int(QDialog::Rejected);
+  });
+  Action("actGroupAdd")->trigger();
+  // The title bar's face is at least 10 points, often bold, beside an icon and three buttons.
+  font.setBold(true);
+  font.setPointSizeF(std::max<qreal>(font.pointSizeF(), 10));
+  EXPECT_GE(width,
+            QFontMetrics(font).horizontalAdvance(QStringLiteral("Название группы действий")) + 100);
 }
 
 TEST_F(GroupCommands, WithoutGroupsTheFirstNameIsProposedAndAddedUnselected) {
@@ -408,16 +456,80 @@ TEST_F(StepCommands, ChangeEditsTheFirstSelectedRowInPlace) {
   ASSERT_NE(dec, nullptr);
   EXPECT_EQ(dec->ReceiverKey, "R");
   EXPECT_EQ(dec->CopyTo, "/2");
-  EXPECT_FALSE(dec->Enabled);
+  // The replaced step was enabled, and so is its successor.
+  EXPECT_TRUE(dec->Enabled);
   EXPECT_EQ(StepColumn(0), (std::vector<QString>{"1", "2", "3", "4"}));
   EXPECT_EQ(Steps()->topLevelItem(1)->text(1), QStringLiteral("Расшифровать"));
   EXPECT_EQ(Steps()->topLevelItem(1)->text(2), QStringLiteral("Ключ: R от S"));
-  EXPECT_EQ(Steps()->topLevelItem(1)->checkState(0), Qt::Unchecked);
+  EXPECT_EQ(Steps()->topLevelItem(1)->checkState(0), Qt::Checked);
   EXPECT_FALSE(window->Saved());
 
   // The row now carries the new step: its check box reaches it.
-  Steps()->topLevelItem(1)->setCheckState(0, Qt::Checked);
-  EXPECT_TRUE(dec->Enabled);
+  Steps()->topLevelItem(1)->setCheckState(0, Qt::Unchecked);
+  EXPECT_FALSE(dec->Enabled);
+}
+
+// A signature check whose key is changed must go on checking: a step that
+// silently fell out let files through unchecked.
+TEST_F(StepCommands, ChangeKeepsTheEnabledFlagAndAddStillGivesADisabledStep) {
+  WriteScript([] {
+    TTesselActionList* g = ScriptRegistry->AddGroup("G");
+    auto* check = static_cast<TTesselAction_checksign*>(g->CreateAction(kKindCheckSign));
+    check->KeyList = "OLD";
+    check->Enabled = true;
+    g->CreateAction(kKindNone);  // disabled
+  });
+  Open();
+  TTesselActionList* g = ScriptRegistry->GetGroup(0);
+  auto newKey = [](QDialog& dialog) {
+    Find<QLineEdit>(&dialog, "cxTextEdit2")->setText(QStringLiteral("NEW"));
+    return int(QDialog::Accepted);
+  };
+  SelectSteps({0});
+  modal::Prepare(newKey);
+  Action("actChange")->trigger();
+  auto* check = dynamic_cast<TTesselAction_checksign*>(g->GetAction(0));
+  ASSERT_NE(check, nullptr);
+  EXPECT_EQ(check->KeyList, "NEW");
+  EXPECT_TRUE(check->Enabled);
+  EXPECT_EQ(Steps()->topLevelItem(0)->checkState(0), Qt::Checked);
+
+  // A disabled step stays disabled.
+  SelectSteps({1});
+  modal::Prepare([](QDialog& dialog) {
+    Find<QComboBox>(&dialog, "cxComboBox_action")->setCurrentIndex(kKindCheckSign);
+    return int(QDialog::Accepted);
+  });
+  Action("actChange")->trigger();
+  EXPECT_FALSE(g->GetAction(1)->Enabled);
+  EXPECT_EQ(Steps()->topLevelItem(1)->checkState(0), Qt::Unchecked);
+
+  // A new step is still off.
+  modal::Prepare([](QDialog&) { return int(QDialog::Accepted); });
+  Steps()->clearSelection();
+  Action("actAdd")->trigger();
+  ASSERT_EQ(g->ActionCount(), 3);
+  EXPECT_FALSE(g->GetAction(2)->Enabled);
+  EXPECT_EQ(Steps()->topLevelItem(2)->checkState(0), Qt::Unchecked);
+}
+
+TEST_F(StepCommands, TheThreeTextColumnsShowTheirWholeTextAsATip) {
+  const std::string copy = "/srv/exchange/a-very-long-archive-folder-name/that-the-column-cuts";
+  WriteScript([&] {
+    TTesselActionList* g = ScriptRegistry->AddGroup("G");
+    auto* enc = static_cast<TTesselAction_encrypt*>(g->CreateAction(kKindEncrypt));
+    enc->SenderKey = "BANK01";
+    enc->ReceiverKeyList = "CLIENT1;CLIENT2;CLIENT3;CLIENT4;CLIENT5;AUDIT";
+    enc->CopyTo = copy;
+  });
+  Open();
+  QTreeWidgetItem* row = Steps()->topLevelItem(0);
+  EXPECT_EQ(row->toolTip(1), QStringLiteral("Шифровать"));
+  EXPECT_EQ(row->toolTip(2),
+            QStringLiteral("Ключ: BANK01 для CLIENT1;CLIENT2;CLIENT3;CLIENT4;CLIENT5;AUDIT"));
+  EXPECT_EQ(row->toolTip(3), Q(copy));
+  // The column is narrower than the text: without the tip it could not be read.
+  EXPECT_GT(Steps()->fontMetrics().horizontalAdvance(Q(copy)), Steps()->columnWidth(3));
 }
 
 TEST_F(StepCommands, CancelledEditorChangesNothing) {
@@ -510,6 +622,65 @@ TEST_F(BrowseButtons, MaskFieldTakesTheChosenFilesFullPath) {
   EXPECT_EQ(shownFolder, Q(dir.Path()));
   EXPECT_EQ(Edit("cxButtonEdit3")->text(), Q(file));
   EXPECT_EQ(ScriptRegistry->GetGroup(0)->SourceMask, file);
+}
+
+}  // namespace
+}  // namespace ui_test
+
+namespace ui_test {
+namespace {
+
+using MaskListing = MainWindowTest;
+
+TEST_F(MaskListing, ShowsWhatTheSelectedGroupsMaskTakesAndTouchesNothing) {
+  const std::string in = dir.Sub("in/");
+  for (const char* name : {"a.txt", "b.txt", "c.dat"}) testing_support::WriteFile(in + name, name);
+  WriteScript([&] {
+    ScriptRegistry->AddGroup("Empty");
+    TTesselActionList* g = ScriptRegistry->AddGroup(Cp("Исходящие"));
+    g->Enabled = true;
+    g->SourceMask = in + "*.txt|b*";
+    g->DestFolder = dir.Sub("out/");
+    g->CreateAction(kKindNone)->Enabled = true;
+  });
+  Open();
+  EXPECT_TRUE(Action("actMaskList")->isEnabled());
+  SelectGroup(1);
+  auto modified = [&] {
+    std::vector<std::filesystem::file_time_type> times;
+    for (const std::string& name : testing_support::ListNames(in))
+      times.push_back(std::filesystem::last_write_time(platform::Cp1251ToUtf8(in + name)));
+    return times;
+  };
+  const auto namesBefore = testing_support::ListNames(in);
+  const auto timesBefore = modified();
+  const std::string logBefore = log.Bytes();
+
+  auto seen = std::make_shared<Seen>();
+  QString text;
+  modal::Prepare([&](QDialog& dialog) {
+    seen->title = dialog.windowTitle();
+    seen->modal = QApplication::activeModalWidget() == &dialog;
+    text = Find<QPlainTextEdit>(&dialog, "TextBoxText")->toPlainText();
+    return int(QDialog::Rejected);
+  });
+  Action("actMaskList")->trigger();
+  EXPECT_EQ(seen->title, QStringLiteral("Какие файлы возьмёт маска группы \"Исходящие\""));
+  EXPECT_TRUE(seen->modal);
+  EXPECT_EQ(text, Q(Cp("Маска: ") + in + Cp("*.txt|b*\nПапка: ") + in +
+                    Cp("\nВозьмёт сейчас (1):\n    a.txt\nИсключает (1):\n    b.txt")));
+
+  EXPECT_EQ(testing_support::ListNames(in), namesBefore);
+  EXPECT_EQ(modified(), timesBefore);
+  EXPECT_EQ(log.Bytes(), logBefore);
+  EXPECT_TRUE(testing_support::ListNames(dir.Sub("tmp/")).empty()) << "no working folder";
+  EXPECT_TRUE(testing_support::ListNames(dir.Sub("out/")).empty());
+  EXPECT_TRUE(window->Saved());
+
+  // Without a group there is nothing to list.
+  Groups()->clearSelection();
+  QApplication::processEvents();
+  EXPECT_FALSE(Action("actMaskList")->isEnabled());
 }
 
 }  // namespace

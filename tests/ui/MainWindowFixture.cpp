@@ -85,6 +85,8 @@ void MainWindowTest::Tick() {
   ASSERT_TRUE(timer->isActive());
   QTimerEvent tick(timer->timerId());
   QCoreApplication::sendEvent(timer, &tick);
+  // The pass runs on its own thread; the tick is done when the window has its end.
+  ASSERT_TRUE(WaitFor([this] { return !window->PassInFlight(); }));
 }
 
 int MainWindowTest::KeyUtilityStarts() const {

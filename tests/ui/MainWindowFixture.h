@@ -63,7 +63,8 @@ class MainWindowTest : public ModalGuard {
   void SelectGroup(int row);
   void SelectSteps(const std::vector<int>& rows);
   std::vector<QString> StepColumn(int column);
-  // One tick of the running timer, delivered at once.
+  // One tick of the running timer, delivered at once; returns when the
+  // window has taken the end of the tick's pass.
   void Tick();
   int KeyUtilityStarts() const;
   std::vector<std::string> LogFields() const { return log.Fields(); }

@@ -1,0 +1,97 @@
+// The status line's and the group list's account of the passes, and the
+// refusal of a second runner.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+#include "platform/Files.h"
+#include "ui/PassStatus.h"
+#include "ui/RunRefusal.h"
+
+namespace {
+
+class PassTally : public ::testing::Test {
+ protected:
+  TTesselGroups groups;
+  TTesselActionList* a = groups.AddGroup("A");
+  TTesselActionList* b = groups.AddGroup("B");
+  TTesselActionList* off = groups.AddGroup("Off");
+  TPassTally tally;
+  TRunTotals totals;
+
+  void SetUp() override {
+    a->Enabled = b->Enabled = true;
+    off->LastPass.Delivered = 100;  // from long ago: never counted
+    off->LastPass.EndTime = 5;
+  }
+  // What a pass does to a group it reaches.
+  static void Ran(TTesselActionList* g, int delivered, int bad, int left) {
+    g->LastPass = {};
+    g->LastPass.Delivered = delivered;
+    g->LastPass.Bad = bad;
+    g->LastPass.Left = left;
+    g->LastPass.EndTime = 1000;
+  }
+};
+
+TEST_F(PassTally, AddsTheGroupsAPassRanAndOnlyThose) {
+  tally.Before(groups);
+  Ran(a, 1, 1, 1);
+  Ran(b, 2, 0, 0);
+  tally.After(groups, totals, "12.05.26 10:15:03");
+  EXPECT_EQ(totals.Delivered, 3);
+  EXPECT_EQ(totals.Bad, 1);
+  EXPECT_EQ(totals.Left, 1);
+  EXPECT_EQ(totals.LastPassTime, "12.05.26 10:15:03");
+  EXPECT_EQ(off->LastPass.EndTime, 5);
+
+  // Two passes within the same second, both counted; a stop kept the second
+  // from B, whose counts are not added again and whose end time comes back.
+  tally.Before(groups);
+  Ran(a, 1, 0, 0);
+  tally.After(groups, totals, "12.05.26 10:15:03");
+  EXPECT_EQ(totals.Delivered, 4);
+  EXPECT_EQ(b->LastPass.EndTime, 1000);
+  EXPECT_EQ(b->LastPass.Delivered, 2);
+}
+
+TEST(StatusLine, TellsTheLastPassTheTotalsAndThePassUnderWay) {
+  TRunTotals totals;
+  EXPECT_EQ(StatusLineText(totals, std::nullopt, "", false),
+            "Последний проход: не было.  После пуска: доставлено 0, в ошибки 0, оставлено 0.");
+  totals = {5, 1, 2, "12.05.26 10:15:03"};
+  EXPECT_EQ(StatusLineText(totals, TBackgroundPass::TProgress{0, 3, 10}, "Исходящие", false),
+            "Последний проход: 12.05.26 10:15:03.  После пуска: доставлено 5, в ошибки 1, "
+            "оставлено 2.  Проход: группа \"Исходящие\", файл 3 из 10.");
+  EXPECT_EQ(StatusLineText(totals, TBackgroundPass::TProgress{0, 3, 10}, "Исходящие", true),
+            "Последний проход: 12.05.26 10:15:03.  После пуска: доставлено 5, в ошибки 1, "
+            "оставлено 2.  Стоп: проход закончится после текущего файла.");
+}
+
+TEST(GroupPassText, CountsDurationAndAMissingSourceFolder) {
+  TPassCounts c;
+  EXPECT_EQ(GroupPassText(c), "Проходов ещё не было");
+  c = {4, 3, 1, 1, 2, false, 1249, 1000};
+  EXPECT_EQ(GroupPassText(c),
+            "Последний проход: найдено 4, взято 3, доставлено 1, в ошибки 1, оставлено 2 (1,2 с)");
+  c = {};
+  c.SourceMissing = true;
+  c.DurationMs = 35;
+  c.EndTime = 1;
+  EXPECT_EQ(GroupPassText(c),
+            "Последний проход: найдено 0, взято 0, доставлено 0, в ошибки 0, оставлено 0 (0,0 с)\n"
+            "Папка исходных файлов не найдена или не читается");
+}
+
+TEST(RunRefusal, NamesTheHolderOrTheLockFilesError) {
+  EXPECT_EQ(RunRefusalText(EWOULDBLOCK, 4321, "/s.ini.lock"),
+            "Сценарий уже выполняется программой с номером процесса 4321 (например, службой "
+            "tessel run). Пуск невозможен, пока она его выполняет.");
+  EXPECT_NE(RunRefusalText(EWOULDBLOCK, 0, "/s.ini.lock").find("другой программой"),
+            std::string::npos);
+  const std::string text = RunRefusalText(EACCES, 0, "/ro/s.ini.lock");
+  EXPECT_NE(text.find("/ro/s.ini.lock"), std::string::npos);
+  EXPECT_NE(text.find(platform::ErrorText(EACCES)), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,65 @@
+#include "ui/PassStatus.h"
+
+namespace {
+
+std::string Number(int n) {
+  return std::to_string(n);
+}
+
+// Milliseconds as seconds with one decimal, the decimal comma as in Russian.
+std::string Seconds(int64_t ms) {
+  const int64_t tenths = (ms + 50) / 100;
+  return std::to_string(tenths / 10) + "," + std::to_string(tenths % 10) + " с";
+}
+
+}  // namespace
+
+void TPassTally::Before(TTesselGroups& groups) {
+  cleared_.clear();
+  for (int i = 0; i < groups.GroupCount(); ++i) {
+    TTesselActionList* group = groups.GetGroup(i);
+    if (!group || !group->Enabled) continue;
+    cleared_.emplace_back(group, group->LastPass.EndTime);
+    group->LastPass.EndTime = 0;
+  }
+}
+
+void TPassTally::After(TTesselGroups&, TRunTotals& totals, const std::string& timeText) {
+  for (auto& [group, oldEnd] : cleared_) {
+    TPassCounts& counts = group->LastPass;
+    if (counts.EndTime == 0) {
+      counts.EndTime = oldEnd;  // not reached by this pass
+      continue;
+    }
+    totals.Delivered += counts.Delivered;
+    totals.Bad += counts.Bad;
+    totals.Left += counts.Left;
+  }
+  cleared_.clear();
+  totals.LastPassTime = timeText;
+}
+
+std::string StatusLineText(const TRunTotals& totals,
+                           const std::optional<TBackgroundPass::TProgress>& progress,
+                           const std::string& groupName, bool stopping) {
+  std::string text = "Последний проход: " +
+                     (totals.LastPassTime.empty() ? std::string("не было") : totals.LastPassTime);
+  text += ".  После пуска: доставлено " + Number(totals.Delivered) + ", в ошибки " +
+          Number(totals.Bad) + ", оставлено " + Number(totals.Left) + ".";
+  if (stopping) {
+    text += "  Стоп: проход закончится после текущего файла.";
+  } else if (progress) {
+    text += "  Проход: группа \"" + groupName + "\", файл " + Number(progress->File) + " из " +
+            Number(progress->Files) + ".";
+  }
+  return text;
+}
+
+std::string GroupPassText(const TPassCounts& c) {
+  if (c.EndTime == 0) return "Проходов ещё не было";
+  std::string text = "Последний проход: найдено " + Number(c.Found) + ", взято " + Number(c.Taken) +
+                     ", доставлено " + Number(c.Delivered) + ", в ошибки " + Number(c.Bad) +
+                     ", оставлено " + Number(c.Left) + " (" + Seconds(c.DurationMs) + ")";
+  if (c.SourceMissing) text += "\nПапка исходных файлов не найдена или не читается";
+  return text;
+}

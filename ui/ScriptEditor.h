@@ -1,0 +1,58 @@
+// The main window's edits of the script and the rules of its unsaved state,
+// without widgets: every control that changes the script goes through here,
+// so the rules hold whichever control made the change.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/uTesselTypes.h"
+
+// What "Изменить" must know of a step before the step editor destroys it.
+struct TStepPlace {
+  int Position = -1;  // in its group; -1 when the group does not hold it
+  bool Enabled = false;
+};
+
+class TScriptEditor {
+ public:
+  // True when the script on screen is the one last loaded or saved.
+  bool Saved() const { return saved_; }
+
+  // "Восстановить": replaces the script by the file's and lets show put it
+  // and the stored interval on screen; the settings are saved afterwards,
+  // whatever the controls reported while they were filled.
+  void Load(const std::string& settingsFile, const std::function<void(int32_t interval)>& show);
+  // "Сохранить": saved only when the whole save succeeded, so closing still
+  // asks after a failed one.
+  bool Save(const std::string& settingsFile, int32_t interval);
+
+  // Either key-folder field sets both folders.
+  void SetKeyFolders(const std::string& pubKeysPath, const std::string& secKeysPath);
+  // The group fields; without a group nothing changes.
+  void SetSourceMask(TTesselActionList* group, const std::string& text);
+  void SetDestFolder(TTesselActionList* group, const std::string& text);
+  void SetBadFolder(TTesselActionList* group, const std::string& text);
+  void SetSettleSeconds(TTesselActionList* group, int32_t seconds);
+  // The interval is not part of the script, but saved with it.
+  void IntervalChanged() { saved_ = false; }
+  // A group's check box alone leaves the settings as saved as they were.
+  void SetGroupEnabled(TTesselActionList* group, bool enabled);
+  void SetStepEnabled(TTesselAction* step, bool enabled);
+
+  TTesselActionList* AddGroup(const std::string& name);
+  void DeleteGroup(int index);
+  void AddStep(TTesselActionList& group, TTesselAction* step);
+  // Rows are step positions, in any order.
+  void DeleteSteps(TTesselActionList& group, std::vector<int> rows);
+  static TStepPlace PlaceOf(const TTesselActionList& group, const TTesselAction* step);
+  // Puts the editor's new step where the old one stood. It keeps the old
+  // step's enabled flag: the editor never shows the flag, and a step whose
+  // key was changed must not silently stop taking part in passes.
+  void ReplaceStep(TTesselActionList& group, const TStepPlace& old, TTesselAction* step);
+
+ private:
+  bool saved_ = false;
+};

@@ -1,0 +1,144 @@
+// The main window's running state: "Пуск" and "Стоп" with the script's run
+// lock and the library, the timer's ticks and their passes on the second
+// thread, the pass's reports, and the status line.
+#include <QCoreApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QSpinBox>
+#include <QThread>
+#include <QTimer>
+
+#include "platform/Clock.h"
+#include "ui/Application.h"
+#include "ui/LogView.h"
+#include "ui/RunRefusal.h"
+#include "ui/TfTesselMainForm.h"
+#include "ui/UiText.h"
+
+bool TfTesselMainForm::TimerOn() const {
+  return Timer1->isActive();
+}
+
+void TfTesselMainForm::actStopExecute(int tag) {
+  if (tag == 0) {
+    // Another runner of this script (a service, another window) keeps the
+    // library closed and the timer off here.
+    if (!TakeRunLock()) return;
+    if (!FCrypto.FCryptoReady) InitCrypto();
+    ScriptRegistry->ClearStop();
+    FTotals = {};
+  } else {
+    // The pass in flight ends after its file in hand; the rest wait in their
+    // source folders for the next "Пуск".
+    ScriptRegistry->RequestStop();
+    if (FPass.InFlight())
+      FStopPending = true;
+    else
+      FinishStop();
+  }
+  Timer1->setInterval(TimerIntervalMs(cxSpinEdit1->value()));
+  if (tag == 0) {
+    Timer1->start();
+  } else {
+    Timer1->stop();
+    // A tick that is letting events through must not run its pass now.
+    FTicks.NoteStop();
+  }
+  ShowStatus();
+  actRunUpdate();
+}
+
+bool TfTesselMainForm::TakeRunLock() {
+  long holder = 0;
+  const int error = FRunLock.Acquire(SettingsFile, &holder);
+  if (error == 0) return true;
+  ShowMessage(this, ToQ(RunRefusalText(error, holder, platform::RunLock::LockPath(SettingsFile))),
+              QMessageBox::Warning);
+  actRunUpdate();
+  return false;
+}
+
+void TfTesselMainForm::FinishStop() {
+  FStopPending = false;
+  DoneCrypto();
+  FRunLock.Release();
+}
+
+void TfTesselMainForm::InitCrypto() {
+  FCrypto.InitCrypto(ScriptRegistry->SecKeysPath, ScriptRegistry->PubKeysPath);
+}
+
+void TfTesselMainForm::DoneCrypto() {
+  FCrypto.DoneCrypto();
+}
+
+void TfTesselMainForm::Timer1Timer() {
+  FTicks.Tick([] { QCoreApplication::processEvents(); }, [this] { StartPass(); });
+  actRunUpdate();
+}
+
+void TfTesselMainForm::StartPass() {
+  // The last pass is still on its files: this tick falls away, none piles up.
+  if (FPass.InFlight()) return;
+  FTally.Before(*ScriptRegistry);
+  ScriptRegistry->OnFileStart = [this](int group, int file, int files) {
+    FPass.SetProgress(group, file, files);
+  };
+  FPass.Start([] { ScriptRegistry->RunAllGroups(); });
+  actRunUpdate();
+}
+
+void TfTesselMainForm::TakeReports() {
+  TBackgroundPass::TReport report = FPass.Take();
+  ShowLines(report.Lines);
+  if (report.Progress) FProgress = report.Progress;
+  if (report.PassEnded) PassEnded();
+  ShowStatus();
+}
+
+void TfTesselMainForm::PassEnded() {
+  ScriptRegistry->OnFileStart = nullptr;
+  FProgress.reset();
+  FTally.After(*ScriptRegistry, FTotals, platform::FormatTimestamp(platform::LocalNow()));
+  ShowGroupLines();
+  if (FStopPending) FinishStop();
+  actRunUpdate();
+}
+
+void TfTesselMainForm::EndPassInFlight() {
+  if (!FPass.InFlight()) return;
+  const bool stopWasRequested = ScriptRegistry->StopRequested();
+  ScriptRegistry->RequestStop();
+  while (FPass.InFlight()) {
+    FPass.WaitForEnd();
+    TakeReports();
+  }
+  if (!stopWasRequested) ScriptRegistry->ClearStop();
+}
+
+void TfTesselMainForm::AddLine(const std::string& line, TLogKind kind) {
+  if (QThread::currentThread() != thread()) {
+    FPass.AddLine(line, kind);
+    return;
+  }
+  // Lines of the pass that wait to be shown were written before this one.
+  ShowLines(FPass.TakeLines());
+  Memo1->AddLine(ToQ(line), kind == TLogKind::Failure);
+}
+
+void TfTesselMainForm::ShowLines(const std::vector<TBackgroundPass::TLine>& lines) {
+  std::vector<TLogView::TLine> shown;
+  shown.reserve(lines.size());
+  for (const TBackgroundPass::TLine& line : lines)
+    shown.push_back({ToQ(line.Text), line.Kind == TLogKind::Failure});
+  Memo1->AddLines(shown);
+}
+
+void TfTesselMainForm::ShowStatus() {
+  std::string group;
+  // Group names never change while a pass runs.
+  if (FProgress && FProgress->Group >= 0 && FProgress->Group < ScriptRegistry->GroupCount())
+    group = ScriptRegistry->GetGroup(FProgress->Group)->Name;
+  StatusLine->setText(
+      ToQ(StatusLineText(FTotals, FProgress, group, FStopPending && FPass.InFlight())));
+}
