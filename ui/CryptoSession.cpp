@@ -16,10 +16,10 @@ bool TCryptoSession::StartKeyUtility() {
 
 void TCryptoSession::InitCrypto(const std::string& secKeysPath, const std::string& pubKeysPath) {
   StartKeyUtility();
-  int code = SignInit(secKeysPath.c_str(), pubKeysPath.c_str());
-  WriteLog({"SignInit:", "", ResultMessage(code)});
-  code = CryptoInit(secKeysPath.c_str(), pubKeysPath.c_str());
-  WriteLog({"CryptoInit", "", ResultMessage(code)});
+  SignInitCode = SignInit(secKeysPath.c_str(), pubKeysPath.c_str());
+  WriteLog({"SignInit:", "", ResultMessage(SignInitCode)});
+  CryptoInitCode = CryptoInit(secKeysPath.c_str(), pubKeysPath.c_str());
+  WriteLog({"CryptoInit", "", ResultMessage(CryptoInitCode)});
   FCryptoReady = true;
 }
 
