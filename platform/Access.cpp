@@ -1,6 +1,7 @@
 #include "platform/Access.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -31,6 +32,8 @@ int MayReadFile(const std::string& path) {
 }
 
 int MayAppendToFile(const std::string& path) {
+  struct stat st {};
+  if (::stat(Cp1251ToUtf8(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return EISDIR;
   const int err = Ask(path, W_OK);
   if (err != ENOENT) return err;
   // A missing file is created in its folder.

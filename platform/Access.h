@@ -13,7 +13,7 @@ int MayListFolder(const std::string& folder);
 int MayChangeFolder(const std::string& folder);
 // Open the file for reading.
 int MayReadFile(const std::string& path);
-// Append to the file, or create it when it is missing.
+// Append to the file, or create it when it is missing; a folder is no file.
 int MayAppendToFile(const std::string& path);
 
 }  // namespace platform

@@ -38,6 +38,7 @@ TEST(Access, MissingPathsAndFilesInPlaceOfFoldersAreTold) {
   // A file to append to may be missing while its folder can take it.
   EXPECT_EQ(platform::MayAppendToFile(dir.Path() + "новый.log"), 0);
   EXPECT_EQ(platform::MayAppendToFile(dir.Path() + "нет/новый.log"), ENOENT);
+  EXPECT_EQ(platform::MayAppendToFile(dir.Path()), EISDIR);
   EXPECT_EQ(ListNames(dir.Path()), std::vector<std::string>{"файл.txt"}) << "nothing created";
 }
 
