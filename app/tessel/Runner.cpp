@@ -111,8 +111,13 @@ int TRunner::Start() {
     return kExitOperational;
   }
   // The window's log for this settings file, and each line to the terminal.
-  SetLogFilePath(platform::ReplaceExtension(settings, ".log"));
+  const std::string log = platform::ReplaceExtension(settings, ".log");
+  SetLogFilePath(log);
   LogTarget = &console_;
+  // A line the file does not take is lost on the terminal too, as in the window.
+  if (int err = platform::MayAppendToFile(log))
+    PrintError("Журнал событий " + log +
+               " не записывается, его строки теряются: " + platform::ErrorText(err));
 
   interval_ = LoadScript(settings);
   session_.InitCrypto(ScriptRegistry->SecKeysPath, ScriptRegistry->PubKeysPath);
