@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 
 #include <cerrno>
+#include <fstream>
 
 #include "platform/Cp1251.h"
 
@@ -24,6 +25,14 @@ int RunAndWait(const std::string& path, const std::string& argument) {
   while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
   return 0;
+}
+
+std::string ProcessName(long pid) {
+  if (pid <= 0) return {};
+  std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
+  std::string name;
+  if (!std::getline(comm, name)) return {};
+  return Utf8ToCp1251Lossy(name);
 }
 
 }  // namespace platform

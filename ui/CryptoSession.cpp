@@ -17,10 +17,10 @@ bool TCryptoSession::StartKeyUtility() {
 
 void TCryptoSession::InitCrypto(const std::string& secKeysPath, const std::string& pubKeysPath) {
   StartKeyUtility();
-  int code = SignInit(secKeysPath.c_str(), pubKeysPath.c_str());
-  WriteLog(ResultKind(code), {"SignInit:", "", ResultMessage(code)});
-  code = CryptoInit(secKeysPath.c_str(), pubKeysPath.c_str());
-  WriteLog(ResultKind(code), {"CryptoInit", "", ResultMessage(code)});
+  SignInitCode = SignInit(secKeysPath.c_str(), pubKeysPath.c_str());
+  WriteLog(ResultKind(SignInitCode), {"SignInit:", "", ResultMessage(SignInitCode)});
+  CryptoInitCode = CryptoInit(secKeysPath.c_str(), pubKeysPath.c_str());
+  WriteLog(ResultKind(CryptoInitCode), {"CryptoInit", "", ResultMessage(CryptoInitCode)});
   FCryptoReady = true;
 }
 

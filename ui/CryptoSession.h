@@ -19,6 +19,11 @@ class TCryptoSession {
 
   // True from the end of InitCrypto to the end of DoneCrypto.
   bool FCryptoReady = false;
+  // The results of the last SignInit and CryptoInit (-1 before the first).
+  int SignInitCode = -1;
+  int CryptoInitCode = -1;
+  // Ready, and both parts of the library opened without an error.
+  bool LibraryOpen() const { return FCryptoReady && SignInitCode == 0 && CryptoInitCode == 0; }
 
   // Runs the key utility with the command "u" and waits for it to end; false
   // (after OnKeyUtilityError) when it cannot be started.

@@ -76,10 +76,13 @@ TEST_F(CryptoSession, AKeyUtilityThatCannotStartReportsThePlatformsText) {
 
 TEST_F(CryptoSession, InitAndDoneLogTheLibrarysResults) {
   KeyUtility(0);
+  EXPECT_FALSE(session.LibraryOpen());
   session.InitCrypto(keys, keys);
   EXPECT_TRUE(session.FCryptoReady);
+  EXPECT_TRUE(session.LibraryOpen());
   session.DoneCrypto();
   EXPECT_FALSE(session.FCryptoReady);
+  EXPECT_FALSE(session.LibraryOpen());
   EXPECT_EQ(log.Fields(),
             (std::vector<std::string>{"SignInit:\t\tНет ошибки.", "CryptoInit\t\tНет ошибки.",
                                       "CryptoDone\t\tНет ошибки.", "SignDone\t\tНет ошибки."}));
@@ -92,6 +95,10 @@ TEST_F(CryptoSession, FailedOpeningIsLoggedAndTheSessionIsReadyAllTheSame) {
   session.InitCrypto("", "");
   EXPECT_EQ(errors.size(), 1u);
   EXPECT_TRUE(session.FCryptoReady);
+  // Ready for the window's timer, but not open for a pass.
+  EXPECT_FALSE(session.LibraryOpen());
+  EXPECT_NE(session.SignInitCode, 0);
+  EXPECT_NE(session.CryptoInitCode, 0);
   EXPECT_EQ(log.Fields(),
             (std::vector<std::string>{"SignInit:\t\tОшибка параметра обращения к функции.",
                                       "CryptoInit\t\tОшибка параметра обращения к функции."}));

@@ -1,0 +1,262 @@
+#include "app/tessel/Check.h"
+
+#include <cerrno>
+#include <map>
+
+#include "crypto/CryptoActions.h"
+#include "crypto/Orlak.h"
+#include "crypto/SplitKeyList.h"
+#include "engine/uFileUtil.h"
+#include "engine/uTesselTypes.h"
+#include "masks/FileMask.h"
+#include "platform/Access.h"
+#include "platform/Files.h"
+#include "platform/RunLock.h"
+#include "platform/WorkFolders.h"
+#include "ui/GroupNames.h"
+
+namespace {
+
+std::string Quoted(const std::string& text) {
+  return "\"" + text + "\"";
+}
+
+bool IsBlankText(const std::string& text) {
+  for (char c : text)
+    if (static_cast<unsigned char>(c) > 32) return false;
+  return true;
+}
+
+// Keys asked of the library, each identifier once.
+class TKeyProbe {
+ public:
+  TKeyProbe(const std::string& secKeys, const std::string& pubKeys) : pubKeys_(pubKeys) {
+    signInit_ = SignInit(secKeys.c_str(), pubKeys.c_str());
+    cryptoInit_ = CryptoInit(secKeys.c_str(), pubKeys.c_str());
+  }
+  ~TKeyProbe() {
+    CryptoDone();
+    SignDone();
+    if (!probeFolder_.empty()) {
+      platform::DeleteFile(probeFolder_ + "probe");
+      platform::DeleteFile(probeFolder_ + "signed");
+      platform::RemoveWorkFolder(probeFolder_);
+    }
+  }
+  TKeyProbe(const TKeyProbe&) = delete;
+  TKeyProbe& operator=(const TKeyProbe&) = delete;
+
+  int SignInitCode() const { return signInit_; }
+  int CryptoInitCode() const { return cryptoInit_; }
+  int ProbeError() const { return probeError_; }
+
+  // The library's code for extracting the public key.
+  int Public(const std::string& id) {
+    auto [it, added] = public_.try_emplace(id, 0);
+    if (added) {
+      unsigned char block[KeyBlockSize];
+      it->second = ExtractKey(pubKeys_.c_str(), id.c_str(), block);
+    }
+    return it->second;
+  }
+
+  // The library's code for signing with the secret key; the library offers
+  // no other way to ask for one.
+  int Secret(const std::string& id) {
+    auto [it, added] = secret_.try_emplace(id, 0);
+    if (added && !ProbeFile()) it->second = -1;
+    if (added && it->second == 0) {
+      platform::DeleteFile(probeFolder_ + "signed");
+      it->second =
+          SignFile((probeFolder_ + "probe").c_str(), (probeFolder_ + "signed").c_str(), id.c_str());
+    }
+    return it->second;
+  }
+
+ private:
+  bool ProbeFile() {
+    if (probeTried_) return probeError_ == 0;
+    probeTried_ = true;
+    probeFolder_ = NewTempFolder(&probeError_);
+    if (probeFolder_.empty()) {
+      if (probeError_ == 0) probeError_ = EIO;
+      return false;
+    }
+    probeError_ = platform::AppendToFile(probeFolder_ + "probe", "probe");
+    return probeError_ == 0;
+  }
+
+  std::string pubKeys_;
+  std::string probeFolder_;
+  bool probeTried_ = false;
+  int probeError_ = 0;  // why no probe file could be made
+  int signInit_ = 0, cryptoInit_ = 0;
+  std::map<std::string, int> public_, secret_;
+};
+
+class TChecker {
+ public:
+  std::vector<TFinding> findings;
+
+  void Error(const std::string& text) { findings.push_back({TSeverity::Error, text}); }
+  void Warning(const std::string& text) { findings.push_back({TSeverity::Warning, text}); }
+
+  // A folder that must exist and take new files; empty when it does.
+  static std::string TargetFolderProblem(const std::string& folder) {
+    if (folder.empty()) return "не указана";
+    platform::FileStat stat;
+    if (int err = platform::StatPath(folder, stat)) return platform::ErrorText(err);
+    if (!stat.isFolder) return "это не папка";
+    if (int err = platform::MayChangeFolder(folder))
+      return "нет записи: " + platform::ErrorText(err);
+    return {};
+  }
+
+  // Whether two folders are one, by the file system where both exist.
+  static bool SameFolder(const std::string& a, const std::string& b) {
+    if (a.empty() || b.empty()) return false;
+    platform::FileStat sa, sb;
+    if (platform::StatPath(a, sa) == 0 && platform::StatPath(b, sb) == 0)
+      return sa.isFolder && sb.isFolder && sa.device == sb.device && sa.inode == sb.inode;
+    return IncludeTrailingDelimiter(a) == IncludeTrailingDelimiter(b);
+  }
+
+  void KeyFolder(const std::string& folder, const std::string& what) {
+    if (folder.empty()) return Error("не указана " + what);
+    platform::FileStat stat;
+    if (int err = platform::StatPath(folder, stat))
+      return Error(what + " " + folder + ": " + platform::ErrorText(err));
+    if (!stat.isFolder) return Error(what + " " + folder + ": это не папка");
+    if (int err = platform::MayListFolder(folder))
+      Error(what + " " + folder + ": нет доступа: " + platform::ErrorText(err));
+  }
+
+  void RunnerFiles(const std::string& settingsFile) {
+    const std::string log = platform::ReplaceExtension(settingsFile, ".log");
+    if (int err = platform::MayAppendToFile(log))
+      Error("журнал событий " + log + " не записывается: " + platform::ErrorText(err));
+    const std::string lock = platform::RunLock::LockPath(settingsFile);
+    if (int err = platform::MayAppendToFile(lock))
+      Error("файл блокировки " + lock +
+            " не создаётся, run и once не запустятся: " + platform::ErrorText(err));
+  }
+
+  void Names(const TTesselGroups& registry) {
+    std::vector<std::string> before;
+    for (int i = 0; i < registry.GroupCount(); ++i) {
+      const std::string& name = registry.GetGroup(i)->Name;
+      if (const std::string problem = GroupNameProblem(name, before); !problem.empty())
+        Error("группа " + Quoted(name) + ": название не сохраняется в файле настроек: " + problem);
+      before.push_back(name);
+    }
+  }
+
+  void Group(const TTesselActionList& group, TKeyProbe* keys) {
+    const std::string where = "группа " + Quoted(group.Name) + ": ";
+    std::string folder, maskText;
+    SplitSourceMask(group.SourceMask, folder, maskText);
+    if (folder.empty()) {
+      Error(where + "в маске " + Quoted(group.SourceMask) + " нет папки, файлы не выбираются");
+    } else {
+      platform::FileStat stat;
+      if (int err = platform::StatPath(folder, stat)) {
+        Error(where + "папка исходных файлов " + folder + ": " + platform::ErrorText(err));
+      } else if (!stat.isFolder) {
+        Error(where + "папка исходных файлов " + folder + ": это не папка");
+      } else if (int err = platform::MayListFolder(folder)) {
+        Error(where + "папка исходных файлов " + folder +
+              " не читается: " + platform::ErrorText(err));
+      } else if (int err = platform::MayChangeFolder(folder)) {
+        Error(where + "из папки исходных файлов " + folder +
+              " нельзя удалять, взятые файлы останутся и будут взяты снова: " +
+              platform::ErrorText(err));
+      }
+      const TFileMask mask(maskText);
+      if (mask.Include().Count() == 0)
+        Error(where + "маска " + Quoted(maskText) +
+              " не выбирает ни одного файла: в ней нет шаблона до \"|\"");
+    }
+    Target(where, "папка для результата", group.DestFolder, folder);
+    Target(where, "папка для \"плохих\" файлов", group.BadFolder, folder);
+
+    int enabled = 0;
+    for (int i = 0; i < group.ActionCount(); ++i) {
+      const TTesselAction* step = group.GetAction(i);
+      if (!step || !step->Enabled) continue;
+      ++enabled;
+      const std::string stepWhere =
+          where + "шаг " + std::to_string(i + 1) + " (" + step->GetCaption() + "): ";
+      if (!step->CopyTo.empty()) Target(stepWhere, "папка для копии", step->CopyTo, folder);
+      if (keys) Keys(stepWhere, *step, *keys);
+    }
+    if (enabled == 0) Warning(where + "нет включённых шагов, файлы доставляются без изменений");
+  }
+
+ private:
+  void Target(const std::string& where, const std::string& what, const std::string& target,
+              const std::string& source) {
+    if (const std::string problem = TargetFolderProblem(target); !problem.empty())
+      Error(where + what + (target.empty() ? " " : " " + target + ": ") + problem);
+    if (SameFolder(target, source))
+      Error(where + what + " " + target +
+            " - это папка исходных файлов: доставленный файл будет взят снова");
+  }
+
+  void Public(const std::string& where, const std::string& id, TKeyProbe& keys) {
+    if (int code = keys.Public(id))
+      Error(where + "открытый ключ " + Quoted(id) + ": " + ResultMessage(code));
+  }
+  void Secret(const std::string& where, const std::string& id, TKeyProbe& keys) {
+    const int code = keys.Secret(id);
+    if (code < 0)
+      Error(where + "секретный ключ " + Quoted(id) +
+            " не проверен: нет рабочей папки: " + platform::ErrorText(keys.ProbeError()));
+    else if (code != 0)
+      Error(where + "секретный ключ " + Quoted(id) + ": " + ResultMessage(code));
+  }
+
+  void Keys(const std::string& where, const TTesselAction& step, TKeyProbe& keys) {
+    if (auto* sign = dynamic_cast<const TTesselAction_sign*>(&step)) {
+      Secret(where, sign->KeyId, keys);
+    } else if (auto* check = dynamic_cast<const TTesselAction_checksign*>(&step)) {
+      // A blank list asks for every signature, whoever made it.
+      if (!IsBlankText(check->KeyList))
+        for (const std::string& id : SplitKeyList(check->KeyList)) Public(where, id, keys);
+    } else if (auto* encrypt = dynamic_cast<const TTesselAction_encrypt*>(&step)) {
+      // The sender's secret key makes the receivers' keys to the file.
+      Secret(where, encrypt->SenderKey, keys);
+      const std::vector<std::string> receivers = SplitKeyList(encrypt->ReceiverKeyList);
+      if (receivers.empty()) Error(where + "не указаны получатели");
+      for (const std::string& id : receivers) Public(where, id, keys);
+    } else if (auto* decrypt = dynamic_cast<const TTesselAction_decrypt*>(&step)) {
+      Secret(where, decrypt->ReceiverKey, keys);
+      Public(where, decrypt->SenderKey, keys);
+    }
+  }
+};
+
+}  // namespace
+
+std::vector<TFinding> CheckScript(const TTesselGroups& registry, const std::string& settingsFile) {
+  TChecker checker;
+  checker.KeyFolder(registry.PubKeysPath, "папка открытых ключей");
+  checker.KeyFolder(registry.SecKeysPath, "папка секретных ключей");
+  checker.RunnerFiles(settingsFile);
+  checker.Names(registry);
+
+  TKeyProbe keys(registry.SecKeysPath, registry.PubKeysPath);
+  const bool libraryOpen = keys.SignInitCode() == 0 && keys.CryptoInitCode() == 0;
+  if (keys.SignInitCode() != 0)
+    checker.Error("библиотека не открывается: SignInit: " + ResultMessage(keys.SignInitCode()));
+  if (keys.CryptoInitCode() != 0)
+    checker.Error("библиотека не открывается: CryptoInit: " + ResultMessage(keys.CryptoInitCode()));
+  for (int i = 0; i < registry.GroupCount(); ++i) {
+    const TTesselActionList* group = registry.GetGroup(i);
+    if (group->Enabled) checker.Group(*group, libraryOpen ? &keys : nullptr);
+  }
+  return checker.findings;
+}
+
+std::string FindingLine(const TFinding& finding) {
+  return (finding.Severity == TSeverity::Error ? "ошибка: " : "предупреждение: ") + finding.Text;
+}

@@ -1,0 +1,25 @@
+// "tessel check": the script held against this machine. One finding per
+// problem; errors stop a pass from doing its work, warnings may be meant.
+#pragma once
+
+#include <string>
+#include <vector>
+
+class TTesselGroups;
+
+enum class TSeverity { Error, Warning };
+
+struct TFinding {
+  TSeverity Severity;
+  std::string Text;  // Windows-1251, naming the group and step it is about
+};
+
+// Checks every enabled group's folders, mask, steps and keys, every group's
+// name, the key folders, and the files a runner of this settings file
+// writes beside it. Opens the library for the key checks (and closes it);
+// writes no log line. A secret key is tried by signing a small file in a
+// working folder of its own, which is removed.
+std::vector<TFinding> CheckScript(const TTesselGroups& registry, const std::string& settingsFile);
+
+// "ошибка: ..." or "предупреждение: ...".
+std::string FindingLine(const TFinding& finding);

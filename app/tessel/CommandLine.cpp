@@ -1,0 +1,139 @@
+#include "app/tessel/CommandLine.h"
+
+#include <string_view>
+
+#include "config/uIniUtil.h"
+#include "platform/Cp1251.h"
+
+#ifndef TESSEL_VERSION
+#define TESSEL_VERSION "0"
+#endif
+
+namespace {
+
+struct TCommandName {
+  std::string_view name;
+  TCommand command;
+};
+constexpr TCommandName kCommands[] = {
+    {"run", TCommand::Run},     {"once", TCommand::Once}, {"list", TCommand::List},
+    {"check", TCommand::Check}, {"help", TCommand::Help},
+};
+
+// Paths of the command line become the system's text; a name without a
+// Windows-1251 form could not be used by the rest of the system.
+bool TakePath(std::string_view option, std::string_view utf8, std::string& path,
+              std::string& error) {
+  if (utf8.empty()) {
+    error = "Параметр " + std::string(option) + " требует имени файла.";
+    return false;
+  }
+  const std::optional<std::string> text = platform::Utf8ToCp1251(utf8);
+  if (!text) {
+    error = "Имя файла в параметре " + std::string(option) +
+            " содержит символы вне кодовой страницы Windows-1251.";
+    return false;
+  }
+  path = *text;
+  return true;
+}
+
+}  // namespace
+
+TCommandLine ParseCommandLine(int argc, const char* const* argv) {
+  TCommandLine line;
+  auto fail = [&line](std::string message) {
+    if (line.Error.empty()) line.Error = std::move(message);
+    return line;
+  };
+  bool optionsEnded = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (!optionsEnded && arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    if (!optionsEnded && arg.starts_with("-")) {
+      if (arg == "--help" || arg == "-h") {
+        line.Command = TCommand::Help;
+        return line;
+      }
+      if (arg == "--version") {
+        line.Command = TCommand::Version;
+        return line;
+      }
+      const std::string_view option = arg.substr(0, arg.find('='));
+      if (option != "--settings" && option != "--metrics")
+        return fail("Неизвестный параметр: " + platform::Utf8ToCp1251Lossy(arg));
+      std::string_view value;
+      if (arg.size() > option.size())
+        value = arg.substr(option.size() + 1);
+      else if (i + 1 < argc)
+        value = argv[++i];
+      std::string& target = option == "--settings" ? line.SettingsFile : line.MetricsFile;
+      if (!target.empty()) return fail("Параметр " + std::string(option) + " указан дважды.");
+      if (!TakePath(option, value, target, line.Error)) return line;
+      continue;
+    }
+    if (line.Command == TCommand::None) {
+      for (const TCommandName& known : kCommands)
+        if (arg == known.name) line.Command = known.command;
+      if (line.Command == TCommand::None)
+        return fail("Неизвестная команда: " + platform::Utf8ToCp1251Lossy(arg));
+      continue;
+    }
+    if (line.Command == TCommand::List) {
+      const std::optional<std::string> name = platform::Utf8ToCp1251(arg);
+      if (!name) return fail("Название группы содержит символы вне кодовой страницы Windows-1251.");
+      line.Groups.push_back(*name);
+      continue;
+    }
+    return fail("Лишний аргумент: " + platform::Utf8ToCp1251Lossy(arg));
+  }
+  if (line.Command == TCommand::None) return fail("Не указана команда.");
+  if (!line.MetricsFile.empty() && line.Command != TCommand::Run && line.Command != TCommand::Once)
+    return fail("Параметр --metrics относится только к командам run и once.");
+  return line;
+}
+
+std::string UsageText() {
+  return "Использование: tessel [--settings ФАЙЛ] [--metrics ФАЙЛ] КОМАНДА\n"
+         "\n"
+         "Выполняет сценарий окна TesselScripts без окна.\n"
+         "\n"
+         "Команды:\n"
+         "  run          служба: проход каждые INTERVAL секунд; SIGTERM или SIGINT\n"
+         "               завершают обрабатываемый файл и останавливают её, SIGHUP\n"
+         "               перечитывает сценарий между проходами\n"
+         "  once         открыть библиотеку, выполнить один проход, закрыть; код\n"
+         "               выхода 0 - все взятые файлы доставлены, 1 - файл ушёл в\n"
+         "               папку ошибок или оставлен на потом, 2 - ошибка работы\n"
+         "  list [ГРУППА...]\n"
+         "               что маска каждой включённой группы (или названных групп)\n"
+         "               берёт сейчас, что исключает, и включённые шаги; ничего\n"
+         "               не трогает\n"
+         "  check        проверить сценарий на этой машине: строка на замечание,\n"
+         "               код выхода 1 при любой ошибке\n"
+         "  help         эта справка\n"
+         "\n"
+         "Параметры:\n"
+         "  --settings ФАЙЛ  файл настроек; по умолчанию TesselScripts.ini в папке\n"
+         "                   программы, тот же, что у окна\n"
+         "  --metrics ФАЙЛ   (run, once) после каждого прохода записать показатели\n"
+         "                   в текстовом формате Prometheus\n"
+         "  --help           эта справка\n"
+         "  --version        версия\n"
+         "\n"
+         "Журнал событий - файл настроек с расширением .log; run и once дописывают\n"
+         "в него те же строки, что и окно, и выводят каждую на стандартный вывод.\n";
+}
+
+std::string VersionText() {
+  return std::string("tessel ") + TESSEL_VERSION + "\n";
+}
+
+std::string DefaultSettingsFile(const std::string& programPath) {
+  const size_t slash = programPath.rfind('/');
+  const std::string folder = slash == std::string::npos ? "" : programPath.substr(0, slash + 1);
+  return SettingsFilePathFor(folder + "TesselScripts");
+}

@@ -1,0 +1,34 @@
+// The command line of tessel: one command, its options and their checks.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Exit statuses shared by the commands.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFilesFailed = 1;  // once: a file went to bad or was left; check: an error
+inline constexpr int kExitOperational = 2;  // usage, settings, lock, library
+
+enum class TCommand { None, Run, Once, List, Check, Help, Version };
+
+struct TCommandLine {
+  TCommand Command = TCommand::None;
+  // Windows-1251, as the system keeps paths. Empty: not given.
+  std::string SettingsFile;
+  std::string MetricsFile;
+  // list: the groups to show (any, enabled or not); empty: every enabled group.
+  std::vector<std::string> Groups;
+  // Set when the command line cannot be used; the message for the operator.
+  std::string Error;
+};
+
+// argv holds the terminal's UTF-8 (argv[0] is the program).
+TCommandLine ParseCommandLine(int argc, const char* const* argv);
+
+// The help text (Windows-1251, like every text of the system).
+std::string UsageText();
+std::string VersionText();
+
+// The window program's settings file in the program's folder:
+// "/opt/tessel/bin/tessel" gives "/opt/tessel/bin/TesselScripts.ini".
+std::string DefaultSettingsFile(const std::string& programPath);

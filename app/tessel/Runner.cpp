@@ -1,0 +1,276 @@
+#include "app/tessel/Runner.h"
+
+#include <cerrno>
+
+#include "app/tessel/Check.h"
+#include "app/tessel/CommandLine.h"
+#include "app/tessel/Console.h"
+#include "app/tessel/Listing.h"
+#include "app/tessel/PassSchedule.h"
+#include "config/uIniUtil.h"
+#include "engine/MaskListing.h"
+#include "platform/Access.h"
+#include "platform/Cp1251.h"
+#include "platform/Files.h"
+#include "platform/Process.h"
+#include "platform/ReplaceFile.h"
+#include "platform/Signals.h"
+#include "ui/ScriptSettings.h"
+#include "ui/TickGate.h"
+
+namespace {
+
+// Runs inside the signal handler: one atomic store.
+void StopFromSignal() {
+  if (TTesselGroups* registry = ScriptRegistry) registry->RequestStop();
+}
+
+bool Stopping() {
+  return platform::StopSignals() != 0;
+}
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "." : path.substr(0, slash + 1);
+}
+
+// The metrics are read by another user (node_exporter) and tell nothing secret.
+constexpr unsigned kMetricsMode = 0644;
+
+}  // namespace
+
+std::string SettingsFileProblem(const std::string& settingsFile) {
+  platform::FileStat stat;
+  if (int err = platform::StatPath(settingsFile, stat))
+    return "Файл настроек " + settingsFile + " недоступен: " + platform::ErrorText(err);
+  if (!stat.isRegular) return "Файл настроек " + settingsFile + " - не файл.";
+  if (int err = platform::MayReadFile(settingsFile))
+    return "Файл настроек " + settingsFile + " не читается: " + platform::ErrorText(err);
+  return {};
+}
+
+int PassExitStatus(const TTesselGroups& registry) {
+  for (int i = 0; i < registry.GroupCount(); ++i) {
+    const TPassCounts& pass = registry.GetGroup(i)->LastPass;
+    if (pass.EndTime != 0 && (pass.Bad > 0 || pass.Left > 0)) return kExitFilesFailed;
+  }
+  return kExitOk;
+}
+
+std::chrono::milliseconds PassInterval(int32_t storedSeconds) {
+  int seconds = storedSeconds < kMinIntervalSeconds ? kMinIntervalSeconds : storedSeconds;
+  return std::chrono::milliseconds(TimerIntervalMs(seconds));
+}
+
+// ---------------------------------------------------------------------------
+
+TRunner::TRunner(TRunOptions options) : options_(std::move(options)) {
+  session_.OnKeyUtilityError = [](const std::string& text) {
+    PrintError("ключевая утилита " + std::string(kKeyUtilityName) + " не запустилась: " + text);
+  };
+}
+
+TRunner::~TRunner() {
+  if (LogTarget == &console_) LogTarget = nullptr;
+}
+
+int TRunner::Start() {
+  // First of all, so that a stop during the start is a clean one.
+  if (int err = platform::InstallSignalHandlers(&StopFromSignal)) {
+    PrintError("Сигналы не перехвачены: " + platform::ErrorText(err));
+    return kExitOperational;
+  }
+  const std::string& settings = options_.SettingsFile;
+  if (std::string problem = SettingsFileProblem(settings); !problem.empty()) {
+    PrintError(problem);
+    return kExitOperational;
+  }
+  if (!options_.MetricsFile.empty()) {
+    const std::string folder = FolderOf(options_.MetricsFile);
+    if (int err = platform::MayChangeFolder(folder)) {
+      PrintError("Папка файла показателей " + folder +
+                 " недоступна для записи: " + platform::ErrorText(err));
+      return kExitOperational;
+    }
+  }
+  long holder = 0;
+  if (int err = lock_.Acquire(settings, &holder)) {
+    if (err == EWOULDBLOCK) {
+      std::string who = "другой процесс";
+      if (holder > 0) {
+        who = "процесс " + std::to_string(holder);
+        if (const std::string name = platform::ProcessName(holder); !name.empty())
+          who += " (" + name + ")";
+      }
+      PrintError("Сценарий " + settings + " уже выполняется: блокировку " +
+                 platform::RunLock::LockPath(settings) + " держит " + who + ".");
+    } else {
+      PrintError("Не удалось взять блокировку " + platform::RunLock::LockPath(settings) + ": " +
+                 platform::ErrorText(err));
+    }
+    return kExitOperational;
+  }
+  // The window's log for this settings file, and each line to the terminal.
+  const std::string log = platform::ReplaceExtension(settings, ".log");
+  SetLogFilePath(log);
+  LogTarget = &console_;
+  // A line the file does not take is lost on the terminal too, as in the window.
+  if (int err = platform::MayAppendToFile(log))
+    PrintError("Журнал событий " + log +
+               " не записывается, его строки теряются: " + platform::ErrorText(err));
+
+  interval_ = LoadScript(settings);
+  session_.InitCrypto(ScriptRegistry->SecKeysPath, ScriptRegistry->PubKeysPath);
+  metrics_.SetLibraryOpen(session_.LibraryOpen());
+  WriteMetrics();
+  return kExitOk;
+}
+
+void TRunner::Pass() {
+  // A group that runs now gets an end time; the others keep none, so the
+  // metrics tell the groups of this pass.
+  for (int i = 0; i < ScriptRegistry->GroupCount(); ++i) ScriptRegistry->GetGroup(i)->LastPass = {};
+  ScriptRegistry->RunAllGroups();
+  metrics_.NotePass(*ScriptRegistry);
+  WriteMetrics();
+}
+
+void TRunner::Reload() {
+  const std::string& settings = options_.SettingsFile;
+  if (std::string problem = SettingsFileProblem(settings); !problem.empty()) {
+    PrintError(problem + " Сценарий не перечитан.");
+    return;
+  }
+  const std::string oldSec = ScriptRegistry->SecKeysPath;
+  const std::string oldPub = ScriptRegistry->PubKeysPath;
+  {
+    // The stop handler must never see the registry half gone.
+    platform::DeferredSignals hold;
+    DoneEngine();
+    InitEngine();
+    if (Stopping()) ScriptRegistry->RequestStop();
+  }
+  interval_ = LoadScript(settings);
+  if (ScriptRegistry->SecKeysPath != oldSec || ScriptRegistry->PubKeysPath != oldPub) {
+    // As "Стоп" and "Пуск" would, so the library holds the new folders.
+    session_.DoneCrypto();
+    session_.InitCrypto(ScriptRegistry->SecKeysPath, ScriptRegistry->PubKeysPath);
+  }
+  metrics_.KeepOnly(*ScriptRegistry);
+  metrics_.SetLibraryOpen(session_.LibraryOpen());
+  WriteMetrics();
+}
+
+void TRunner::Finish() {
+  if (session_.FCryptoReady) session_.DoneCrypto();
+  metrics_.SetLibraryOpen(false);
+  WriteMetrics();
+  if (LogTarget == &console_) LogTarget = nullptr;
+  lock_.Release();
+}
+
+void TRunner::WriteMetrics() {
+  if (options_.MetricsFile.empty()) return;
+  const int err =
+      platform::ReplaceFileContents(options_.MetricsFile, metrics_.Text(), kMetricsMode);
+  if (err != 0 && err != metricsError_)
+    PrintError("Показатели не записаны в " + options_.MetricsFile + ": " +
+               platform::ErrorText(err));
+  metricsError_ = err;
+}
+
+// ---------------------------------------------------------------------------
+
+int RunService(const TRunOptions& options) {
+  using Clock = TPassSchedule::Clock;
+  TRunner runner(options);
+  if (int status = runner.Start()) return status;
+  TPassSchedule schedule(Clock::now(), PassInterval(runner.Interval()));
+  TTickGate gate;
+  while (!Stopping()) {
+    if (platform::TakeReloadSignal()) {
+      runner.Reload();
+      if (PassInterval(runner.Interval()) != schedule.Interval())
+        schedule.Restart(Clock::now(), PassInterval(runner.Interval()));
+      continue;
+    }
+    const Clock::time_point now = Clock::now();
+    if (!schedule.IsDue(now)) {
+      // Asleep until the pass is due or a signal comes.
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(schedule.Due() - now);
+      platform::WaitForSignal(left.count());
+      continue;
+    }
+    schedule.PassStarting(now);
+    // A stop that came in while the tick began cancels its pass.
+    gate.Tick(
+        [&gate] {
+          if (Stopping()) gate.NoteStop();
+        },
+        [&runner] { runner.Pass(); });
+  }
+  runner.Finish();
+  return kExitOk;
+}
+
+int RunOnce(const TRunOptions& options) {
+  TRunner runner(options);
+  if (int status = runner.Start()) return status;
+  if (!runner.LibraryOpen()) {
+    runner.Finish();
+    PrintError("Библиотека не открылась (подробности в журнале), проход не выполнен.");
+    return kExitOperational;
+  }
+  const bool stoppedBefore = Stopping();
+  if (!stoppedBefore) runner.Pass();
+  runner.Finish();
+  // Stopped before the pass: whatever waits in the source folders was left.
+  return stoppedBefore ? kExitFilesFailed : PassExitStatus(*ScriptRegistry);
+}
+
+int ListGroups(const std::string& settingsFile, const std::vector<std::string>& names) {
+  if (std::string problem = SettingsFileProblem(settingsFile); !problem.empty()) {
+    PrintError(problem);
+    return kExitOperational;
+  }
+  ScriptRegistry->LoadFromIni(settingsFile);
+  std::vector<const TTesselActionList*> shown;
+  for (const std::string& name : names) {
+    // Named as the settings file matches names: letter case aside.
+    const size_t before = shown.size();
+    for (int i = 0; i < ScriptRegistry->GroupCount(); ++i) {
+      const TTesselActionList* group = ScriptRegistry->GetGroup(i);
+      if (platform::UpperCase(group->Name) == platform::UpperCase(name)) shown.push_back(group);
+    }
+    if (shown.size() == before) {
+      PrintError("В сценарии нет группы \"" + name + "\".");
+      return kExitOperational;
+    }
+  }
+  if (names.empty())
+    for (int i = 0; i < ScriptRegistry->GroupCount(); ++i)
+      if (ScriptRegistry->GetGroup(i)->Enabled) shown.push_back(ScriptRegistry->GetGroup(i));
+  if (shown.empty()) PrintLine("Включённых групп нет.");
+  for (size_t i = 0; i < shown.size(); ++i) {
+    if (i > 0) PrintLine("");
+    for (const std::string& line : ListingLines(*shown[i], ListMaskSelection(*shown[i])))
+      PrintLine(line);
+  }
+  return kExitOk;
+}
+
+int CheckSettings(const std::string& settingsFile) {
+  if (std::string problem = SettingsFileProblem(settingsFile); !problem.empty()) {
+    PrintError(problem);
+    return kExitOperational;
+  }
+  ScriptRegistry->LoadFromIni(settingsFile);
+  int errors = 0, warnings = 0;
+  for (const TFinding& finding : CheckScript(*ScriptRegistry, settingsFile)) {
+    PrintLine(FindingLine(finding));
+    ++(finding.Severity == TSeverity::Error ? errors : warnings);
+  }
+  PrintLine("Итого: ошибок " + std::to_string(errors) + ", предупреждений " +
+            std::to_string(warnings) + ".");
+  return errors > 0 ? kExitFilesFailed : kExitOk;
+}

@@ -1,0 +1,53 @@
+// tessel: the window's script without the window, as a service (run), one
+// pass (once), the mask tester (list) and the script check (check).
+#include <clocale>
+
+#include "app/tessel/CommandLine.h"
+#include "app/tessel/Console.h"
+#include "app/tessel/Runner.h"
+#include "crypto/StepKinds.h"
+#include "engine/uTesselTypes.h"
+#include "platform/Files.h"
+
+int main(int argc, char** argv) {
+  // Log timestamps and error texts follow the user's locale.
+  std::setlocale(LC_ALL, "");
+  const TCommandLine line = ParseCommandLine(argc, argv);
+  if (!line.Error.empty()) {
+    PrintError(line.Error);
+    PrintText(stderr, "Справка: tessel --help\n");
+    return kExitOperational;
+  }
+  if (line.Command == TCommand::Help) {
+    PrintText(stdout, UsageText());
+    return kExitOk;
+  }
+  if (line.Command == TCommand::Version) {
+    PrintText(stdout, VersionText());
+    return kExitOk;
+  }
+  const TRunOptions options{
+      line.SettingsFile.empty() ? DefaultSettingsFile(platform::ProgramPath()) : line.SettingsFile,
+      line.MetricsFile};
+  RegisterCryptoSteps();
+  InitEngine();
+  int status = kExitOperational;
+  switch (line.Command) {
+    case TCommand::Run:
+      status = RunService(options);
+      break;
+    case TCommand::Once:
+      status = RunOnce(options);
+      break;
+    case TCommand::List:
+      status = ListGroups(options.SettingsFile, line.Groups);
+      break;
+    case TCommand::Check:
+      status = CheckSettings(options.SettingsFile);
+      break;
+    default:
+      break;
+  }
+  DoneEngine();
+  return status;
+}
