@@ -95,7 +95,7 @@ std::string DeliveryJournalPath() {
 }
 
 int TDeliveryJournal::Append(const std::string& record) {
-  const int err = platform::AppendToFile(path_, record, nullptr, 0600);
+  const int err = file_.Append(path_, record, 0600);
   if (err != 0 && !failureLogged_) {
     // Deliveries go on: without the journal a killed run may deliver a file
     // twice, but never loses one.

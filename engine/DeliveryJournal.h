@@ -45,6 +45,7 @@ class TDeliveryJournal {
   int Append(const std::string& record);
 
   std::string path_;
+  platform::AppendHandle file_;  // open from the first record to the end of the pass
   bool failureLogged_ = false;
 };
 

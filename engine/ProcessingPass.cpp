@@ -72,8 +72,10 @@ bool IsSpaceError(int err) {
 // Copies the source into its working folder. On failure the source stays
 // where it was for a later pass and the reason is logged.
 bool TakeFile(const std::string& source, const std::string& work, int workError,
-              const std::string& name, platform::FileStat& stat, int& err) {
-  err = work.empty() ? workError : platform::StatPath(source, stat);
+              const std::string& name, const platform::FileStat* listed, platform::FileStat& stat,
+              int& err) {
+  // The readiness check has just looked at the file; else look now.
+  err = work.empty() ? workError : listed ? (stat = *listed, 0) : platform::StatPath(source, stat);
   // The listing saw a regular file; whatever has taken its name since is not taken.
   if (err == 0) {
     platform::CopyOptions options;
@@ -119,7 +121,8 @@ int EnabledSteps(const TTesselActionList& group) {
 }
 
 // Runs one file through the group.
-FileResult ProcessFile(TTesselActionList& group, const std::string& path, TakenSource& taken,
+FileResult ProcessFile(TTesselActionList& group, const std::string& path,
+                       const platform::FileStat* seen, TakenSource& taken,
                        TDeliveryJournal& journal) {
   FileResult result;
   const std::string name = ExtractFileName(path);
@@ -135,7 +138,7 @@ FileResult ProcessFile(TTesselActionList& group, const std::string& path, TakenS
   // temp folder would make good files fail their steps.
   const std::string temp = GetTempDir();
   platform::FileStat listed;
-  if (platform::StatPath(path, listed) == 0) {
+  if (seen ? (listed = *seen, true) : platform::StatPath(path, listed) == 0) {
     const uint64_t needed =
         listed.size * static_cast<uint64_t>(EnabledSteps(group) + 1) + kTempMargin;
     int spaceError = 0;
@@ -154,7 +157,7 @@ FileResult ProcessFile(TTesselActionList& group, const std::string& path, TakenS
   std::string current = work.NewWorkPath(&workError);
   taken.path = path;
   int takeError = 0;
-  if (!TakeFile(path, current, workError, name, taken.stat, takeError)) {
+  if (!TakeFile(path, current, workError, name, seen, taken.stat, takeError)) {
     if (IsSpaceError(takeError)) {
       result.refusedFolder = temp;
       result.bytes = listed.size + kTempMargin;
@@ -323,7 +326,8 @@ bool TTesselActionList::ProcessGroup(const TPassControl& control) {
     Watched.erase(files[i]);
     header();
     TakenSource source;
-    const FileResult result = ProcessFile(*this, files[i], source, journal);
+    const FileResult result =
+        ProcessFile(*this, files[i], ready.HasStat ? &ready.Stat : nullptr, source, journal);
     NoteResult(*this, files[i], result);
     if (result.outcome != Outcome::NotTaken) ++LastPass.Taken;
     if (result.outcome == Outcome::Delivered) ++LastPass.Delivered;

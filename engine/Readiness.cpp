@@ -16,6 +16,15 @@ std::string WaitReasonSettling(int seconds) {
   return "изменялся менее " + std::to_string(seconds) + " с назад";
 }
 
+namespace {
+TReadiness Waits(std::string reason) {
+  TReadiness waits;
+  waits.Ready = false;
+  waits.Reason = std::move(reason);
+  return waits;
+}
+}  // namespace
+
 TReadiness CheckReadiness(TTesselActionList& group, const std::string& path,
                           std::chrono::steady_clock::time_point now) {
   platform::FileStat st;
@@ -29,16 +38,19 @@ TReadiness CheckReadiness(TTesselActionList& group, const std::string& path,
   if (!same) watch = {st.size, st.device, st.inode, st.mtimeNs, now, watch.WaitSaid};
   switch (platform::CheckWriters(path)) {
     case platform::WriterState::Writing:
-      return {false, WaitReasonWriting()};
+      return Waits(WaitReasonWriting());
     case platform::WriterState::Unknown:
-      if (!same) return {false, WaitReasonChanged()};
+      if (!same) return Waits(WaitReasonChanged());
       break;
     case platform::WriterState::None:
       break;
   }
   if (group.SettleSeconds > 0 && now - watch.Since < std::chrono::seconds(group.SettleSeconds))
-    return {false, WaitReasonSettling(group.SettleSeconds)};
-  return {};
+    return Waits(WaitReasonSettling(group.SettleSeconds));
+  TReadiness ready;
+  ready.HasStat = true;
+  ready.Stat = st;
+  return ready;
 }
 
 std::string WaitReasonNow(const TTesselActionList& group, const std::string& path) {

@@ -9,11 +9,15 @@
 #include <chrono>
 #include <string>
 
+#include "platform/Files.h"
+
 class TTesselActionList;
 
 struct TReadiness {
   bool Ready = true;
   std::string Reason;  // why it waits, for the log and the listing
+  bool HasStat = false;
+  platform::FileStat Stat;  // the regular file as the check saw it, when HasStat
 };
 
 // Updates the group's record of the file; the clock is the pass's.

@@ -110,9 +110,13 @@ std::optional<std::string> FromUtf8(std::string_view text) {
 }  // namespace
 
 std::string Cp1251ToUtf8(std::string_view text) {
-  std::string out;
+  // Paths are mostly ASCII, which is the same in both.
+  size_t ascii = 0;
+  while (ascii < text.size() && static_cast<unsigned char>(text[ascii]) < 0x80) ++ascii;
+  std::string out(text.substr(0, ascii));
+  if (ascii == text.size()) return out;
   out.reserve(text.size() * 2);
-  for (char ch : text) {
+  for (char ch : text.substr(ascii)) {
     const auto b = static_cast<unsigned char>(ch);
     AppendUtf8(out, b < 0x80 ? char32_t{b} : char32_t{kHigh[b - 0x80]});
   }
@@ -124,6 +128,9 @@ std::optional<std::string> Utf8ToCp1251(std::string_view text) {
 }
 
 std::string Utf8ToCp1251Lossy(std::string_view text) {
+  bool ascii = true;
+  for (char ch : text) ascii &= static_cast<unsigned char>(ch) < 0x80;
+  if (ascii) return std::string(text);
   return *FromUtf8<true>(text);
 }
 

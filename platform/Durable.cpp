@@ -22,6 +22,7 @@ std::atomic<bool> g_forceSideNames{false};
 
 // The fault hook works on the system's own (Windows-1251) paths.
 int Fault(std::string_view operation, const std::string& nativePath) {
+  if (!FaultHookSet()) return 0;
   return InjectedFault(operation, Utf8ToCp1251Lossy(nativePath));
 }
 
@@ -91,13 +92,14 @@ void AtomicFile::ForceSideNamesForTests(bool force) {
 int AtomicFile::Create(const std::string& nativeTarget, unsigned mode) {
   Discard();
   target_ = nativeTarget;
-  side_ = SideNameFor(nativeTarget);
+  side_.clear();
   if (!g_forceSideNames.load()) {
     fd_ = ::open(FolderOf(nativeTarget).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
     if (fd_ < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return errno;
     unnamed_ = fd_ >= 0;
   }
   if (!unnamed_) {
+    side_ = SideNameFor(nativeTarget);
     if (BeforeSideName)
       if (int err = BeforeSideName(side_)) return err;
     if (int fault = Fault("create", side_)) return fault;
@@ -133,6 +135,7 @@ int AtomicFile::Commit(bool synced) {
     }
     if (errno != EEXIST) return fail(errno);
     // The target exists: the file takes its side name, then the target's.
+    side_ = SideNameFor(target_);
     if (BeforeSideName)
       if (int err = BeforeSideName(side_)) return fail(err);
     if (int fault = Fault("link", side_)) return fail(fault);

@@ -60,7 +60,7 @@ class AtomicFile {
 
  private:
   std::string target_;
-  std::string side_;  // chosen at Create; exists on disk only while sideNamed_
+  std::string side_;  // chosen when a side name is needed; on disk only while sideNamed_
   int fd_ = -1;
   bool unnamed_ = false;
   bool sideNamed_ = false;

@@ -22,5 +22,7 @@ using FaultHook = std::function<int(std::string_view operation, const std::strin
 
 void SetFaultHook(FaultHook hook);
 int InjectedFault(std::string_view operation, const std::string& path);
+// Whether a hook is set: callers skip preparing a path for none.
+bool FaultHookSet();
 
 }  // namespace platform

@@ -240,6 +240,25 @@ int AppendToFile(const std::string& path, const std::string& bytes, bool* opened
   return static_cast<size_t>(n) == bytes.size() ? 0 : EIO;
 }
 
+int AppendHandle::Append(const std::string& path, const std::string& bytes, unsigned mode) {
+  if (int fault = InjectedFault("append", path)) return fault;
+  if (fd_ < 0 || path != path_) {
+    Close();
+    fd_ =
+        ::open(Native(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, mode);
+    if (fd_ < 0) return errno;
+    path_ = path;
+  }
+  const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+  if (n < 0) return errno;
+  return static_cast<size_t>(n) == bytes.size() ? 0 : EIO;
+}
+
+void AppendHandle::Close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
 int ReadWholeFile(const std::string& path, std::string& bytes) {
   bytes.clear();
   Fd fd(::open(Native(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));

@@ -92,6 +92,22 @@ uint64_t FreeSpace(const std::string& folder, int* error = nullptr);
 // (when given) tells whether the file could be opened at all.
 int AppendToFile(const std::string& path, const std::string& bytes, bool* opened = nullptr,
                  unsigned mode = 0644);
+// A file kept open for appending, for a writer of many small records.
+class AppendHandle {
+ public:
+  AppendHandle() = default;
+  AppendHandle(const AppendHandle&) = delete;
+  AppendHandle& operator=(const AppendHandle&) = delete;
+  ~AppendHandle() { Close(); }
+  // Appends with one write, opening (and creating) the file on first use.
+  int Append(const std::string& path, const std::string& bytes, unsigned mode);
+  void Close();
+
+ private:
+  int fd_ = -1;
+  std::string path_;
+};
+
 // The whole content of a (small) file.
 int ReadWholeFile(const std::string& path, std::string& bytes);
 // Empties a file that exists; a missing one is left missing.

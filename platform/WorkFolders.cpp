@@ -19,8 +19,29 @@
 namespace platform {
 namespace {
 
-// U+2713 has no Windows-1251 form: folder listings of the pass never show it.
-constexpr const char* kMarker = ".tessel\xE2\x9C\x93run";
+// The marker is an empty file whose name holds the run: one call makes it.
+// U+2713 has no Windows-1251 form, so folder listings of the pass never show it.
+constexpr std::string_view kMarkerPrefix = ".tessel\xE2\x9C\x93";
+
+std::string MarkerName(const std::string& identity) {
+  thread_local std::string last, name;
+  if (identity != last || name.empty()) {
+    name = kMarkerPrefix;
+    for (char c : identity) name += c == ' ' ? '_' : c;
+    last = identity;
+  }
+  return name;
+}
+
+bool IsMarker(const char* name, std::string* identity) {
+  const std::string_view text(name);
+  if (!text.starts_with(kMarkerPrefix)) return false;
+  if (identity) {
+    identity->clear();
+    for (char c : text.substr(kMarkerPrefix.size())) *identity += c == '_' ? ' ' : c;
+  }
+  return true;
+}
 
 std::string ReadSmallFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -65,15 +86,6 @@ bool RemoveIfAbandoned(int tempFd, const char* name) {
   struct stat st {};
   if (::fstat(folder.get(), &st) != 0 || st.st_uid != ::geteuid() || (st.st_mode & 07777) != 0700)
     return false;
-  Fd marker(::openat(folder.get(), kMarker, O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-  // Made, but killed before its marker was written (or after it was removed):
-  // an empty folder holds nothing, and going costs even a live run only a retry.
-  if (marker.get() < 0) return errno == ENOENT && ::unlinkat(tempFd, name, AT_REMOVEDIR) == 0;
-  char text[256];
-  const ssize_t n = ::read(marker.get(), text, sizeof text - 1);
-  if (n <= 0) return false;
-  if (RunAlive(std::string(text, static_cast<size_t>(n)))) return false;
-
   const int listFd = ::dup(folder.get());
   if (listFd < 0) return false;
   std::unique_ptr<DIR, int (*)(DIR*)> dir(::fdopendir(listFd), ::closedir);
@@ -81,17 +93,25 @@ bool RemoveIfAbandoned(int tempFd, const char* name) {
     ::close(listFd);
     return false;
   }
+  std::string marker, identity;
+  while (dirent* e = ::readdir(dir.get()))
+    if (IsMarker(e->d_name, &identity)) marker = e->d_name;
+  // Made, but killed before its marker was made (or after it was removed):
+  // an empty folder holds nothing, and going costs even a live run only a retry.
+  if (marker.empty()) return ::unlinkat(tempFd, name, AT_REMOVEDIR) == 0;
+  if (RunAlive(identity)) return false;
+  ::rewinddir(dir.get());
   bool emptied = true;
   while (dirent* e = ::readdir(dir.get())) {
     if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0 ||
-        std::strcmp(e->d_name, kMarker) == 0)
+        marker == e->d_name)
       continue;
     // Only files (and links, which are removed, not followed); a folder
     // inside is not ours to judge, and keeps the whole folder with its marker.
     if (::unlinkat(folder.get(), e->d_name, 0) != 0) emptied = false;
   }
   if (!emptied) return false;
-  ::unlinkat(folder.get(), kMarker, 0);
+  ::unlinkat(folder.get(), marker.c_str(), 0);
   return ::unlinkat(tempFd, name, AT_REMOVEDIR) == 0;
 }
 
@@ -122,13 +142,9 @@ int CreateWorkFolder(const std::string& path) {
   if (int fault = InjectedFault("mkdir", path)) return fault;
   const std::string native = Cp1251ToUtf8(path);
   if (::mkdir(native.c_str(), 0700) != 0) return errno;
-  const std::string marker = native + "/" + kMarker;
+  const std::string marker = native + "/" + MarkerName(RunIdentity());
   int err = InjectedFault("marker", path);
-  if (err == 0) {
-    Fd fd(::open(marker.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-    const std::string text = RunIdentity();
-    err = fd.get() < 0 ? errno : WriteAll(fd.get(), text.data(), text.size());
-  }
+  if (err == 0 && ::mknod(marker.c_str(), S_IFREG | 0600, 0) != 0) err = errno;
   if (err != 0) {
     ::unlink(marker.c_str());
     ::rmdir(native.c_str());
@@ -140,7 +156,7 @@ int RemoveWorkFolder(const std::string& path) {
   if (int fault = InjectedFault("rmdir", path)) return fault;
   std::string native = Cp1251ToUtf8(path);
   while (native.size() > 1 && native.back() == '/') native.pop_back();
-  ::unlink((native + "/" + kMarker).c_str());
+  ::unlink((native + "/" + MarkerName(RunIdentity())).c_str());
   return ::rmdir(native.c_str()) == 0 ? 0 : errno;
 }
 
