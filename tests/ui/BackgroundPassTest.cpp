@@ -21,6 +21,11 @@ using namespace std::chrono_literals;
 // The window's side: woken from the pass's thread, it takes the reports on
 // the test's thread, as the window does on its own.
 class Window {
+  // Declared before the pass, so they outlive its thread's last wake.
+  std::mutex mutex_;
+  std::condition_variable woken_;
+  bool pending_ = false;
+
  public:
   TBackgroundPass pass{[this] { Wake(); }};
   std::vector<TBackgroundPass::TLine> lines;
@@ -49,9 +54,6 @@ class Window {
     pending_ = true;
     woken_.notify_all();
   }
-  std::mutex mutex_;
-  std::condition_variable woken_;
-  bool pending_ = false;
 };
 
 TEST(BackgroundPass, ThePassRunsOnItsOwnThreadAndItsLinesArriveInOrder) {
