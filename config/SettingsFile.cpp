@@ -48,8 +48,10 @@ class StepSections {
   std::unordered_map<std::string, std::vector<const std::string*>> byGroup_;
 };
 
-// The group's fields and its steps from the given step sections, in their order.
-void LoadGroup(TTesselActionList& group, const std::string& FileName,
+// The group's fields and its steps from the given step sections, in their
+// order. False when a step's kind is one the registry cannot make: the step is
+// logged and left out.
+bool LoadGroup(TTesselActionList& group, const std::string& FileName,
                const std::vector<const std::string*>& stepSections) {
   group.ClearActions();
   const std::string main = MainSection(group.Name);
@@ -58,11 +60,18 @@ void LoadGroup(TTesselActionList& group, const std::string& FileName,
   group.BadFolder = ReadIniString(main, "BAD_FOLDER", "", FileName);
   group.Enabled = ReadIniBool(main, "ENABLE", false, FileName);
   group.SettleSeconds = std::max<int32_t>(0, ReadIniInteger(main, "SETTLE_TIME", 0, FileName));
+  bool complete = true;
   for (const std::string* section : stepSections) {
     const int32_t code = ReadIniInteger(*section, "ACTION_TYPE", -1, FileName);
     if (code < kKindSign || code > kKindNone) continue;
-    if (TTesselAction* step = group.CreateAction(code)) step->LoadFromIni(FileName, *section);
+    if (TTesselAction* step = group.CreateAction(code)) {
+      step->LoadFromIni(FileName, *section);
+    } else {
+      WriteFailureLog({"Неизвестный вид действия", *section, std::to_string(code)});
+      complete = false;
+    }
   }
+  return complete;
 }
 }  // namespace
 
@@ -70,6 +79,7 @@ void TTesselGroups::LoadFromIni(const std::string& FileName) {
   // Read the file once: every value of the load comes from the same state of it.
   platform::ProfileBatch snapshot(FileName, platform::ProfileBatch::Mode::Snapshot);
   ClearGroups();
+  LostStepsFile.clear();
   PubKeysPath = ReadIniString("MAIN", "PUBKEYS", "", FileName);
   SecKeysPath = ReadIniString("MAIN", "SECKEYS", "", FileName);
   std::vector<std::string> lines;
@@ -82,11 +92,18 @@ void TTesselGroups::LoadFromIni(const std::string& FileName) {
   // Groups come in the order of the lines; their keys are not looked at.
   for (const std::string& line : lines) {
     TTesselActionList* group = AddGroup(NameOfListLine(line));
-    LoadGroup(*group, FileName, steps.Of(group->Name));
+    if (!LoadGroup(*group, FileName, steps.Of(group->Name))) LostStepsFile = FileName;
   }
 }
 
 bool TTesselGroups::SaveToIni(const std::string& FileName) const {
+  // The file holds steps this registry could not load: saving over it would
+  // lose them without a word.
+  if (!LostStepsFile.empty() && LostStepsFile == FileName) {
+    WriteFailureLog({"Сохранение настроек - отказ", FileName,
+                     "Сценарий прочитан не полностью: есть действия неизвестного вида"});
+    return false;
+  }
   // The new script is built in memory from nothing and then replaces the file
   // in one step: the file on disk is always the whole old or the whole new
   // script, and nothing of a deleted group or step can survive.
@@ -114,7 +131,7 @@ void TTesselActionList::LoadFromIni(const std::string& FileName) {
   std::vector<const std::string*> steps;
   for (const std::string& section : sections)
     if (section.starts_with(prefix)) steps.push_back(&section);
-  LoadGroup(*this, FileName, steps);
+  LoadGroup(*this, FileName, steps);  // a lost step is logged there
 }
 
 void TTesselActionList::SaveToIni(const std::string& FileName) const {

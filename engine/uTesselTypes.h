@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/StepKindSet.h"
+
 // ---------------------------------------------------------------------------
 // Event log
 
@@ -87,14 +89,6 @@ class TItemList {
 // ---------------------------------------------------------------------------
 // Steps
 
-// Kind codes as stored in the settings file.
-inline constexpr uint8_t kKindSign = 0;
-inline constexpr uint8_t kKindCheckSign = 1;
-inline constexpr uint8_t kKindDelSign = 2;
-inline constexpr uint8_t kKindEncrypt = 3;
-inline constexpr uint8_t kKindDecrypt = 4;
-inline constexpr uint8_t kKindNone = 5;
-
 class TTesselAction {
  public:
   std::string CopyTo;    // folder for a copy of each result; empty: none
@@ -124,11 +118,6 @@ class TTesselAction_none : public TTesselAction {
   std::string GetParamText() const override;
   uint8_t GetKind() const override { return kKindNone; }
 };
-
-// Makes a new step of a kind other than do-nothing. The cryptographic kinds
-// register themselves here (see crypto/StepKinds.h).
-using TActionFactory = TTesselAction* (*)();
-void RegisterActionKind(uint8_t code, TActionFactory factory);
 
 // ---------------------------------------------------------------------------
 // Working files of one group's pass
@@ -218,7 +207,8 @@ class TTesselActionList {
   std::map<std::string, TFileWatch> Watched;             // files not yet taken, by path
   std::set<std::string> UnnamedSaid;  // names without a Windows-1251 form, said once
 
-  explicit TTesselActionList(std::string name);
+  // The kinds are the registry's; they outlive the group.
+  TTesselActionList(std::string name, const TStepKinds& kinds);
   TTesselActionList(const TTesselActionList&) = delete;
   TTesselActionList& operator=(const TTesselActionList&) = delete;
   ~TTesselActionList();
@@ -226,7 +216,8 @@ class TTesselActionList {
   int ActionCount() const { return Actions.Count(); }
   TTesselAction* GetAction(int index) const { return Actions.Get(index); }
   int AddAction(TTesselAction* action) { return Actions.Add(action); }
-  // A new, disabled step of the kind appended to the group; null for an unknown code.
+  // A new, disabled step of the kind appended to the group; null for a code
+  // the registry's kinds cannot make.
   TTesselAction* CreateAction(int code);
   void DeleteAction(int index);
   int IndexOfAction(const TTesselAction* action) const { return Actions.IndexOf(action); }
@@ -247,20 +238,15 @@ class TTesselActionList {
   // copy deletes nothing.
   static bool MoveFileTo(const std::string& source, const std::string& target,
                          int* error = nullptr);
+
+  const TStepKinds& Kinds() const { return kinds_; }
+
+ private:
+  const TStepKinds& kinds_;
 };
 
 // ---------------------------------------------------------------------------
 // The registry
-
-class TKeyLoader;  // the key cache, crypto/TKeyLoader.h
-class TTesselGroups;
-
-// How the registry makes and destroys its key cache; set by the crypto module.
-struct TKeyLoaderHooks {
-  TKeyLoader* (*Create)(TTesselGroups& owner) = nullptr;
-  void (*Destroy)(TKeyLoader* loader) = nullptr;
-};
-void SetKeyLoaderHooks(TKeyLoaderHooks hooks);
 
 class TTesselGroups {
  public:
@@ -269,11 +255,15 @@ class TTesselGroups {
   TKeyLoader* KeyLoader = nullptr;  // owned
   std::string SecKeysPath;
 
-  TTesselGroups();
+  // The registry makes its steps and its key cache with kinds, which must
+  // outlive it (a program's set is static).
+  explicit TTesselGroups(const TStepKinds& kinds);
+  explicit TTesselGroups(const TStepKinds&& kinds) = delete;
   TTesselGroups(const TTesselGroups&) = delete;
   TTesselGroups& operator=(const TTesselGroups&) = delete;
   ~TTesselGroups();
 
+  const TStepKinds& Kinds() const { return kinds_; }
   int GroupCount() const { return Groups.Count(); }
   TTesselActionList* GetGroup(int index) const { return Groups.Get(index); }
   TTesselActionList* AddGroup(const std::string& name);
@@ -294,17 +284,25 @@ class TTesselGroups {
   // file's number from 1 and the number of files its scan found.
   std::function<void(int group, int file, int files)> OnFileStart;
 
+  // A load met steps of kinds it could not make; the logged steps are lost.
+  // While set, the load's file is not saved over.
+  std::string LostStepsFile;
+
+  // A step of a kind the registry cannot make is logged and sets LostStepsFile.
   void LoadFromIni(const std::string& FileName);
   // False when the file could not be replaced (the old file stays, the
-  // reason is logged).
+  // reason is logged), and when it would lose what a load could not make.
   bool SaveToIni(const std::string& FileName) const;
 
  private:
+  const TStepKinds& kinds_;
   std::atomic<bool> stopRequested_{false};
   static_assert(std::atomic<bool>::is_always_lock_free);
 };
 
-// The single script registry, between InitEngine and DoneEngine.
+// The single script registry, between InitEngine and DoneEngine, made with
+// the program's step kinds.
 extern TTesselGroups* ScriptRegistry;
-void InitEngine();
+void InitEngine(const TStepKinds& kinds);
+void InitEngine(const TStepKinds&& kinds) = delete;
 void DoneEngine();

@@ -146,8 +146,9 @@ void TRunner::Reload() {
   {
     // The stop handler must never see the registry half gone.
     platform::DeferredSignals hold;
+    const TStepKinds& kinds = ScriptRegistry->Kinds();
     DoneEngine();
-    InitEngine();
+    InitEngine(kinds);
     if (Stopping()) ScriptRegistry->RequestStop();
   }
   interval_ = LoadScript(settings);

@@ -26,9 +26,7 @@ std::string BenchFile() {
 }
 
 std::unique_ptr<TTesselGroups> MakeScript(int groups) {
-  static const bool registered = (RegisterCryptoSteps(), true);
-  (void)registered;
-  auto script = std::make_unique<TTesselGroups>();
+  auto script = std::make_unique<TTesselGroups>(CryptoStepKinds());
   script->PubKeysPath = "/srv/exchange/keys/public";
   script->SecKeysPath = "/srv/exchange/keys/secret";
   for (int i = 0; i < groups; ++i) {
@@ -76,7 +74,7 @@ void BM_SaveScript(benchmark::State& state) {
 void BM_LoadScript(benchmark::State& state) {
   const std::string file = BenchFile();
   MakeScript(static_cast<int>(state.range(0)))->SaveToIni(file);
-  TTesselGroups script;
+  TTesselGroups script{CryptoStepKinds()};
   for (auto _ : state) script.LoadFromIni(file);
   if (script.GroupCount() != state.range(0)) state.SkipWithError("the script did not load whole");
   ::unlink(file.c_str());

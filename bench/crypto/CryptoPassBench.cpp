@@ -279,8 +279,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "liborlak did not open\n");
     return 1;
   }
-  RegisterCryptoSteps();
-  InitEngine();
+  InitEngine(CryptoStepKinds());
   ScriptRegistry->PubKeysPath = pub.string();
 
   const Totals smallTotals = RunSet(base, log, "small", small, 4096);

@@ -20,7 +20,7 @@ class SettingsFile : public ::testing::Test {
   TempDir dir;
   ScopedLogFile log{dir.Path() + "scripts.log"};
   std::string file = dir.Path() + "scripts.ini";
-  TTesselGroups script;
+  TTesselGroups script{TStepKinds::NoneOnly()};
 
   TTesselActionList* AddGroup(const std::string& name, const std::string& mask,
                               const std::string& dest, const std::string& bad, bool enabled) {
@@ -37,7 +37,7 @@ class SettingsFile : public ::testing::Test {
     step->Enabled = enabled;
   }
   std::string Reloaded() {
-    TTesselGroups loaded;
+    TTesselGroups loaded{TStepKinds::NoneOnly()};
     loaded.LoadFromIni(file);
     return DumpScript(loaded);
   }
@@ -185,6 +185,33 @@ TEST_F(SettingsFile, AMissingFileLoadsAnEmptyScriptSilently) {
   EXPECT_TRUE(log.Fields().empty());
 }
 
+TEST_F(SettingsFile, AStepOfAKindTheRegistryCannotMakeIsLoggedAndItsFileIsNotSavedOver) {
+  const std::string text =
+      "[LIST]\r\n0=G\r\n[G\\MAIN]\r\nENABLE=-1\r\n"
+      "[G\\ACTION_0]\r\nACTION_TYPE=3\r\nSENDER_KEY=A\r\nENABLE=-1\r\n"
+      "[G\\ACTION_1]\r\nACTION_TYPE=5\r\nENABLE=-1\r\n";
+  WriteFile(file, text);
+  script.LoadFromIni(file);
+  ASSERT_EQ(script.GetGroup(0)->ActionCount(), 1);
+  EXPECT_EQ(script.GetGroup(0)->GetAction(0)->GetKind(), kKindNone);
+  EXPECT_EQ(log.Fields(), (std::vector<std::string>{"Неизвестный вид действия\tG\\ACTION_0\t3"}));
+
+  EXPECT_FALSE(script.SaveToIni(file));
+  EXPECT_EQ(ReadFile(file), text);
+  ASSERT_EQ(log.Fields().size(), 2u);
+  EXPECT_EQ(log.Fields()[1],
+            "Сохранение настроек - отказ\t" + file +
+                "\tСценарий прочитан не полностью: есть действия неизвестного вида");
+
+  // What was loaded may go to another file; a complete load lifts the guard.
+  const std::string other = dir.Path() + "other.ini";
+  EXPECT_TRUE(script.SaveToIni(other));
+  script.LoadFromIni(other);
+  EXPECT_TRUE(script.SaveToIni(file));
+  EXPECT_EQ(Reloaded(), DumpScript(script));
+  EXPECT_EQ(log.Fields().size(), 2u);
+}
+
 TEST_F(SettingsFile, DeletedGroupsAndStepsLeaveNoSectionsEvenWithALeftoverSideFile) {
   for (const char* name : {"A", "B", "C"}) {
     TTesselActionList* group = AddGroup(name, "/in", "", "", true);
@@ -280,7 +307,7 @@ TEST_F(SettingsFile, NamesTheFormatCannotKeepDoNotHarmTheRest) {
   AddStep(AddGroup("", "/y", "", "", true), "", true);
   AddStep(AddGroup("Last", "/z", "", "", false), "", false);
   script.SaveToIni(file);
-  TTesselGroups loaded;
+  TTesselGroups loaded{TStepKinds::NoneOnly()};
   loaded.LoadFromIni(file);
   // The line break's LIST line is refused and the empty name's is never written.
   ASSERT_EQ(loaded.GroupCount(), 3);
@@ -297,7 +324,7 @@ TEST_F(SettingsFile, NamesTheFormatCannotKeepDoNotHarmTheRest) {
 
   // Names equal apart from letter case, and a name that makes another
   // group's step prefix, share sections: the load reads what is there.
-  TTesselGroups clash;
+  TTesselGroups clash{TStepKinds::NoneOnly()};
   clash.AddGroup("Post")->CreateAction(kKindNone);
   clash.AddGroup("POST");
   clash.AddGroup("Post\\ACTION_x")->CreateAction(kKindNone);
@@ -334,7 +361,7 @@ TEST_F(SettingsFile, EachGroupOfTheScriptGetsWhatItsOwnLoadGives) {
   WriteFile(file, text);
 
   script.LoadFromIni(file);
-  TTesselGroups expected;
+  TTesselGroups expected{TStepKinds::NoneOnly()};
   for (const std::string& name : groups) expected.AddGroup(name)->LoadFromIni(file);
   EXPECT_EQ(DumpScript(script), DumpScript(expected));
   int steps = 0;
@@ -356,7 +383,7 @@ TEST_F(SettingsFile, SettleTimeIsSavedOnlyWhenSetAndRoundTrips) {
             "[Slow\\MAIN]\r\nSOUR_FILE_MASK=/in/*\r\nDEST_FOLDER=/out\r\nENABLE=-1\r\n"
             "SETTLE_TIME=45\r\n"
             "[Fast\\MAIN]\r\nSOUR_FILE_MASK=/in2/*\r\nDEST_FOLDER=/out\r\nENABLE=-1\r\n");
-  TTesselGroups loaded;
+  TTesselGroups loaded{TStepKinds::NoneOnly()};
   loaded.LoadFromIni(file);
   EXPECT_EQ(loaded.GetGroup(0)->SettleSeconds, 45);
   EXPECT_EQ(loaded.GetGroup(1)->SettleSeconds, 0);

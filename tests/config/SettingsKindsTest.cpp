@@ -16,17 +16,12 @@ using namespace testing_support;
 
 namespace {
 
-struct CryptoKinds {
-  CryptoKinds() { RegisterCryptoSteps(); }
-};
-
 class SettingsKinds : public ::testing::Test {
  protected:
-  CryptoKinds kinds;  // before the registry, which takes its key cache from them
   TempDir dir;
   ScopedLogFile log{dir.Path() + "scripts.log"};
   std::string file = dir.Path() + "scripts.ini";
-  TTesselGroups script;
+  TTesselGroups script{CryptoStepKinds()};
 
   template <class TKind>
   TKind* Add(TTesselActionList* group, uint8_t kind, const std::string& copyTo, bool enabled) {
@@ -38,7 +33,7 @@ class SettingsKinds : public ::testing::Test {
   }
 
   std::string Reloaded() {
-    TTesselGroups loaded;
+    TTesselGroups loaded{CryptoStepKinds()};
     loaded.LoadFromIni(file);
     return DumpScript(loaded);
   }
@@ -158,6 +153,20 @@ TEST_F(SettingsKinds, SaveThenLoadReproducesEveryFieldOfEveryKind) {
   ASSERT_NE(before.find("KeyList=\"ID 1\""), std::string::npos);  // the dump sees kind fields
   script.SaveToIni(file);
   EXPECT_EQ(Reloaded(), before);
+}
+
+TEST_F(SettingsKinds, AProgramWiredWithTheKindsLoadsAndSavesEveryStep) {
+  const std::string text =
+      "[LIST]\r\n0=G\r\n[G\\MAIN]\r\nENABLE=-1\r\n"
+      "[G\\ACTION_0]\r\nACTION_TYPE=3\r\nSENDER_KEY=A\r\nENABLE=-1\r\n"
+      "[G\\ACTION_1]\r\nACTION_TYPE=5\r\nENABLE=-1\r\n";
+  WriteFile(file, text);
+  script.LoadFromIni(file);
+  ASSERT_EQ(script.GetGroup(0)->ActionCount(), 2);
+  EXPECT_NE(script.KeyLoader, nullptr);
+  EXPECT_TRUE(script.SaveToIni(file));
+  EXPECT_EQ(Reloaded(), DumpScript(script));
+  EXPECT_TRUE(log.Fields().empty());
 }
 
 TEST_F(SettingsKinds, KindKeysKeepTheirOrderAndDefaults) {

@@ -24,7 +24,7 @@ class SettingsSafety : public ::testing::Test {
   TempDir dir;
   ScopedLogFile log{dir.Path() + "scripts.log"};
   std::string file = dir.Path() + "scripts.ini";
-  TTesselGroups script;
+  TTesselGroups script{TStepKinds::NoneOnly()};
   std::string oldBytes, oldDump, newBytes, newDump;
 
   void SetUp() override {
@@ -56,7 +56,7 @@ class SettingsSafety : public ::testing::Test {
   }
 
   std::string LoadedDump() {
-    TTesselGroups loaded;
+    TTesselGroups loaded{TStepKinds::NoneOnly()};
     loaded.LoadFromIni(file);
     return DumpScript(loaded);
   }
