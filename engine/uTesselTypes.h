@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/StepKeys.h"
 #include "engine/StepKindSet.h"
 
 // ---------------------------------------------------------------------------
@@ -105,9 +106,9 @@ class TTesselAction {
   virtual bool Execute(const std::string& InputFileName, std::string& OutputFileName);
   virtual std::string GetCaption() const = 0;
   virtual std::string GetParamText() const = 0;
-  // The base reads and writes COPY_TO and ENABLE; kinds handle their own keys first.
-  virtual void LoadFromIni(const std::string& FileName, const std::string& Section);
-  virtual void SaveToIni(const std::string& FileName, const std::string& Section) const;
+  // The kind's own settings keys, for the settings file to read or write;
+  // the common fields are the file's business. The base has none.
+  virtual void ExchangeKeys(TStepKeys& keys) { (void)keys; }
   virtual uint8_t GetKind() const = 0;
 };
 
@@ -227,9 +228,6 @@ class TTesselActionList {
 
   bool ProcessGroup(const TPassControl& control = {});
 
-  void LoadFromIni(const std::string& FileName);
-  void SaveToIni(const std::string& FileName) const;
-
   // Copy with replacement of an existing target. On failure *error (when
   // given) receives the platform's error number.
   static bool CopyFileTo(const std::string& source, const std::string& target,
@@ -285,14 +283,8 @@ class TTesselGroups {
   std::function<void(int group, int file, int files)> OnFileStart;
 
   // A load met steps of kinds it could not make; the logged steps are lost.
-  // While set, the load's file is not saved over.
+  // While set, the load's file is not saved over (config/SettingsFile.h).
   std::string LostStepsFile;
-
-  // A step of a kind the registry cannot make is logged and sets LostStepsFile.
-  void LoadFromIni(const std::string& FileName);
-  // False when the file could not be replaced (the old file stays, the
-  // reason is logged), and when it would lose what a load could not make.
-  bool SaveToIni(const std::string& FileName) const;
 
  private:
   const TStepKinds& kinds_;

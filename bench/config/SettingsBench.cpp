@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "config/SettingsFile.h"
 #include "config/uIniUtil.h"
 #include "crypto/CryptoActions.h"
 #include "crypto/StepKinds.h"
@@ -66,16 +67,16 @@ void BM_SaveScript(benchmark::State& state) {
   const auto script = MakeScript(static_cast<int>(state.range(0)));
   const std::string file = BenchFile();
   const auto before = platform::GetProfileWriteStats();
-  for (auto _ : state) script->SaveToIni(file);
+  for (auto _ : state) SaveToIni(*script, file);
   ReportWrites(state, before, file);
   ::unlink(file.c_str());
 }
 
 void BM_LoadScript(benchmark::State& state) {
   const std::string file = BenchFile();
-  MakeScript(static_cast<int>(state.range(0)))->SaveToIni(file);
+  SaveToIni(*MakeScript(static_cast<int>(state.range(0))), file);
   TTesselGroups script{CryptoStepKinds()};
-  for (auto _ : state) script.LoadFromIni(file);
+  for (auto _ : state) LoadFromIni(script, file);
   if (script.GroupCount() != state.range(0)) state.SkipWithError("the script did not load whole");
   ::unlink(file.c_str());
 }
@@ -92,7 +93,7 @@ void BM_SavePerKeyWrites(benchmark::State& state) {
     WriteIniString("MAIN", "SECKEYS", script->SecKeysPath, file);
     for (int i = 0; i < script->GroupCount(); ++i) {
       WriteIniString("LIST", std::to_string(i), script->GetGroup(i)->Name, file);
-      script->GetGroup(i)->SaveToIni(file);
+      SaveToIni(*script->GetGroup(i), file);
     }
   }
   ReportWrites(state, before, file);

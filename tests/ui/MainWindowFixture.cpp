@@ -6,6 +6,7 @@
 #include <QTimerEvent>
 #include <cstdlib>
 
+#include "config/SettingsFile.h"
 #include "config/uIniUtil.h"
 #include "platform/Cp1251.h"
 
@@ -46,7 +47,7 @@ void MainWindowTest::WriteScript(const std::function<void()>& build, int interva
   ScriptRegistry->PubKeysPath.clear();
   ScriptRegistry->SecKeysPath.clear();
   build();
-  ScriptRegistry->SaveToIni(ini);
+  SaveToIni(*ScriptRegistry, ini);
   WriteIniInteger("MAIN", "INTERVAL", interval, ini);
   ScriptRegistry->ClearGroups();
 }
