@@ -71,15 +71,17 @@ class KeyWriter : public TStepKeys {
  public:
   KeyWriter(const std::string& file, const std::string& section) : file_(file), section_(section) {}
   void Text(const char* key, std::string& value) override {
-    WriteIniString(section_, key, value, file_);
+    written_ = WriteIniString(section_, key, value, file_) && written_;
   }
   void Integer(const char* key, int32_t& value, int32_t) override {
-    WriteIniInteger(section_, key, value, file_);
+    written_ = WriteIniInteger(section_, key, value, file_) && written_;
   }
+  bool Written() const { return written_; }
 
  private:
   const std::string& file_;
   const std::string& section_;
+  bool written_ = true;
 };
 
 // The group's fields and its steps from the given step sections, in their
@@ -116,11 +118,13 @@ void LoadFromIni(TTesselAction& step, const std::string& FileName, const std::st
   step.Enabled = ReadIniBool(Section, "ENABLE", false, FileName);
 }
 
-void SaveToIni(TTesselAction& step, const std::string& FileName, const std::string& Section) {
+bool SaveToIni(TTesselAction& step, const std::string& FileName, const std::string& Section) {
   KeyWriter own(FileName, Section);
   step.ExchangeKeys(own);
-  WriteIniString(Section, "COPY_TO", step.CopyTo, FileName);
-  WriteIniBool(Section, "ENABLE", step.Enabled, FileName);
+  bool written = own.Written();
+  written = WriteIniString(Section, "COPY_TO", step.CopyTo, FileName) && written;
+  written = WriteIniBool(Section, "ENABLE", step.Enabled, FileName) && written;
+  return written;
 }
 
 void LoadFromIni(TTesselGroups& script, const std::string& FileName) {
@@ -156,12 +160,15 @@ bool SaveToIni(const TTesselGroups& script, const std::string& FileName) {
   // in one step: the file on disk is always the whole old or the whole new
   // script, and nothing of a deleted group or step can survive.
   platform::ProfileBatch batch(FileName, platform::ProfileBatch::Mode::Rewrite);
-  WriteIniString("MAIN", "PUBKEYS", script.PubKeysPath, FileName);
-  WriteIniString("MAIN", "SECKEYS", script.SecKeysPath, FileName);
+  // Inside the batch a write only edits the new text in memory. One it
+  // refuses (a name the format cannot keep) leaves its key out, as it always
+  // has; the replacement of the file is the failure that is reported.
+  (void)WriteIniString("MAIN", "PUBKEYS", script.PubKeysPath, FileName);
+  (void)WriteIniString("MAIN", "SECKEYS", script.SecKeysPath, FileName);
   for (int i = 0; i < script.GroupCount(); ++i) {
     const TTesselActionList* group = script.GetGroup(i);
-    WriteIniString("LIST", std::to_string(i), group->Name, FileName);
-    SaveToIni(*group, FileName);
+    (void)WriteIniString("LIST", std::to_string(i), group->Name, FileName);
+    (void)SaveToIni(*group, FileName);
   }
   if (int error = batch.Commit()) {
     WriteFailureLog({"Сохранение настроек - ошибка", FileName, platform::ErrorText(error)});
@@ -182,19 +189,22 @@ void LoadFromIni(TTesselActionList& group, const std::string& FileName) {
   LoadGroup(group, FileName, steps);  // a lost step is logged there
 }
 
-void SaveToIni(const TTesselActionList& group, const std::string& FileName) {
+bool SaveToIni(const TTesselActionList& group, const std::string& FileName) {
   const std::string main = MainSection(group.Name);
-  WriteIniString(main, "SOUR_FILE_MASK", group.SourceMask, FileName);
-  WriteIniString(main, "DEST_FOLDER", group.DestFolder, FileName);
-  WriteIniString(main, "BAD_FOLDER", group.BadFolder, FileName);
-  WriteIniBool(main, "ENABLE", group.Enabled, FileName);
+  bool written = true;
+  written = WriteIniString(main, "SOUR_FILE_MASK", group.SourceMask, FileName) && written;
+  written = WriteIniString(main, "DEST_FOLDER", group.DestFolder, FileName) && written;
+  written = WriteIniString(main, "BAD_FOLDER", group.BadFolder, FileName) && written;
+  written = WriteIniBool(main, "ENABLE", group.Enabled, FileName) && written;
   // Written only when set, so a script without it keeps its old bytes.
-  if (group.SettleSeconds != 0) WriteIniInteger(main, "SETTLE_TIME", group.SettleSeconds, FileName);
+  if (group.SettleSeconds != 0)
+    written = WriteIniInteger(main, "SETTLE_TIME", group.SettleSeconds, FileName) && written;
   const std::string prefix = ActionPrefix(group.Name);
   for (int n = 0; n < group.ActionCount(); ++n) {
     TTesselAction* step = group.GetAction(n);
     const std::string section = prefix + std::to_string(n);
-    WriteIniInteger(section, "ACTION_TYPE", step->GetKind(), FileName);
-    SaveToIni(*step, FileName, section);
+    written = WriteIniInteger(section, "ACTION_TYPE", step->GetKind(), FileName) && written;
+    written = SaveToIni(*step, FileName, section) && written;
   }
+  return written;
 }

@@ -87,15 +87,18 @@ void BM_SavePerKeyWrites(benchmark::State& state) {
   const auto script = MakeScript(static_cast<int>(state.range(0)));
   const std::string file = BenchFile();
   const auto before = platform::GetProfileWriteStats();
+  bool written = true;
   for (auto _ : state) {
     ::unlink(file.c_str());
-    WriteIniString("MAIN", "PUBKEYS", script->PubKeysPath, file);
-    WriteIniString("MAIN", "SECKEYS", script->SecKeysPath, file);
+    written = WriteIniString("MAIN", "PUBKEYS", script->PubKeysPath, file) && written;
+    written = WriteIniString("MAIN", "SECKEYS", script->SecKeysPath, file) && written;
     for (int i = 0; i < script->GroupCount(); ++i) {
-      WriteIniString("LIST", std::to_string(i), script->GetGroup(i)->Name, file);
-      SaveToIni(*script->GetGroup(i), file);
+      written =
+          WriteIniString("LIST", std::to_string(i), script->GetGroup(i)->Name, file) && written;
+      written = SaveToIni(*script->GetGroup(i), file) && written;
     }
   }
+  if (!written) state.SkipWithError("a write was refused");
   ReportWrites(state, before, file);
   ::unlink(file.c_str());
 }

@@ -159,7 +159,7 @@ TEST_F(SettingsFile, AnEmptyScriptSavesNothingButWhatTheWindowAdds) {
   WriteFile(file, "[MAIN]\r\nPUBKEYS=/old\r\n[LIST]\r\n0=Old\r\n");
   SaveToIni(script, file);
   EXPECT_EQ(ReadFile(file), "");
-  WriteIniInteger("MAIN", "INTERVAL", 3, file);
+  EXPECT_TRUE(WriteIniInteger("MAIN", "INTERVAL", 3, file));
   EXPECT_EQ(ReadFile(file), "[MAIN]\r\nINTERVAL=3\r\n");
   LoadFromIni(script, file);
   EXPECT_EQ(script.GroupCount(), 0);
@@ -168,7 +168,7 @@ TEST_F(SettingsFile, AnEmptyScriptSavesNothingButWhatTheWindowAdds) {
 TEST_F(SettingsFile, WithoutKeyFoldersTheIntervalOpensMainAtTheEnd) {
   AddStep(AddGroup("G", "/in/*", "", "", true), "", true);
   SaveToIni(script, file);
-  WriteIniInteger("MAIN", "INTERVAL", 7, file);
+  EXPECT_TRUE(WriteIniInteger("MAIN", "INTERVAL", 7, file));
   EXPECT_EQ(ReadFile(file),
             "[LIST]\r\n0=G\r\n"
             "[G\\MAIN]\r\nSOUR_FILE_MASK=/in/*\r\nENABLE=-1\r\n"

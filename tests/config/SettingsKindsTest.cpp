@@ -116,7 +116,7 @@ TEST_F(SettingsKinds, TheExampleScriptIsSavedByteForByte) {
   Add<TTesselAction_delsign>(in, kKindDelSign, "", true)->DeleteCount = -1;
 
   SaveToIni(script, file);
-  WriteIniInteger("MAIN", "INTERVAL", 10, file);  // what the window writes right after
+  EXPECT_TRUE(WriteIniInteger("MAIN", "INTERVAL", 10, file));  // what the window writes right after
   EXPECT_EQ(ReadFile(file), ExampleBytes());
   EXPECT_EQ(ListNames(dir.Path()), std::vector<std::string>{"scripts.ini"});
 

@@ -61,7 +61,7 @@ class SaveCases : public ::testing::TestWithParam<SaveCase> {};
 TEST_P(SaveCases, KeysInOrderThenTheCommonOnes) {
   ts::TempDir dir;
   const std::string file = dir.Path() + "s.ini";
-  SaveToIni(*GetParam().make(), file, "G\\ACTION_0");
+  EXPECT_TRUE(SaveToIni(*GetParam().make(), file, "G\\ACTION_0"));
   EXPECT_EQ(ts::ReadFile(file), "[G\\ACTION_0]\r\n" + GetParam().section);
 }
 
@@ -123,7 +123,7 @@ TEST(StepKindsIni, SaveThenLoadGivesTheSameStep) {
   ts::TempDir dir;
   const std::string file = dir.Path() + "s.ini";
   auto saved = Encrypt();
-  SaveToIni(*saved, file, "X");
+  EXPECT_TRUE(SaveToIni(*saved, file, "X"));
   TTesselAction_encrypt loaded;
   LoadFromIni(loaded, file, "X");
   EXPECT_EQ(loaded.SenderKey, "ID1");

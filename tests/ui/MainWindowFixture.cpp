@@ -48,7 +48,7 @@ void MainWindowTest::WriteScript(const std::function<void()>& build, int interva
   ScriptRegistry->SecKeysPath.clear();
   build();
   SaveToIni(*ScriptRegistry, ini);
-  WriteIniInteger("MAIN", "INTERVAL", interval, ini);
+  EXPECT_TRUE(WriteIniInteger("MAIN", "INTERVAL", interval, ini));
   ScriptRegistry->ClearGroups();
 }
 
