@@ -10,7 +10,7 @@
 void LoadFromIni(TTesselGroups& script, const std::string& FileName);
 // False when the file could not be replaced (the old file stays, the reason
 // is logged), and when it would lose what a load could not make.
-bool SaveToIni(const TTesselGroups& script, const std::string& FileName);
+[[nodiscard]] bool SaveToIni(const TTesselGroups& script, const std::string& FileName);
 
 // The group's fields and its steps, from the sections named after it.
 void LoadFromIni(TTesselActionList& group, const std::string& FileName);

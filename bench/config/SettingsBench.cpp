@@ -67,14 +67,18 @@ void BM_SaveScript(benchmark::State& state) {
   const auto script = MakeScript(static_cast<int>(state.range(0)));
   const std::string file = BenchFile();
   const auto before = platform::GetProfileWriteStats();
-  for (auto _ : state) SaveToIni(*script, file);
+  for (auto _ : state)
+    if (!SaveToIni(*script, file)) state.SkipWithError("the save failed");
   ReportWrites(state, before, file);
   ::unlink(file.c_str());
 }
 
 void BM_LoadScript(benchmark::State& state) {
   const std::string file = BenchFile();
-  SaveToIni(*MakeScript(static_cast<int>(state.range(0))), file);
+  if (!SaveToIni(*MakeScript(static_cast<int>(state.range(0))), file)) {
+    state.SkipWithError("the save failed");
+    return;
+  }
   TTesselGroups script{CryptoStepKinds()};
   for (auto _ : state) LoadFromIni(script, file);
   if (script.GroupCount() != state.range(0)) state.SkipWithError("the script did not load whole");

@@ -55,7 +55,7 @@ TEST_F(SettingsFile, SavedLayout) {
   AddStep(group, "/copy", true);
   AddStep(group, "", false);
   AddGroup("Second", "", "", "", false);
-  SaveToIni(script, file);
+  EXPECT_TRUE(SaveToIni(script, file));
   EXPECT_EQ(ReadFile(file),
             "[MAIN]\r\nPUBKEYS=/keys/pub\r\n"
             "[LIST]\r\n0=Архив\r\n1=Second\r\n"
@@ -77,7 +77,7 @@ TEST_F(SettingsFile, SaveThenLoadReproducesTheScript) {
   TTesselActionList* c = AddGroup(" padded ", "'x'", "a=b", "; c", false);
   AddStep(c, "", true);
   const std::string before = DumpScript(script);
-  SaveToIni(script, file);
+  EXPECT_TRUE(SaveToIni(script, file));
   EXPECT_EQ(DumpScript(script), before);  // a save leaves the script alone
   EXPECT_EQ(Reloaded(), before);
 }
@@ -114,7 +114,7 @@ TEST_F(SettingsFile, StepsComeInTheOrderOfTheirSectionsAndAreRenumberedOnSave) {
   ASSERT_EQ(group->ActionCount(), 2);
   EXPECT_EQ(group->GetAction(0)->CopyTo, "/one");
   EXPECT_EQ(group->GetAction(1)->CopyTo, "/zero");
-  SaveToIni(script, file);
+  EXPECT_TRUE(SaveToIni(script, file));
   EXPECT_EQ(ReadFile(file),
             "[LIST]\r\n0=G\r\n[G\\MAIN]\r\nENABLE=0\r\n"
             "[G\\ACTION_0]\r\nACTION_TYPE=5\r\nCOPY_TO=/one\r\nENABLE=0\r\n"
@@ -157,7 +157,7 @@ TEST_F(SettingsFile, MissingKeysReadAsDefaults) {
 
 TEST_F(SettingsFile, AnEmptyScriptSavesNothingButWhatTheWindowAdds) {
   WriteFile(file, "[MAIN]\r\nPUBKEYS=/old\r\n[LIST]\r\n0=Old\r\n");
-  SaveToIni(script, file);
+  EXPECT_TRUE(SaveToIni(script, file));
   EXPECT_EQ(ReadFile(file), "");
   EXPECT_TRUE(WriteIniInteger("MAIN", "INTERVAL", 3, file));
   EXPECT_EQ(ReadFile(file), "[MAIN]\r\nINTERVAL=3\r\n");
@@ -167,7 +167,7 @@ TEST_F(SettingsFile, AnEmptyScriptSavesNothingButWhatTheWindowAdds) {
 
 TEST_F(SettingsFile, WithoutKeyFoldersTheIntervalOpensMainAtTheEnd) {
   AddStep(AddGroup("G", "/in/*", "", "", true), "", true);
-  SaveToIni(script, file);
+  EXPECT_TRUE(SaveToIni(script, file));
   EXPECT_TRUE(WriteIniInteger("MAIN", "INTERVAL", 7, file));
   EXPECT_EQ(ReadFile(file),
             "[LIST]\r\n0=G\r\n"
@@ -218,13 +218,13 @@ TEST_F(SettingsFile, DeletedGroupsAndStepsLeaveNoSectionsEvenWithALeftoverSideFi
     TTesselActionList* group = AddGroup(name, "/in", "", "", true);
     for (int i = 0; i < 3; ++i) AddStep(group, "", true);
   }
-  SaveToIni(script, file);
+  EXPECT_TRUE(SaveToIni(script, file));
   // What an interrupted earlier save leaves beside the file: the full old script.
   WriteFile(file + "_tmp", ReadFile(file));
   script.DeleteGroup(1);
   script.GetGroup(0)->DeleteAction(2);
   script.GetGroup(0)->DeleteAction(0);
-  SaveToIni(script, file);
+  EXPECT_TRUE(SaveToIni(script, file));
   EXPECT_EQ(Sections(), (std::vector<std::string>{"LIST", "A\\MAIN", "A\\ACTION_0", "C\\MAIN",
                                                   "C\\ACTION_0", "C\\ACTION_1", "C\\ACTION_2"}));
   std::vector<std::string> list;
@@ -291,7 +291,7 @@ TEST_F(SettingsFile, DamagedFilesLoadWhatTheyHold) {
 
 TEST_F(SettingsFile, AValueOverTheReadLimitComesBackCut) {
   AddGroup("G", std::string(70000, 'm'), "/out", "", true);
-  SaveToIni(script, file);
+  EXPECT_TRUE(SaveToIni(script, file));
   LoadFromIni(script, file);
   ASSERT_EQ(script.GroupCount(), 1);
   EXPECT_EQ(script.GetGroup(0)->SourceMask, std::string(65534, 'm'));
@@ -307,7 +307,7 @@ TEST_F(SettingsFile, NamesTheFormatCannotKeepDoNotHarmTheRest) {
   AddStep(AddGroup("line\r\nbreak", "/x", "", "", true), "", true);
   AddStep(AddGroup("", "/y", "", "", true), "", true);
   AddStep(AddGroup("Last", "/z", "", "", false), "", false);
-  SaveToIni(script, file);
+  EXPECT_TRUE(SaveToIni(script, file));
   TTesselGroups loaded{TStepKinds::NoneOnly()};
   LoadFromIni(loaded, file);
   // The line break's LIST line is refused and the empty name's is never written.
@@ -329,7 +329,7 @@ TEST_F(SettingsFile, NamesTheFormatCannotKeepDoNotHarmTheRest) {
   clash.AddGroup("Post")->CreateAction(kKindNone);
   clash.AddGroup("POST");
   clash.AddGroup("Post\\ACTION_x")->CreateAction(kKindNone);
-  SaveToIni(clash, file);
+  EXPECT_TRUE(SaveToIni(clash, file));
   LoadFromIni(clash, file);
   ASSERT_EQ(clash.GroupCount(), 3);
   EXPECT_EQ(clash.GetGroup(1)->Name, "POST");
@@ -378,7 +378,7 @@ TEST_F(SettingsFile, SettleTimeIsSavedOnlyWhenSetAndRoundTrips) {
   TTesselActionList* slow = AddGroup("Slow", "/in/*", "/out", "", true);
   slow->SettleSeconds = 45;
   AddGroup("Fast", "/in2/*", "/out", "", true);
-  SaveToIni(script, file);
+  EXPECT_TRUE(SaveToIni(script, file));
   EXPECT_EQ(ReadFile(file),
             "[LIST]\r\n0=Slow\r\n1=Fast\r\n"
             "[Slow\\MAIN]\r\nSOUR_FILE_MASK=/in/*\r\nDEST_FOLDER=/out\r\nENABLE=-1\r\n"

@@ -115,7 +115,7 @@ TEST_F(SettingsKinds, TheExampleScriptIsSavedByteForByte) {
   Add<TTesselAction_checksign>(in, kKindCheckSign, "", false)->KeyList = "ID2";
   Add<TTesselAction_delsign>(in, kKindDelSign, "", true)->DeleteCount = -1;
 
-  SaveToIni(script, file);
+  EXPECT_TRUE(SaveToIni(script, file));
   EXPECT_TRUE(WriteIniInteger("MAIN", "INTERVAL", 10, file));  // what the window writes right after
   EXPECT_EQ(ReadFile(file), ExampleBytes());
   EXPECT_EQ(ListNames(dir.Path()), std::vector<std::string>{"scripts.ini"});
@@ -152,7 +152,7 @@ TEST_F(SettingsKinds, SaveThenLoadReproducesEveryFieldOfEveryKind) {
 
   const std::string before = DumpScript(script);
   ASSERT_NE(before.find("KeyList=\"ID 1\""), std::string::npos);  // the dump sees kind fields
-  SaveToIni(script, file);
+  EXPECT_TRUE(SaveToIni(script, file));
   EXPECT_EQ(Reloaded(), before);
 }
 
@@ -182,7 +182,7 @@ TEST_F(SettingsKinds, KindKeysKeepTheirOrderAndDefaults) {
   EXPECT_EQ(dynamic_cast<TTesselAction_delsign*>(g->GetAction(0))->DeleteCount, -1);
   EXPECT_EQ(dynamic_cast<TTesselAction_delsign*>(g->GetAction(2))->DeleteCount, -1);
   EXPECT_FALSE(g->GetAction(0)->Enabled);
-  SaveToIni(script, file);
+  EXPECT_TRUE(SaveToIni(script, file));
   std::vector<std::string> lines;
   ReadSectionLines("G\\ACTION_1", lines, file);
   EXPECT_EQ(lines, (std::vector<std::string>{"ACTION_TYPE=4", "RECEIVER_KEY=R", "SENDER_KEY=S",

@@ -40,7 +40,7 @@ class SettingsSafety : public ::testing::Test {
         step->Enabled = i != 1;
       }
     }
-    SaveToIni(script, file);
+    EXPECT_TRUE(SaveToIni(script, file));
     oldBytes = ReadFile(file);
     oldDump = DumpScript(script);
 
@@ -49,7 +49,7 @@ class SettingsSafety : public ::testing::Test {
     script.GetGroup(0)->DeleteAction(1);
     script.GetGroup(1)->DestFolder = "/out";
     script.SecKeysPath = "/keys/sec";
-    SaveToIni(script, file);
+    EXPECT_TRUE(SaveToIni(script, file));
     newBytes = ReadFile(file);
     newDump = DumpScript(script);
     ASSERT_NE(newBytes, oldBytes);
@@ -72,7 +72,7 @@ class SettingsSafety : public ::testing::Test {
         if (Counts(path)) ++points;
         return 0;
       });
-      SaveToIni(script, file);
+      EXPECT_TRUE(SaveToIni(script, file));
     }
     EXPECT_EQ(ReadFile(file), newBytes);
     WriteFile(file, oldBytes);
@@ -89,7 +89,7 @@ class SettingsSafety : public ::testing::Test {
 
 TEST_F(SettingsSafety, AWholeScriptSaveWritesTheFileOnce) {
   const auto before = platform::GetProfileWriteStats();
-  SaveToIni(script, file);
+  EXPECT_TRUE(SaveToIni(script, file));
   const auto after = platform::GetProfileWriteStats();
   EXPECT_EQ(after.files - before.files, 1u);
   EXPECT_EQ(after.bytes - before.bytes, newBytes.size());
@@ -136,7 +136,7 @@ TEST_F(SettingsSafety, AProcessKilledAnywhereInTheSaveLeavesOldOrNewScript) {
         if (Counts(path) && ++seen == dieAt) ::_exit(0);  // no cleanup of any kind
         return 0;
       });
-      SaveToIni(script, file);
+      (void)SaveToIni(script, file);  // the hook ends the child inside it
       ::_exit(0);
     }
     int status = 0;
@@ -148,7 +148,7 @@ TEST_F(SettingsSafety, AProcessKilledAnywhereInTheSaveLeavesOldOrNewScript) {
     EXPECT_EQ(LoadedDump(), bytes == oldBytes ? oldDump : newDump);
 
     // Whatever the dead save left beside the file, the next save is clean.
-    SaveToIni(script, file);
+    EXPECT_TRUE(SaveToIni(script, file));
     EXPECT_EQ(ReadFile(file), newBytes);
     EXPECT_TRUE(SideFiles().empty());
   }
@@ -160,7 +160,7 @@ TEST_F(SettingsSafety, AFailedSaveIsLogged) {
   ScopedFault fault([&](std::string_view op, const std::string& path) {
     return op == "rename" && path == file ? ENOSPC : 0;
   });
-  SaveToIni(script, file);
+  EXPECT_FALSE(SaveToIni(script, file));
   EXPECT_EQ(ReadFile(file), oldBytes);
   std::vector<std::string> lines = log.Fields();
   ASSERT_EQ(lines.size(), 1u);

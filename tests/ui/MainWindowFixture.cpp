@@ -47,7 +47,7 @@ void MainWindowTest::WriteScript(const std::function<void()>& build, int interva
   ScriptRegistry->PubKeysPath.clear();
   ScriptRegistry->SecKeysPath.clear();
   build();
-  SaveToIni(*ScriptRegistry, ini);
+  EXPECT_TRUE(SaveToIni(*ScriptRegistry, ini));
   EXPECT_TRUE(WriteIniInteger("MAIN", "INTERVAL", interval, ini));
   ScriptRegistry->ClearGroups();
 }
