@@ -11,8 +11,7 @@
 int main(int argc, char** argv) {
   // Log timestamps use the user's date and time formats.
   std::setlocale(LC_ALL, "");
-  RegisterCryptoSteps();
-  InitEngine();
+  InitEngine(CryptoStepKinds());
   int result = 0;
   {
     QApplication app(argc, argv);

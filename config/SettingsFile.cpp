@@ -1,5 +1,7 @@
-// The whole script in the settings file: load and save of the registry and of
-// its groups. Steps read and write their own sections (LoadFromIni/SaveToIni).
+// The whole script in the settings file: load and save of the registry, its
+// groups and their steps. A step kind names its own keys (ExchangeKeys).
+#include "config/SettingsFile.h"
+
 #include <algorithm>
 #include <string>
 #include <string_view>
@@ -7,6 +9,7 @@
 #include <vector>
 
 #include "config/uIniUtil.h"
+#include "engine/StepKeys.h"
 #include "engine/uTesselTypes.h"
 #include "platform/Files.h"
 #include "platform/Profile.h"
@@ -48,8 +51,43 @@ class StepSections {
   std::unordered_map<std::string, std::vector<const std::string*>> byGroup_;
 };
 
-// The group's fields and its steps from the given step sections, in their order.
-void LoadGroup(TTesselActionList& group, const std::string& FileName,
+// A step's own keys in one section.
+class KeyReader : public TStepKeys {
+ public:
+  KeyReader(const std::string& file, const std::string& section) : file_(file), section_(section) {}
+  void Text(const char* key, std::string& value) override {
+    value = ReadIniString(section_, key, "", file_);
+  }
+  void Integer(const char* key, int32_t& value, int32_t missing) override {
+    value = ReadIniInteger(section_, key, missing, file_);
+  }
+
+ private:
+  const std::string& file_;
+  const std::string& section_;
+};
+
+class KeyWriter : public TStepKeys {
+ public:
+  KeyWriter(const std::string& file, const std::string& section) : file_(file), section_(section) {}
+  void Text(const char* key, std::string& value) override {
+    written_ = WriteIniString(section_, key, value, file_) && written_;
+  }
+  void Integer(const char* key, int32_t& value, int32_t) override {
+    written_ = WriteIniInteger(section_, key, value, file_) && written_;
+  }
+  bool Written() const { return written_; }
+
+ private:
+  const std::string& file_;
+  const std::string& section_;
+  bool written_ = true;
+};
+
+// The group's fields and its steps from the given step sections, in their
+// order. False when a step's kind is one the registry cannot make: the step is
+// logged and left out.
+bool LoadGroup(TTesselActionList& group, const std::string& FileName,
                const std::vector<const std::string*>& stepSections) {
   group.ClearActions();
   const std::string main = MainSection(group.Name);
@@ -58,20 +96,44 @@ void LoadGroup(TTesselActionList& group, const std::string& FileName,
   group.BadFolder = ReadIniString(main, "BAD_FOLDER", "", FileName);
   group.Enabled = ReadIniBool(main, "ENABLE", false, FileName);
   group.SettleSeconds = std::max<int32_t>(0, ReadIniInteger(main, "SETTLE_TIME", 0, FileName));
+  bool complete = true;
   for (const std::string* section : stepSections) {
     const int32_t code = ReadIniInteger(*section, "ACTION_TYPE", -1, FileName);
     if (code < kKindSign || code > kKindNone) continue;
-    if (TTesselAction* step = group.CreateAction(code)) step->LoadFromIni(FileName, *section);
+    if (TTesselAction* step = group.CreateAction(code)) {
+      LoadFromIni(*step, FileName, *section);
+    } else {
+      WriteFailureLog({"Неизвестный вид действия", *section, std::to_string(code)});
+      complete = false;
+    }
   }
+  return complete;
 }
 }  // namespace
 
-void TTesselGroups::LoadFromIni(const std::string& FileName) {
+void LoadFromIni(TTesselAction& step, const std::string& FileName, const std::string& Section) {
+  KeyReader own(FileName, Section);
+  step.ExchangeKeys(own);
+  step.CopyTo = ReadIniString(Section, "COPY_TO", "", FileName);
+  step.Enabled = ReadIniBool(Section, "ENABLE", false, FileName);
+}
+
+bool SaveToIni(TTesselAction& step, const std::string& FileName, const std::string& Section) {
+  KeyWriter own(FileName, Section);
+  step.ExchangeKeys(own);
+  bool written = own.Written();
+  written = WriteIniString(Section, "COPY_TO", step.CopyTo, FileName) && written;
+  written = WriteIniBool(Section, "ENABLE", step.Enabled, FileName) && written;
+  return written;
+}
+
+void LoadFromIni(TTesselGroups& script, const std::string& FileName) {
   // Read the file once: every value of the load comes from the same state of it.
   platform::ProfileBatch snapshot(FileName, platform::ProfileBatch::Mode::Snapshot);
-  ClearGroups();
-  PubKeysPath = ReadIniString("MAIN", "PUBKEYS", "", FileName);
-  SecKeysPath = ReadIniString("MAIN", "SECKEYS", "", FileName);
+  script.ClearGroups();
+  script.LostStepsFile.clear();
+  script.PubKeysPath = ReadIniString("MAIN", "PUBKEYS", "", FileName);
+  script.SecKeysPath = ReadIniString("MAIN", "SECKEYS", "", FileName);
   std::vector<std::string> lines;
   ReadSectionLines("LIST", lines, FileName);
   // Within the snapshot every group would list the same section names: list
@@ -81,22 +143,32 @@ void TTesselGroups::LoadFromIni(const std::string& FileName) {
   const StepSections steps(sections);
   // Groups come in the order of the lines; their keys are not looked at.
   for (const std::string& line : lines) {
-    TTesselActionList* group = AddGroup(NameOfListLine(line));
-    LoadGroup(*group, FileName, steps.Of(group->Name));
+    TTesselActionList* group = script.AddGroup(NameOfListLine(line));
+    if (!LoadGroup(*group, FileName, steps.Of(group->Name))) script.LostStepsFile = FileName;
   }
 }
 
-bool TTesselGroups::SaveToIni(const std::string& FileName) const {
+bool SaveToIni(const TTesselGroups& script, const std::string& FileName) {
+  // The file holds steps this registry could not load: saving over it would
+  // lose them without a word.
+  if (!script.LostStepsFile.empty() && script.LostStepsFile == FileName) {
+    WriteFailureLog({"Сохранение настроек - отказ", FileName,
+                     "Сценарий прочитан не полностью: есть действия неизвестного вида"});
+    return false;
+  }
   // The new script is built in memory from nothing and then replaces the file
   // in one step: the file on disk is always the whole old or the whole new
   // script, and nothing of a deleted group or step can survive.
   platform::ProfileBatch batch(FileName, platform::ProfileBatch::Mode::Rewrite);
-  WriteIniString("MAIN", "PUBKEYS", PubKeysPath, FileName);
-  WriteIniString("MAIN", "SECKEYS", SecKeysPath, FileName);
-  for (int i = 0; i < GroupCount(); ++i) {
-    const TTesselActionList* group = GetGroup(i);
-    WriteIniString("LIST", std::to_string(i), group->Name, FileName);
-    group->SaveToIni(FileName);
+  // Inside the batch a write only edits the new text in memory. One it
+  // refuses (a name the format cannot keep) leaves its key out, as it always
+  // has; the replacement of the file is the failure that is reported.
+  (void)WriteIniString("MAIN", "PUBKEYS", script.PubKeysPath, FileName);
+  (void)WriteIniString("MAIN", "SECKEYS", script.SecKeysPath, FileName);
+  for (int i = 0; i < script.GroupCount(); ++i) {
+    const TTesselActionList* group = script.GetGroup(i);
+    (void)WriteIniString("LIST", std::to_string(i), group->Name, FileName);
+    (void)SaveToIni(*group, FileName);
   }
   if (int error = batch.Commit()) {
     WriteFailureLog({"Сохранение настроек - ошибка", FileName, platform::ErrorText(error)});
@@ -105,31 +177,34 @@ bool TTesselGroups::SaveToIni(const std::string& FileName) const {
   return true;
 }
 
-void TTesselActionList::LoadFromIni(const std::string& FileName) {
+void LoadFromIni(TTesselActionList& group, const std::string& FileName) {
   // Steps come in the order their sections stand in the file; the number
   // after the prefix is not read. The prefix matches byte for byte.
   std::vector<std::string> sections;
   ReadSectionNames(sections, FileName);
-  const std::string prefix = ActionPrefix(Name);
+  const std::string prefix = ActionPrefix(group.Name);
   std::vector<const std::string*> steps;
   for (const std::string& section : sections)
     if (section.starts_with(prefix)) steps.push_back(&section);
-  LoadGroup(*this, FileName, steps);
+  LoadGroup(group, FileName, steps);  // a lost step is logged there
 }
 
-void TTesselActionList::SaveToIni(const std::string& FileName) const {
-  const std::string main = MainSection(Name);
-  WriteIniString(main, "SOUR_FILE_MASK", SourceMask, FileName);
-  WriteIniString(main, "DEST_FOLDER", DestFolder, FileName);
-  WriteIniString(main, "BAD_FOLDER", BadFolder, FileName);
-  WriteIniBool(main, "ENABLE", Enabled, FileName);
+bool SaveToIni(const TTesselActionList& group, const std::string& FileName) {
+  const std::string main = MainSection(group.Name);
+  bool written = true;
+  written = WriteIniString(main, "SOUR_FILE_MASK", group.SourceMask, FileName) && written;
+  written = WriteIniString(main, "DEST_FOLDER", group.DestFolder, FileName) && written;
+  written = WriteIniString(main, "BAD_FOLDER", group.BadFolder, FileName) && written;
+  written = WriteIniBool(main, "ENABLE", group.Enabled, FileName) && written;
   // Written only when set, so a script without it keeps its old bytes.
-  if (SettleSeconds != 0) WriteIniInteger(main, "SETTLE_TIME", SettleSeconds, FileName);
-  const std::string prefix = ActionPrefix(Name);
-  for (int n = 0; n < ActionCount(); ++n) {
-    const TTesselAction* step = GetAction(n);
+  if (group.SettleSeconds != 0)
+    written = WriteIniInteger(main, "SETTLE_TIME", group.SettleSeconds, FileName) && written;
+  const std::string prefix = ActionPrefix(group.Name);
+  for (int n = 0; n < group.ActionCount(); ++n) {
+    TTesselAction* step = group.GetAction(n);
     const std::string section = prefix + std::to_string(n);
-    WriteIniInteger(section, "ACTION_TYPE", step->GetKind(), FileName);
-    step->SaveToIni(FileName, section);
+    written = WriteIniInteger(section, "ACTION_TYPE", step->GetKind(), FileName) && written;
+    written = SaveToIni(*step, FileName, section) && written;
   }
+  return written;
 }

@@ -163,8 +163,8 @@ int32_t ReadSettingsInteger(const std::string& Section, const std::string& Key, 
   return ReadIniInteger(Section, Key, Default, SettingsFilePath());
 }
 
-void WriteSettingsInteger(const std::string& Section, const std::string& Key, int32_t Value) {
-  WriteIniInteger(Section, Key, Value, SettingsFilePath());
+bool WriteSettingsInteger(const std::string& Section, const std::string& Key, int32_t Value) {
+  return WriteIniInteger(Section, Key, Value, SettingsFilePath());
 }
 
 bool ReadSectionNames(std::vector<std::string>& List, const std::string& FileName) {

@@ -18,15 +18,16 @@ int32_t ReadIniInteger(const std::string& Section, const std::string& Key, int32
 bool ReadIniBool(const std::string& Section, const std::string& Key, bool Default,
                  const std::string& FileName);
 // The writes give false when the file was not changed as asked; errno says why.
-bool WriteIniString(const std::string& Section, const std::string& Key, const std::string& Value,
-                    const std::string& FileName);
-bool WriteIniInteger(const std::string& Section, const std::string& Key, int32_t Value,
-                     const std::string& FileName);
-bool WriteIniBool(const std::string& Section, const std::string& Key, bool Value,
-                  const std::string& FileName);
+[[nodiscard]] bool WriteIniString(const std::string& Section, const std::string& Key,
+                                  const std::string& Value, const std::string& FileName);
+[[nodiscard]] bool WriteIniInteger(const std::string& Section, const std::string& Key,
+                                   int32_t Value, const std::string& FileName);
+[[nodiscard]] bool WriteIniBool(const std::string& Section, const std::string& Key, bool Value,
+                                const std::string& FileName);
 
 int32_t ReadSettingsInteger(const std::string& Section, const std::string& Key, int32_t Default);
-void WriteSettingsInteger(const std::string& Section, const std::string& Key, int32_t Value);
+[[nodiscard]] bool WriteSettingsInteger(const std::string& Section, const std::string& Key,
+                                        int32_t Value);
 
 bool ReadSectionNames(std::vector<std::string>& List, const std::string& FileName);
 bool ReadSectionLines(const std::string& Section, std::vector<std::string>& List,

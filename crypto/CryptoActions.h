@@ -15,8 +15,7 @@ class TTesselAction_sign : public TTesselAction {
   bool Execute(const std::string& InputFileName, std::string& OutputFileName) override;
   std::string GetCaption() const override;
   std::string GetParamText() const override;
-  void LoadFromIni(const std::string& FileName, const std::string& Section) override;
-  void SaveToIni(const std::string& FileName, const std::string& Section) const override;
+  void ExchangeKeys(TStepKeys& keys) override;
   uint8_t GetKind() const override { return kKindSign; }
 };
 
@@ -27,8 +26,7 @@ class TTesselAction_checksign : public TTesselAction {
   bool Execute(const std::string& InputFileName, std::string& OutputFileName) override;
   std::string GetCaption() const override;
   std::string GetParamText() const override;
-  void LoadFromIni(const std::string& FileName, const std::string& Section) override;
-  void SaveToIni(const std::string& FileName, const std::string& Section) const override;
+  void ExchangeKeys(TStepKeys& keys) override;
   uint8_t GetKind() const override { return kKindCheckSign; }
 };
 
@@ -39,8 +37,7 @@ class TTesselAction_delsign : public TTesselAction {
   bool Execute(const std::string& InputFileName, std::string& OutputFileName) override;
   std::string GetCaption() const override;
   std::string GetParamText() const override;
-  void LoadFromIni(const std::string& FileName, const std::string& Section) override;
-  void SaveToIni(const std::string& FileName, const std::string& Section) const override;
+  void ExchangeKeys(TStepKeys& keys) override;
   uint8_t GetKind() const override { return kKindDelSign; }
 };
 
@@ -52,8 +49,7 @@ class TTesselAction_encrypt : public TTesselAction {
   bool Execute(const std::string& InputFileName, std::string& OutputFileName) override;
   std::string GetCaption() const override;
   std::string GetParamText() const override;
-  void LoadFromIni(const std::string& FileName, const std::string& Section) override;
-  void SaveToIni(const std::string& FileName, const std::string& Section) const override;
+  void ExchangeKeys(TStepKeys& keys) override;
   uint8_t GetKind() const override { return kKindEncrypt; }
 };
 
@@ -65,7 +61,6 @@ class TTesselAction_decrypt : public TTesselAction {
   bool Execute(const std::string& InputFileName, std::string& OutputFileName) override;
   std::string GetCaption() const override;
   std::string GetParamText() const override;
-  void LoadFromIni(const std::string& FileName, const std::string& Section) override;
-  void SaveToIni(const std::string& FileName, const std::string& Section) const override;
+  void ExchangeKeys(TStepKeys& keys) override;
   uint8_t GetKind() const override { return kKindDecrypt; }
 };

@@ -19,11 +19,13 @@ void DestroyKeyLoader(TKeyLoader* loader) {
 
 }  // namespace
 
-void RegisterCryptoSteps() {
-  RegisterActionKind(kKindSign, &Make<TTesselAction_sign>);
-  RegisterActionKind(kKindCheckSign, &Make<TTesselAction_checksign>);
-  RegisterActionKind(kKindDelSign, &Make<TTesselAction_delsign>);
-  RegisterActionKind(kKindEncrypt, &Make<TTesselAction_encrypt>);
-  RegisterActionKind(kKindDecrypt, &Make<TTesselAction_decrypt>);
-  SetKeyLoaderHooks({&CreateKeyLoader, &DestroyKeyLoader});
+const TStepKinds& CryptoStepKinds() {
+  static const TStepKinds kinds = TStepKinds()
+                                      .Add(kKindSign, &Make<TTesselAction_sign>)
+                                      .Add(kKindCheckSign, &Make<TTesselAction_checksign>)
+                                      .Add(kKindDelSign, &Make<TTesselAction_delsign>)
+                                      .Add(kKindEncrypt, &Make<TTesselAction_encrypt>)
+                                      .Add(kKindDecrypt, &Make<TTesselAction_decrypt>)
+                                      .WithKeyCache({&CreateKeyLoader, &DestroyKeyLoader});
+  return kinds;
 }

@@ -1,7 +1,8 @@
-// Makes the cryptographic kinds known to the engine.
+// The step kinds of a program with cryptography.
 #pragma once
 
-// Registers the factories of the five cryptographic kinds for CreateAction and
-// gives every registry created afterwards its own key cache. Call once at
-// start, before the registry is created.
-void RegisterCryptoSteps();
+#include "engine/StepKindSet.h"
+
+// The do-nothing kind, the five cryptographic kinds and a key cache for each
+// registry made with them.
+const TStepKinds& CryptoStepKinds();

@@ -46,7 +46,7 @@ void WriteLog(TLogKind kind, const std::vector<std::string>& fields) {
   // cannot be opened loses the line, on screen as well; write errors after
   // opening are ignored.
   bool opened = false;
-  platform::AppendToFile(LogFilePath(), line + "\r\n", &opened);
+  (void)platform::AppendToFile(LogFilePath(), line + "\r\n", &opened);
   if (opened && LogTarget) LogTarget->AddLine(line, kind);
 }
 

@@ -21,7 +21,7 @@ std::string TTempFileList::NewWorkPath(int* error) {
 void TTempFileList::Cleanup() {
   for (const Entry& entry : Entries) {
     if (entry.isFolder)
-      platform::RemoveWorkFolder(entry.path);
+      (void)platform::RemoveWorkFolder(entry.path);  // failures are ignored, as documented
     else
       platform::DeleteFile(entry.path);
   }

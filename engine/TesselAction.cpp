@@ -1,5 +1,3 @@
-#include <array>
-
 #include "engine/uFileUtil.h"
 #include "engine/uTesselTypes.h"
 #include "platform/Files.h"
@@ -29,23 +27,29 @@ std::string TTesselAction_none::GetParamText() const {
   return {};
 }
 
-namespace {
-std::array<TActionFactory, kKindNone>& Factories() {
-  static std::array<TActionFactory, kKindNone> factories{};
-  return factories;
+const TStepKinds& TStepKinds::NoneOnly() {
+  static const TStepKinds none;
+  return none;
 }
-}  // namespace
 
-void RegisterActionKind(uint8_t code, TActionFactory factory) {
-  if (code < kKindNone) Factories()[code] = factory;
+TStepKinds& TStepKinds::Add(uint8_t code, TActionFactory factory) {
+  if (code < kKindNone) factories_[code] = factory;
+  return *this;
+}
+
+TStepKinds& TStepKinds::WithKeyCache(TKeyLoaderHooks hooks) {
+  keyCache_ = hooks;
+  return *this;
+}
+
+TTesselAction* TStepKinds::Make(int code) const {
+  if (code == kKindNone) return new TTesselAction_none;
+  if (code >= 0 && code < kKindNone && factories_[code]) return factories_[code]();
+  return nullptr;
 }
 
 TTesselAction* TTesselActionList::CreateAction(int code) {
-  TTesselAction* action = nullptr;
-  if (code == kKindNone)
-    action = new TTesselAction_none;
-  else if (code >= 0 && code < kKindNone && Factories()[code])
-    action = Factories()[code]();
+  TTesselAction* action = kinds_.Make(code);
   if (action) AddAction(action);
   return action;
 }

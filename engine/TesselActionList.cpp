@@ -3,7 +3,8 @@
 #include "engine/uTesselTypes.h"
 #include "platform/Files.h"
 
-TTesselActionList::TTesselActionList(std::string name) : Name(std::move(name)) {}
+TTesselActionList::TTesselActionList(std::string name, const TStepKinds& kinds)
+    : Name(std::move(name)), kinds_(kinds) {}
 
 TTesselActionList::~TTesselActionList() {
   ClearActions();

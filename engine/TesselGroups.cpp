@@ -2,29 +2,18 @@
 
 TTesselGroups* ScriptRegistry = nullptr;
 
-namespace {
-TKeyLoaderHooks& KeyLoaderHooks() {
-  static TKeyLoaderHooks hooks;
-  return hooks;
-}
-}  // namespace
-
-void SetKeyLoaderHooks(TKeyLoaderHooks hooks) {
-  KeyLoaderHooks() = hooks;
-}
-
-TTesselGroups::TTesselGroups() {
-  if (KeyLoaderHooks().Create) KeyLoader = KeyLoaderHooks().Create(*this);
+TTesselGroups::TTesselGroups(const TStepKinds& kinds) : kinds_(kinds) {
+  if (kinds_.KeyCache().Create) KeyLoader = kinds_.KeyCache().Create(*this);
 }
 
 TTesselGroups::~TTesselGroups() {
   ClearGroups();
-  if (KeyLoader && KeyLoaderHooks().Destroy) KeyLoaderHooks().Destroy(KeyLoader);
+  if (KeyLoader && kinds_.KeyCache().Destroy) kinds_.KeyCache().Destroy(KeyLoader);
   KeyLoader = nullptr;
 }
 
 TTesselActionList* TTesselGroups::AddGroup(const std::string& name) {
-  auto* group = new TTesselActionList(name);
+  auto* group = new TTesselActionList(name, kinds_);
   Groups.Add(group);
   return group;
 }
@@ -41,8 +30,8 @@ void TTesselGroups::ClearGroups() {
   Groups.Clear();
 }
 
-void InitEngine() {
-  if (!ScriptRegistry) ScriptRegistry = new TTesselGroups;
+void InitEngine(const TStepKinds& kinds) {
+  if (!ScriptRegistry) ScriptRegistry = new TTesselGroups(kinds);
 }
 
 void DoneEngine() {

@@ -37,7 +37,9 @@ bool FindFiles(const std::string& folder, const std::string& mask, std::vector<s
   if (!FolderExists(dir)) return false;
   const TFileMask fileMask(mask);
   std::vector<platform::DirEntry> entries;
-  platform::ListFolder(dir, entries, unnamed);
+  // A folder that cannot be read after the check above lists what was read
+  // of it: the files not listed wait for a later pass.
+  (void)platform::ListFolder(dir, entries, unnamed);
   for (const platform::DirEntry& entry : entries) {
     // Only plain files are taken: never a folder, a link, a device or a pipe.
     if (entry.kind != platform::EntryKind::Regular) continue;

@@ -13,6 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "engine/StepKeys.h"
+#include "engine/StepKindSet.h"
+
 // ---------------------------------------------------------------------------
 // Event log
 
@@ -87,14 +90,6 @@ class TItemList {
 // ---------------------------------------------------------------------------
 // Steps
 
-// Kind codes as stored in the settings file.
-inline constexpr uint8_t kKindSign = 0;
-inline constexpr uint8_t kKindCheckSign = 1;
-inline constexpr uint8_t kKindDelSign = 2;
-inline constexpr uint8_t kKindEncrypt = 3;
-inline constexpr uint8_t kKindDecrypt = 4;
-inline constexpr uint8_t kKindNone = 5;
-
 class TTesselAction {
  public:
   std::string CopyTo;    // folder for a copy of each result; empty: none
@@ -111,9 +106,9 @@ class TTesselAction {
   virtual bool Execute(const std::string& InputFileName, std::string& OutputFileName);
   virtual std::string GetCaption() const = 0;
   virtual std::string GetParamText() const = 0;
-  // The base reads and writes COPY_TO and ENABLE; kinds handle their own keys first.
-  virtual void LoadFromIni(const std::string& FileName, const std::string& Section);
-  virtual void SaveToIni(const std::string& FileName, const std::string& Section) const;
+  // The kind's own settings keys, for the settings file to read or write;
+  // the common fields are the file's business. The base has none.
+  virtual void ExchangeKeys(TStepKeys& keys) { (void)keys; }
   virtual uint8_t GetKind() const = 0;
 };
 
@@ -124,11 +119,6 @@ class TTesselAction_none : public TTesselAction {
   std::string GetParamText() const override;
   uint8_t GetKind() const override { return kKindNone; }
 };
-
-// Makes a new step of a kind other than do-nothing. The cryptographic kinds
-// register themselves here (see crypto/StepKinds.h).
-using TActionFactory = TTesselAction* (*)();
-void RegisterActionKind(uint8_t code, TActionFactory factory);
 
 // ---------------------------------------------------------------------------
 // Working files of one group's pass
@@ -218,7 +208,8 @@ class TTesselActionList {
   std::map<std::string, TFileWatch> Watched;             // files not yet taken, by path
   std::set<std::string> UnnamedSaid;  // names without a Windows-1251 form, said once
 
-  explicit TTesselActionList(std::string name);
+  // The kinds are the registry's; they outlive the group.
+  TTesselActionList(std::string name, const TStepKinds& kinds);
   TTesselActionList(const TTesselActionList&) = delete;
   TTesselActionList& operator=(const TTesselActionList&) = delete;
   ~TTesselActionList();
@@ -226,7 +217,8 @@ class TTesselActionList {
   int ActionCount() const { return Actions.Count(); }
   TTesselAction* GetAction(int index) const { return Actions.Get(index); }
   int AddAction(TTesselAction* action) { return Actions.Add(action); }
-  // A new, disabled step of the kind appended to the group; null for an unknown code.
+  // A new, disabled step of the kind appended to the group; null for a code
+  // the registry's kinds cannot make.
   TTesselAction* CreateAction(int code);
   void DeleteAction(int index);
   int IndexOfAction(const TTesselAction* action) const { return Actions.IndexOf(action); }
@@ -236,9 +228,6 @@ class TTesselActionList {
 
   bool ProcessGroup(const TPassControl& control = {});
 
-  void LoadFromIni(const std::string& FileName);
-  void SaveToIni(const std::string& FileName) const;
-
   // Copy with replacement of an existing target. On failure *error (when
   // given) receives the platform's error number.
   static bool CopyFileTo(const std::string& source, const std::string& target,
@@ -247,20 +236,15 @@ class TTesselActionList {
   // copy deletes nothing.
   static bool MoveFileTo(const std::string& source, const std::string& target,
                          int* error = nullptr);
+
+  const TStepKinds& Kinds() const { return kinds_; }
+
+ private:
+  const TStepKinds& kinds_;
 };
 
 // ---------------------------------------------------------------------------
 // The registry
-
-class TKeyLoader;  // the key cache, crypto/TKeyLoader.h
-class TTesselGroups;
-
-// How the registry makes and destroys its key cache; set by the crypto module.
-struct TKeyLoaderHooks {
-  TKeyLoader* (*Create)(TTesselGroups& owner) = nullptr;
-  void (*Destroy)(TKeyLoader* loader) = nullptr;
-};
-void SetKeyLoaderHooks(TKeyLoaderHooks hooks);
 
 class TTesselGroups {
  public:
@@ -269,11 +253,15 @@ class TTesselGroups {
   TKeyLoader* KeyLoader = nullptr;  // owned
   std::string SecKeysPath;
 
-  TTesselGroups();
+  // The registry makes its steps and its key cache with kinds, which must
+  // outlive it (a program's set is static).
+  explicit TTesselGroups(const TStepKinds& kinds);
+  explicit TTesselGroups(const TStepKinds&& kinds) = delete;
   TTesselGroups(const TTesselGroups&) = delete;
   TTesselGroups& operator=(const TTesselGroups&) = delete;
   ~TTesselGroups();
 
+  const TStepKinds& Kinds() const { return kinds_; }
   int GroupCount() const { return Groups.Count(); }
   TTesselActionList* GetGroup(int index) const { return Groups.Get(index); }
   TTesselActionList* AddGroup(const std::string& name);
@@ -294,17 +282,19 @@ class TTesselGroups {
   // file's number from 1 and the number of files its scan found.
   std::function<void(int group, int file, int files)> OnFileStart;
 
-  void LoadFromIni(const std::string& FileName);
-  // False when the file could not be replaced (the old file stays, the
-  // reason is logged).
-  bool SaveToIni(const std::string& FileName) const;
+  // A load met steps of kinds it could not make; the logged steps are lost.
+  // While set, the load's file is not saved over (config/SettingsFile.h).
+  std::string LostStepsFile;
 
  private:
+  const TStepKinds& kinds_;
   std::atomic<bool> stopRequested_{false};
   static_assert(std::atomic<bool>::is_always_lock_free);
 };
 
-// The single script registry, between InitEngine and DoneEngine.
+// The single script registry, between InitEngine and DoneEngine, made with
+// the program's step kinds.
 extern TTesselGroups* ScriptRegistry;
-void InitEngine();
+void InitEngine(const TStepKinds& kinds);
+void InitEngine(const TStepKinds&& kinds) = delete;
 void DoneEngine();

@@ -13,9 +13,9 @@
 namespace platform {
 
 // Writes every byte, retrying short writes and interruptions; 0 or errno.
-int WriteAll(int fd, const void* data, size_t size);
+[[nodiscard]] int WriteAll(int fd, const void* data, size_t size);
 // Flushes a folder's entries (new names, renames, removals) to the disk.
-int SyncFolder(const std::string& nativeFolder);
+[[nodiscard]] int SyncFolder(const std::string& nativeFolder);
 // The folder part of a native path ("." for a bare name).
 std::string FolderOf(const std::string& nativePath);
 
@@ -45,14 +45,14 @@ class AtomicFile {
   std::function<int(const std::string& nativeSide)> BeforeSideName;
 
   // 0 or errno. The mode is applied with the process's umask.
-  int Create(const std::string& nativeTarget, unsigned mode);
+  [[nodiscard]] int Create(const std::string& nativeTarget, unsigned mode);
   int Fd() const { return fd_; }
   // The new file's identity, known before it has a name.
   uint64_t Device() const { return device_; }
   uint64_t Inode() const { return inode_; }
   const std::string& SidePath() const { return side_; }
   // Names the file. Synced flushes the data first and the folder after.
-  int Commit(bool synced);
+  [[nodiscard]] int Commit(bool synced);
   void Discard();
 
   // Tests take the path of file systems without unnamed files.

@@ -24,9 +24,9 @@ struct FileStat {
 };
 
 // Follows symbolic links, as attribute queries do.
-int StatPath(const std::string& path, FileStat& stat);
+[[nodiscard]] int StatPath(const std::string& path, FileStat& stat);
 // Of the entry itself: a symbolic link is neither folder nor regular file.
-int LinkStat(const std::string& path, FileStat& stat);
+[[nodiscard]] int LinkStat(const std::string& path, FileStat& stat);
 bool IsFolder(const std::string& path);
 
 enum class EntryKind { Regular, Folder, Other };
@@ -38,8 +38,8 @@ struct DirEntry {
 // The folder's entries in the order the file system returns them, without "."
 // and "..". Names with no Windows-1251 form are left out.
 // Those names go, in a form shown with '?' for what has none, to *unnamed.
-int ListFolder(const std::string& folder, std::vector<DirEntry>& entries,
-               std::vector<std::string>* unnamed = nullptr);
+[[nodiscard]] int ListFolder(const std::string& folder, std::vector<DirEntry>& entries,
+                             std::vector<std::string>* unnamed = nullptr);
 
 enum class Durability { Buffered, Synced };
 // Whether a symbolic link at src is followed. A file taken from a folder that
@@ -52,8 +52,8 @@ enum class SourceLink { Follow, Refuse };
 // file is copied: a folder gives EISDIR, a pipe, device or socket EINVAL
 // (without waiting for a writer), a refused link ELOOP.
 // The copy's permissions are the source's, within 0666 and the umask.
-int CopyFile(const std::string& src, const std::string& dst, Durability durability,
-             SourceLink link = SourceLink::Follow);
+[[nodiscard]] int CopyFile(const std::string& src, const std::string& dst, Durability durability,
+                           SourceLink link = SourceLink::Follow);
 
 // What a crash journal is told about a copy's commit (see Durable.h).
 struct CopyJournal {
@@ -69,29 +69,30 @@ struct CopyOptions {
   unsigned modeCap = 0666;
   const CopyJournal* journal = nullptr;  // optional
 };
-int CopyFile(const std::string& src, const std::string& dst, const CopyOptions& options);
+[[nodiscard]] int CopyFile(const std::string& src, const std::string& dst,
+                           const CopyOptions& options);
 int DeleteFile(const std::string& path);
-int RenameFile(const std::string& from, const std::string& to);
+[[nodiscard]] int RenameFile(const std::string& from, const std::string& to);
 // Creates a folder with the given mode; EEXIST when the name is taken.
-int CreateFolder(const std::string& path, unsigned mode = 0700);
-int RemoveFolder(const std::string& path);
+[[nodiscard]] int CreateFolder(const std::string& path, unsigned mode = 0700);
+[[nodiscard]] int RemoveFolder(const std::string& path);
 
 // Flushes a file's data and its folder entry to the disk.
-int SyncFile(const std::string& path);
+[[nodiscard]] int SyncFile(const std::string& path);
 // Flushes everything written to the file system that holds the folder.
-int SyncFileSystem(const std::string& folder);
+[[nodiscard]] int SyncFileSystem(const std::string& folder);
 
 // Whether a new file of the size could be written into the folder now: 0, or
 // the error a write would meet (a missing or read-only folder, no space).
-int ProbeFolder(const std::string& folder, uint64_t bytes);
+[[nodiscard]] int ProbeFolder(const std::string& folder, uint64_t bytes);
 // Bytes free for us on the file system that holds the folder; 0 with *error
 // set when it cannot be told.
 uint64_t FreeSpace(const std::string& folder, int* error = nullptr);
 
 // Appends bytes to a file with one write, creating it when missing. *opened
 // (when given) tells whether the file could be opened at all.
-int AppendToFile(const std::string& path, const std::string& bytes, bool* opened = nullptr,
-                 unsigned mode = 0644);
+[[nodiscard]] int AppendToFile(const std::string& path, const std::string& bytes,
+                               bool* opened = nullptr, unsigned mode = 0644);
 // A file kept open for appending, for a writer of many small records.
 class AppendHandle {
  public:
@@ -100,7 +101,7 @@ class AppendHandle {
   AppendHandle& operator=(const AppendHandle&) = delete;
   ~AppendHandle() { Close(); }
   // Appends with one write, opening (and creating) the file on first use.
-  int Append(const std::string& path, const std::string& bytes, unsigned mode);
+  [[nodiscard]] int Append(const std::string& path, const std::string& bytes, unsigned mode);
   void Close();
 
  private:
@@ -109,9 +110,9 @@ class AppendHandle {
 };
 
 // The whole content of a (small) file.
-int ReadWholeFile(const std::string& path, std::string& bytes);
+[[nodiscard]] int ReadWholeFile(const std::string& path, std::string& bytes);
 // Empties a file that exists; a missing one is left missing.
-int TruncateFile(const std::string& path);
+[[nodiscard]] int TruncateFile(const std::string& path);
 
 // $TMPDIR when it names a folder, else /tmp; always ends in "/".
 std::string TempPath();

@@ -22,8 +22,8 @@ size_t GetPrivateProfileStringA(const std::string& section, const std::string& k
 // Stores the value (creating file, section and key as needed) or, with a null
 // value, removes the key. False when the write was refused (errno EINVAL) or
 // failed (errno says why).
-bool WritePrivateProfileStringA(const std::string& section, const std::string& key,
-                                const std::string* value, const std::string& file);
+[[nodiscard]] bool WritePrivateProfileStringA(const std::string& section, const std::string& key,
+                                              const std::string* value, const std::string& file);
 // Section names, each followed by a zero byte, then one more zero byte.
 size_t GetPrivateProfileSectionNamesA(char* buffer, size_t size, const std::string& file);
 // The section's lines in the same layout.
@@ -57,7 +57,7 @@ class ProfileBatch {
   bool Active() const { return active_; }
   // Ends the batch. Rewrite: 0 when the file now holds the batch's contents,
   // otherwise the errno value of the first failure.
-  int Commit();
+  [[nodiscard]] int Commit();
 
  private:
   friend struct ProfileAccess;

@@ -103,8 +103,9 @@ int ReplaceProfileFile(const std::string& file, const std::string& bytes) {
   if (::rename(side.c_str(), native.c_str()) != 0) return fail(errno);
   fd.reset();
 
-  // The rename itself reaches the disk with the folder.
-  SyncFolder(FolderOf(native));
+  // The rename itself reaches the disk with the folder. The new file is in
+  // place either way, so a failed folder flush does not fail the write.
+  (void)SyncFolder(FolderOf(native));
   ++g_stats.files;
   g_stats.bytes += bytes.size();
   return 0;

@@ -7,10 +7,11 @@
 
 namespace platform {
 
-// Writes the bytes to a side file in the same folder, gives it the mode
-// (whatever the umask), and renames it onto the path: a reader sees the old
-// or the new contents, never a mix. 0, or the errno value of the failure
-// (the old file then stays as it was). Not flushed to the disk.
+// Writes the bytes to a new file of the path's folder (platform/Durable.h's
+// AtomicFile), gives it the mode (whatever the umask), and gives it the path's
+// name: a reader sees the old or the new contents, never a mix. 0, or the
+// errno value of the failure (the old file then stays as it was). Not flushed
+// to the disk.
 int ReplaceFileContents(const std::string& path, std::string_view bytes, unsigned mode);
 
 }  // namespace platform

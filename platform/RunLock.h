@@ -20,7 +20,7 @@ class RunLock {
   // EWOULDBLOCK when another process holds it, with its process id in
   // *holder (0 when it cannot be told); another errno value when the lock
   // file cannot be opened.
-  int Acquire(const std::string& settingsFile, long* holder = nullptr);
+  [[nodiscard]] int Acquire(const std::string& settingsFile, long* holder = nullptr);
   void Release();
   bool Held() const { return fd_ >= 0; }
 

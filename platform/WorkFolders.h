@@ -17,9 +17,9 @@ bool RunAlive(const std::string& identity);
 // Creates the folder with mode 0700 and the marker in it; EEXIST when the
 // name is taken (by anybody). A folder whose marker cannot be written is
 // removed again and the error returned.
-int CreateWorkFolder(const std::string& path);
+[[nodiscard]] int CreateWorkFolder(const std::string& path);
 // Removes the marker, then the folder: ENOTEMPTY when anything else is left.
-int RemoveWorkFolder(const std::string& path);
+[[nodiscard]] int RemoveWorkFolder(const std::string& path);
 
 // Removes every working folder ("dir" and digits) directly under the temp
 // folder that provably belongs to a run of this program that is gone: owned
@@ -27,6 +27,6 @@ int RemoveWorkFolder(const std::string& path);
 // with the files in it (a folder inside keeps it, marker and all); and such a
 // folder left empty without its marker (a kill between the two). Folders of
 // other users and of live runs are left alone. Returns the number removed.
-int RemoveAbandonedWorkFolders(const std::string& tempFolder);
+[[nodiscard]] int RemoveAbandonedWorkFolders(const std::string& tempFolder);
 
 }  // namespace platform

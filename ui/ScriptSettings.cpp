@@ -2,19 +2,20 @@
 
 #include <cerrno>
 
+#include "config/SettingsFile.h"
 #include "config/uIniUtil.h"
 #include "engine/uTesselTypes.h"
 #include "platform/Files.h"
 
 int32_t LoadScript(const std::string& settingsFile) {
   WriteLog({"Чтение настроек из ini-файла"});
-  ScriptRegistry->LoadFromIni(settingsFile);
+  LoadFromIni(*ScriptRegistry, settingsFile);
   return ReadIniInteger("MAIN", "INTERVAL", kMinIntervalSeconds, settingsFile);
 }
 
 bool SaveScript(const std::string& settingsFile, int32_t interval) {
   WriteLog({"Сохранение настроек в ini-файл"});
-  if (!ScriptRegistry->SaveToIni(settingsFile)) return false;
+  if (!SaveToIni(*ScriptRegistry, settingsFile)) return false;
   // The script is on disk already; a lost interval is still a failed save.
   if (!WriteIniInteger("MAIN", "INTERVAL", interval, settingsFile)) {
     WriteFailureLog({"Сохранение настроек - ошибка", settingsFile, platform::ErrorText(errno)});

@@ -40,7 +40,7 @@ class TKeyProbe {
     if (!probeFolder_.empty()) {
       platform::DeleteFile(probeFolder_ + "probe");
       platform::DeleteFile(probeFolder_ + "signed");
-      platform::RemoveWorkFolder(probeFolder_);
+      (void)platform::RemoveWorkFolder(probeFolder_);  // clean-up only: the findings stand
     }
   }
   TKeyProbe(const TKeyProbe&) = delete;

@@ -7,6 +7,7 @@
 #include "app/tessel/Console.h"
 #include "app/tessel/Listing.h"
 #include "app/tessel/PassSchedule.h"
+#include "config/SettingsFile.h"
 #include "config/uIniUtil.h"
 #include "engine/MaskListing.h"
 #include "platform/Access.h"
@@ -146,8 +147,9 @@ void TRunner::Reload() {
   {
     // The stop handler must never see the registry half gone.
     platform::DeferredSignals hold;
+    const TStepKinds& kinds = ScriptRegistry->Kinds();
     DoneEngine();
-    InitEngine();
+    InitEngine(kinds);
     if (Stopping()) ScriptRegistry->RequestStop();
   }
   interval_ = LoadScript(settings);
@@ -233,7 +235,7 @@ int ListGroups(const std::string& settingsFile, const std::vector<std::string>& 
     PrintError(problem);
     return kExitOperational;
   }
-  ScriptRegistry->LoadFromIni(settingsFile);
+  LoadFromIni(*ScriptRegistry, settingsFile);
   std::vector<const TTesselActionList*> shown;
   for (const std::string& name : names) {
     // Named as the settings file matches names: letter case aside.
@@ -264,7 +266,7 @@ int CheckSettings(const std::string& settingsFile) {
     PrintError(problem);
     return kExitOperational;
   }
-  ScriptRegistry->LoadFromIni(settingsFile);
+  LoadFromIni(*ScriptRegistry, settingsFile);
   int errors = 0, warnings = 0;
   for (const TFinding& finding : CheckScript(*ScriptRegistry, settingsFile)) {
     PrintLine(FindingLine(finding));

@@ -29,8 +29,7 @@ int main(int argc, char** argv) {
   const TRunOptions options{
       line.SettingsFile.empty() ? DefaultSettingsFile(platform::ProgramPath()) : line.SettingsFile,
       line.MetricsFile};
-  RegisterCryptoSteps();
-  InitEngine();
+  InitEngine(CryptoStepKinds());
   int status = kExitOperational;
   switch (line.Command) {
     case TCommand::Run:

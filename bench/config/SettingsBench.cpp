@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "config/SettingsFile.h"
 #include "config/uIniUtil.h"
 #include "crypto/CryptoActions.h"
 #include "crypto/StepKinds.h"
@@ -26,9 +27,7 @@ std::string BenchFile() {
 }
 
 std::unique_ptr<TTesselGroups> MakeScript(int groups) {
-  static const bool registered = (RegisterCryptoSteps(), true);
-  (void)registered;
-  auto script = std::make_unique<TTesselGroups>();
+  auto script = std::make_unique<TTesselGroups>(CryptoStepKinds());
   script->PubKeysPath = "/srv/exchange/keys/public";
   script->SecKeysPath = "/srv/exchange/keys/secret";
   for (int i = 0; i < groups; ++i) {
@@ -68,16 +67,20 @@ void BM_SaveScript(benchmark::State& state) {
   const auto script = MakeScript(static_cast<int>(state.range(0)));
   const std::string file = BenchFile();
   const auto before = platform::GetProfileWriteStats();
-  for (auto _ : state) script->SaveToIni(file);
+  for (auto _ : state)
+    if (!SaveToIni(*script, file)) state.SkipWithError("the save failed");
   ReportWrites(state, before, file);
   ::unlink(file.c_str());
 }
 
 void BM_LoadScript(benchmark::State& state) {
   const std::string file = BenchFile();
-  MakeScript(static_cast<int>(state.range(0)))->SaveToIni(file);
-  TTesselGroups script;
-  for (auto _ : state) script.LoadFromIni(file);
+  if (!SaveToIni(*MakeScript(static_cast<int>(state.range(0))), file)) {
+    state.SkipWithError("the save failed");
+    return;
+  }
+  TTesselGroups script{CryptoStepKinds()};
+  for (auto _ : state) LoadFromIni(script, file);
   if (script.GroupCount() != state.range(0)) state.SkipWithError("the script did not load whole");
   ::unlink(file.c_str());
 }
@@ -88,15 +91,18 @@ void BM_SavePerKeyWrites(benchmark::State& state) {
   const auto script = MakeScript(static_cast<int>(state.range(0)));
   const std::string file = BenchFile();
   const auto before = platform::GetProfileWriteStats();
+  bool written = true;
   for (auto _ : state) {
     ::unlink(file.c_str());
-    WriteIniString("MAIN", "PUBKEYS", script->PubKeysPath, file);
-    WriteIniString("MAIN", "SECKEYS", script->SecKeysPath, file);
+    written = WriteIniString("MAIN", "PUBKEYS", script->PubKeysPath, file) && written;
+    written = WriteIniString("MAIN", "SECKEYS", script->SecKeysPath, file) && written;
     for (int i = 0; i < script->GroupCount(); ++i) {
-      WriteIniString("LIST", std::to_string(i), script->GetGroup(i)->Name, file);
-      script->GetGroup(i)->SaveToIni(file);
+      written =
+          WriteIniString("LIST", std::to_string(i), script->GetGroup(i)->Name, file) && written;
+      written = SaveToIni(*script->GetGroup(i), file) && written;
     }
   }
+  if (!written) state.SkipWithError("a write was refused");
   ReportWrites(state, before, file);
   ::unlink(file.c_str());
 }

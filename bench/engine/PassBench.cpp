@@ -74,7 +74,7 @@ double Pass(const fs::path& root, int steps) {
                  tmp = root / "tmp";
   for (auto& p : {dst, bad, arch, tmp}) fs::create_directories(p);
   ::setenv("TMPDIR", tmp.c_str(), 1);
-  TTesselGroups registry;
+  TTesselGroups registry{TStepKinds::NoneOnly()};
   TTesselActionList* group = registry.AddGroup("Bench");
   group->Enabled = true;
   group->SourceMask = (src / "*.dat").string();

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "app/tessel/Check.h"
+#include "config/SettingsFile.h"
 #include "crypto/CryptoActions.h"
 #include "engine/uTesselTypes.h"
 #include "platform/Cp1251.h"
@@ -106,7 +107,7 @@ class Check : public ::testing::Test {
   void TearDown() override { ScriptRegistry->ClearGroups(); }
 
   std::vector<TFinding> CheckNow() {
-    ScriptRegistry->LoadFromIni(ex.ini);
+    LoadFromIni(*ScriptRegistry, ex.ini);
     return CheckScript(*ScriptRegistry, ex.ini);
   }
 };

@@ -12,6 +12,7 @@
 #include "app/tessel/PassSchedule.h"
 #include "app/tessel/Runner.h"
 #include "crypto/CryptoActions.h"
+#include "crypto/StepKinds.h"
 #include "engine/uTesselTypes.h"
 #include "platform/Cp1251.h"
 #include "ui/TickGate.h"
@@ -58,7 +59,7 @@ TEST(PassInterval, AStoredIntervalIsTakenAsTheWindowsFieldHoldsIt) {
 
 class GroupsTest : public ::testing::Test {
  protected:
-  TTesselGroups registry;
+  TTesselGroups registry{CryptoStepKinds()};
   TTesselActionList* Group(const std::string& name, int taken, int delivered, int bad, int left,
                            std::time_t end) {
     TTesselActionList* group = registry.AddGroup(name);

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "config/SettingsFile.h"
 #include "config/uIniUtil.h"
 #include "crypto/CryptoActions.h"
 #include "engine/uTesselTypes.h"
@@ -194,7 +195,7 @@ void TExchange::WriteScript(const std::function<void()>& build, int interval) {
   ScriptRegistry->PubKeysPath = pub;
   ScriptRegistry->SecKeysPath = secret;
   build();
-  ASSERT_TRUE(ScriptRegistry->SaveToIni(ini));
+  ASSERT_TRUE(SaveToIni(*ScriptRegistry, ini));
   ASSERT_TRUE(WriteIniInteger("MAIN", "INTERVAL", interval, ini));
   ScriptRegistry->ClearGroups();
 }

@@ -66,7 +66,7 @@ TEST_F(IniUtil, IntegerReadingRules) {
       {"seven", 99},
   };
   for (size_t i = 0; i < std::size(cases); ++i)
-    WriteIniString("N", std::to_string(i), cases[i].stored, file);
+    EXPECT_TRUE(WriteIniString("N", std::to_string(i), cases[i].stored, file));
   for (size_t i = 0; i < std::size(cases); ++i)
     EXPECT_EQ(ReadIniInteger("N", std::to_string(i), 99, file), cases[i].expected)
         << "\"" << cases[i].stored << "\"";
@@ -109,7 +109,7 @@ TEST_F(IniUtil, BooleanReadingRules) {
       {"-", -1},
   };
   for (size_t i = 0; i < std::size(cases); ++i)
-    WriteIniString("B", std::to_string(i), cases[i].stored, file);
+    EXPECT_TRUE(WriteIniString("B", std::to_string(i), cases[i].stored, file));
   for (bool def : {false, true}) {
     for (size_t i = 0; i < std::size(cases); ++i) {
       const bool expected = cases[i].expected < 0 ? def : cases[i].expected == 1;
@@ -124,25 +124,25 @@ TEST_F(IniUtil, BooleanReadingRules) {
 }
 
 TEST_F(IniUtil, ValueFormsOnDisk) {
-  WriteIniBool("S", "t", true, file);
-  WriteIniBool("S", "f", false, file);
-  WriteIniInteger("S", "min", INT_MIN, file);
-  WriteIniInteger("S", "max", INT_MAX, file);
-  WriteIniString("S", "s", "Текст", file);
-  WriteIniString("S", "gone", "x", file);
-  WriteIniString("S", "gone", "", file);  // an empty value removes the key
+  EXPECT_TRUE(WriteIniBool("S", "t", true, file));
+  EXPECT_TRUE(WriteIniBool("S", "f", false, file));
+  EXPECT_TRUE(WriteIniInteger("S", "min", INT_MIN, file));
+  EXPECT_TRUE(WriteIniInteger("S", "max", INT_MAX, file));
+  EXPECT_TRUE(WriteIniString("S", "s", "Текст", file));
+  EXPECT_TRUE(WriteIniString("S", "gone", "x", file));
+  EXPECT_TRUE(WriteIniString("S", "gone", "", file));  // an empty value removes the key
   EXPECT_EQ(ReadFile(file),
             "[S]\r\nt=-1\r\nf=0\r\nmin=-2147483648\r\nmax=2147483647\r\ns=Текст\r\n");
   EXPECT_EQ(ReadIniString("S", "gone", "default", file), "default");
   EXPECT_EQ(ReadIniString("S", "s", "", file), "Текст");
   // Empty names are passed on as names.
-  WriteIniString("", "", "v", file);
+  EXPECT_TRUE(WriteIniString("", "", "v", file));
   EXPECT_EQ(ReadIniString("", "", "", file), "v");
 }
 
 TEST_F(IniUtil, ALongValueComesBackCut) {
   const std::string longValue(70000, 'v');
-  WriteIniString("S", "k", longValue, file);
+  EXPECT_TRUE(WriteIniString("S", "k", longValue, file));
   EXPECT_EQ(ReadIniString("S", "k", "", file), longValue.substr(0, 65534));
   EXPECT_EQ(ReadIniString("S", "missing", longValue, file), longValue.substr(0, 65534));
   EXPECT_EQ(ReadIniString("S", "k", "", file).size(), 65534u);
@@ -167,8 +167,8 @@ TEST_F(IniUtil, SectionListsInFileOrder) {
   EXPECT_TRUE(ReadSectionLines("Three", list, file));
   EXPECT_TRUE(list.empty());
 
-  WriteIniString("L", "0", "first", file);
-  WriteIniString("L", "1", "second", file);
+  EXPECT_TRUE(WriteIniString("L", "0", "first", file));
+  EXPECT_TRUE(WriteIniString("L", "1", "second", file));
   EXPECT_TRUE(ReadSectionLines("L", list, file));
   EXPECT_EQ(list, (std::vector<std::string>{"0=first", "1=second"}));
 }
@@ -182,7 +182,7 @@ TEST(IniSettingsFile, HelpersUseTheProgramsFileAndMissingFilesFallBackToIt) {
   EXPECT_TRUE(list.empty());
   EXPECT_EQ(ReadSettingsInteger("MAIN", "INTERVAL", 3), 3);
 
-  WriteSettingsInteger("MAIN", "INTERVAL", 10);
+  EXPECT_TRUE(WriteSettingsInteger("MAIN", "INTERVAL", 10));
   EXPECT_EQ(ReadSettingsInteger("MAIN", "INTERVAL", 3), 10);
   EXPECT_EQ(ReadFile(settings), "[MAIN]\r\nINTERVAL=10\r\n");
   EXPECT_TRUE(ReadSectionNames(list, "/no/such/file.ini"));

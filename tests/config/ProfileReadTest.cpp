@@ -226,7 +226,7 @@ TEST_F(ProfileRead, FileSizeAsTheProfileSeesIt) {
     platform::ProfileBatch batch(file, platform::ProfileBatch::Mode::Rewrite);
     EXPECT_EQ(platform::ProfileFileSize(file), 0);  // the new contents start empty
     std::string v = "1";
-    platform::WritePrivateProfileStringA("Ab", "k", &v, file);
+    EXPECT_TRUE(platform::WritePrivateProfileStringA("Ab", "k", &v, file));
     EXPECT_EQ(platform::ProfileFileSize(file), 11);
   }
   EXPECT_EQ(platform::ProfileFileSize(file), 5);  // never committed

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "config/SettingsFile.h"
 #include "config/uIniUtil.h"
 #include "engine/uTesselTypes.h"
 #include "tests/config/ScriptDump.h"
@@ -20,7 +21,7 @@ class SettingsFile : public ::testing::Test {
   TempDir dir;
   ScopedLogFile log{dir.Path() + "scripts.log"};
   std::string file = dir.Path() + "scripts.ini";
-  TTesselGroups script;
+  TTesselGroups script{TStepKinds::NoneOnly()};
 
   TTesselActionList* AddGroup(const std::string& name, const std::string& mask,
                               const std::string& dest, const std::string& bad, bool enabled) {
@@ -37,8 +38,8 @@ class SettingsFile : public ::testing::Test {
     step->Enabled = enabled;
   }
   std::string Reloaded() {
-    TTesselGroups loaded;
-    loaded.LoadFromIni(file);
+    TTesselGroups loaded{TStepKinds::NoneOnly()};
+    LoadFromIni(loaded, file);
     return DumpScript(loaded);
   }
   std::vector<std::string> Sections() {
@@ -54,7 +55,7 @@ TEST_F(SettingsFile, SavedLayout) {
   AddStep(group, "/copy", true);
   AddStep(group, "", false);
   AddGroup("Second", "", "", "", false);
-  script.SaveToIni(file);
+  EXPECT_TRUE(SaveToIni(script, file));
   EXPECT_EQ(ReadFile(file),
             "[MAIN]\r\nPUBKEYS=/keys/pub\r\n"
             "[LIST]\r\n0=Архив\r\n1=Second\r\n"
@@ -76,7 +77,7 @@ TEST_F(SettingsFile, SaveThenLoadReproducesTheScript) {
   TTesselActionList* c = AddGroup(" padded ", "'x'", "a=b", "; c", false);
   AddStep(c, "", true);
   const std::string before = DumpScript(script);
-  script.SaveToIni(file);
+  EXPECT_TRUE(SaveToIni(script, file));
   EXPECT_EQ(DumpScript(script), before);  // a save leaves the script alone
   EXPECT_EQ(Reloaded(), before);
 }
@@ -85,7 +86,7 @@ TEST_F(SettingsFile, LoadReplacesTheWholeScript) {
   AddGroup("Old", "", "", "", true);
   script.PubKeysPath = "/old";
   WriteFile(file, "[LIST]\r\n0=New\r\n[New\\MAIN]\r\nENABLE=-1\r\n");
-  script.LoadFromIni(file);
+  LoadFromIni(script, file);
   EXPECT_EQ(DumpScript(script),
             "PubKeysPath= SecKeysPath=\n"
             "group Name=New SourceMask= DestFolder= BadFolder= Enabled=1\n");
@@ -93,7 +94,7 @@ TEST_F(SettingsFile, LoadReplacesTheWholeScript) {
 
 TEST_F(SettingsFile, GroupsComeInTheOrderOfTheListLines) {
   WriteFile(file, "[LIST]\r\n5=B\r\n2=A\r\nnoequals\r\n7=x=y\r\n[A\\MAIN]\r\nENABLE=1\r\n");
-  script.LoadFromIni(file);
+  LoadFromIni(script, file);
   ASSERT_EQ(script.GroupCount(), 4);
   EXPECT_EQ(script.GetGroup(0)->Name, "B");
   EXPECT_EQ(script.GetGroup(1)->Name, "A");
@@ -108,12 +109,12 @@ TEST_F(SettingsFile, StepsComeInTheOrderOfTheirSectionsAndAreRenumberedOnSave) {
             "[G\\ACTION_1]\r\nACTION_TYPE=5\r\nCOPY_TO=/one\r\n"
             "[G\\MAIN]\r\nENABLE=0\r\n"
             "[G\\ACTION_0]\r\nACTION_TYPE=5\r\nCOPY_TO=/zero\r\nENABLE=-1\r\n");
-  script.LoadFromIni(file);
+  LoadFromIni(script, file);
   TTesselActionList* group = script.GetGroup(0);
   ASSERT_EQ(group->ActionCount(), 2);
   EXPECT_EQ(group->GetAction(0)->CopyTo, "/one");
   EXPECT_EQ(group->GetAction(1)->CopyTo, "/zero");
-  script.SaveToIni(file);
+  EXPECT_TRUE(SaveToIni(script, file));
   EXPECT_EQ(ReadFile(file),
             "[LIST]\r\n0=G\r\n[G\\MAIN]\r\nENABLE=0\r\n"
             "[G\\ACTION_0]\r\nACTION_TYPE=5\r\nCOPY_TO=/one\r\nENABLE=0\r\n"
@@ -132,7 +133,7 @@ TEST_F(SettingsFile, OnlyUsableSectionsOfTheGroupBecomeSteps) {
             "[Post\\ACTION]\r\nACTION_TYPE=5\r\nCOPY_TO=/no-underscore\r\n"
             "[Post\\ACTION_last]\r\naction_type=$5\r\nCOPY_TO=/any-suffix\r\n"
             "[Other\\ACTION_0]\r\nACTION_TYPE=5\r\nCOPY_TO=/no-group\r\n");
-  script.LoadFromIni(file);
+  LoadFromIni(script, file);
   ASSERT_EQ(script.GroupCount(), 1);
   TTesselActionList* group = script.GetGroup(0);
   ASSERT_EQ(group->ActionCount(), 2);
@@ -146,7 +147,7 @@ TEST_F(SettingsFile, MissingKeysReadAsDefaults) {
             "[LIST]\r\n0=Bare\r\n1=G\r\n"
             "[G\\MAIN]\r\nDEST_FOLDER=/out\r\n"
             "[G\\ACTION_0]\r\nACTION_TYPE=5\r\n");
-  script.LoadFromIni(file);
+  LoadFromIni(script, file);
   EXPECT_EQ(DumpScript(script),
             "PubKeysPath= SecKeysPath=\n"
             "group Name=Bare SourceMask= DestFolder= BadFolder= Enabled=0\n"
@@ -156,18 +157,18 @@ TEST_F(SettingsFile, MissingKeysReadAsDefaults) {
 
 TEST_F(SettingsFile, AnEmptyScriptSavesNothingButWhatTheWindowAdds) {
   WriteFile(file, "[MAIN]\r\nPUBKEYS=/old\r\n[LIST]\r\n0=Old\r\n");
-  script.SaveToIni(file);
+  EXPECT_TRUE(SaveToIni(script, file));
   EXPECT_EQ(ReadFile(file), "");
-  WriteIniInteger("MAIN", "INTERVAL", 3, file);
+  EXPECT_TRUE(WriteIniInteger("MAIN", "INTERVAL", 3, file));
   EXPECT_EQ(ReadFile(file), "[MAIN]\r\nINTERVAL=3\r\n");
-  script.LoadFromIni(file);
+  LoadFromIni(script, file);
   EXPECT_EQ(script.GroupCount(), 0);
 }
 
 TEST_F(SettingsFile, WithoutKeyFoldersTheIntervalOpensMainAtTheEnd) {
   AddStep(AddGroup("G", "/in/*", "", "", true), "", true);
-  script.SaveToIni(file);
-  WriteIniInteger("MAIN", "INTERVAL", 7, file);
+  EXPECT_TRUE(SaveToIni(script, file));
+  EXPECT_TRUE(WriteIniInteger("MAIN", "INTERVAL", 7, file));
   EXPECT_EQ(ReadFile(file),
             "[LIST]\r\n0=G\r\n"
             "[G\\MAIN]\r\nSOUR_FILE_MASK=/in/*\r\nENABLE=-1\r\n"
@@ -180,9 +181,36 @@ TEST_F(SettingsFile, AMissingFileLoadsAnEmptyScriptSilently) {
   AddGroup("Old", "", "", "", true);
   script.PubKeysPath = "/old";
   script.SecKeysPath = "/old";
-  script.LoadFromIni(dir.Path() + "none.ini");
+  LoadFromIni(script, dir.Path() + "none.ini");
   EXPECT_EQ(DumpScript(script), "PubKeysPath= SecKeysPath=\n");
   EXPECT_TRUE(log.Fields().empty());
+}
+
+TEST_F(SettingsFile, AStepOfAKindTheRegistryCannotMakeIsLoggedAndItsFileIsNotSavedOver) {
+  const std::string text =
+      "[LIST]\r\n0=G\r\n[G\\MAIN]\r\nENABLE=-1\r\n"
+      "[G\\ACTION_0]\r\nACTION_TYPE=3\r\nSENDER_KEY=A\r\nENABLE=-1\r\n"
+      "[G\\ACTION_1]\r\nACTION_TYPE=5\r\nENABLE=-1\r\n";
+  WriteFile(file, text);
+  LoadFromIni(script, file);
+  ASSERT_EQ(script.GetGroup(0)->ActionCount(), 1);
+  EXPECT_EQ(script.GetGroup(0)->GetAction(0)->GetKind(), kKindNone);
+  EXPECT_EQ(log.Fields(), (std::vector<std::string>{"Неизвестный вид действия\tG\\ACTION_0\t3"}));
+
+  EXPECT_FALSE(SaveToIni(script, file));
+  EXPECT_EQ(ReadFile(file), text);
+  ASSERT_EQ(log.Fields().size(), 2u);
+  EXPECT_EQ(log.Fields()[1],
+            "Сохранение настроек - отказ\t" + file +
+                "\tСценарий прочитан не полностью: есть действия неизвестного вида");
+
+  // What was loaded may go to another file; a complete load lifts the guard.
+  const std::string other = dir.Path() + "other.ini";
+  EXPECT_TRUE(SaveToIni(script, other));
+  LoadFromIni(script, other);
+  EXPECT_TRUE(SaveToIni(script, file));
+  EXPECT_EQ(Reloaded(), DumpScript(script));
+  EXPECT_EQ(log.Fields().size(), 2u);
 }
 
 TEST_F(SettingsFile, DeletedGroupsAndStepsLeaveNoSectionsEvenWithALeftoverSideFile) {
@@ -190,13 +218,13 @@ TEST_F(SettingsFile, DeletedGroupsAndStepsLeaveNoSectionsEvenWithALeftoverSideFi
     TTesselActionList* group = AddGroup(name, "/in", "", "", true);
     for (int i = 0; i < 3; ++i) AddStep(group, "", true);
   }
-  script.SaveToIni(file);
+  EXPECT_TRUE(SaveToIni(script, file));
   // What an interrupted earlier save leaves beside the file: the full old script.
   WriteFile(file + "_tmp", ReadFile(file));
   script.DeleteGroup(1);
   script.GetGroup(0)->DeleteAction(2);
   script.GetGroup(0)->DeleteAction(0);
-  script.SaveToIni(file);
+  EXPECT_TRUE(SaveToIni(script, file));
   EXPECT_EQ(Sections(), (std::vector<std::string>{"LIST", "A\\MAIN", "A\\ACTION_0", "C\\MAIN",
                                                   "C\\ACTION_0", "C\\ACTION_1", "C\\ACTION_2"}));
   std::vector<std::string> list;
@@ -225,7 +253,7 @@ TEST_F(SettingsFile, AHandEditedFileLoads) {
             "ENABLE=1\n"
             "[  Пробелы  \\MAIN]\n"
             "ENABLE=-1");
-  script.LoadFromIni(file);
+  LoadFromIni(script, file);
   EXPECT_EQ(DumpScript(script),
             "PubKeysPath=/keys/pub SecKeysPath=\n"
             "group Name=Входящие SourceMask=/вход/*.txt DestFolder= BadFolder= Enabled=1\n"
@@ -238,7 +266,7 @@ TEST_F(SettingsFile, DamagedFilesLoadWhatTheyHold) {
   std::string garbage(256 * 1024, '\0');
   for (char& c : garbage) c = static_cast<char>(random());
   WriteFile(file, garbage + "\r\n[LIST]\r\n0=G\r\n[G\\MAIN]\r\nENABLE=-1\r\n");
-  script.LoadFromIni(file);
+  LoadFromIni(script, file);
   ASSERT_GE(script.GroupCount(), 1);
   EXPECT_EQ(script.GetGroup(script.GroupCount() - 1)->Name, "G");
   EXPECT_TRUE(script.GetGroup(script.GroupCount() - 1)->Enabled);
@@ -246,7 +274,7 @@ TEST_F(SettingsFile, DamagedFilesLoadWhatTheyHold) {
   // A 10 MB line: the name is kept whole, a value comes back cut.
   const std::string huge(10 << 20, 'n');
   WriteFile(file, "[LIST]\r\n0=" + huge + "\r\n1=G\r\n[G\\MAIN]\r\nDEST_FOLDER=" + huge + "\r\n");
-  script.LoadFromIni(file);
+  LoadFromIni(script, file);
   ASSERT_EQ(script.GroupCount(), 2);
   EXPECT_EQ(script.GetGroup(0)->Name, huge);
   EXPECT_EQ(script.GetGroup(1)->DestFolder, huge.substr(0, 65534));
@@ -255,7 +283,7 @@ TEST_F(SettingsFile, DamagedFilesLoadWhatTheyHold) {
   WriteFile(
       file,
       "[LIST]\r\n0=G\r\n[G\\MAIN]\r\nENABLE=-1\r\n[G\\ACTION_0\r\nACTION_TYPE=5\r\n[LIST\r\n1=H");
-  script.LoadFromIni(file);
+  LoadFromIni(script, file);
   EXPECT_EQ(DumpScript(script),
             "PubKeysPath= SecKeysPath=\n"
             "group Name=G SourceMask= DestFolder= BadFolder= Enabled=1\n");
@@ -263,8 +291,8 @@ TEST_F(SettingsFile, DamagedFilesLoadWhatTheyHold) {
 
 TEST_F(SettingsFile, AValueOverTheReadLimitComesBackCut) {
   AddGroup("G", std::string(70000, 'm'), "/out", "", true);
-  script.SaveToIni(file);
-  script.LoadFromIni(file);
+  EXPECT_TRUE(SaveToIni(script, file));
+  LoadFromIni(script, file);
   ASSERT_EQ(script.GroupCount(), 1);
   EXPECT_EQ(script.GetGroup(0)->SourceMask, std::string(65534, 'm'));
   EXPECT_EQ(script.GetGroup(0)->DestFolder, "/out");
@@ -279,9 +307,9 @@ TEST_F(SettingsFile, NamesTheFormatCannotKeepDoNotHarmTheRest) {
   AddStep(AddGroup("line\r\nbreak", "/x", "", "", true), "", true);
   AddStep(AddGroup("", "/y", "", "", true), "", true);
   AddStep(AddGroup("Last", "/z", "", "", false), "", false);
-  script.SaveToIni(file);
-  TTesselGroups loaded;
-  loaded.LoadFromIni(file);
+  EXPECT_TRUE(SaveToIni(script, file));
+  TTesselGroups loaded{TStepKinds::NoneOnly()};
+  LoadFromIni(loaded, file);
   // The line break's LIST line is refused and the empty name's is never written.
   ASSERT_EQ(loaded.GroupCount(), 3);
   EXPECT_EQ(loaded.GetGroup(0)->Name, "a]b");
@@ -297,12 +325,12 @@ TEST_F(SettingsFile, NamesTheFormatCannotKeepDoNotHarmTheRest) {
 
   // Names equal apart from letter case, and a name that makes another
   // group's step prefix, share sections: the load reads what is there.
-  TTesselGroups clash;
+  TTesselGroups clash{TStepKinds::NoneOnly()};
   clash.AddGroup("Post")->CreateAction(kKindNone);
   clash.AddGroup("POST");
   clash.AddGroup("Post\\ACTION_x")->CreateAction(kKindNone);
-  clash.SaveToIni(file);
-  clash.LoadFromIni(file);
+  EXPECT_TRUE(SaveToIni(clash, file));
+  LoadFromIni(clash, file);
   ASSERT_EQ(clash.GroupCount(), 3);
   EXPECT_EQ(clash.GetGroup(1)->Name, "POST");
   EXPECT_EQ(clash.GetGroup(0)->ActionCount(), 2);  // its own step and the other group's
@@ -333,9 +361,9 @@ TEST_F(SettingsFile, EachGroupOfTheScriptGetsWhatItsOwnLoadGives) {
   }
   WriteFile(file, text);
 
-  script.LoadFromIni(file);
-  TTesselGroups expected;
-  for (const std::string& name : groups) expected.AddGroup(name)->LoadFromIni(file);
+  LoadFromIni(script, file);
+  TTesselGroups expected{TStepKinds::NoneOnly()};
+  for (const std::string& name : groups) LoadFromIni(*expected.AddGroup(name), file);
   EXPECT_EQ(DumpScript(script), DumpScript(expected));
   int steps = 0;
   for (int i = 0; i < script.GroupCount(); ++i) steps += script.GetGroup(i)->ActionCount();
@@ -350,20 +378,20 @@ TEST_F(SettingsFile, SettleTimeIsSavedOnlyWhenSetAndRoundTrips) {
   TTesselActionList* slow = AddGroup("Slow", "/in/*", "/out", "", true);
   slow->SettleSeconds = 45;
   AddGroup("Fast", "/in2/*", "/out", "", true);
-  script.SaveToIni(file);
+  EXPECT_TRUE(SaveToIni(script, file));
   EXPECT_EQ(ReadFile(file),
             "[LIST]\r\n0=Slow\r\n1=Fast\r\n"
             "[Slow\\MAIN]\r\nSOUR_FILE_MASK=/in/*\r\nDEST_FOLDER=/out\r\nENABLE=-1\r\n"
             "SETTLE_TIME=45\r\n"
             "[Fast\\MAIN]\r\nSOUR_FILE_MASK=/in2/*\r\nDEST_FOLDER=/out\r\nENABLE=-1\r\n");
-  TTesselGroups loaded;
-  loaded.LoadFromIni(file);
+  TTesselGroups loaded{TStepKinds::NoneOnly()};
+  LoadFromIni(loaded, file);
   EXPECT_EQ(loaded.GetGroup(0)->SettleSeconds, 45);
   EXPECT_EQ(loaded.GetGroup(1)->SettleSeconds, 0);
 
   // A negative value typed into the file by hand reads as none.
   WriteFile(file, "[LIST]\r\n0=G\r\n[G\\MAIN]\r\nSETTLE_TIME=-5\r\n");
-  loaded.LoadFromIni(file);
+  LoadFromIni(loaded, file);
   EXPECT_EQ(loaded.GetGroup(0)->SettleSeconds, 0);
 }
 

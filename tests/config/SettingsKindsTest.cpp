@@ -5,6 +5,7 @@
 #include <climits>
 #include <string>
 
+#include "config/SettingsFile.h"
 #include "config/uIniUtil.h"
 #include "crypto/CryptoActions.h"
 #include "crypto/StepKinds.h"
@@ -16,17 +17,12 @@ using namespace testing_support;
 
 namespace {
 
-struct CryptoKinds {
-  CryptoKinds() { RegisterCryptoSteps(); }
-};
-
 class SettingsKinds : public ::testing::Test {
  protected:
-  CryptoKinds kinds;  // before the registry, which takes its key cache from them
   TempDir dir;
   ScopedLogFile log{dir.Path() + "scripts.log"};
   std::string file = dir.Path() + "scripts.ini";
-  TTesselGroups script;
+  TTesselGroups script{CryptoStepKinds()};
 
   template <class TKind>
   TKind* Add(TTesselActionList* group, uint8_t kind, const std::string& copyTo, bool enabled) {
@@ -38,8 +34,8 @@ class SettingsKinds : public ::testing::Test {
   }
 
   std::string Reloaded() {
-    TTesselGroups loaded;
-    loaded.LoadFromIni(file);
+    TTesselGroups loaded{CryptoStepKinds()};
+    LoadFromIni(loaded, file);
     return DumpScript(loaded);
   }
 };
@@ -119,8 +115,8 @@ TEST_F(SettingsKinds, TheExampleScriptIsSavedByteForByte) {
   Add<TTesselAction_checksign>(in, kKindCheckSign, "", false)->KeyList = "ID2";
   Add<TTesselAction_delsign>(in, kKindDelSign, "", true)->DeleteCount = -1;
 
-  script.SaveToIni(file);
-  WriteIniInteger("MAIN", "INTERVAL", 10, file);  // what the window writes right after
+  EXPECT_TRUE(SaveToIni(script, file));
+  EXPECT_TRUE(WriteIniInteger("MAIN", "INTERVAL", 10, file));  // what the window writes right after
   EXPECT_EQ(ReadFile(file), ExampleBytes());
   EXPECT_EQ(ListNames(dir.Path()), std::vector<std::string>{"scripts.ini"});
 
@@ -156,8 +152,22 @@ TEST_F(SettingsKinds, SaveThenLoadReproducesEveryFieldOfEveryKind) {
 
   const std::string before = DumpScript(script);
   ASSERT_NE(before.find("KeyList=\"ID 1\""), std::string::npos);  // the dump sees kind fields
-  script.SaveToIni(file);
+  EXPECT_TRUE(SaveToIni(script, file));
   EXPECT_EQ(Reloaded(), before);
+}
+
+TEST_F(SettingsKinds, AProgramWiredWithTheKindsLoadsAndSavesEveryStep) {
+  const std::string text =
+      "[LIST]\r\n0=G\r\n[G\\MAIN]\r\nENABLE=-1\r\n"
+      "[G\\ACTION_0]\r\nACTION_TYPE=3\r\nSENDER_KEY=A\r\nENABLE=-1\r\n"
+      "[G\\ACTION_1]\r\nACTION_TYPE=5\r\nENABLE=-1\r\n";
+  WriteFile(file, text);
+  LoadFromIni(script, file);
+  ASSERT_EQ(script.GetGroup(0)->ActionCount(), 2);
+  EXPECT_NE(script.KeyLoader, nullptr);
+  EXPECT_TRUE(SaveToIni(script, file));
+  EXPECT_EQ(Reloaded(), DumpScript(script));
+  EXPECT_TRUE(log.Fields().empty());
 }
 
 TEST_F(SettingsKinds, KindKeysKeepTheirOrderAndDefaults) {
@@ -166,13 +176,13 @@ TEST_F(SettingsKinds, KindKeysKeepTheirOrderAndDefaults) {
             "[G\\ACTION_0]\r\nACTION_TYPE=2\r\n"
             "[G\\ACTION_1]\r\nACTION_TYPE=4\r\nSENDER_KEY=S\r\nRECEIVER_KEY=R\r\n"
             "[G\\ACTION_2]\r\nACTION_TYPE=2\r\nCOUNT=7x\r\n");
-  script.LoadFromIni(file);
+  LoadFromIni(script, file);
   TTesselActionList* g = script.GetGroup(0);
   ASSERT_EQ(g->ActionCount(), 3);
   EXPECT_EQ(dynamic_cast<TTesselAction_delsign*>(g->GetAction(0))->DeleteCount, -1);
   EXPECT_EQ(dynamic_cast<TTesselAction_delsign*>(g->GetAction(2))->DeleteCount, -1);
   EXPECT_FALSE(g->GetAction(0)->Enabled);
-  script.SaveToIni(file);
+  EXPECT_TRUE(SaveToIni(script, file));
   std::vector<std::string> lines;
   ReadSectionLines("G\\ACTION_1", lines, file);
   EXPECT_EQ(lines, (std::vector<std::string>{"ACTION_TYPE=4", "RECEIVER_KEY=R", "SENDER_KEY=S",

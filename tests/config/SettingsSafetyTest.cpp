@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "config/SettingsFile.h"
 #include "engine/uTesselTypes.h"
 #include "platform/FaultInjection.h"
 #include "platform/Profile.h"
@@ -24,7 +25,7 @@ class SettingsSafety : public ::testing::Test {
   TempDir dir;
   ScopedLogFile log{dir.Path() + "scripts.log"};
   std::string file = dir.Path() + "scripts.ini";
-  TTesselGroups script;
+  TTesselGroups script{TStepKinds::NoneOnly()};
   std::string oldBytes, oldDump, newBytes, newDump;
 
   void SetUp() override {
@@ -39,7 +40,7 @@ class SettingsSafety : public ::testing::Test {
         step->Enabled = i != 1;
       }
     }
-    script.SaveToIni(file);
+    EXPECT_TRUE(SaveToIni(script, file));
     oldBytes = ReadFile(file);
     oldDump = DumpScript(script);
 
@@ -48,7 +49,7 @@ class SettingsSafety : public ::testing::Test {
     script.GetGroup(0)->DeleteAction(1);
     script.GetGroup(1)->DestFolder = "/out";
     script.SecKeysPath = "/keys/sec";
-    script.SaveToIni(file);
+    EXPECT_TRUE(SaveToIni(script, file));
     newBytes = ReadFile(file);
     newDump = DumpScript(script);
     ASSERT_NE(newBytes, oldBytes);
@@ -56,8 +57,8 @@ class SettingsSafety : public ::testing::Test {
   }
 
   std::string LoadedDump() {
-    TTesselGroups loaded;
-    loaded.LoadFromIni(file);
+    TTesselGroups loaded{TStepKinds::NoneOnly()};
+    LoadFromIni(loaded, file);
     return DumpScript(loaded);
   }
 
@@ -71,7 +72,7 @@ class SettingsSafety : public ::testing::Test {
         if (Counts(path)) ++points;
         return 0;
       });
-      script.SaveToIni(file);
+      EXPECT_TRUE(SaveToIni(script, file));
     }
     EXPECT_EQ(ReadFile(file), newBytes);
     WriteFile(file, oldBytes);
@@ -88,7 +89,7 @@ class SettingsSafety : public ::testing::Test {
 
 TEST_F(SettingsSafety, AWholeScriptSaveWritesTheFileOnce) {
   const auto before = platform::GetProfileWriteStats();
-  script.SaveToIni(file);
+  EXPECT_TRUE(SaveToIni(script, file));
   const auto after = platform::GetProfileWriteStats();
   EXPECT_EQ(after.files - before.files, 1u);
   EXPECT_EQ(after.bytes - before.bytes, newBytes.size());
@@ -105,7 +106,7 @@ TEST_F(SettingsSafety, FailingTheSaveAtAnyWriteKeepsTheOldScript) {
       ScopedFault fault([&](std::string_view, const std::string& path) {
         return Counts(path) && ++seen == failAt ? EIO : 0;
       });
-      EXPECT_FALSE(script.SaveToIni(file));
+      EXPECT_FALSE(SaveToIni(script, file));
     }
     EXPECT_EQ(ReadFile(file), oldBytes);
     EXPECT_EQ(LoadedDump(), oldDump);
@@ -116,7 +117,7 @@ TEST_F(SettingsSafety, FailingTheSaveAtAnyWriteKeepsTheOldScript) {
   ASSERT_EQ(lines.size(), static_cast<size_t>(points));
   EXPECT_EQ(lines[0].rfind("Сохранение настроек - ошибка\t" + file + "\t", 0), 0u) << lines[0];
 
-  EXPECT_TRUE(script.SaveToIni(file));
+  EXPECT_TRUE(SaveToIni(script, file));
   EXPECT_EQ(ReadFile(file), newBytes);
   EXPECT_EQ(LoadedDump(), newDump);
 }
@@ -135,7 +136,7 @@ TEST_F(SettingsSafety, AProcessKilledAnywhereInTheSaveLeavesOldOrNewScript) {
         if (Counts(path) && ++seen == dieAt) ::_exit(0);  // no cleanup of any kind
         return 0;
       });
-      script.SaveToIni(file);
+      (void)SaveToIni(script, file);  // the hook ends the child inside it
       ::_exit(0);
     }
     int status = 0;
@@ -147,7 +148,7 @@ TEST_F(SettingsSafety, AProcessKilledAnywhereInTheSaveLeavesOldOrNewScript) {
     EXPECT_EQ(LoadedDump(), bytes == oldBytes ? oldDump : newDump);
 
     // Whatever the dead save left beside the file, the next save is clean.
-    script.SaveToIni(file);
+    EXPECT_TRUE(SaveToIni(script, file));
     EXPECT_EQ(ReadFile(file), newBytes);
     EXPECT_TRUE(SideFiles().empty());
   }
@@ -159,7 +160,7 @@ TEST_F(SettingsSafety, AFailedSaveIsLogged) {
   ScopedFault fault([&](std::string_view op, const std::string& path) {
     return op == "rename" && path == file ? ENOSPC : 0;
   });
-  script.SaveToIni(file);
+  EXPECT_FALSE(SaveToIni(script, file));
   EXPECT_EQ(ReadFile(file), oldBytes);
   std::vector<std::string> lines = log.Fields();
   ASSERT_EQ(lines.size(), 1u);

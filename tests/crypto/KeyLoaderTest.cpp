@@ -38,7 +38,7 @@ class KeyLoaderTest : public ::testing::Test {
 
   ts::TempDir dir;
   ts::ScopedLogFile log{dir.Path() + "test.log"};
-  TTesselGroups owner;
+  TTesselGroups owner{TStepKinds::NoneOnly()};
   TKeyLoader cache{&owner};
 };
 
@@ -151,12 +151,11 @@ TEST_F(KeyLoaderTest, BlocksStayPutAsTheCacheGrows) {
 }
 
 TEST(KeyLoaderOwnership, RegistryCreatesItsOwnCache) {
-  RegisterCryptoSteps();
-  TTesselGroups registry;
+  TTesselGroups registry{CryptoStepKinds()};
   ASSERT_NE(registry.KeyLoader, nullptr);
   EXPECT_EQ(registry.KeyLoader->Owner, &registry);
   EXPECT_EQ(registry.KeyLoader->KeyCount, 0);
-  TTesselGroups other;
+  TTesselGroups other{CryptoStepKinds()};
   EXPECT_NE(other.KeyLoader, registry.KeyLoader);
 }
 

@@ -54,8 +54,7 @@ void RealLibraryTest::SetUp() {
   const Keys& keys = SharedKeys();
   ASSERT_EQ(SignInit(keys.secret.c_str(), keys.pub.c_str()), 0);
   ASSERT_EQ(CryptoInit(keys.secret.c_str(), keys.pub.c_str()), 0);
-  RegisterCryptoSteps();
-  InitEngine();
+  InitEngine(CryptoStepKinds());
   ScriptRegistry->PubKeysPath = keys.pub;
   ScriptRegistry->SecKeysPath = keys.secret;
 }

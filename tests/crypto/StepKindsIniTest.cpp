@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "config/SettingsFile.h"
 #include "crypto/CryptoActions.h"
 #include "tests/support/TestSupport.h"
 
@@ -60,7 +61,7 @@ class SaveCases : public ::testing::TestWithParam<SaveCase> {};
 TEST_P(SaveCases, KeysInOrderThenTheCommonOnes) {
   ts::TempDir dir;
   const std::string file = dir.Path() + "s.ini";
-  GetParam().make()->SaveToIni(file, "G\\ACTION_0");
+  EXPECT_TRUE(SaveToIni(*GetParam().make(), file, "G\\ACTION_0"));
   EXPECT_EQ(ts::ReadFile(file), "[G\\ACTION_0]\r\n" + GetParam().section);
 }
 
@@ -89,7 +90,7 @@ TEST(StepKindsIni, LoadReadsEveryKindsKeys) {
   TTesselAction_decrypt dec;
   for (TTesselAction* step :
        std::initializer_list<TTesselAction*>{&sign, &check, &del, &enc, &dec}) {
-    step->LoadFromIni(file, "S");
+    LoadFromIni(*step, file, "S");
     EXPECT_EQ(step->CopyTo, "/c") << step->GetCaption();
     EXPECT_TRUE(step->Enabled) << step->GetCaption();
   }
@@ -108,13 +109,13 @@ TEST(StepKindsIni, MissingKeysReadAsDefaults) {
   ts::WriteFile(file, "[S]\r\nACTION_TYPE=2\r\n");
   TTesselAction_delsign del;
   del.DeleteCount = 7;
-  del.LoadFromIni(file, "S");
+  LoadFromIni(del, file, "S");
   EXPECT_EQ(del.DeleteCount, -1);  // all signatures
   EXPECT_FALSE(del.Enabled);
 
   TTesselAction_decrypt dec;
   dec.SenderKey = "old";
-  dec.LoadFromIni(file, "S");
+  LoadFromIni(dec, file, "S");
   EXPECT_EQ(dec.SenderKey, "");
 }
 
@@ -122,9 +123,9 @@ TEST(StepKindsIni, SaveThenLoadGivesTheSameStep) {
   ts::TempDir dir;
   const std::string file = dir.Path() + "s.ini";
   auto saved = Encrypt();
-  saved->SaveToIni(file, "X");
+  EXPECT_TRUE(SaveToIni(*saved, file, "X"));
   TTesselAction_encrypt loaded;
-  loaded.LoadFromIni(file, "X");
+  LoadFromIni(loaded, file, "X");
   EXPECT_EQ(loaded.SenderKey, "ID1");
   EXPECT_EQ(loaded.ReceiverKeyList, "ID2;ID3");
   EXPECT_EQ(loaded.CopyTo, "/arch");

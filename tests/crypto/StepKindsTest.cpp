@@ -25,8 +25,7 @@ class StepTest : public ::testing::Test {
  protected:
   void SetUp() override {
     od::Reset();
-    RegisterCryptoSteps();
-    InitEngine();
+    InitEngine(CryptoStepKinds());
     ScriptRegistry->PubKeysPath = "/pub";
     in = dir.Sub("in/a.txt");
     out = dir.Sub("out/a.txt");

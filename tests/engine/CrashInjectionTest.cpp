@@ -18,7 +18,7 @@ TEST_P(CrashInjection, NothingLostNothingTwiceNothingLeftBehind) {
   std::unique_ptr<TTesselGroups> registry;
   crash_campaign::Script script;
   script.build = [&](const Folders& f) -> TTesselGroups& {
-    registry = std::make_unique<TTesselGroups>();
+    registry = std::make_unique<TTesselGroups>(TStepKinds::NoneOnly());
     TTesselActionList* out = registry->AddGroup("Out");
     out->Enabled = true;
     out->SourceMask = f.in + "*";

@@ -12,7 +12,7 @@ class ModelTest : public ::testing::Test {
  protected:
   TempDir dir;
   ScopedLogFile log{dir.Path() + "model.log"};
-  TTesselGroups registry;
+  TTesselGroups registry{TStepKinds::NoneOnly()};
 };
 
 TEST_F(ModelTest, OutOfRangeGroupIsLoggedAndYieldsNone) {
@@ -62,6 +62,9 @@ TEST_F(ModelTest, CreateActionMakesDisabledDoNothingStepsOnlyForKnownCodes) {
   EXPECT_TRUE(step->CopyTo.empty());
   EXPECT_EQ(step->GetCaption(), "Ничего не делать");
   EXPECT_EQ(step->GetParamText(), "");
+  // The engine by itself makes no cryptographic step.
+  for (int code : {kKindSign, kKindCheckSign, kKindDelSign, kKindEncrypt, kKindDecrypt})
+    EXPECT_EQ(group->CreateAction(code), nullptr);
   EXPECT_EQ(group->CreateAction(6), nullptr);
   EXPECT_EQ(group->CreateAction(-1), nullptr);
   EXPECT_EQ(group->CreateAction(256 + kKindNone), nullptr);

@@ -21,7 +21,7 @@ class PassTest : public ::testing::Test {
   std::string bad = dir.Sub("bad/");
   testing_support::ScopedTempPath scopedTemp{tmp};
   testing_support::ScopedLogFile log{dir.Path() + "pass.log"};
-  TTesselGroups registry;
+  TTesselGroups registry{TStepKinds::NoneOnly()};
   TTesselActionList* group = nullptr;
   std::vector<std::pair<std::string, std::string>> ops;  // operation, path
 

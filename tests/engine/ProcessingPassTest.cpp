@@ -10,7 +10,7 @@ namespace {
 // The two file names in the order the file system lists them.
 std::pair<std::string, std::string> ListedOrder(const std::string& folder) {
   std::vector<platform::DirEntry> entries;
-  platform::ListFolder(folder, entries);
+  EXPECT_EQ(platform::ListFolder(folder, entries), 0);
   std::vector<std::string> names;
   for (auto& e : entries) names.push_back(e.name);
   return {names.at(0), names.at(1)};

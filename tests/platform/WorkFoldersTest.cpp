@@ -63,7 +63,7 @@ TEST(WorkFolders, TheMarkerIsInvisibleToTheSystemAndGoesWithTheFolder) {
   ASSERT_EQ(platform::CreateWorkFolder(folder), 0);
   EXPECT_EQ(platform::CreateWorkFolder(folder), EEXIST);
   std::vector<platform::DirEntry> entries;
-  platform::ListFolder(folder, entries);
+  EXPECT_EQ(platform::ListFolder(folder, entries), 0);
   EXPECT_TRUE(entries.empty());  // the marker's name has no Windows-1251 form
   platform::FileStat st;
   ASSERT_EQ(platform::StatPath(folder, st), 0);

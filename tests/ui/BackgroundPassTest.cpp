@@ -153,7 +153,7 @@ class BackgroundEnginePass : public ::testing::Test {
   testing_support::ScopedTempPath temp{dir.Sub("tmp/")};
   std::string in = dir.Sub("in/"), out = dir.Sub("out/"), bad = dir.Sub("bad/");
 
-  void SetUp() override { InitEngine(); }
+  void SetUp() override { InitEngine(TStepKinds::NoneOnly()); }
   void TearDown() override {
     ScriptRegistry->ClearGroups();
     ScriptRegistry->ClearStop();

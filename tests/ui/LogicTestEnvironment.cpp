@@ -8,10 +8,7 @@ namespace {
 
 class Engine : public ::testing::Environment {
  public:
-  void SetUp() override {
-    RegisterCryptoSteps();
-    InitEngine();
-  }
+  void SetUp() override { InitEngine(CryptoStepKinds()); }
   void TearDown() override { DoneEngine(); }
 };
 

@@ -6,6 +6,7 @@
 #include <QTimerEvent>
 #include <cstdlib>
 
+#include "config/SettingsFile.h"
 #include "config/uIniUtil.h"
 #include "platform/Cp1251.h"
 
@@ -46,8 +47,8 @@ void MainWindowTest::WriteScript(const std::function<void()>& build, int interva
   ScriptRegistry->PubKeysPath.clear();
   ScriptRegistry->SecKeysPath.clear();
   build();
-  ScriptRegistry->SaveToIni(ini);
-  WriteIniInteger("MAIN", "INTERVAL", interval, ini);
+  EXPECT_TRUE(SaveToIni(*ScriptRegistry, ini));
+  EXPECT_TRUE(WriteIniInteger("MAIN", "INTERVAL", interval, ini));
   ScriptRegistry->ClearGroups();
 }
 

@@ -12,7 +12,7 @@ namespace {
 
 class PassTally : public ::testing::Test {
  protected:
-  TTesselGroups groups;
+  TTesselGroups groups{TStepKinds::NoneOnly()};
   TTesselActionList* a = groups.AddGroup("A");
   TTesselActionList* b = groups.AddGroup("B");
   TTesselActionList* off = groups.AddGroup("Off");

@@ -15,8 +15,7 @@ int main(int argc, char** argv) {
   // Also when CTest lists the tests at build time, without a display.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   ::testing::InitGoogleTest(&argc, argv);
-  RegisterCryptoSteps();
-  InitEngine();
+  InitEngine(CryptoStepKinds());
   int result = 0;
   {
     QApplication app(argc, argv);
