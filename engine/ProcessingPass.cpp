@@ -336,9 +336,11 @@ bool TTesselActionList::ProcessGroup(const TPassControl& control) {
     if (!source.deliveredTo.empty()) taken.push_back(std::move(source));
   }
   // Faults of files that are gone from the folder are forgotten.
-  const std::set<std::string> listed(files.begin(), files.end());
-  std::erase_if(DeliveryFaults, [&](const auto& fault) { return !listed.count(fault.first); });
-  std::erase_if(Watched, [&](const auto& watch) { return !listed.count(watch.first); });
+  if (!DeliveryFaults.empty() || !Watched.empty()) {
+    const std::set<std::string> listed(files.begin(), files.end());
+    std::erase_if(DeliveryFaults, [&](const auto& fault) { return !listed.count(fault.first); });
+    std::erase_if(Watched, [&](const auto& watch) { return !listed.count(watch.first); });
+  }
 
   ReleaseSources(taken);
   journal.Clear();

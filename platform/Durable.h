@@ -50,7 +50,6 @@ class AtomicFile {
   // The new file's identity, known before it has a name.
   uint64_t Device() const { return device_; }
   uint64_t Inode() const { return inode_; }
-  const std::string& SidePath() const { return side_; }
   // Names the file. Synced flushes the data first and the folder after.
   [[nodiscard]] int Commit(bool synced);
   void Discard();

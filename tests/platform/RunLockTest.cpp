@@ -14,28 +14,10 @@ using platform::RunLock;
 
 namespace {
 
-// A child process that takes the lock, reports through a pipe and waits to be killed.
-pid_t HoldInChild(const std::string& settings) {
-  int ready[2];
-  if (::pipe(ready) != 0) return -1;
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    RunLock lock;
-    const char ok = lock.Acquire(settings) == 0 ? '1' : '0';
-    [[maybe_unused]] auto n = ::write(ready[1], &ok, 1);
-    for (;;) ::pause();
-  }
-  ::close(ready[1]);
-  char ok = 0;
-  const bool got = ::read(ready[0], &ok, 1) == 1 && ok == '1';
-  ::close(ready[0]);
-  return got ? pid : -1;
-}
-
 TEST(RunLock, AnotherProcessIsRefusedAndNamedUntilTheHolderIsKilled) {
   testing_support::TempDir dir;
   const std::string settings = dir.Path() + "TesselScripts.ini";
-  const pid_t child = HoldInChild(settings);
+  const pid_t child = testing_support::HoldRunLockInChild(settings);
   ASSERT_GT(child, 0);
 
   RunLock lock;
@@ -59,14 +41,15 @@ TEST(RunLock, ReleaseLetsTheNextRunnerInAndLocksAreNotShared) {
   {
     RunLock first;
     ASSERT_EQ(first.Acquire(one), 0);
-    const pid_t child = HoldInChild(two);  // another script's lock is another lock
+    const pid_t child =
+        testing_support::HoldRunLockInChild(two);  // another script's lock is another lock
     ASSERT_GT(child, 0);
     ::kill(child, SIGKILL);
     ::waitpid(child, nullptr, 0);
     first.Release();
     EXPECT_FALSE(first.Held());
   }
-  const pid_t child = HoldInChild(one);
+  const pid_t child = testing_support::HoldRunLockInChild(one);
   EXPECT_GT(child, 0);
   if (child > 0) {
     ::kill(child, SIGKILL);

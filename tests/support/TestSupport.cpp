@@ -1,6 +1,7 @@
 #include "tests/support/TestSupport.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -13,8 +14,26 @@
 #include "engine/uTesselTypes.h"
 #include "platform/Cp1251.h"
 #include "platform/FaultInjection.h"
+#include "platform/RunLock.h"
 
 namespace testing_support {
+
+int HoldRunLockInChild(const std::string& settingsFile) {
+  int ready[2];
+  if (::pipe(ready) != 0) return -1;
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    platform::RunLock lock;
+    const char ok = lock.Acquire(settingsFile) == 0 ? '1' : '0';
+    [[maybe_unused]] auto n = ::write(ready[1], &ok, 1);
+    for (;;) ::pause();
+  }
+  ::close(ready[1]);
+  char ok = 0;
+  const bool got = ::read(ready[0], &ok, 1) == 1 && ok == '1';
+  ::close(ready[0]);
+  return got ? pid : -1;
+}
 namespace fs = std::filesystem;
 
 namespace {

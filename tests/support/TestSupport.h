@@ -71,6 +71,10 @@ class ScopedFault {
   ~ScopedFault();
 };
 
+// A child process that holds the settings file's run lock until it is
+// killed; its process id, or -1 when it could not take the lock.
+int HoldRunLockInChild(const std::string& settingsFile);
+
 void WriteFile(const std::string& path, std::string_view bytes);
 std::string ReadFile(const std::string& path);
 bool FileExists(const std::string& path);

@@ -244,24 +244,6 @@ TEST_F(PassingWindow, ClosingDuringAPassWaitsForTheFileInHand) {
   EXPECT_FALSE(ScriptRegistry->StopRequested());
 }
 
-// A child process that takes the settings file's run lock and waits to be killed.
-pid_t HoldRunLock(const std::string& settings) {
-  int ready[2];
-  if (::pipe(ready) != 0) return -1;
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    platform::RunLock lock;
-    const char ok = lock.Acquire(settings) == 0 ? '1' : '0';
-    [[maybe_unused]] auto n = ::write(ready[1], &ok, 1);
-    for (;;) ::pause();
-  }
-  ::close(ready[1]);
-  char ok = 0;
-  const bool got = ::read(ready[0], &ok, 1) == 1 && ok == '1';
-  ::close(ready[0]);
-  return got ? pid : -1;
-}
-
 // Whether another process could take the lock now.
 bool FreeForAnotherProcess(const std::string& settings) {
   const pid_t pid = ::fork();
@@ -279,7 +261,7 @@ TEST_F(PassingWindow, PuskIsRefusedWhileAnotherProcessRunsTheScript) {
   WriteScript([&] { Group("G", in, out, bad); });
   WriteFile(in + "a.txt", "a");
   Open();
-  const pid_t holder = HoldRunLock(ini);
+  const pid_t holder = testing_support::HoldRunLockInChild(ini);
   ASSERT_GT(holder, 0);
   auto seen = std::make_shared<Seen>();
   modal::Prepare(Click(QMessageBox::Ok, seen));
