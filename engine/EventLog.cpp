@@ -1,3 +1,4 @@
+#include "engine/LogEscape.h"
 #include "engine/uTesselTypes.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
@@ -40,7 +41,7 @@ void WriteLog(TLogKind kind, const std::vector<std::string>& fields) {
   std::string line = platform::FormatTimestamp(now);
   for (const std::string& field : fields) {
     line += '\t';
-    line += field;
+    line += EscapeLogField(field);  // one event, one line, whatever a name holds
   }
   // One write per line, so lines of two writers never mix. A file that
   // cannot be opened loses the line, on screen as well; write errors after

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
+#include "engine/LogEscape.h"
 #include "engine/uTesselTypes.h"
 #include "tests/support/TestSupport.h"
 
@@ -67,6 +71,44 @@ TEST_F(EventLogTest, TargetGetsTheSameLinesOnceAttached) {
   ASSERT_EQ(target.lines.size(), 1u);
   EXPECT_EQ(target.lines[0], kDate + " 10:00:00\tafter\tx");
   EXPECT_EQ(log.Bytes(), kDate + " 10:00:00\tbefore\r\n" + target.lines[0] + "\r\n");
+}
+
+TEST_F(EventLogTest, AFieldWithLineBreaksCannotForgeALineOrAField) {
+  FixedClock clock(2025, 12, 8, 10, 0, 0);
+  CollectingTarget target;
+  LogTarget = &target;
+  const std::string name =
+      "x\r\n12.10.26 09:00:00\tПроверить подпись\tКлюч BANK : ЭЦП Верна\r\n.txt";
+  WriteLog({"Начало обработки файла", name});
+  LogTarget = nullptr;
+  const std::string bytes = log.Bytes();
+  // One line of two fields, the same in the file and on screen.
+  EXPECT_EQ(bytes.find("\r\n"), bytes.size() - 2);
+  ASSERT_EQ(target.lines.size(), 1u);
+  EXPECT_EQ(target.lines[0] + "\r\n", bytes);
+  const std::string field =
+      bytes.substr(bytes.rfind('\t') + 1, bytes.size() - 2 - bytes.rfind('\t') - 1);
+  EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\t'), 2);
+  EXPECT_EQ(UnescapeLogField(field), name);
+}
+
+TEST(LogEscape, EveryFieldComesBackAndPlainTextStaysAsItIs) {
+  // Backslashes as they stand in settings section names and Windows paths.
+  EXPECT_EQ(EscapeLogField("G\\ACTION_0"), "G\\ACTION_0");
+  EXPECT_EQ(EscapeLogField("C:\\in\\"), "C:\\in\\");
+  EXPECT_EQ(EscapeLogField("a\tb"), "a\\x09b");
+  // Backslashes that would read as an escape are doubled.
+  EXPECT_EQ(EscapeLogField("\\x41"), "\\\\x41");
+  EXPECT_EQ(EscapeLogField("\\\n"), "\\\\\\x0A");
+  std::mt19937 random(7);
+  const std::string alphabet = std::string("\\x0AF\t\r\n\x7f\x01 \xC0", 12);
+  for (int round = 0; round < 5000; ++round) {
+    std::string field(random() % 12, ' ');
+    for (char& c : field) c = alphabet[random() % alphabet.size()];
+    const std::string escaped = EscapeLogField(field);
+    ASSERT_EQ(UnescapeLogField(escaped), field) << escaped;
+    for (unsigned char c : escaped) ASSERT_TRUE(c >= 0x20 && c != 0x7F) << escaped;
+  }
 }
 
 TEST_F(EventLogTest, UnopenableLogLosesTheLineEverywhere) {
