@@ -41,8 +41,7 @@ bool TTesselAction_encrypt::Execute(const std::string& InputFileName, std::strin
     code = EnCryptFileEx(InputFileName.c_str(), OutputFileName.c_str(), SenderKey.c_str(),
                          receivers.Blocks.data(), static_cast<uint16_t>(receivers.Count()), 0);
   }
-  WriteLog(ResultKind(code), {GetCaption(), ResultMessage(code)});
-  if (code != 0) return false;
+  if (!LogLibraryResult(GetCaption(), code)) return false;
   return TTesselAction::Execute(InputFileName, OutputFileName);
 }
 
@@ -60,7 +59,6 @@ bool TTesselAction_decrypt::Execute(const std::string& InputFileName, std::strin
   const void* sender = cache ? cache->GetKey(SenderKey) : nullptr;
   const uint16_t code =
       DeCryptFileEx(InputFileName.c_str(), OutputFileName.c_str(), ReceiverKey.c_str(), sender);
-  WriteLog(ResultKind(code), {GetCaption(), ResultMessage(code)});
-  if (code != 0) return false;
+  if (!LogLibraryResult(GetCaption(), code)) return false;
   return TTesselAction::Execute(InputFileName, OutputFileName);
 }

@@ -1,4 +1,5 @@
 #include "crypto/Orlak.h"
+#include "crypto/ResultKind.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -112,4 +113,10 @@ std::string ResultMessage(int code) {
   std::snprintf(text, sizeof text, "Неизвестная ошибка. Код возврата: %d (0x%.8X)", code,
                 static_cast<unsigned>(code));
   return text;
+}
+
+bool LogLibraryResult(const std::string& caption, uint16_t code) {
+  WriteLog(ResultKind(code), {caption, ResultMessage(code)});
+  if (IsWorkingFileError(code)) NoteWorkingSpaceFault();
+  return code == 0;
 }

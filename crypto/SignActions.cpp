@@ -28,8 +28,7 @@ std::string TTesselAction_sign::GetParamText() const {
 
 bool TTesselAction_sign::Execute(const std::string& InputFileName, std::string& OutputFileName) {
   const uint16_t code = SignFile(InputFileName.c_str(), OutputFileName.c_str(), KeyId.c_str());
-  WriteLog(ResultKind(code), {GetCaption(), ResultMessage(code)});
-  if (code != 0) return false;
+  if (!LogLibraryResult(GetCaption(), code)) return false;
   return TTesselAction::Execute(InputFileName, OutputFileName);
 }
 
@@ -59,6 +58,7 @@ bool TTesselAction_checksign::Execute(const std::string& InputFileName,
   const std::string caption = GetCaption();
   for (size_t i = 0; i < report.size(); ++i)
     WriteLog(negative[i] ? TLogKind::Failure : TLogKind::Normal, {caption, report[i]});
+  if (IsWorkingFileError(verdict)) NoteWorkingSpaceFault();
   if (verdict != 0) return false;
   return TTesselAction::Execute(InputFileName, OutputFileName);
 }
@@ -77,7 +77,6 @@ bool TTesselAction_delsign::Execute(const std::string& InputFileName, std::strin
   // Only the low 8 bits reach the library: -1 arrives as 255, "all".
   const auto count = static_cast<uint8_t>(DeleteCount & 0xFF);
   const uint16_t code = DelSign(OutputFileName.c_str(), count);
-  WriteLog(ResultKind(code), {GetCaption(), ResultMessage(code)});
-  if (code != 0) return false;
+  if (!LogLibraryResult(GetCaption(), code)) return false;
   return TTesselAction::Execute(InputFileName, OutputFileName);
 }

@@ -1,7 +1,9 @@
 #include "engine/DeliveryJournal.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdint>
-#include <sstream>
+#include <set>
 #include <vector>
 
 #include "engine/uFileUtil.h"
@@ -62,40 +64,123 @@ class RecordReader {
   size_t pos_ = 0;
 };
 
-std::string FolderPart(const std::string& path) {
-  const auto slash = path.rfind(platform::kPathDelimiter);
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+struct Record {
+  char kind = 0;  // 'S' side name, 'D' delivery
+  std::string side;
+  std::string source, target;
+  platform::FileStat taken;
+  uint64_t device = 0, inode = 0;
+};
+
+// Every complete record; a record cut short by a kill ends the list.
+std::vector<Record> ReadRecords(const std::string& bytes) {
+  std::vector<Record> records;
+  RecordReader reader(bytes);
+  while (!reader.AtEnd()) {
+    Record r;
+    std::string kind;
+    if (!reader.Field(kind)) break;
+    if (kind == "S") {
+      if (!reader.Field(r.side) || !reader.EndOfRecord()) break;
+      r.kind = 'S';
+    } else if (kind == "D") {
+      uint64_t mtime = 0;
+      if (!reader.Field(r.source) || !reader.Number(r.taken.device) ||
+          !reader.Number(r.taken.inode) || !reader.Number(r.taken.size) || !reader.Number(mtime) ||
+          !reader.Field(r.target) || !reader.Number(r.device) || !reader.Number(r.inode) ||
+          !reader.EndOfRecord())
+        break;
+      r.taken.mtimeNs = static_cast<int64_t>(mtime);
+      r.kind = 'D';
+    } else {
+      break;
+    }
+    records.push_back(std::move(r));
+  }
+  return records;
 }
 
-void FinishDelivery(const std::string& source, const platform::FileStat& taken,
-                    const std::string& target, uint64_t device, uint64_t inode) {
+bool Contains(const std::vector<std::string>& folders, const std::string& folder) {
+  return std::find(folders.begin(), folders.end(), folder) != folders.end();
+}
+
+// Whether the record names only what a pass of this script can have made.
+bool InScope(const Record& r, const std::vector<TJournalScope>& script) {
+  if (r.kind == 'S') {
+    const std::string folder = ExtractFileFolder(platform::Utf8ToCp1251Lossy(r.side));
+    return std::any_of(script.begin(), script.end(), [&](const TJournalScope& scope) {
+      return Contains(scope.TargetFolders, folder);
+    });
+  }
+  if (ExtractFileName(r.source).empty() || ExtractFileName(r.source) != ExtractFileName(r.target))
+    return false;
+  const std::string from = ExtractFileFolder(r.source), to = ExtractFileFolder(r.target);
+  return std::any_of(script.begin(), script.end(), [&](const TJournalScope& scope) {
+    return scope.SourceFolder == from && Contains(scope.TargetFolders, to);
+  });
+}
+
+// True when the source was deleted.
+bool FinishDelivery(const Record& r) {
   platform::FileStat now;
-  if (platform::StatPath(target, now) != 0 || now.device != device || now.inode != inode)
-    return;  // it never took the target's name: the source is processed again
+  if (platform::StatPath(r.target, now) != 0 || now.device != r.device || now.inode != r.inode)
+    return false;  // it never took the target's name: the source is processed again
   platform::FileStat sourceNow;
-  if (platform::StatPath(source, sourceNow) != 0 || sourceNow.device != taken.device ||
-      sourceNow.inode != taken.inode || sourceNow.size != taken.size ||
-      sourceNow.mtimeNs != taken.mtimeNs)
-    return;  // gone already, or rewritten since: a new file for the next pass
-  if (int err = platform::SyncFileSystem(FolderPart(target))) {
-    WriteFailureLog({"Ошибка записи на диск", FolderPart(target), platform::ErrorText(err)});
-    return;
+  if (platform::LinkStat(r.source, sourceNow) != 0 || !sourceNow.isRegular ||
+      sourceNow.device != r.taken.device || sourceNow.inode != r.taken.inode ||
+      sourceNow.size != r.taken.size || sourceNow.mtimeNs != r.taken.mtimeNs)
+    return false;  // gone already, or rewritten since: a new file for the next pass
+  if (int err = platform::SyncFileSystem(ExtractFileFolder(r.target))) {
+    WriteFailureLog(
+        {"Ошибка записи на диск", ExtractFileFolder(r.target), platform::ErrorText(err)});
+    return false;
   }
-  if (int err = platform::DeleteFile(source)) {
-    WriteFailureLog({"Исходный файл не удалён", source, platform::ErrorText(err)});
-    return;
+  if (int err = platform::DeleteFile(r.source)) {
+    WriteFailureLog({"Исходный файл не удалён", r.source, platform::ErrorText(err)});
+    return false;
   }
-  WriteLog({"Файл был доставлен до сбоя, исходный файл удалён", source, target});
+  WriteLog({"Файл был доставлен до сбоя, исходный файл удалён", r.source, r.target});
+  return true;
+}
+
+void AddScopeFolder(std::vector<std::string>& folders, const std::string& folder) {
+  // An empty folder is "not set": nothing is ever delivered there.
+  if (!folder.empty()) folders.push_back(IncludeTrailingDelimiter(folder));
 }
 
 }  // namespace
+
+TJournalScope JournalScopeOf(const TTesselActionList& group) {
+  TJournalScope scope;
+  std::string mask;
+  SplitSourceMask(group.SourceMask, scope.SourceFolder, mask);
+  AddScopeFolder(scope.TargetFolders, group.DestFolder);
+  AddScopeFolder(scope.TargetFolders, group.BadFolder);
+  for (int i = 0; i < group.ActionCount(); ++i)
+    if (const TTesselAction* step = group.GetAction(i))
+      AddScopeFolder(scope.TargetFolders, step->CopyTo);
+  return scope;
+}
+
+std::vector<TJournalScope> JournalScopesOf(const TTesselGroups& script) {
+  std::vector<TJournalScope> scopes;
+  for (int i = 0; i < script.GroupCount(); ++i)
+    if (const TTesselActionList* group = script.GetGroup(i))
+      scopes.push_back(JournalScopeOf(*group));
+  return scopes;
+}
 
 std::string DeliveryJournalPath() {
   return platform::ReplaceExtension(LogFilePath(), ".journal");
 }
 
 int TDeliveryJournal::Append(const std::string& record) {
-  const int err = file_.Append(path_, record, 0600);
+  int err = file_.AppendPrivate(path_, record);
+  if (err == EPERM && !setAsideTried_) {
+    // Someone else's file took the journal's name since the replay.
+    SetAside("чужой файл или доступен другим");
+    err = file_.AppendPrivate(path_, record);
+  }
   if (err != 0 && !failureLogged_) {
     // Deliveries go on: without the journal a killed run may deliver a file
     // twice, but never loses one.
@@ -103,6 +188,23 @@ int TDeliveryJournal::Append(const std::string& record) {
     WriteFailureLog({"Ошибка записи журнала доставки", path_, platform::ErrorText(err)});
   }
   return 0;
+}
+
+void TDeliveryJournal::Sync() {
+  if (int err = file_.Sync(); err != 0 && !failureLogged_) {
+    failureLogged_ = true;
+    WriteFailureLog({"Ошибка записи журнала доставки", path_, platform::ErrorText(err)});
+  }
+}
+
+void TDeliveryJournal::SetAside(const std::string& reason) {
+  setAsideTried_ = true;
+  file_.Close();
+  const std::string aside = path_ + ".untrusted";
+  if (int err = platform::RenameFile(path_, aside))
+    WriteFailureLog({"Журнал доставки не принят", path_, reason, platform::ErrorText(err)});
+  else
+    WriteFailureLog({"Журнал доставки не принят и отложен", aside, reason});
 }
 
 platform::CopyJournal TDeliveryJournal::ForCopy() {
@@ -136,40 +238,38 @@ platform::CopyJournal TDeliveryJournal::ForDelivery(const std::string& source,
   return journal;
 }
 
-void TDeliveryJournal::Recover() {
+void TDeliveryJournal::Recover(const std::vector<TJournalScope>& script) {
   std::string bytes;
-  if (platform::ReadWholeFile(path_, bytes) != 0 || bytes.empty()) return;
-  RecordReader reader(bytes);
-  while (!reader.AtEnd()) {
-    std::string kind;
-    if (!reader.Field(kind)) break;  // a record cut short by the kill: nothing after it
-    if (kind == "S") {
-      std::string side;
-      if (!reader.Field(side) || !reader.EndOfRecord()) break;
+  const int err = platform::ReadPrivateFile(path_, bytes);
+  if (err == EPERM) return SetAside("чужой файл или доступен другим");
+  if (err != 0 || bytes.empty()) return;
+  const std::vector<Record> records = ReadRecords(bytes);
+  for (const Record& r : records)
+    if (!InScope(r, script)) return SetAside("запись вне папок сценария");
+
+  std::set<std::string> released;
+  for (const Record& r : records) {
+    if (r.kind == 'S') {
       platform::FileStat st;
       // Only a side name of ours, and only while it still is one.
-      if (platform::IsSideName(ExtractFileName(side)) && platform::LinkStat(side, st) == 0 &&
+      if (platform::IsSideName(ExtractFileName(r.side)) && platform::LinkStat(r.side, st) == 0 &&
           st.isRegular)
-        platform::DeleteFile(side);
-    } else if (kind == "D") {
-      std::string source, target;
-      platform::FileStat taken;
-      uint64_t mtime = 0, device = 0, inode = 0;
-      if (!reader.Field(source) || !reader.Number(taken.device) || !reader.Number(taken.inode) ||
-          !reader.Number(taken.size) || !reader.Number(mtime) || !reader.Field(target) ||
-          !reader.Number(device) || !reader.Number(inode) || !reader.EndOfRecord())
-        break;
-      taken.mtimeNs = static_cast<int64_t>(mtime);
-      FinishDelivery(source, taken, target, device, inode);
-    } else {
-      break;
+        (void)platform::DeleteFile(r.side);  // a side name left over is harmless
+    } else if (FinishDelivery(r)) {
+      released.insert(ExtractFileFolder(r.source));
     }
   }
+  // The deletions reach the disk before the records that explain them go.
+  for (const std::string& folder : released)
+    if (int syncErr = platform::SyncFileSystem(folder)) {
+      WriteFailureLog({"Ошибка записи на диск", folder, platform::ErrorText(syncErr)});
+      return;
+    }
   Clear();
 }
 
 void TDeliveryJournal::Clear() {
   // Records left by a failed truncation are finished again at the next
   // replay; each of them first checks what is still to do.
-  (void)platform::TruncateFile(path_);
+  (void)platform::TruncatePrivateFile(path_);
 }

@@ -16,21 +16,44 @@
 // still the file that was taken, deleted; a delivery whose target does not
 // hold it never happened, and its source is processed again as usual.
 //
-// The records are not flushed to the disk: they must outlive the process,
-// not the machine. After a power cut a delivery may happen twice, never be
-// lost, as a source is only deleted after its result has been flushed.
+// Exactly once, also after a power cut: the pass flushes the records (Sync)
+// after the results and before it deletes any source, and empties the
+// journal only once the deletions are on the disk. A power cut at any moment
+// leaves either the source with no result, or a result the journal names, so
+// recovery deletes the source instead of delivering it again.
+//
+// A journal is trusted only when it is a regular file of this process's user
+// with mode 0600 or stricter, and each record names a source in a source
+// folder of the script and a target of the same name in that group's
+// destination, bad-files or copy folder. Any other journal is set aside with
+// one failure line, and nothing it names is touched.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/Files.h"
+
+class TTesselActionList;
+class TTesselGroups;
+
+// What a group's records may name: its source folder and the folders its
+// results go to, each ending in the path delimiter.
+struct TJournalScope {
+  std::string SourceFolder;
+  std::vector<std::string> TargetFolders;
+};
+TJournalScope JournalScopeOf(const TTesselActionList& group);
+std::vector<TJournalScope> JournalScopesOf(const TTesselGroups& script);
 
 class TDeliveryJournal {
  public:
   explicit TDeliveryJournal(std::string path) : path_(std::move(path)) {}
 
   // Finishes what the journal of an earlier pass recorded, then empties it.
-  void Recover();
+  void Recover(const std::vector<TJournalScope>& script);
+  // Flushes the records appended so far to the disk.
+  void Sync();
   // Callbacks for a copy into a script folder that is not a delivery.
   platform::CopyJournal ForCopy();
   // Callbacks for a delivery of a taken source to the target.
@@ -43,10 +66,13 @@ class TDeliveryJournal {
 
  private:
   int Append(const std::string& record);
+  // Renames an untrusted journal out of the way, said in one failure line.
+  void SetAside(const std::string& reason);
 
   std::string path_;
   platform::AppendHandle file_;  // open from the first record to the end of the pass
   bool failureLogged_ = false;
+  bool setAsideTried_ = false;
 };
 
 // Beside the event log: its name with ".journal" in place of ".log".

@@ -24,6 +24,7 @@
 #include "engine/Readiness.h"
 #include "engine/uFileUtil.h"
 #include "engine/uTesselTypes.h"
+#include "platform/Clock.h"
 #include "platform/Files.h"
 #include "platform/WorkFolders.h"
 #include "platform/Writers.h"
@@ -101,7 +102,8 @@ bool TakeFile(const std::string& source, const std::string& work, int workError,
 // more open than the source, and drops the working copy (the source still
 // exists). An empty folder name is "not set", never the file system's root.
 int Deliver(const std::string& work, const std::string& folder, const TakenSource& taken,
-            const std::string& name, TDeliveryJournal& journal, std::string& target) {
+            const std::string& name, TDeliveryJournal& journal, std::string& target,
+            std::set<TFileIdentity>* delivered) {
   target = IncludeTrailingDelimiter(folder) + name;
   if (folder.empty()) return ENOENT;
   platform::CopyOptions options;
@@ -110,6 +112,9 @@ int Deliver(const std::string& work, const std::string& folder, const TakenSourc
   options.journal = &record;
   const int err = platform::CopyFile(work, target, options);
   if (err == 0) platform::DeleteFile(work);
+  platform::FileStat result;
+  if (err == 0 && delivered && platform::LinkStat(target, result) == 0)
+    delivered->insert({result.device, result.inode, result.size, result.mtimeNs});
   return err;
 }
 
@@ -120,10 +125,15 @@ int EnabledSteps(const TTesselActionList& group) {
   return steps;
 }
 
+// The file and one result per enabled step, with room to spare.
+uint64_t TempBytesNeeded(const TTesselActionList& group, uint64_t fileSize) {
+  return fileSize * static_cast<uint64_t>(EnabledSteps(group) + 1) + kTempMargin;
+}
+
 // Runs one file through the group.
 FileResult ProcessFile(TTesselActionList& group, const std::string& path,
                        const platform::FileStat* seen, TakenSource& taken,
-                       TDeliveryJournal& journal) {
+                       TDeliveryJournal& journal, std::set<TFileIdentity>* delivered) {
   FileResult result;
   const std::string name = ExtractFileName(path);
   WriteLog({kFileSeparator});
@@ -139,8 +149,7 @@ FileResult ProcessFile(TTesselActionList& group, const std::string& path,
   const std::string temp = GetTempDir();
   platform::FileStat listed;
   if (seen ? (listed = *seen, true) : platform::StatPath(path, listed) == 0) {
-    const uint64_t needed =
-        listed.size * static_cast<uint64_t>(EnabledSteps(group) + 1) + kTempMargin;
+    const uint64_t needed = TempBytesNeeded(group, listed.size);
     int spaceError = 0;
     const uint64_t free = platform::FreeSpace(temp, &spaceError);
     if (spaceError == 0 && free < needed) {
@@ -177,6 +186,7 @@ FileResult ProcessFile(TTesselActionList& group, const std::string& path,
     std::string out = work.NewWorkPath(&err);
     if (out.empty()) {
       WriteFailureLog({"Ошибка создания рабочей папки", platform::ErrorText(err)});
+      context.WorkingSpaceFault = true;
       ok = false;
       break;
     }
@@ -185,10 +195,23 @@ FileResult ProcessFile(TTesselActionList& group, const std::string& path,
     current = out;
   }
 
-  if (!ok) WriteFailureLog({"Перенос в ошибки"});
+  // A step that failed for want of working space says nothing about the
+  // file: it waits in its source folder until the temp folder can take it.
+  if (!ok) {
+    // Room for one more result: this file's own working files are still there.
+    const int probe = platform::ProbeFolder(temp, taken.stat.size + kTempMargin);
+    if (context.WorkingSpaceFault || probe != 0) {
+      WriteFailureLog({"Ошибка рабочей папки", temp, platform::ErrorText(probe ? probe : EIO)});
+      WriteFailureLog({"Файл оставлен до следующего прохода", Quoted(name)});
+      result.refusedFolder = temp;
+      result.bytes = TempBytesNeeded(group, taken.stat.size);
+      return end(Outcome::Refused);
+    }
+    WriteFailureLog({"Перенос в ошибки"});
+  }
   const std::string& folder = ok ? group.DestFolder : group.BadFolder;
   std::string target;
-  if (int err = Deliver(current, folder, taken, name, journal, target)) {
+  if (int err = Deliver(current, folder, taken, name, journal, target, delivered)) {
     WriteFailureLog({"Ошибка переноса в", target, platform::ErrorText(err)});
     WriteFailureLog({"Файл оставлен до следующего прохода", Quoted(name)});
     result.refusedFolder = folder;
@@ -231,11 +254,13 @@ void NoteResult(TTesselActionList& group, const std::string& path, const FileRes
   ++entry.Retries;
 }
 
-// Flushes every folder that received a file, then deletes the sources whose
-// results are safe and which nobody has changed since they were taken. A
-// source that cannot be deleted stays, is said in the log, and is taken
-// again on the next pass.
-void ReleaseSources(const std::vector<TakenSource>& taken) {
+// Flushes every folder that received a file and the journal's records of
+// those deliveries, then deletes the sources whose results are safe and which
+// nobody has changed since they were taken, and flushes those deletions.
+// False when a deletion may not have reached the disk: the journal must then
+// keep its records. A source that cannot be deleted stays, is said in the
+// log, and is taken again on the next pass.
+bool ReleaseSources(const std::vector<TakenSource>& taken, TDeliveryJournal& journal) {
   std::set<std::string> flushed, failed;
   for (const TakenSource& source : taken) {
     const std::string& folder = source.deliveredTo;
@@ -247,6 +272,10 @@ void ReleaseSources(const std::vector<TakenSource>& taken) {
       flushed.insert(folder);
     }
   }
+  if (flushed.empty()) return true;
+  // After a power cut the records tell recovery which sources are delivered.
+  journal.Sync();
+  std::set<std::string> released;
   for (const TakenSource& source : taken) {
     if (source.deliveredTo.empty() || failed.count(source.deliveredTo)) continue;
     platform::FileStat now;
@@ -258,7 +287,16 @@ void ReleaseSources(const std::vector<TakenSource>& taken) {
     }
     if (int err = platform::DeleteFile(source.path))
       WriteFailureLog({"Исходный файл не удалён", source.path, platform::ErrorText(err)});
+    else
+      released.insert(ExtractFileFolder(source.path));
   }
+  bool durable = true;
+  for (const std::string& folder : released)
+    if (int err = platform::SyncFileSystem(folder)) {
+      WriteFailureLog({"Ошибка записи на диск", folder, platform::ErrorText(err)});
+      durable = false;
+    }
+  return durable;
 }
 
 }  // namespace
@@ -276,7 +314,7 @@ bool TTesselActionList::ProcessGroup(const TPassControl& control) {
 
   TDeliveryJournal ownJournal(DeliveryJournalPath());
   TDeliveryJournal& journal = control.Journal ? *control.Journal : ownJournal;
-  if (!control.Journal) journal.Recover();
+  if (!control.Journal) journal.Recover({JournalScopeOf(*this)});
 
   // The group's lines begin with its first file that is worked on: files
   // that wait for a refusing folder leave no trace on every pass.
@@ -299,6 +337,7 @@ bool TTesselActionList::ProcessGroup(const TPassControl& control) {
   std::erase_if(UnnamedSaid, [&](const std::string& name) { return !unnamedNow.count(name); });
 
   const auto now = Clock::now();
+  const int64_t wallNow = PassWallClockNs();
   std::vector<TakenSource> taken;
   for (size_t i = 0; i < files.size(); ++i) {
     if (control.Stop && control.Stop->load()) {
@@ -311,9 +350,13 @@ bool TTesselActionList::ProcessGroup(const TPassControl& control) {
       continue;
     }
     // A file still being written waits, said once when it starts waiting.
-    const TReadiness ready = CheckReadiness(*this, files[i], now);
+    const TReadiness ready = CheckReadiness(*this, files[i], now, wallNow, control.Delivered);
     if (!ready.Ready) {
       ++LastPass.Left;
+      if (ready.Fresh) {
+        ++LastPass.Fresh;  // a moment's wait, not worth a line
+        continue;
+      }
       TFileWatch& watch = Watched[files[i]];
       if (!watch.WaitSaid) {
         header();
@@ -326,8 +369,8 @@ bool TTesselActionList::ProcessGroup(const TPassControl& control) {
     Watched.erase(files[i]);
     header();
     TakenSource source;
-    const FileResult result =
-        ProcessFile(*this, files[i], ready.HasStat ? &ready.Stat : nullptr, source, journal);
+    const FileResult result = ProcessFile(*this, files[i], ready.HasStat ? &ready.Stat : nullptr,
+                                          source, journal, control.Delivered);
     NoteResult(*this, files[i], result);
     if (result.outcome != Outcome::NotTaken) ++LastPass.Taken;
     if (result.outcome == Outcome::Delivered) ++LastPass.Delivered;
@@ -342,8 +385,7 @@ bool TTesselActionList::ProcessGroup(const TPassControl& control) {
     std::erase_if(Watched, [&](const auto& watch) { return !listed.count(watch.first); });
   }
 
-  ReleaseSources(taken);
-  journal.Clear();
+  if (ReleaseSources(taken, journal)) journal.Clear();
   TempFiles.Cleanup();
   LastPass.DurationMs =
       std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count();
@@ -369,8 +411,9 @@ bool TTesselGroups::RunAllGroups() {
       WriteLog({"Удалены рабочие папки прерванной работы", GetTempDir(), std::to_string(removed)});
   }
   TDeliveryJournal journal(DeliveryJournalPath());
-  journal.Recover();
+  journal.Recover(JournalScopesOf(*this));
 
+  std::set<TFileIdentity> delivered;
   const int count = GroupCount();
   for (int i = 0; i < count && !StopRequested(); ++i) {
     TTesselActionList* group = GetGroup(i);
@@ -378,6 +421,7 @@ bool TTesselGroups::RunAllGroups() {
     TPassControl control;
     control.Stop = &stopRequested_;
     control.Journal = &journal;
+    control.Delivered = &delivered;
     if (OnFileStart)
       control.OnFileStart = [this, i](int file, int files) { OnFileStart(i, file, files); };
     group->ProcessGroup(control);

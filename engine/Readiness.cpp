@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "engine/uTesselTypes.h"
+#include "platform/Clock.h"
 #include "platform/Files.h"
 #include "platform/Writers.h"
 
@@ -17,16 +18,39 @@ std::string WaitReasonSettling(int seconds) {
 }
 
 namespace {
+std::function<int64_t()>& WallClockOverride() {
+  static std::function<int64_t()> clock;
+  return clock;
+}
+}  // namespace
+
+int64_t PassWallClockNs() {
+  return WallClockOverride() ? WallClockOverride()() : platform::WallClockNs();
+}
+
+void SetPassWallClock(std::function<int64_t()> clock) {
+  WallClockOverride() = std::move(clock);
+}
+
+namespace {
 TReadiness Waits(std::string reason) {
   TReadiness waits;
   waits.Ready = false;
   waits.Reason = std::move(reason);
   return waits;
 }
+// Changed less than kFreshChangeWait ago by the wall clock, or at a time
+// still ahead of it.
+bool ChangedJustNow(const platform::FileStat& st, int64_t wallNowNs) {
+  return wallNowNs - st.mtimeNs <
+         std::chrono::duration_cast<std::chrono::nanoseconds>(kFreshChangeWait).count();
+}
+
 }  // namespace
 
 TReadiness CheckReadiness(TTesselActionList& group, const std::string& path,
-                          std::chrono::steady_clock::time_point now) {
+                          std::chrono::steady_clock::time_point now, int64_t wallNowNs,
+                          const std::set<TFileIdentity>* delivered) {
   platform::FileStat st;
   // Gone, or no longer a plain file: the take-in refuses it and says why.
   if (platform::LinkStat(path, st) != 0 || !st.isRegular) return {};
@@ -47,6 +71,12 @@ TReadiness CheckReadiness(TTesselActionList& group, const std::string& path,
   }
   if (group.SettleSeconds > 0 && now - watch.Since < std::chrono::seconds(group.SettleSeconds))
     return Waits(WaitReasonSettling(group.SettleSeconds));
+  if (ChangedJustNow(st, wallNowNs) && now - watch.Since < kFreshChangeWait &&
+      !(delivered && delivered->count({st.device, st.inode, st.size, st.mtimeNs}))) {
+    TReadiness fresh = Waits(WaitReasonSettling(static_cast<int>(kFreshChangeWait.count())));
+    fresh.Fresh = true;
+    return fresh;
+  }
   TReadiness ready;
   ready.HasStat = true;
   ready.Stat = st;
@@ -56,9 +86,11 @@ TReadiness CheckReadiness(TTesselActionList& group, const std::string& path,
 std::string WaitReasonNow(const TTesselActionList& group, const std::string& path) {
   if (platform::CheckWriters(path) == platform::WriterState::Writing) return WaitReasonWriting();
   platform::FileStat st;
-  if (group.SettleSeconds > 0 && platform::StatPath(path, st) == 0) {
-    const int64_t age = static_cast<int64_t>(std::time(nullptr)) - st.mtimeNs / 1000000000;
-    if (age < group.SettleSeconds) return WaitReasonSettling(group.SettleSeconds);
-  }
+  if (platform::StatPath(path, st) != 0) return {};
+  const int64_t age = static_cast<int64_t>(std::time(nullptr)) - st.mtimeNs / 1000000000;
+  if (group.SettleSeconds > 0 && age < group.SettleSeconds)
+    return WaitReasonSettling(group.SettleSeconds);
+  if (ChangedJustNow(st, PassWallClockNs()))
+    return WaitReasonSettling(static_cast<int>(kFreshChangeWait.count()));
   return {};
 }

@@ -7,22 +7,37 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
+#include <functional>
+#include <set>
 #include <string>
+
+#include "engine/uTesselTypes.h"
 
 #include "platform/Files.h"
 
-class TTesselActionList;
+// How long a change must lie behind a file before it is taken.
+constexpr std::chrono::seconds kFreshChangeWait{2};
 
 struct TReadiness {
   bool Ready = true;
+  bool Fresh = false;  // waits only for a change under kFreshChangeWait old
   std::string Reason;  // why it waits, for the log and the listing
   bool HasStat = false;
   platform::FileStat Stat;  // the regular file as the check saw it, when HasStat
 };
 
-// Updates the group's record of the file; the clock is the pass's.
+// Updates the group's record of the file; the clocks are the pass's: its
+// steady clock and its wall clock in nanoseconds (file times).
+// A file in `delivered` (as this pass delivered it) needs no time to settle.
 TReadiness CheckReadiness(TTesselActionList& group, const std::string& path,
-                          std::chrono::steady_clock::time_point now);
+                          std::chrono::steady_clock::time_point now, int64_t wallNowNs,
+                          const std::set<TFileIdentity>* delivered = nullptr);
+
+// The wall clock a pass reads file times against. Tests move it (a restart
+// that comes some time after a kill); an empty function restores the real one.
+int64_t PassWallClockNs();
+void SetPassWallClock(std::function<int64_t()> clock);
 
 // Why a file would wait, told without any record of earlier scans (the
 // listing): open for writing, or changed within the settle time.

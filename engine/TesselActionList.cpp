@@ -35,6 +35,10 @@ TPassContext* CurrentPassContext() {
   return g_passContext;
 }
 
+void NoteWorkingSpaceFault() {
+  if (g_passContext) g_passContext->WorkingSpaceFault = true;
+}
+
 TScopedPassContext::TScopedPassContext(TPassContext& context) : previous_(g_passContext) {
   g_passContext = &context;
 }

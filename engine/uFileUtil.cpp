@@ -17,6 +17,11 @@ std::string ExtractFileName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+std::string ExtractFileFolder(const std::string& path) {
+  const auto slash = path.rfind(platform::kPathDelimiter);
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
 void SplitSourceMask(const std::string& sourceMask, std::string& folder, std::string& maskText) {
   const auto cut = sourceMask.rfind(platform::kPathDelimiter);
   folder = cut == std::string::npos ? "" : sourceMask.substr(0, cut + 1);

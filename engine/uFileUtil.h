@@ -28,3 +28,5 @@ void SplitSourceMask(const std::string& sourceMask, std::string& folder, std::st
 // Path helpers.
 std::string IncludeTrailingDelimiter(const std::string& folder);
 std::string ExtractFileName(const std::string& path);
+// The folder part with its final delimiter; empty for a bare name.
+std::string ExtractFileFolder(const std::string& path);

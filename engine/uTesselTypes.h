@@ -11,6 +11,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/StepKeys.h"
@@ -163,15 +164,21 @@ struct TPassCounts {
   bool SourceMissing = false;  // the source folder could not be read
   int64_t DurationMs = 0;
   std::time_t EndTime = 0;  // when the pass ended; 0: never ran
+  int Fresh = 0;            // of Left, changed too recently: taken at a later tick
 };
 
 // How a pass is steered from outside: asked to end after the file in hand,
 // and told of each file as it starts.
 class TDeliveryJournal;
+// A file as it was when a pass delivered it: device, inode, size, time.
+using TFileIdentity = std::tuple<uint64_t, uint64_t, uint64_t, int64_t>;
 struct TPassControl {
   const std::atomic<bool>* Stop = nullptr;
   TDeliveryJournal* Journal = nullptr;  // a pass of its own when null
   std::function<void(int file, int files)> OnFileStart;
+  // Results this pass delivered, complete when named: a later group that
+  // takes them from its source folder need not wait for them to settle.
+  std::set<TFileIdentity>* Delivered = nullptr;
 };
 
 // A file whose result a folder refused: it waits in the source folder,

@@ -15,6 +15,12 @@ std::tm LocalNow() {
   return local;
 }
 
+int64_t WallClockNs() {
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
 std::string FormatTimestamp(const std::tm& time) {
   char buf[128];
   std::string text;

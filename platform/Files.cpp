@@ -240,32 +240,19 @@ int AppendToFile(const std::string& path, const std::string& bytes, bool* opened
   return static_cast<size_t>(n) == bytes.size() ? 0 : EIO;
 }
 
-int AppendHandle::Append(const std::string& path, const std::string& bytes, unsigned mode) {
-  if (int fault = InjectedFault("append", path)) return fault;
-  if (fd_ < 0 || path != path_) {
-    Close();
-    fd_ =
-        ::open(Native(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, mode);
-    if (fd_ < 0) return errno;
-    path_ = path;
-  }
-  const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
-  if (n < 0) return errno;
-  return static_cast<size_t>(n) == bytes.size() ? 0 : EIO;
+namespace {
+
+// A regular file of this user that nobody else may read or write.
+bool IsPrivateOpenFile(int fd) {
+  struct stat st {};
+  return ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1 &&
+         st.st_uid == ::geteuid() && (st.st_mode & 077) == 0;
 }
 
-void AppendHandle::Close() {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
-}
-
-int ReadWholeFile(const std::string& path, std::string& bytes) {
-  bytes.clear();
-  Fd fd(::open(Native(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (fd.get() < 0) return errno;
+int ReadAll(int fd, std::string& bytes) {
   char buf[65536];
   for (;;) {
-    const ssize_t n = ::read(fd.get(), buf, sizeof buf);
+    const ssize_t n = ::read(fd, buf, sizeof buf);
     if (n < 0) {
       if (errno == EINTR) continue;
       return errno;
@@ -275,10 +262,72 @@ int ReadWholeFile(const std::string& path, std::string& bytes) {
   }
 }
 
-int TruncateFile(const std::string& path) {
+}  // namespace
+
+int AppendHandle::Open(const std::string& path, unsigned mode, bool privateOnly) {
+  Close();
+  fd_ = ::open(Native(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, mode);
+  if (fd_ < 0) return errno == ELOOP && privateOnly ? EPERM : errno;
+  if (privateOnly && !IsPrivateOpenFile(fd_)) {
+    Close();
+    return EPERM;
+  }
+  path_ = path;
+  return 0;
+}
+
+int AppendHandle::Append(const std::string& path, const std::string& bytes, unsigned mode) {
+  if (int fault = InjectedFault("append", path)) return fault;
+  if (fd_ < 0 || path != path_) {
+    if (int err = Open(path, mode, false)) return err;
+  }
+  const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+  if (n < 0) return errno;
+  return static_cast<size_t>(n) == bytes.size() ? 0 : EIO;
+}
+
+int AppendHandle::AppendPrivate(const std::string& path, const std::string& bytes) {
+  if (int fault = InjectedFault("append", path)) return fault;
+  if (fd_ < 0 || path != path_) {
+    if (int err = Open(path, 0600, true)) return err;
+  }
+  const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+  if (n < 0) return errno;
+  return static_cast<size_t>(n) == bytes.size() ? 0 : EIO;
+}
+
+int AppendHandle::Sync() {
+  if (fd_ < 0) return 0;
+  if (int fault = InjectedFault("sync", path_)) return fault;
+  return ::fdatasync(fd_) == 0 ? 0 : errno;
+}
+
+void AppendHandle::Close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  path_.clear();
+}
+
+int ReadWholeFile(const std::string& path, std::string& bytes) {
+  bytes.clear();
+  Fd fd(::open(Native(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (fd.get() < 0) return errno;
+  return ReadAll(fd.get(), bytes);
+}
+
+int ReadPrivateFile(const std::string& path, std::string& bytes) {
+  bytes.clear();
+  Fd fd(::open(Native(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW));
+  if (fd.get() < 0) return errno == ELOOP ? EPERM : errno;
+  if (!IsPrivateOpenFile(fd.get())) return EPERM;
+  return ReadAll(fd.get(), bytes);
+}
+
+int TruncatePrivateFile(const std::string& path) {
   if (int fault = InjectedFault("truncate", path)) return fault;
   Fd fd(::open(Native(path).c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
-  if (fd.get() < 0) return errno == ENOENT ? 0 : errno;
+  if (fd.get() < 0) return errno == ENOENT ? 0 : errno == ELOOP ? EPERM : errno;
+  if (!IsPrivateOpenFile(fd.get())) return EPERM;
   return ::ftruncate(fd.get(), 0) == 0 ? 0 : errno;
 }
 

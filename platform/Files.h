@@ -102,17 +102,30 @@ class AppendHandle {
   ~AppendHandle() { Close(); }
   // Appends with one write, opening (and creating) the file on first use.
   [[nodiscard]] int Append(const std::string& path, const std::string& bytes, unsigned mode);
+  // The same for a file only this user may touch: an existing file that is
+  // not private as ReadPrivateFile requires is not written to: EPERM.
+  [[nodiscard]] int AppendPrivate(const std::string& path, const std::string& bytes);
+  // Flushes what was appended to the disk; 0 when nothing is open.
+  [[nodiscard]] int Sync();
   void Close();
 
  private:
+  int Open(const std::string& path, unsigned mode, bool privateOnly);
+
   int fd_ = -1;
   std::string path_;
 };
 
 // The whole content of a (small) file.
 [[nodiscard]] int ReadWholeFile(const std::string& path, std::string& bytes);
-// Empties a file that exists; a missing one is left missing.
-[[nodiscard]] int TruncateFile(const std::string& path);
+// The same for a file this process may trust: a regular file (its name not a
+// symbolic link, no second hard link) owned by this process's user, mode
+// 0600 or stricter. EPERM
+// when it is not such a file, ENOENT when it is missing.
+[[nodiscard]] int ReadPrivateFile(const std::string& path, std::string& bytes);
+// Empties a file that exists and is private as ReadPrivateFile requires
+// (EPERM otherwise); a missing one is left missing.
+[[nodiscard]] int TruncatePrivateFile(const std::string& path);
 
 // $TMPDIR when it names a folder, else /tmp; always ends in "/".
 std::string TempPath();

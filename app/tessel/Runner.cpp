@@ -10,6 +10,7 @@
 #include "config/SettingsFile.h"
 #include "config/uIniUtil.h"
 #include "engine/MaskListing.h"
+#include "engine/Readiness.h"
 #include "platform/Access.h"
 #include "platform/Cp1251.h"
 #include "platform/Files.h"
@@ -50,12 +51,20 @@ std::string SettingsFileProblem(const std::string& settingsFile) {
   return {};
 }
 
-int PassExitStatus(const TTesselGroups& registry) {
+int PassExitStatus(const TTesselGroups& registry, bool freshOnesComeAgain) {
   for (int i = 0; i < registry.GroupCount(); ++i) {
     const TPassCounts& pass = registry.GetGroup(i)->LastPass;
-    if (pass.EndTime != 0 && (pass.Bad > 0 || pass.Left > 0)) return kExitFilesFailed;
+    const int left = pass.Left - (freshOnesComeAgain ? pass.Fresh : 0);
+    if (pass.EndTime != 0 && (pass.Bad > 0 || left > 0)) return kExitFilesFailed;
   }
   return kExitOk;
+}
+
+int FreshFilesLeft(const TTesselGroups& registry) {
+  int fresh = 0;
+  for (int i = 0; i < registry.GroupCount(); ++i)
+    if (registry.GetGroup(i)->Enabled) fresh += registry.GetGroup(i)->LastPass.Fresh;
+  return fresh;
 }
 
 std::chrono::milliseconds PassInterval(int32_t storedSeconds) {
@@ -224,10 +233,22 @@ int RunOnce(const TRunOptions& options) {
     return kExitOperational;
   }
   const bool stoppedBefore = Stopping();
-  if (!stoppedBefore) runner.Pass();
+  int status = kExitOk;
+  if (!stoppedBefore) {
+    runner.Pass();
+    // Files changed a moment ago wait for their writers to be done; one more
+    // pass takes them once that moment is over.
+    if (FreshFilesLeft(*ScriptRegistry) > 0 && !Stopping()) {
+      status = PassExitStatus(*ScriptRegistry, true);
+      platform::WaitForSignal(
+          std::chrono::duration_cast<std::chrono::milliseconds>(kFreshChangeWait).count() + 100);
+      if (!Stopping()) runner.Pass();
+    }
+  }
   runner.Finish();
   // Stopped before the pass: whatever waits in the source folders was left.
-  return stoppedBefore ? kExitFilesFailed : PassExitStatus(*ScriptRegistry);
+  if (stoppedBefore) return kExitFilesFailed;
+  return status != kExitOk ? status : PassExitStatus(*ScriptRegistry);
 }
 
 int ListGroups(const std::string& settingsFile, const std::vector<std::string>& names) {

@@ -27,7 +27,9 @@ int CheckSettings(const std::string& settingsFile);
 std::string SettingsFileProblem(const std::string& settingsFile);
 // once's status after its pass: kExitFilesFailed when a group that ran sent a
 // file to its bad-files folder or left one for later, else kExitOk.
-int PassExitStatus(const TTesselGroups& registry);
+int PassExitStatus(const TTesselGroups& registry, bool freshOnesComeAgain = false);
+// Files the last pass left only because they had changed a moment before.
+int FreshFilesLeft(const TTesselGroups& registry);
 // The stored interval as the window's field holds it (at least 3 seconds),
 // in milliseconds.
 std::chrono::milliseconds PassInterval(int32_t storedSeconds);

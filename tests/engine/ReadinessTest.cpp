@@ -6,9 +6,11 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <ctime>
 
 #include "engine/MaskListing.h"
 #include "engine/Readiness.h"
+#include "platform/Clock.h"
 #include "platform/Cp1251.h"
 #include "tests/engine/PassFixture.h"
 
@@ -16,6 +18,11 @@ using namespace testing_support;
 using std::chrono::seconds;
 
 namespace {
+
+void SetMtime(const std::string& path, time_t when) {
+  const timespec times[2] = {{when, 0}, {when, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, platform::Cp1251ToUtf8(path).c_str(), times, 0), 0);
+}
 
 // A child process that writes a file in chunks, holding it open, and closes
 // it when told to through a pipe.
@@ -81,6 +88,7 @@ TEST_F(PassTest, AFileOpenForWritingIsTakenOnlyOnceItsWriterClosesIt) {
                                                     "открыт для записи"}));
   EXPECT_EQ(ListMaskSelection(*group).Waiting.at(0).Reason, "открыт для записи");
   writer.Close();
+  SetMtime(in + "big.txt", std::time(nullptr) - 60);  // closed a while ago
   registry.RunAllGroups();
   EXPECT_EQ(ReadFile(out + "big.txt"), "chunk;chunk;chunk;chunk;");
   EXPECT_FALSE(FileExists(in + "big.txt"));
@@ -122,10 +130,8 @@ class Settling : public PassTest {
  protected:
   std::chrono::steady_clock::time_point t0 = std::chrono::steady_clock::now();
   std::string file = in + "a.txt";
-  bool ReadyAt(int second) { return CheckReadiness(*group, file, t0 + seconds(second)).Ready; }
-  void SetMtime(const std::string& path, time_t when) {
-    const timespec times[2] = {{when, 0}, {when, 0}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, platform::Cp1251ToUtf8(path).c_str(), times, 0), 0);
+  bool ReadyAt(int second) {
+    return CheckReadiness(*group, file, t0 + seconds(second), platform::WallClockNs()).Ready;
   }
 };
 
@@ -176,6 +182,48 @@ TEST_F(Settling, ThroughThePassAWaitingFileIsSaidOnceAndTheRestGoOn) {
   group->SettleSeconds = 0;
   registry.RunAllGroups();
   EXPECT_EQ(ReadFile(out + "a.txt"), "new");
+}
+
+TEST_F(PassTest, AWriterThatClosesBetweenAppendsLosesNoPiece) {
+  // As a shell's ">>" in a loop: every piece is a closed file, just changed.
+  std::string written;
+  for (int piece = 0; piece < 3; ++piece) {
+    written += "piece" + std::to_string(piece) + ";";
+    WriteFreshFile(in + "log.txt", written);
+    registry.RunAllGroups();
+    EXPECT_TRUE(ListNames(out).empty());
+    EXPECT_EQ(group->LastPass.Fresh, 1);
+  }
+  EXPECT_TRUE(log.Fields().empty());                 // a moment's wait is not worth a line
+  SetMtime(in + "log.txt", std::time(nullptr) - 3);  // the writer is done
+  registry.RunAllGroups();
+  EXPECT_EQ(ReadFile(out + "log.txt"), written);
+  EXPECT_FALSE(FileExists(in + "log.txt"));
+}
+
+TEST_F(Settling, AChangeDatedAheadOfTheClockWaitsOnThePassClockInstead) {
+  WriteFile(file, "from a machine whose clock is ahead");
+  SetMtime(file, std::time(nullptr) + 3600);
+  EXPECT_FALSE(ReadyAt(0));
+  EXPECT_FALSE(ReadyAt(1));
+  EXPECT_TRUE(ReadyAt(2));
+}
+
+TEST_F(PassTest, AResultThisPassDeliveredIsTakenAtOnceByTheNextGroup) {
+  const std::string mid = dir.Sub("mid/");
+  group->DestFolder = mid;
+  TTesselActionList* next = registry.AddGroup("Next");
+  next->Enabled = true;
+  next->SourceMask = mid + "*.txt";
+  next->DestFolder = out;
+  next->BadFolder = bad;
+  WriteFile(in + "a.txt", "chained");
+  registry.RunAllGroups();
+  EXPECT_EQ(ReadFile(out + "a.txt"), "chained");
+  // Another writer's fresh file in the same folder still waits.
+  WriteFreshFile(mid + "b.txt", "fresh");
+  registry.RunAllGroups();
+  EXPECT_FALSE(FileExists(out + "b.txt"));
 }
 
 TEST_F(PassTest, ANameWithoutAWindows1251FormIsSaidOnceAndLeftAlone) {

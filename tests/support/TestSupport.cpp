@@ -1,10 +1,12 @@
 #include "tests/support/TestSupport.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -152,10 +154,24 @@ ScopedFault::~ScopedFault() {
   platform::SetFaultHook(nullptr);
 }
 
-void WriteFile(const std::string& path, std::string_view bytes) {
+void WriteFreshFile(const std::string& path, std::string_view bytes) {
   std::ofstream out(Native(path), std::ios::binary | std::ios::trunc);
   if (!out) throw std::runtime_error("cannot write " + platform::Cp1251ToUtf8(path));
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+void WriteFile(const std::string& path, std::string_view bytes) {
+  WriteFreshFile(path, bytes);
+  Backdate(path);
+}
+
+void Backdate(const std::string& path) {
+  timespec times[2];
+  ::clock_gettime(CLOCK_REALTIME, &times[0]);
+  times[0].tv_sec -= 60;
+  times[1] = times[0];
+  if (::utimensat(AT_FDCWD, Native(path).c_str(), times, 0) != 0)
+    throw std::runtime_error("cannot set the time of " + platform::Cp1251ToUtf8(path));
 }
 
 std::string ReadFile(const std::string& path) {

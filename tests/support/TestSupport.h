@@ -75,7 +75,13 @@ class ScopedFault {
 // killed; its process id, or -1 when it could not take the lock.
 int HoldRunLockInChild(const std::string& settingsFile);
 
+// Writes a file as a writer that finished a while ago: its modification time
+// is set a minute back, so a pass takes it at once. WriteFreshFile keeps the
+// time of the write.
 void WriteFile(const std::string& path, std::string_view bytes);
+void WriteFreshFile(const std::string& path, std::string_view bytes);
+// Sets a file's modification time a minute back.
+void Backdate(const std::string& path);
 std::string ReadFile(const std::string& path);
 bool FileExists(const std::string& path);
 bool DirExists(const std::string& path);
