@@ -16,11 +16,14 @@
 // still the file that was taken, deleted; a delivery whose target does not
 // hold it never happened, and its source is processed again as usual.
 //
-// Exactly once, also after a power cut: the pass flushes the records (Sync)
-// after the results and before it deletes any source, and empties the
-// journal only once the deletions are on the disk. A power cut at any moment
-// leaves either the source with no result, or a result the journal names, so
-// recovery deletes the source instead of delivering it again.
+// Exactly once, also after a power cut: once per group pass the records are
+// flushed (Sync), then the folders that received results, then the sources
+// are deleted; the journal is emptied only once the deletions are on the
+// disk. A power cut at any of these points leaves either a source whose
+// result is not on the disk, or a result the journal names, so recovery
+// deletes the source instead of delivering it again. (A result that reaches
+// the disk by the file system's own writeback before the records are flushed
+// can still come twice: closing that too would cost a flush per file.)
 //
 // A journal is trusted only when it is a regular file of this process's user
 // with mode 0600 or stricter, and each record names a source in a source

@@ -254,13 +254,19 @@ void NoteResult(TTesselActionList& group, const std::string& path, const FileRes
   ++entry.Retries;
 }
 
-// Flushes every folder that received a file and the journal's records of
-// those deliveries, then deletes the sources whose results are safe and which
-// nobody has changed since they were taken, and flushes those deletions.
+// Flushes the journal's records of this pass's deliveries, then every folder
+// that received a file, then deletes the sources whose results are safe and
+// which nobody has changed since they were taken, and flushes those
+// deletions. The records go first: a result may reach the disk on its own at
+// any moment, and after a power cut recovery must find it recorded.
 // False when a deletion may not have reached the disk: the journal must then
 // keep its records. A source that cannot be deleted stays, is said in the
 // log, and is taken again on the next pass.
 bool ReleaseSources(const std::vector<TakenSource>& taken, TDeliveryJournal& journal) {
+  if (std::none_of(taken.begin(), taken.end(),
+                   [](const TakenSource& source) { return !source.deliveredTo.empty(); }))
+    return true;
+  journal.Sync();
   std::set<std::string> flushed, failed;
   for (const TakenSource& source : taken) {
     const std::string& folder = source.deliveredTo;
@@ -272,9 +278,6 @@ bool ReleaseSources(const std::vector<TakenSource>& taken, TDeliveryJournal& jou
       flushed.insert(folder);
     }
   }
-  if (flushed.empty()) return true;
-  // After a power cut the records tell recovery which sources are delivered.
-  journal.Sync();
   std::set<std::string> released;
   for (const TakenSource& source : taken) {
     if (source.deliveredTo.empty() || failed.count(source.deliveredTo)) continue;

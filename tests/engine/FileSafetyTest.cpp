@@ -91,11 +91,11 @@ TEST_F(PassTest, SourcesStayUntilTheirResultsAreOnTheDisk) {
     return 0;
   });
   registry.RunAllGroups();
-  // The result, then the journal's record of it, then the source's deletion
-  // reach the disk: a power cut between any two is recovered exactly once.
-  EXPECT_EQ(seen, (std::vector<std::string>{"sync " + group->DestFolder,
-                                            "sync " + dir.Path() + "pass.journal",
-                                            "delete " + in + "a.txt", "sync " + in}));
+  // The journal's record, then the result, then the source's deletion reach
+  // the disk: a power cut between any two is recovered exactly once.
+  EXPECT_EQ(seen, (std::vector<std::string>{"sync " + dir.Path() + "pass.journal",
+                                            "sync " + group->DestFolder, "delete " + in + "a.txt",
+                                            "sync " + in}));
   EXPECT_FALSE(FileExists(in + "a.txt"));
 }
 
