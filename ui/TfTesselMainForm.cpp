@@ -178,6 +178,7 @@ void TfTesselMainForm::actRunUpdate() {
   actDel->setEnabled(enabled.Del);
   actChange->setEnabled(enabled.Change);
   actMaskList->setEnabled(enabled.MaskListing);
+  actCheck->setEnabled(enabled.Check);
   for (QWidget* control :
        {static_cast<QWidget*>(cxButtonEdit1), static_cast<QWidget*>(cxButtonEdit2),
         static_cast<QWidget*>(cxButtonEdit3), static_cast<QWidget*>(cxButtonEdit4),

@@ -11,9 +11,10 @@
 
 #include "engine/MaskListing.h"
 
+#include "runtime/Check.h"
+#include "runtime/GroupNames.h"
 #include "ui/Application.h"
 #include "ui/BrowseForFolder.h"
-#include "ui/GroupNames.h"
 #include "ui/MainFormParts.h"
 #include "ui/MaskReport.h"
 #include "ui/ModalSeam.h"
@@ -127,6 +128,15 @@ void TfTesselMainForm::actMaskListExecute() {
     lines << ToQ(line);
   ShowTextBox(this, QStringLiteral("Какие файлы возьмёт маска группы \"%1\"").arg(ToQ(group->Name)),
               lines.join(QLatin1Char('\n')));
+}
+
+void TfTesselMainForm::actCheckExecute() {
+  // The script as it stands on screen, saved or not; like the mask listing it
+  // writes no log line.
+  QStringList lines;
+  for (const std::string& line : CheckReportLines(CheckScript(*ScriptRegistry, SettingsFile)))
+    lines << ToQ(line);
+  ShowTextBox(this, QStringLiteral("Проверка сценария"), lines.join(QLatin1Char('\n')));
 }
 
 void TfTesselMainForm::cxButtonEdit4PropertiesButtonClick() {

@@ -2,11 +2,9 @@
 
 #include <cerrno>
 
-#include "app/tessel/Check.h"
 #include "app/tessel/CommandLine.h"
 #include "app/tessel/Console.h"
 #include "app/tessel/Listing.h"
-#include "app/tessel/PassSchedule.h"
 #include "config/SettingsFile.h"
 #include "config/uIniUtil.h"
 #include "engine/MaskListing.h"
@@ -16,8 +14,10 @@
 #include "platform/Process.h"
 #include "platform/ReplaceFile.h"
 #include "platform/Signals.h"
-#include "ui/ScriptSettings.h"
-#include "ui/TickGate.h"
+#include "runtime/Check.h"
+#include "runtime/PassSchedule.h"
+#include "runtime/ScriptSettings.h"
+#include "runtime/TickGate.h"
 
 namespace {
 
@@ -267,12 +267,7 @@ int CheckSettings(const std::string& settingsFile) {
     return kExitOperational;
   }
   LoadFromIni(*ScriptRegistry, settingsFile);
-  int errors = 0, warnings = 0;
-  for (const TFinding& finding : CheckScript(*ScriptRegistry, settingsFile)) {
-    PrintLine(FindingLine(finding));
-    ++(finding.Severity == TSeverity::Error ? errors : warnings);
-  }
-  PrintLine("Итого: ошибок " + std::to_string(errors) + ", предупреждений " +
-            std::to_string(warnings) + ".");
-  return errors > 0 ? kExitFilesFailed : kExitOk;
+  const std::vector<TFinding> findings = CheckScript(*ScriptRegistry, settingsFile);
+  for (const std::string& line : CheckReportLines(findings)) PrintLine(line);
+  return HasErrors(findings) ? kExitFilesFailed : kExitOk;
 }

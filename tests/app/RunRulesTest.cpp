@@ -8,14 +8,14 @@
 #include "app/tessel/CommandLine.h"
 #include "app/tessel/Console.h"
 #include "app/tessel/Listing.h"
-#include "app/tessel/Metrics.h"
-#include "app/tessel/PassSchedule.h"
 #include "app/tessel/Runner.h"
 #include "crypto/CryptoActions.h"
 #include "crypto/StepKinds.h"
 #include "engine/uTesselTypes.h"
 #include "platform/Cp1251.h"
-#include "ui/TickGate.h"
+#include "runtime/Metrics.h"
+#include "runtime/PassSchedule.h"
+#include "runtime/TickGate.h"
 
 namespace {
 

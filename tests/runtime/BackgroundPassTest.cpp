@@ -10,9 +10,9 @@
 #include <future>
 #include <mutex>
 
+#include "runtime/BackgroundPass.h"
 #include "tests/engine/FakeStep.h"
 #include "tests/support/TestSupport.h"
-#include "ui/BackgroundPass.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "engine/uTesselTypes.h"
-#include "ui/BackgroundPass.h"
+#include "runtime/BackgroundPass.h"
 
 struct TRunTotals {
   int Delivered = 0;

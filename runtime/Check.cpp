@@ -1,4 +1,4 @@
-#include "app/tessel/Check.h"
+#include "runtime/Check.h"
 
 #include <cerrno>
 #include <map>
@@ -13,7 +13,7 @@
 #include "platform/Files.h"
 #include "platform/RunLock.h"
 #include "platform/WorkFolders.h"
-#include "ui/GroupNames.h"
+#include "runtime/GroupNames.h"
 
 namespace {
 
@@ -259,4 +259,22 @@ std::vector<TFinding> CheckScript(const TTesselGroups& registry, const std::stri
 
 std::string FindingLine(const TFinding& finding) {
   return (finding.Severity == TSeverity::Error ? "ошибка: " : "предупреждение: ") + finding.Text;
+}
+
+std::vector<std::string> CheckReportLines(const std::vector<TFinding>& findings) {
+  std::vector<std::string> lines;
+  int errors = 0, warnings = 0;
+  for (const TFinding& finding : findings) {
+    lines.push_back(FindingLine(finding));
+    ++(finding.Severity == TSeverity::Error ? errors : warnings);
+  }
+  lines.push_back("Итого: ошибок " + std::to_string(errors) + ", предупреждений " +
+                  std::to_string(warnings) + ".");
+  return lines;
+}
+
+bool HasErrors(const std::vector<TFinding>& findings) {
+  for (const TFinding& finding : findings)
+    if (finding.Severity == TSeverity::Error) return true;
+  return false;
 }

@@ -1,4 +1,4 @@
-#include "app/tessel/Metrics.h"
+#include "runtime/Metrics.h"
 
 #include <algorithm>
 #include <map>

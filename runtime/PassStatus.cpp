@@ -1,4 +1,4 @@
-#include "ui/PassStatus.h"
+#include "runtime/PassStatus.h"
 
 namespace {
 

@@ -1,12 +1,7 @@
-// The status line's and the group list's account of the passes, and the
-// refusal of a second runner.
+// The status line's and the group list's account of the passes.
 #include <gtest/gtest.h>
 
-#include <cerrno>
-
-#include "platform/Files.h"
-#include "ui/PassStatus.h"
-#include "ui/RunRefusal.h"
+#include "runtime/PassStatus.h"
 
 namespace {
 
@@ -81,17 +76,6 @@ TEST(GroupPassText, CountsDurationAndAMissingSourceFolder) {
   EXPECT_EQ(GroupPassText(c),
             "Последний проход: найдено 0, взято 0, доставлено 0, в ошибки 0, оставлено 0 (0,0 с)\n"
             "Папка исходных файлов не найдена или не читается");
-}
-
-TEST(RunRefusal, NamesTheHolderOrTheLockFilesError) {
-  EXPECT_EQ(RunRefusalText(EWOULDBLOCK, 4321, "/s.ini.lock"),
-            "Сценарий уже выполняется программой с номером процесса 4321 (например, службой "
-            "tessel run). Пуск невозможен, пока она его выполняет.");
-  EXPECT_NE(RunRefusalText(EWOULDBLOCK, 0, "/s.ini.lock").find("другой программой"),
-            std::string::npos);
-  const std::string text = RunRefusalText(EACCES, 0, "/ro/s.ini.lock");
-  EXPECT_NE(text.find("/ro/s.ini.lock"), std::string::npos);
-  EXPECT_NE(text.find(platform::ErrorText(EACCES)), std::string::npos);
 }
 
 }  // namespace
