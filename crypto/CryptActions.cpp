@@ -25,6 +25,22 @@ std::string TTesselAction_encrypt::GetCaption() const {
 std::string TTesselAction_encrypt::GetParamText() const {
   return "Ключ: " + SenderKey + " для " + ReceiverKeyList;
 }
+std::string TTesselAction_encrypt::GetChoiceText() const {
+  return "Зашифровать...";
+}
+void TTesselAction_encrypt::ExchangeKeys(TStepKeys& keys) {
+  // The sender's secret key makes the receivers' keys to the file.
+  static constexpr TStepField kSender{.Key = "SENDER_KEY",
+                                      .Label = "Id ключа отправителя:",
+                                      .Control = "cxTextEdit3",
+                                      .Keys = TKeyUse::SecretKey};
+  static constexpr TStepField kReceivers{.Key = "RECEIVER_KEY_LIST",
+                                         .Label = "Id ключей получателей:",
+                                         .Control = "cxTextEdit4",
+                                         .Keys = TKeyUse::ReceiverList};
+  keys.Text(kSender, SenderKey);
+  keys.Text(kReceivers, ReceiverKeyList);
+}
 
 bool TTesselAction_encrypt::Execute(const std::string& InputFileName, std::string& OutputFileName) {
   TKeyBlockList receivers;
@@ -53,6 +69,18 @@ std::string TTesselAction_decrypt::GetCaption() const {
 }
 std::string TTesselAction_decrypt::GetParamText() const {
   return "Ключ: " + ReceiverKey + " от " + SenderKey;
+}
+void TTesselAction_decrypt::ExchangeKeys(TStepKeys& keys) {
+  static constexpr TStepField kReceiver{.Key = "RECEIVER_KEY",
+                                        .Label = "Id ключа получателя:",
+                                        .Control = "cxTextEdit_idreceiver",
+                                        .Keys = TKeyUse::SecretKey};
+  static constexpr TStepField kSender{.Key = "SENDER_KEY",
+                                      .Label = "Id ключа отправителя:",
+                                      .Control = "cxTextEdit_idsender",
+                                      .Keys = TKeyUse::PublicKey};
+  keys.Text(kReceiver, ReceiverKey);
+  keys.Text(kSender, SenderKey);
 }
 
 bool TTesselAction_decrypt::Execute(const std::string& InputFileName, std::string& OutputFileName) {

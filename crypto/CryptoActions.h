@@ -1,6 +1,8 @@
 // The five cryptographic kinds of step. Each calls one library operation (the
 // check: one signature check), logs the outcome under its caption and, on
-// success, lets the base class copy the result to CopyTo.
+// success, lets the base class copy the result to CopyTo. Each describes its
+// own settings beside its caption (ExchangeKeys): their keys, their fields in
+// the step editor and the keys the script check asks the library for.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +17,7 @@ class TTesselAction_sign : public TTesselAction {
   bool Execute(const std::string& InputFileName, std::string& OutputFileName) override;
   std::string GetCaption() const override;
   std::string GetParamText() const override;
+  std::string GetPageName() const override { return "Sign"; }
   void ExchangeKeys(TStepKeys& keys) override;
   uint8_t GetKind() const override { return kKindSign; }
 };
@@ -26,6 +29,7 @@ class TTesselAction_checksign : public TTesselAction {
   bool Execute(const std::string& InputFileName, std::string& OutputFileName) override;
   std::string GetCaption() const override;
   std::string GetParamText() const override;
+  std::string GetPageName() const override { return "CheckSign"; }
   void ExchangeKeys(TStepKeys& keys) override;
   uint8_t GetKind() const override { return kKindCheckSign; }
 };
@@ -37,6 +41,7 @@ class TTesselAction_delsign : public TTesselAction {
   bool Execute(const std::string& InputFileName, std::string& OutputFileName) override;
   std::string GetCaption() const override;
   std::string GetParamText() const override;
+  std::string GetPageName() const override { return "DelSign"; }
   void ExchangeKeys(TStepKeys& keys) override;
   uint8_t GetKind() const override { return kKindDelSign; }
 };
@@ -49,6 +54,8 @@ class TTesselAction_encrypt : public TTesselAction {
   bool Execute(const std::string& InputFileName, std::string& OutputFileName) override;
   std::string GetCaption() const override;
   std::string GetParamText() const override;
+  std::string GetChoiceText() const override;
+  std::string GetPageName() const override { return "EnCrypt"; }
   void ExchangeKeys(TStepKeys& keys) override;
   uint8_t GetKind() const override { return kKindEncrypt; }
 };
@@ -61,6 +68,7 @@ class TTesselAction_decrypt : public TTesselAction {
   bool Execute(const std::string& InputFileName, std::string& OutputFileName) override;
   std::string GetCaption() const override;
   std::string GetParamText() const override;
+  std::string GetPageName() const override { return "DeCrypt"; }
   void ExchangeKeys(TStepKeys& keys) override;
   uint8_t GetKind() const override { return kKindDecrypt; }
 };

@@ -25,6 +25,13 @@ std::string TTesselAction_sign::GetCaption() const {
 std::string TTesselAction_sign::GetParamText() const {
   return "Ключ: " + KeyId;
 }
+void TTesselAction_sign::ExchangeKeys(TStepKeys& keys) {
+  static constexpr TStepField kKeyId{.Key = "KEY_ID",
+                                     .Label = "Id ключа подписи:",
+                                     .Control = "cxTextEdit7",
+                                     .Keys = TKeyUse::SecretKey};
+  keys.Text(kKeyId, KeyId);
+}
 
 bool TTesselAction_sign::Execute(const std::string& InputFileName, std::string& OutputFileName) {
   const uint16_t code = SignFile(InputFileName.c_str(), OutputFileName.c_str(), KeyId.c_str());
@@ -40,6 +47,15 @@ std::string TTesselAction_checksign::GetCaption() const {
 }
 std::string TTesselAction_checksign::GetParamText() const {
   return "Ключ(и): " + KeyList;
+}
+void TTesselAction_checksign::ExchangeKeys(TStepKeys& keys) {
+  static constexpr TStepField kKeyList{
+      .Key = "KEY_LIST",
+      .Label = "Список Id открытых ключей (через точку с запятой)",
+      .Control = "cxTextEdit2",
+      .Look = TFieldLook::Below,
+      .Keys = TKeyUse::PublicKeyList};  // blank: every signature, whoever made it
+  keys.Text(kKeyList, KeyList);
 }
 
 bool TTesselAction_checksign::Execute(const std::string& InputFileName,
@@ -70,6 +86,17 @@ std::string TTesselAction_delsign::GetCaption() const {
 }
 std::string TTesselAction_delsign::GetParamText() const {
   return "Кол-во: " + std::to_string(DeleteCount);
+}
+void TTesselAction_delsign::ExchangeKeys(TStepKeys& keys) {
+  static constexpr TStepField kCount{
+      .Key = "COUNT",
+      .Label = "Количество удаляемых подписей; если -1, то удаляются все подписи",
+      .Control = "cxSpinEdit1",
+      .Look = TFieldLook::Number,
+      .Missing = -1,
+      .Min = -1,
+      .Max = 100};
+  keys.Integer(kCount, DeleteCount);
 }
 
 bool TTesselAction_delsign::Execute(const std::string& InputFileName, std::string& OutputFileName) {

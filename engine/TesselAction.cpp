@@ -33,8 +33,20 @@ const TStepKinds& TStepKinds::NoneOnly() {
 }
 
 TStepKinds& TStepKinds::Add(uint8_t code, TActionFactory factory) {
-  if (code < kKindNone) factories_[code] = factory;
+  if (code != kKindNone) factories_[code] = factory;
   return *this;
+}
+
+bool TStepKinds::Has(int code) const {
+  return code == kKindNone ||
+         (code >= 0 && code < static_cast<int>(factories_.size()) && factories_[code]);
+}
+
+std::vector<int> TStepKinds::Codes() const {
+  std::vector<int> codes;
+  for (int code = 0; code < static_cast<int>(factories_.size()); ++code)
+    if (code == kKindNone || factories_[code]) codes.push_back(code);
+  return codes;
 }
 
 TStepKinds& TStepKinds::WithKeyCache(TKeyLoaderHooks hooks) {
@@ -44,7 +56,8 @@ TStepKinds& TStepKinds::WithKeyCache(TKeyLoaderHooks hooks) {
 
 TTesselAction* TStepKinds::Make(int code) const {
   if (code == kKindNone) return new TTesselAction_none;
-  if (code >= 0 && code < kKindNone && factories_[code]) return factories_[code]();
+  if (code >= 0 && code < static_cast<int>(factories_.size()) && factories_[code])
+    return factories_[code]();
   return nullptr;
 }
 

@@ -106,6 +106,9 @@ class TTesselAction {
   virtual bool Execute(const std::string& InputFileName, std::string& OutputFileName);
   virtual std::string GetCaption() const = 0;
   virtual std::string GetParamText() const = 0;
+  // The kind as the step editor's kind list offers it, and its page's name.
+  virtual std::string GetChoiceText() const { return GetCaption() + "..."; }
+  virtual std::string GetPageName() const { return "Kind" + std::to_string(GetKind()); }
   // The kind's own settings keys, for the settings file to read or write;
   // the common fields are the file's business. The base has none.
   virtual void ExchangeKeys(TStepKeys& keys) { (void)keys; }
@@ -117,6 +120,7 @@ class TTesselAction_none : public TTesselAction {
   bool Execute(const std::string& InputFileName, std::string& OutputFileName) override;
   std::string GetCaption() const override;
   std::string GetParamText() const override;
+  std::string GetPageName() const override { return "None"; }
   uint8_t GetKind() const override { return kKindNone; }
 };
 

@@ -3,9 +3,9 @@
 #include <cerrno>
 #include <map>
 
-#include "crypto/CryptoActions.h"
 #include "crypto/Orlak.h"
 #include "crypto/SplitKeyList.h"
+#include "engine/StepSettings.h"
 #include "engine/uFileUtil.h"
 #include "engine/uTesselTypes.h"
 #include "masks/FileMask.h"
@@ -215,22 +215,31 @@ class TChecker {
       Error(where + "секретный ключ " + Quoted(id) + ": " + ResultMessage(code));
   }
 
+  // The keys the step's settings name, as its kind describes them.
   void Keys(const std::string& where, const TTesselAction& step, TKeyProbe& keys) {
-    if (auto* sign = dynamic_cast<const TTesselAction_sign*>(&step)) {
-      Secret(where, sign->KeyId, keys);
-    } else if (auto* check = dynamic_cast<const TTesselAction_checksign*>(&step)) {
-      // A blank list asks for every signature, whoever made it.
-      if (!IsBlankText(check->KeyList))
-        for (const std::string& id : SplitKeyList(check->KeyList)) Public(where, id, keys);
-    } else if (auto* encrypt = dynamic_cast<const TTesselAction_encrypt*>(&step)) {
-      // The sender's secret key makes the receivers' keys to the file.
-      Secret(where, encrypt->SenderKey, keys);
-      const std::vector<std::string> receivers = SplitKeyList(encrypt->ReceiverKeyList);
-      if (receivers.empty()) Error(where + "не указаны получатели");
-      for (const std::string& id : receivers) Public(where, id, keys);
-    } else if (auto* decrypt = dynamic_cast<const TTesselAction_decrypt*>(&step)) {
-      Secret(where, decrypt->ReceiverKey, keys);
-      Public(where, decrypt->SenderKey, keys);
+    for (const TStepSetting& setting : StepSettings(step)) {
+      const std::string& value = setting.Value;
+      switch (setting.Field.Keys) {
+        case TKeyUse::None:
+          break;
+        case TKeyUse::SecretKey:
+          Secret(where, value, keys);
+          break;
+        case TKeyUse::PublicKey:
+          Public(where, value, keys);
+          break;
+        case TKeyUse::PublicKeyList:
+          // A blank list asks for none in particular.
+          if (!IsBlankText(value))
+            for (const std::string& id : SplitKeyList(value)) Public(where, id, keys);
+          break;
+        case TKeyUse::ReceiverList: {
+          const std::vector<std::string> receivers = SplitKeyList(value);
+          if (receivers.empty()) Error(where + "не указаны получатели");
+          for (const std::string& id : receivers) Public(where, id, keys);
+          break;
+        }
+      }
     }
   }
 };

@@ -221,7 +221,7 @@ void TfTesselMainForm::actAddExecute() {
   TTesselActionList* group = CurrentGroup();
   if (!group) return;
   TTesselAction* step = nullptr;
-  if (!EditStep(step, this)) return;
+  if (!EditStep(step, ScriptRegistry->Kinds(), this)) return;
   FEditor.AddStep(*group, step);
   ShowStepRow(step);
   actRunUpdate();
@@ -248,7 +248,7 @@ void TfTesselMainForm::actChangeExecute() {
   TTesselAction* step = StepOf(ListView1->topLevelItem(row));
   // The editor destroys the old step; what the change needs of it is taken first.
   const TStepPlace old = TScriptEditor::PlaceOf(*group, step);
-  if (!EditStep(step, this)) return;
+  if (!EditStep(step, ScriptRegistry->Kinds(), this)) return;
   FEditor.ReplaceStep(*group, old, step);
   ShowStepRow(step, row);
   actRunUpdate();
