@@ -202,23 +202,23 @@ FileResult ProcessFile(TTesselActionList& group, const std::string& path,
 // Whether a file that a folder refused waits on: until its retry time, and
 // while the folder still cannot take it. A file nobody refused never waits.
 bool StillRefused(const TTesselActionList& group, const std::string& path) {
-  const auto fault = group.DeliveryFaults.find(path);
-  if (fault == group.DeliveryFaults.end()) return false;
+  const auto fault = group.Run().DeliveryFaults.find(path);
+  if (fault == group.Run().DeliveryFaults.end()) return false;
   if (Clock::now() < fault->second.RetryAt) return true;
   return platform::ProbeFolder(fault->second.Folder, fault->second.Bytes) != 0;
 }
 
 void NoteResult(TTesselActionList& group, const std::string& path, const FileResult& result) {
-  auto fault = group.DeliveryFaults.find(path);
+  auto fault = group.Run().DeliveryFaults.find(path);
   if (result.outcome == Outcome::Delivered || result.outcome == Outcome::Bad) {
-    if (fault != group.DeliveryFaults.end()) {
+    if (fault != group.Run().DeliveryFaults.end()) {
       WriteLog({"Ошибка переноса устранена", fault->second.Folder, Quoted(ExtractFileName(path))});
-      group.DeliveryFaults.erase(fault);
+      group.Run().DeliveryFaults.erase(fault);
     }
     return;
   }
   if (result.refusedFolder.empty()) return;  // not taken for a reason of its own
-  TDeliveryFault& entry = group.DeliveryFaults[path];
+  TDeliveryFault& entry = group.Run().DeliveryFaults[path];
   entry.Folder = result.refusedFolder;
   entry.Bytes = result.bytes;
   // The first refusal waits only for the folder; a retry that met the fault
@@ -265,14 +265,16 @@ void ReleaseSources(const std::vector<TakenSource>& taken) {
 
 bool TTesselActionList::ProcessGroup(const TPassControl& control) {
   const auto started = Clock::now();
-  LastPass = {};
+  TGroupRunState& run = Run();
+  TPassCounts& counts = run.LastPass;
+  counts = {};
   std::string folder, maskText;
   SplitSourceMask(SourceMask, folder, maskText);
 
   std::vector<std::string> files, unnamed;
   // A missing folder gives no files.
-  LastPass.SourceMissing = folder.empty() || !FindFiles(folder, maskText, files, &unnamed);
-  LastPass.Found = static_cast<int>(files.size());
+  counts.SourceMissing = folder.empty() || !FindFiles(folder, maskText, files, &unnamed);
+  counts.Found = static_cast<int>(files.size());
 
   TDeliveryJournal ownJournal(DeliveryJournalPath());
   TDeliveryJournal& journal = control.Journal ? *control.Journal : ownJournal;
@@ -291,30 +293,30 @@ bool TTesselActionList::ProcessGroup(const TPassControl& control) {
   std::set<std::string> unnamedNow;
   for (const std::string& name : unnamed) {
     unnamedNow.insert(name);
-    if (!UnnamedSaid.insert(name).second) continue;
+    if (!run.UnnamedSaid.insert(name).second) continue;
     header();
     WriteFailureLog({"Имя файла не имеет формы в кодировке Windows-1251, файл не обрабатывается",
                      folder + name});
   }
-  std::erase_if(UnnamedSaid, [&](const std::string& name) { return !unnamedNow.count(name); });
+  std::erase_if(run.UnnamedSaid, [&](const std::string& name) { return !unnamedNow.count(name); });
 
   const auto now = Clock::now();
   std::vector<TakenSource> taken;
   for (size_t i = 0; i < files.size(); ++i) {
     if (control.Stop && control.Stop->load()) {
-      LastPass.Left += static_cast<int>(files.size() - i);  // not taken: waits in the source folder
+      counts.Left += static_cast<int>(files.size() - i);  // not taken: waits in the source folder
       break;
     }
-    if (control.OnFileStart) control.OnFileStart(static_cast<int>(i) + 1, LastPass.Found);
+    if (control.OnFileStart) control.OnFileStart(static_cast<int>(i) + 1, counts.Found);
     if (StillRefused(*this, files[i])) {
-      ++LastPass.Left;
+      ++counts.Left;
       continue;
     }
     // A file still being written waits, said once when it starts waiting.
     const TReadiness ready = CheckReadiness(*this, files[i], now);
     if (!ready.Ready) {
-      ++LastPass.Left;
-      TFileWatch& watch = Watched[files[i]];
+      ++counts.Left;
+      TFileWatch& watch = run.Watched[files[i]];
       if (!watch.WaitSaid) {
         header();
         WriteLog(
@@ -323,31 +325,33 @@ bool TTesselActionList::ProcessGroup(const TPassControl& control) {
       }
       continue;
     }
-    Watched.erase(files[i]);
+    run.Watched.erase(files[i]);
     header();
     TakenSource source;
     const FileResult result =
         ProcessFile(*this, files[i], ready.HasStat ? &ready.Stat : nullptr, source, journal);
     NoteResult(*this, files[i], result);
-    if (result.outcome != Outcome::NotTaken) ++LastPass.Taken;
-    if (result.outcome == Outcome::Delivered) ++LastPass.Delivered;
-    if (result.outcome == Outcome::Bad) ++LastPass.Bad;
-    if (result.outcome == Outcome::NotTaken || result.outcome == Outcome::Refused) ++LastPass.Left;
+    if (result.outcome != Outcome::NotTaken) ++counts.Taken;
+    if (result.outcome == Outcome::Delivered) ++counts.Delivered;
+    if (result.outcome == Outcome::Bad) ++counts.Bad;
+    if (result.outcome == Outcome::NotTaken || result.outcome == Outcome::Refused) ++counts.Left;
     if (!source.deliveredTo.empty()) taken.push_back(std::move(source));
   }
   // Faults of files that are gone from the folder are forgotten.
-  if (!DeliveryFaults.empty() || !Watched.empty()) {
+  if (!run.DeliveryFaults.empty() || !run.Watched.empty()) {
     const std::set<std::string> listed(files.begin(), files.end());
-    std::erase_if(DeliveryFaults, [&](const auto& fault) { return !listed.count(fault.first); });
-    std::erase_if(Watched, [&](const auto& watch) { return !listed.count(watch.first); });
+    std::erase_if(run.DeliveryFaults,
+                  [&](const auto& fault) { return !listed.count(fault.first); });
+    std::erase_if(run.Watched, [&](const auto& watch) { return !listed.count(watch.first); });
   }
 
   ReleaseSources(taken);
   journal.Clear();
   TempFiles.Cleanup();
-  LastPass.DurationMs =
+  counts.DurationMs =
       std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count();
-  LastPass.EndTime = std::time(nullptr);
+  counts.EndTime = std::time(nullptr);
+  ++run.Passes;
   return true;
 }
 

@@ -3,8 +3,8 @@
 #include "engine/uTesselTypes.h"
 #include "platform/Files.h"
 
-TTesselActionList::TTesselActionList(std::string name, const TStepKinds& kinds)
-    : Name(std::move(name)), kinds_(kinds) {}
+TTesselActionList::TTesselActionList(std::string name, const TStepKinds& kinds, TGroupRunState& run)
+    : Name(std::move(name)), kinds_(kinds), run_(run) {}
 
 TTesselActionList::~TTesselActionList() {
   ClearActions();

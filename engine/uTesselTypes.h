@@ -9,10 +9,12 @@
 #include <functional>
 #include <initializer_list>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "engine/GroupRunState.h"
 #include "engine/StepKeys.h"
 #include "engine/StepKindSet.h"
 
@@ -157,18 +159,6 @@ class TTempFileList {
 // ---------------------------------------------------------------------------
 // Groups
 
-// What a group's last pass did, for status displays and metrics.
-struct TPassCounts {
-  int Found = 0;               // files the scan listed
-  int Taken = 0;               // copied into a working folder
-  int Delivered = 0;           // results that reached DestFolder
-  int Bad = 0;                 // inputs of failed steps that reached BadFolder
-  int Left = 0;                // left in the source folder for a later pass
-  bool SourceMissing = false;  // the source folder could not be read
-  int64_t DurationMs = 0;
-  std::time_t EndTime = 0;  // when the pass ended; 0: never ran
-};
-
 // How a pass is steered from outside: asked to end after the file in hand,
 // and told of each file as it starts.
 class TDeliveryJournal;
@@ -176,23 +166,6 @@ struct TPassControl {
   const std::atomic<bool>* Stop = nullptr;
   TDeliveryJournal* Journal = nullptr;  // a pass of its own when null
   std::function<void(int file, int files)> OnFileStart;
-};
-
-// A file whose result a folder refused: it waits in the source folder,
-// without a line on every pass, until the folder looks able to take it.
-struct TDeliveryFault {
-  std::string Folder;  // the folder that refused it
-  uint64_t Bytes = 0;  // what it needs there
-  int Retries = 0;     // attempts made while the folder looked able
-  std::chrono::steady_clock::time_point RetryAt;
-};
-
-// A listed file as the pass last saw it, and since when it has looked so.
-struct TFileWatch {
-  uint64_t Size = 0, Device = 0, Inode = 0;
-  int64_t MtimeNs = 0;
-  std::chrono::steady_clock::time_point Since;
-  bool WaitSaid = false;  // the line that it waits has been written
 };
 
 class TTesselActionList {
@@ -207,13 +180,9 @@ class TTesselActionList {
   // same for this many seconds of the pass's own clock; 0 takes it at once.
   int32_t SettleSeconds = 0;
   TTempFileList TempFiles;
-  TPassCounts LastPass;                                  // of the latest ProcessGroup
-  std::map<std::string, TDeliveryFault> DeliveryFaults;  // by source path
-  std::map<std::string, TFileWatch> Watched;             // files not yet taken, by path
-  std::set<std::string> UnnamedSaid;  // names without a Windows-1251 form, said once
 
-  // The kinds are the registry's; they outlive the group.
-  TTesselActionList(std::string name, const TStepKinds& kinds);
+  // The kinds and the run state are the registry's; they outlive the group.
+  TTesselActionList(std::string name, const TStepKinds& kinds, TGroupRunState& run);
   TTesselActionList(const TTesselActionList&) = delete;
   TTesselActionList& operator=(const TTesselActionList&) = delete;
   ~TTesselActionList();
@@ -242,9 +211,13 @@ class TTesselActionList {
                          int* error = nullptr);
 
   const TStepKinds& Kinds() const { return kinds_; }
+  // What passes learned of the group's files; the pass alone writes it.
+  TGroupRunState& Run() { return run_; }
+  const TGroupRunState& Run() const { return run_; }
 
  private:
   const TStepKinds& kinds_;
+  TGroupRunState& run_;
 };
 
 // ---------------------------------------------------------------------------
@@ -292,6 +265,8 @@ class TTesselGroups {
 
  private:
   const TStepKinds& kinds_;
+  // Each group's run state, apart from its settings.
+  std::map<const TTesselActionList*, std::unique_ptr<TGroupRunState>> runStates_;
   std::atomic<bool> stopRequested_{false};
   static_assert(std::atomic<bool>::is_always_lock_free);
 };

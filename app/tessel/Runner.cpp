@@ -52,7 +52,7 @@ std::string SettingsFileProblem(const std::string& settingsFile) {
 
 int PassExitStatus(const TTesselGroups& registry) {
   for (int i = 0; i < registry.GroupCount(); ++i) {
-    const TPassCounts& pass = registry.GetGroup(i)->LastPass;
+    const TPassCounts& pass = registry.GetGroup(i)->Run().LastPass;
     if (pass.EndTime != 0 && (pass.Bad > 0 || pass.Left > 0)) return kExitFilesFailed;
   }
   return kExitOk;
@@ -130,7 +130,8 @@ int TRunner::Start() {
 void TRunner::Pass() {
   // A group that runs now gets an end time; the others keep none, so the
   // metrics tell the groups of this pass.
-  for (int i = 0; i < ScriptRegistry->GroupCount(); ++i) ScriptRegistry->GetGroup(i)->LastPass = {};
+  for (int i = 0; i < ScriptRegistry->GroupCount(); ++i)
+    ScriptRegistry->GetGroup(i)->Run().LastPass = {};
   ScriptRegistry->RunAllGroups();
   metrics_.NotePass(*ScriptRegistry);
   WriteMetrics();

@@ -74,7 +74,7 @@ TEST_F(PassTest, AFileOpenForWritingIsTakenOnlyOnceItsWriterClosesIt) {
     writer.Chunk();
   }
   EXPECT_TRUE(ListNames(out).empty());
-  EXPECT_EQ(group->LastPass.Left, 1);
+  EXPECT_EQ(group->Run().LastPass.Left, 1);
   // One line when it starts to wait, not one per pass.
   EXPECT_EQ(log.Fields(), (std::vector<std::string>{kStars, "Out",
                                                     "Файл ожидает окончания записи\t\"big.txt\"\t"
