@@ -98,8 +98,8 @@ bool TakeFile(const std::string& source, const std::string& work, int workError,
 }
 
 // Copies the working file into a folder under its own name, journalled and no
-// more open than the source, and drops the working copy (the source still
-// exists). An empty folder name is "not set", never the file system's root.
+// more open than the source (the source still exists). An empty folder name is "not set", never the
+// file system's root.
 int Deliver(const std::string& work, const std::string& folder, const TakenSource& taken,
             const std::string& name, TDeliveryJournal& journal, std::string& target) {
   target = IncludeTrailingDelimiter(folder) + name;
@@ -108,9 +108,8 @@ int Deliver(const std::string& work, const std::string& folder, const TakenSourc
   options.modeCap = taken.stat.mode;
   const platform::CopyJournal record = journal.ForDelivery(taken.path, taken.stat, target);
   options.journal = &record;
-  const int err = platform::CopyFile(work, target, options);
-  if (err == 0) platform::DeleteFile(work);
-  return err;
+  // The working file goes with the rest of the file's chain.
+  return platform::CopyFile(work, target, options);
 }
 
 int EnabledSteps(const TTesselActionList& group) {
@@ -174,14 +173,16 @@ FileResult ProcessFile(TTesselActionList& group, const std::string& path,
     TTesselAction* step = group.GetAction(i);
     if (!step || !step->Enabled) continue;
     int err = 0;
-    std::string out = work.NewWorkPath(&err);
-    if (out.empty()) {
+    const std::string made = work.NewWorkPath(&err);
+    if (made.empty()) {
       WriteFailureLog({"Ошибка создания рабочей папки", platform::ErrorText(err)});
       ok = false;
       break;
     }
+    std::string out = made;
     ok = step->Execute(current, out);
     if (!ok) break;
+    if (out != made) work.Unused(made);  // the step passed a file on: its link stays free
     current = out;
   }
 
@@ -330,6 +331,7 @@ bool TTesselActionList::ProcessGroup(const TPassControl& control) {
     TakenSource source;
     const FileResult result =
         ProcessFile(*this, files[i], ready.HasStat ? &ready.Stat : nullptr, source, journal);
+    TempFiles.EndFile();  // its road has ended: its working files go now
     NoteResult(*this, files[i], result);
     if (result.outcome != Outcome::NotTaken) ++counts.Taken;
     if (result.outcome == Outcome::Delivered) ++counts.Delivered;

@@ -127,15 +127,16 @@ class TTesselAction_none : public TTesselAction {
 };
 
 // ---------------------------------------------------------------------------
-// Working files of one group's pass
+// Working files of one group's pass. They live one file long: a file's
+// chain (its copy and each step's result, each under the file's own name in
+// a folder of its link) goes as soon as its road ends, so the temp folder
+// never holds more than one file's chain and no plaintext of a file waits
+// for the rest of the batch. The folders are the run's own
+// (platform/WorkFolders.h): one run folder per group pass, made at its first
+// file and removed at its end, with one folder per link made once.
 
 class TTempFileList {
  public:
-  struct Entry {
-    std::string path;
-    bool isFolder;
-  };
-  std::vector<Entry> Entries;
   std::string CurrentName;  // bare name of the file being processed
 
   TTempFileList() = default;
@@ -143,21 +144,26 @@ class TTempFileList {
   TTempFileList& operator=(const TTempFileList&) = delete;
   ~TTempFileList();
 
-  // Creates a working folder; returns the path of a file named CurrentName in
-  // it, or an empty path (and the reason in *error) when no folder could be made.
+  // The path of the file's next working file: CurrentName in the folder of
+  // the next link of its chain. Empty (and the reason in *error) when no
+  // folder could be made.
   std::string NewWorkPath(int* error = nullptr);
-  // Deletes every registered file and removes every registered folder, in
-  // registration order, ignoring failures; then forgets them.
+  // The path last given was not written (a step passed its input on): its
+  // link is free for the next.
+  void Unused(const std::string& path);
+  // The file's road has ended: its working files go, failures ignored.
+  void EndFile();
+  // EndFile, then the run folder goes with its link folders.
   void Cleanup();
+  // The run folder while it exists; empty otherwise.
+  const std::string& RunFolder() const { return runFolder_; }
 
  private:
-  // Within a pass the numbers only rise: the search for a free one starts
-  // after the last one claimed, not at 0 again for every folder.
-  unsigned long nextNumber_ = 0;
+  std::string runFolder_;
+  int links_ = 0;                   // link folders made in it
+  int link_ = 0;                    // the file's next link
+  std::vector<std::string> files_;  // the file's working files
 };
-
-// ---------------------------------------------------------------------------
-// Groups
 
 // How a pass is steered from outside: asked to end after the file in hand,
 // and told of each file as it starts.
