@@ -1,4 +1,4 @@
-// Encrypt and decrypt, with key blocks from the registry's key cache.
+// Encrypt and decrypt, with key blocks from the key cache the pass hands them.
 #include <limits>
 
 #include "crypto/CryptoActions.h"
@@ -7,10 +7,6 @@
 #include "crypto/TKeyLoader.h"
 
 namespace {
-
-TKeyLoader* Cache() {
-  return ScriptRegistry ? ScriptRegistry->KeyLoader : nullptr;
-}
 
 // Code of a call the library would misread (its receiver count is 16 bits).
 constexpr uint16_t kBadParameter = 7;
@@ -42,9 +38,10 @@ void TTesselAction_encrypt::ExchangeKeys(TStepKeys& keys) {
   keys.Text(kReceivers, ReceiverKeyList);
 }
 
-bool TTesselAction_encrypt::Execute(const std::string& InputFileName, std::string& OutputFileName) {
+bool TTesselAction_encrypt::Run(const TStepContext& context, const std::string& InputFileName,
+                                std::string& OutputFileName) {
   TKeyBlockList receivers;
-  if (TKeyLoader* cache = Cache())
+  if (TKeyLoader* cache = context.Pass.Keys)
     receivers = cache->GetKeyList(ReceiverKeyList);
   else
     receivers.Blocks.assign(SplitKeyList(ReceiverKeyList).size(), nullptr);
@@ -57,9 +54,9 @@ bool TTesselAction_encrypt::Execute(const std::string& InputFileName, std::strin
     code = EnCryptFileEx(InputFileName.c_str(), OutputFileName.c_str(), SenderKey.c_str(),
                          receivers.Blocks.data(), static_cast<uint16_t>(receivers.Count()), 0);
   }
-  WriteLog(ResultKind(code), {GetCaption(), ResultMessage(code)});
+  context.Pass.Write(ResultKind(code), {GetCaption(), ResultMessage(code)});
   if (code != 0) return false;
-  return TTesselAction::Execute(InputFileName, OutputFileName);
+  return TTesselAction::Run(context, InputFileName, OutputFileName);
 }
 
 // ---------------------------------------------------------------------------
@@ -83,12 +80,13 @@ void TTesselAction_decrypt::ExchangeKeys(TStepKeys& keys) {
   keys.Text(kSender, SenderKey);
 }
 
-bool TTesselAction_decrypt::Execute(const std::string& InputFileName, std::string& OutputFileName) {
-  TKeyLoader* cache = Cache();
+bool TTesselAction_decrypt::Run(const TStepContext& context, const std::string& InputFileName,
+                                std::string& OutputFileName) {
+  TKeyLoader* cache = context.Pass.Keys;
   const void* sender = cache ? cache->GetKey(SenderKey) : nullptr;
   const uint16_t code =
       DeCryptFileEx(InputFileName.c_str(), OutputFileName.c_str(), ReceiverKey.c_str(), sender);
-  WriteLog(ResultKind(code), {GetCaption(), ResultMessage(code)});
+  context.Pass.Write(ResultKind(code), {GetCaption(), ResultMessage(code)});
   if (code != 0) return false;
-  return TTesselAction::Execute(InputFileName, OutputFileName);
+  return TTesselAction::Run(context, InputFileName, OutputFileName);
 }

@@ -14,7 +14,8 @@ class TTesselAction_sign : public TTesselAction {
  public:
   std::string KeyId;  // the signing key
 
-  bool Execute(const std::string& InputFileName, std::string& OutputFileName) override;
+  bool Run(const TStepContext& context, const std::string& InputFileName,
+           std::string& OutputFileName) override;
   std::string GetCaption() const override;
   std::string GetParamText() const override;
   std::string GetPageName() const override { return "Sign"; }
@@ -26,7 +27,8 @@ class TTesselAction_checksign : public TTesselAction {
  public:
   std::string KeyList;  // keys whose signatures are required; blank: every signature
 
-  bool Execute(const std::string& InputFileName, std::string& OutputFileName) override;
+  bool Run(const TStepContext& context, const std::string& InputFileName,
+           std::string& OutputFileName) override;
   std::string GetCaption() const override;
   std::string GetParamText() const override;
   std::string GetPageName() const override { return "CheckSign"; }
@@ -38,7 +40,8 @@ class TTesselAction_delsign : public TTesselAction {
  public:
   int32_t DeleteCount = 0;  // signatures to remove; -1: all
 
-  bool Execute(const std::string& InputFileName, std::string& OutputFileName) override;
+  bool Run(const TStepContext& context, const std::string& InputFileName,
+           std::string& OutputFileName) override;
   std::string GetCaption() const override;
   std::string GetParamText() const override;
   std::string GetPageName() const override { return "DelSign"; }
@@ -51,7 +54,8 @@ class TTesselAction_encrypt : public TTesselAction {
   std::string SenderKey;
   std::string ReceiverKeyList;
 
-  bool Execute(const std::string& InputFileName, std::string& OutputFileName) override;
+  bool Run(const TStepContext& context, const std::string& InputFileName,
+           std::string& OutputFileName) override;
   std::string GetCaption() const override;
   std::string GetParamText() const override;
   std::string GetChoiceText() const override;
@@ -65,7 +69,8 @@ class TTesselAction_decrypt : public TTesselAction {
   std::string ReceiverKey;
   std::string SenderKey;
 
-  bool Execute(const std::string& InputFileName, std::string& OutputFileName) override;
+  bool Run(const TStepContext& context, const std::string& InputFileName,
+           std::string& OutputFileName) override;
   std::string GetCaption() const override;
   std::string GetParamText() const override;
   std::string GetPageName() const override { return "DeCrypt"; }

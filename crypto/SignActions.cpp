@@ -33,11 +33,12 @@ void TTesselAction_sign::ExchangeKeys(TStepKeys& keys) {
   keys.Text(kKeyId, KeyId);
 }
 
-bool TTesselAction_sign::Execute(const std::string& InputFileName, std::string& OutputFileName) {
+bool TTesselAction_sign::Run(const TStepContext& context, const std::string& InputFileName,
+                             std::string& OutputFileName) {
   const uint16_t code = SignFile(InputFileName.c_str(), OutputFileName.c_str(), KeyId.c_str());
-  WriteLog(ResultKind(code), {GetCaption(), ResultMessage(code)});
+  context.Pass.Write(ResultKind(code), {GetCaption(), ResultMessage(code)});
   if (code != 0) return false;
-  return TTesselAction::Execute(InputFileName, OutputFileName);
+  return TTesselAction::Run(context, InputFileName, OutputFileName);
 }
 
 // ---------------------------------------------------------------------------
@@ -58,11 +59,11 @@ void TTesselAction_checksign::ExchangeKeys(TStepKeys& keys) {
   keys.Text(kKeyList, KeyList);
 }
 
-bool TTesselAction_checksign::Execute(const std::string& InputFileName,
-                                      std::string& OutputFileName) {
+bool TTesselAction_checksign::Run(const TStepContext& context, const std::string& InputFileName,
+                                  std::string& OutputFileName) {
   // The check works on a copy, so the input stays as it came for the bad-files
   // folder. A failed copy shows up as the library's failure to read it.
-  TTesselActionList::CopyFileTo(InputFileName, OutputFileName);
+  context.Copy(InputFileName, OutputFileName);
 
   std::vector<std::string> required;
   const bool anyRequired = !TrimControls(KeyList).empty();
@@ -74,9 +75,9 @@ bool TTesselAction_checksign::Execute(const std::string& InputFileName,
       CheckSignReport(OutputFileName, "", anyRequired ? &required : nullptr, &report, &negative);
   const std::string caption = GetCaption();
   for (size_t i = 0; i < report.size(); ++i)
-    WriteLog(negative[i] ? TLogKind::Failure : TLogKind::Normal, {caption, report[i]});
+    context.Pass.Write(negative[i] ? TLogKind::Failure : TLogKind::Normal, {caption, report[i]});
   if (verdict != 0) return false;
-  return TTesselAction::Execute(InputFileName, OutputFileName);
+  return TTesselAction::Run(context, InputFileName, OutputFileName);
 }
 
 // ---------------------------------------------------------------------------
@@ -99,12 +100,13 @@ void TTesselAction_delsign::ExchangeKeys(TStepKeys& keys) {
   keys.Integer(kCount, DeleteCount);
 }
 
-bool TTesselAction_delsign::Execute(const std::string& InputFileName, std::string& OutputFileName) {
-  TTesselActionList::CopyFileTo(InputFileName, OutputFileName);
+bool TTesselAction_delsign::Run(const TStepContext& context, const std::string& InputFileName,
+                                std::string& OutputFileName) {
+  context.Copy(InputFileName, OutputFileName);
   // Only the low 8 bits reach the library: -1 arrives as 255, "all".
   const auto count = static_cast<uint8_t>(DeleteCount & 0xFF);
   const uint16_t code = DelSign(OutputFileName.c_str(), count);
-  WriteLog(ResultKind(code), {GetCaption(), ResultMessage(code)});
+  context.Pass.Write(ResultKind(code), {GetCaption(), ResultMessage(code)});
   if (code != 0) return false;
-  return TTesselAction::Execute(InputFileName, OutputFileName);
+  return TTesselAction::Run(context, InputFileName, OutputFileName);
 }

@@ -17,6 +17,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <mutex>
+#include <optional>
 #include <set>
 
 #include "engine/DeliveryJournal.h"
@@ -71,9 +73,9 @@ bool IsSpaceError(int err) {
 
 // Copies the source into its working folder. On failure the source stays
 // where it was for a later pass and the reason is logged.
-bool TakeFile(const std::string& source, const std::string& work, int workError,
-              const std::string& name, const platform::FileStat* listed, platform::FileStat& stat,
-              int& err) {
+bool TakeFile(const TPassContext& ctx, const std::string& source, const std::string& work,
+              int workError, const std::string& name, const platform::FileStat* listed,
+              platform::FileStat& stat, int& err) {
   // The readiness check has just looked at the file; else look now.
   err = work.empty() ? workError : listed ? (stat = *listed, 0) : platform::StatPath(source, stat);
   // The listing saw a regular file; whatever has taken its name since is not taken.
@@ -83,14 +85,14 @@ bool TakeFile(const std::string& source, const std::string& work, int workError,
     err = platform::CopyFile(source, work, options);
   }
   if (err != 0) {
-    WriteFailureLog({"Файл не взят в обработку", Quoted(name), platform::ErrorText(err)});
+    ctx.Failure({"Файл не взят в обработку", Quoted(name), platform::ErrorText(err)});
     return false;
   }
   platform::FileStat after;
   if (platform::StatPath(source, after) != 0 || !SameFile(after, stat)) {
     // Still being written: the copy may be torn. Leave it for the next pass.
     platform::DeleteFile(work);
-    WriteFailureLog(
+    ctx.Failure(
         {"Файл изменился во время копирования, оставлен до следующего прохода", Quoted(name)});
     return false;
   }
@@ -120,22 +122,22 @@ int EnabledSteps(const TTesselActionList& group) {
 }
 
 // Runs one file through the group.
-FileResult ProcessFile(TTesselActionList& group, const std::string& path,
+FileResult ProcessFile(const TPassContext& ctx, TTesselActionList& group, const std::string& path,
                        const platform::FileStat* seen, TakenSource& taken,
                        TDeliveryJournal& journal) {
   FileResult result;
   const std::string name = ExtractFileName(path);
-  WriteLog({kFileSeparator});
-  WriteLog({"Начало обработки файла", Quoted(name)});
+  ctx.Line({kFileSeparator});
+  ctx.Line({"Начало обработки файла", Quoted(name)});
   auto end = [&](Outcome outcome) {
     result.outcome = outcome;
-    WriteLog({"Конец обработки файла", Quoted(name)});
+    ctx.Line({"Конец обработки файла", Quoted(name)});
     return result;
   };
 
   // The file and one result per step must fit in the temp folder, or a full
   // temp folder would make good files fail their steps.
-  const std::string temp = GetTempDir();
+  const std::string temp = ctx.Temp();
   platform::FileStat listed;
   if (seen ? (listed = *seen, true) : platform::StatPath(path, listed) == 0) {
     const uint64_t needed =
@@ -143,7 +145,7 @@ FileResult ProcessFile(TTesselActionList& group, const std::string& path,
     int spaceError = 0;
     const uint64_t free = platform::FreeSpace(temp, &spaceError);
     if (spaceError == 0 && free < needed) {
-      WriteFailureLog({"Файл не взят в обработку", Quoted(name), platform::ErrorText(ENOSPC)});
+      ctx.Failure({"Файл не взят в обработку", Quoted(name), platform::ErrorText(ENOSPC)});
       result.refusedFolder = temp;
       result.bytes = needed;
       return end(Outcome::NotTaken);
@@ -156,7 +158,7 @@ FileResult ProcessFile(TTesselActionList& group, const std::string& path,
   std::string current = work.NewWorkPath(&workError);
   taken.path = path;
   int takeError = 0;
-  if (!TakeFile(path, current, workError, name, seen, taken.stat, takeError)) {
+  if (!TakeFile(ctx, path, current, workError, name, seen, taken.stat, takeError)) {
     if (IsSpaceError(takeError)) {
       result.refusedFolder = temp;
       result.bytes = listed.size + kTempMargin;
@@ -165,8 +167,7 @@ FileResult ProcessFile(TTesselActionList& group, const std::string& path,
   }
 
   // Copies made by the steps are journalled and no more open than the source.
-  TPassContext context{&journal, taken.stat.mode};
-  TScopedPassContext scoped(context);
+  const TStepContext context{ctx, taken.stat.mode};
   bool ok = true;
   const int count = group.ActionCount();
   for (int i = 0; i < count; ++i) {
@@ -175,23 +176,23 @@ FileResult ProcessFile(TTesselActionList& group, const std::string& path,
     int err = 0;
     const std::string made = work.NewWorkPath(&err);
     if (made.empty()) {
-      WriteFailureLog({"Ошибка создания рабочей папки", platform::ErrorText(err)});
+      ctx.Failure({"Ошибка создания рабочей папки", platform::ErrorText(err)});
       ok = false;
       break;
     }
     std::string out = made;
-    ok = step->Execute(current, out);
+    ok = step->Run(context, current, out);
     if (!ok) break;
     if (out != made) work.Unused(made);  // the step passed a file on: its link stays free
     current = out;
   }
 
-  if (!ok) WriteFailureLog({"Перенос в ошибки"});
+  if (!ok) ctx.Failure({"Перенос в ошибки"});
   const std::string& folder = ok ? group.DestFolder : group.BadFolder;
   std::string target;
   if (int err = Deliver(current, folder, taken, name, journal, target)) {
-    WriteFailureLog({"Ошибка переноса в", target, platform::ErrorText(err)});
-    WriteFailureLog({"Файл оставлен до следующего прохода", Quoted(name)});
+    ctx.Failure({"Ошибка переноса в", target, platform::ErrorText(err)});
+    ctx.Failure({"Файл оставлен до следующего прохода", Quoted(name)});
     result.refusedFolder = folder;
     result.bytes = taken.stat.size;
     return end(Outcome::Refused);
@@ -202,18 +203,20 @@ FileResult ProcessFile(TTesselActionList& group, const std::string& path,
 
 // Whether a file that a folder refused waits on: until its retry time, and
 // while the folder still cannot take it. A file nobody refused never waits.
-bool StillRefused(const TTesselActionList& group, const std::string& path) {
+bool StillRefused(const TPassContext& ctx, const TTesselActionList& group,
+                  const std::string& path) {
   const auto fault = group.Run().DeliveryFaults.find(path);
   if (fault == group.Run().DeliveryFaults.end()) return false;
-  if (Clock::now() < fault->second.RetryAt) return true;
+  if (ctx.Time() < fault->second.RetryAt) return true;
   return platform::ProbeFolder(fault->second.Folder, fault->second.Bytes) != 0;
 }
 
-void NoteResult(TTesselActionList& group, const std::string& path, const FileResult& result) {
+void NoteResult(const TPassContext& ctx, TTesselActionList& group, const std::string& path,
+                const FileResult& result) {
   auto fault = group.Run().DeliveryFaults.find(path);
   if (result.outcome == Outcome::Delivered || result.outcome == Outcome::Bad) {
     if (fault != group.Run().DeliveryFaults.end()) {
-      WriteLog({"Ошибка переноса устранена", fault->second.Folder, Quoted(ExtractFileName(path))});
+      ctx.Line({"Ошибка переноса устранена", fault->second.Folder, Quoted(ExtractFileName(path))});
       group.Run().DeliveryFaults.erase(fault);
     }
     return;
@@ -227,7 +230,7 @@ void NoteResult(TTesselActionList& group, const std::string& path, const FileRes
   if (entry.Retries > 0) {
     const auto wait = std::min<Clock::duration>(
         kFirstBackoff * (1LL << std::min(entry.Retries - 1, 16)), kMaxBackoff);
-    entry.RetryAt = Clock::now() + wait;
+    entry.RetryAt = ctx.Time() + wait;
   }
   ++entry.Retries;
 }
@@ -236,13 +239,13 @@ void NoteResult(TTesselActionList& group, const std::string& path, const FileRes
 // results are safe and which nobody has changed since they were taken. A
 // source that cannot be deleted stays, is said in the log, and is taken
 // again on the next pass.
-void ReleaseSources(const std::vector<TakenSource>& taken) {
+void ReleaseSources(const TPassContext& ctx, const std::vector<TakenSource>& taken) {
   std::set<std::string> flushed, failed;
   for (const TakenSource& source : taken) {
     const std::string& folder = source.deliveredTo;
     if (folder.empty() || flushed.count(folder) || failed.count(folder)) continue;
     if (int err = platform::SyncFileSystem(folder)) {
-      WriteFailureLog({"Ошибка записи на диск", folder, platform::ErrorText(err)});
+      ctx.Failure({"Ошибка записи на диск", folder, platform::ErrorText(err)});
       failed.insert(folder);
     } else {
       flushed.insert(folder);
@@ -254,17 +257,17 @@ void ReleaseSources(const std::vector<TakenSource>& taken) {
     if (platform::StatPath(source.path, now) != 0 || !SameFile(now, source.stat)) continue;
     // Its writer came back: what it writes now is a file for a later pass.
     if (platform::CheckWriters(source.path) == platform::WriterState::Writing) {
-      WriteLog({"Исходный файл открыт для записи, оставлен до следующего прохода", source.path});
+      ctx.Line({"Исходный файл открыт для записи, оставлен до следующего прохода", source.path});
       continue;
     }
     if (int err = platform::DeleteFile(source.path))
-      WriteFailureLog({"Исходный файл не удалён", source.path, platform::ErrorText(err)});
+      ctx.Failure({"Исходный файл не удалён", source.path, platform::ErrorText(err)});
   }
 }
 
 }  // namespace
 
-bool TTesselActionList::ProcessGroup(const TPassControl& control) {
+bool TTesselActionList::ProcessGroup(const TPassContext& ctx) {
   const auto started = Clock::now();
   TGroupRunState& run = Run();
   TPassCounts& counts = run.LastPass;
@@ -278,16 +281,25 @@ bool TTesselActionList::ProcessGroup(const TPassControl& control) {
   counts.Found = static_cast<int>(files.size());
 
   TDeliveryJournal ownJournal(DeliveryJournalPath());
-  TDeliveryJournal& journal = control.Journal ? *control.Journal : ownJournal;
-  if (!control.Journal) journal.Recover();
+  TDeliveryJournal& journal = ctx.Journal ? *ctx.Journal : ownJournal;
+  if (!ctx.Journal) journal.Recover();
+  // The steps' copies are noted in the journal this pass keeps.
+  TPassContext own;
+  const TPassContext* context = &ctx;
+  if (!ctx.Journal) {
+    own = ctx;
+    own.Journal = &journal;
+    context = &own;
+  }
+  TempFiles.TempFolder = ctx.Temp();
 
   // The group's lines begin with its first file that is worked on: files
   // that wait for a refusing folder leave no trace on every pass.
   bool headerWritten = false;
   auto header = [&] {
     if (headerWritten) return;
-    WriteLog({kGroupSeparator});
-    WriteLog({Name});
+    ctx.Line({kGroupSeparator});
+    ctx.Line({Name});
     headerWritten = true;
   };
   // Names that can never be taken are said once each, not on every pass.
@@ -296,20 +308,20 @@ bool TTesselActionList::ProcessGroup(const TPassControl& control) {
     unnamedNow.insert(name);
     if (!run.UnnamedSaid.insert(name).second) continue;
     header();
-    WriteFailureLog({"Имя файла не имеет формы в кодировке Windows-1251, файл не обрабатывается",
-                     folder + name});
+    ctx.Failure({"Имя файла не имеет формы в кодировке Windows-1251, файл не обрабатывается",
+                 folder + name});
   }
   std::erase_if(run.UnnamedSaid, [&](const std::string& name) { return !unnamedNow.count(name); });
 
-  const auto now = Clock::now();
+  const auto now = ctx.Time();
   std::vector<TakenSource> taken;
   for (size_t i = 0; i < files.size(); ++i) {
-    if (control.Stop && control.Stop->load()) {
+    if (ctx.Stopping()) {
       counts.Left += static_cast<int>(files.size() - i);  // not taken: waits in the source folder
       break;
     }
-    if (control.OnFileStart) control.OnFileStart(static_cast<int>(i) + 1, counts.Found);
-    if (StillRefused(*this, files[i])) {
+    if (ctx.Progress) ctx.Progress(ctx.Group, static_cast<int>(i) + 1, counts.Found);
+    if (StillRefused(ctx, *this, files[i])) {
       ++counts.Left;
       continue;
     }
@@ -320,7 +332,7 @@ bool TTesselActionList::ProcessGroup(const TPassControl& control) {
       TFileWatch& watch = run.Watched[files[i]];
       if (!watch.WaitSaid) {
         header();
-        WriteLog(
+        ctx.Line(
             {"Файл ожидает окончания записи", Quoted(ExtractFileName(files[i])), ready.Reason});
         watch.WaitSaid = true;
       }
@@ -329,10 +341,10 @@ bool TTesselActionList::ProcessGroup(const TPassControl& control) {
     run.Watched.erase(files[i]);
     header();
     TakenSource source;
-    const FileResult result =
-        ProcessFile(*this, files[i], ready.HasStat ? &ready.Stat : nullptr, source, journal);
+    const FileResult result = ProcessFile(*context, *this, files[i],
+                                          ready.HasStat ? &ready.Stat : nullptr, source, journal);
     TempFiles.EndFile();  // its road has ended: its working files go now
-    NoteResult(*this, files[i], result);
+    NoteResult(ctx, *this, files[i], result);
     if (result.outcome != Outcome::NotTaken) ++counts.Taken;
     if (result.outcome == Outcome::Delivered) ++counts.Delivered;
     if (result.outcome == Outcome::Bad) ++counts.Bad;
@@ -347,7 +359,7 @@ bool TTesselActionList::ProcessGroup(const TPassControl& control) {
     std::erase_if(run.Watched, [&](const auto& watch) { return !listed.count(watch.first); });
   }
 
-  ReleaseSources(taken);
+  ReleaseSources(ctx, taken);
   journal.Clear();
   TempFiles.Cleanup();
   counts.DurationMs =
@@ -357,36 +369,61 @@ bool TTesselActionList::ProcessGroup(const TPassControl& control) {
   return true;
 }
 
-bool TTesselGroups::RunAllGroups() {
+bool TTesselActionList::ProcessGroup() {
+  TEventLogSink log;
+  TPassContext context;
+  context.Log = &log;
+  return ProcessGroup(context);
+}
+
+bool TTesselGroups::RunAllGroups(const TPassContext& given) {
   // Passes share the groups' working-file lists: a pass begun inside another
   // (say, from a message loop run by a step) must not clean up the outer one's files.
-  static bool running = false;
-  if (running) return true;
+  if (passRunning_) return true;
   struct Guard {
     bool& flag;
     ~Guard() { flag = false; }
-  } guard{running = true};
+  } guard{passRunning_ = true};
 
+  TPassContext ctx = given;
+  if (!ctx.Keys) ctx.Keys = KeyLoader;
   // What a killed run left: its working folders (plaintext among them) and
-  // the deliveries it had under way.
+  // the deliveries it had under way. Once per temp folder in a process: the
+  // folders of a run that is gone stay gone.
   static std::set<std::string> sweptTempFolders;
-  if (sweptTempFolders.insert(GetTempDir()).second) {
-    if (const int removed = platform::RemoveAbandonedWorkFolders(GetTempDir()))
-      WriteLog({"Удалены рабочие папки прерванной работы", GetTempDir(), std::to_string(removed)});
+  static std::mutex sweptLock;
+  const std::string temp = ctx.Temp();
+  bool sweep;
+  {
+    std::lock_guard<std::mutex> lock(sweptLock);
+    sweep = sweptTempFolders.insert(temp).second;
   }
-  TDeliveryJournal journal(DeliveryJournalPath());
-  journal.Recover();
+  if (sweep) {
+    if (const int removed = platform::RemoveAbandonedWorkFolders(temp))
+      ctx.Line({"Удалены рабочие папки прерванной работы", temp, std::to_string(removed)});
+  }
+  std::optional<TDeliveryJournal> journal;
+  if (!ctx.Journal) {
+    journal.emplace(DeliveryJournalPath());
+    journal->Recover();
+    ctx.Journal = &*journal;
+  }
 
   const int count = GroupCount();
-  for (int i = 0; i < count && !StopRequested(); ++i) {
+  for (int i = 0; i < count && !ctx.Stopping(); ++i) {
     TTesselActionList* group = GetGroup(i);
     if (!group || !group->Enabled) continue;
-    TPassControl control;
-    control.Stop = &stopRequested_;
-    control.Journal = &journal;
-    if (OnFileStart)
-      control.OnFileStart = [this, i](int file, int files) { OnFileStart(i, file, files); };
-    group->ProcessGroup(control);
+    ctx.Group = i;
+    group->ProcessGroup(ctx);
   }
   return true;
+}
+
+bool TTesselGroups::RunAllGroups() {
+  TEventLogSink log;
+  TPassContext context;
+  context.Log = &log;
+  context.Stop = &stopRequested_;
+  if (OnFileStart) context.Progress = OnFileStart;
+  return RunAllGroups(context);
 }

@@ -9,7 +9,8 @@ TTempFileList::~TTempFileList() {
 
 std::string TTempFileList::NewWorkPath(int* error) {
   int err = 0;
-  if (runFolder_.empty()) err = platform::CreateRunFolder(GetTempDir(), runFolder_);
+  if (runFolder_.empty())
+    err = platform::CreateRunFolder(TempFolder.empty() ? GetTempDir() : TempFolder, runFolder_);
   const std::string folder = runFolder_ + std::to_string(link_);
   if (err == 0 && link_ >= links_) {
     err = platform::CreateChainFolder(folder);

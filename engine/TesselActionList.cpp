@@ -27,39 +27,6 @@ void TTesselActionList::ClearActions() {
   Actions.Clear();
 }
 
-namespace {
-thread_local TPassContext* g_passContext = nullptr;
-}  // namespace
-
-TPassContext* CurrentPassContext() {
-  return g_passContext;
-}
-
-TScopedPassContext::TScopedPassContext(TPassContext& context) : previous_(g_passContext) {
-  g_passContext = &context;
-}
-
-TScopedPassContext::~TScopedPassContext() {
-  g_passContext = previous_;
-}
-
-bool TTesselActionList::CopyFileTo(const std::string& source, const std::string& target,
-                                   int* error) {
-  platform::CopyOptions options;
-  platform::CopyJournal journal;
-  // Inside a pass the copy is journalled and no more open than its source.
-  if (const TPassContext* context = CurrentPassContext()) {
-    options.modeCap = context->ModeCap;
-    if (context->Journal) {
-      journal = context->Journal->ForCopy();
-      options.journal = &journal;
-    }
-  }
-  const int err = platform::CopyFile(source, target, options);
-  if (error) *error = err;
-  return err == 0;
-}
-
 bool TTesselActionList::MoveFileTo(const std::string& source, const std::string& target,
                                    int* error) {
   // The source goes only once its copy is complete and on the disk.

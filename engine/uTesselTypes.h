@@ -15,16 +15,13 @@
 #include <vector>
 
 #include "engine/GroupRunState.h"
+#include "engine/LogKind.h"
+#include "engine/PassContext.h"
 #include "engine/StepKeys.h"
 #include "engine/StepKindSet.h"
 
 // ---------------------------------------------------------------------------
 // Event log
-
-// What a line reports. Failures (a step or library call that failed, a file
-// sent to the bad-files folder, a file not taken or left, a copy or delivery
-// error) are shown apart; the log file's bytes are the same for both.
-enum class TLogKind { Normal, Failure };
 
 // Anything that can show log lines; the main window is one.
 class TLogTarget {
@@ -43,6 +40,9 @@ void WriteLog(const std::vector<std::string>& fields);
 // The same line, marked as a failure for the targets.
 void WriteFailureLog(std::initializer_list<std::string> fields);
 void WriteLog(TLogKind kind, const std::vector<std::string>& fields);
+// The line as the log file holds it, without its CR LF: the timestamp, then
+// a TAB before each field.
+std::string LogLine(const std::vector<std::string>& fields);
 
 // The program's path with ".log" in place of its extension.
 std::string LogFilePath();
@@ -103,9 +103,15 @@ class TTesselAction {
   virtual ~TTesselAction() = default;
 
   // Runs the step on InputFileName, leaving the result at OutputFileName (or
-  // pointing OutputFileName at it). The base copies the result to CopyTo and
-  // always succeeds; every kind calls it at the end of a successful run.
-  virtual bool Execute(const std::string& InputFileName, std::string& OutputFileName);
+  // pointing OutputFileName at it), with what the pass hands it. The base
+  // copies the result to CopyTo and always succeeds; every kind calls it at
+  // the end of a successful run.
+  virtual bool Run(const TStepContext& context, const std::string& InputFileName,
+                   std::string& OutputFileName);
+  // Run outside a pass: lines to the event log, the key cache given, no
+  // journal.
+  bool Execute(const std::string& InputFileName, std::string& OutputFileName,
+               TKeyLoader* keys = nullptr);
   virtual std::string GetCaption() const = 0;
   virtual std::string GetParamText() const = 0;
   // The kind as the step editor's kind list offers it, and its page's name.
@@ -119,7 +125,8 @@ class TTesselAction {
 
 class TTesselAction_none : public TTesselAction {
  public:
-  bool Execute(const std::string& InputFileName, std::string& OutputFileName) override;
+  bool Run(const TStepContext& context, const std::string& InputFileName,
+           std::string& OutputFileName) override;
   std::string GetCaption() const override;
   std::string GetParamText() const override;
   std::string GetPageName() const override { return "None"; }
@@ -138,6 +145,7 @@ class TTesselAction_none : public TTesselAction {
 class TTempFileList {
  public:
   std::string CurrentName;  // bare name of the file being processed
+  std::string TempFolder;   // where the run folder goes; empty: the platform's temp path
 
   TTempFileList() = default;
   TTempFileList(const TTempFileList&) = delete;
@@ -163,15 +171,6 @@ class TTempFileList {
   int links_ = 0;                   // link folders made in it
   int link_ = 0;                    // the file's next link
   std::vector<std::string> files_;  // the file's working files
-};
-
-// How a pass is steered from outside: asked to end after the file in hand,
-// and told of each file as it starts.
-class TDeliveryJournal;
-struct TPassControl {
-  const std::atomic<bool>* Stop = nullptr;
-  TDeliveryJournal* Journal = nullptr;  // a pass of its own when null
-  std::function<void(int file, int files)> OnFileStart;
 };
 
 class TTesselActionList {
@@ -205,12 +204,11 @@ class TTesselActionList {
   void ReplaceAction(TTesselAction* oldAction, TTesselAction* newAction);
   void ClearActions();
 
-  bool ProcessGroup(const TPassControl& control = {});
+  // One pass over the group with what the context hands it.
+  bool ProcessGroup(const TPassContext& context);
+  // The same with the event log and nothing else: no key cache, no stop.
+  bool ProcessGroup();
 
-  // Copy with replacement of an existing target. On failure *error (when
-  // given) receives the platform's error number.
-  static bool CopyFileTo(const std::string& source, const std::string& target,
-                         int* error = nullptr);
   // Copy, then delete the source once the copy has reached the disk. A failed
   // copy deletes nothing.
   static bool MoveFileTo(const std::string& source, const std::string& target,
@@ -251,8 +249,12 @@ class TTesselGroups {
   void DeleteGroup(int index);
   void ClearGroups();
 
-  // One pass over every enabled group. A pass started while one is under way
-  // does nothing.
+  // One pass over every enabled group with what the context hands it; its
+  // key cache, when it names none, is the registry's. A pass started while
+  // one is under way does nothing.
+  bool RunAllGroups(const TPassContext& context);
+  // The same with the event log, the registry's key cache, its stop request
+  // (RequestStop) and OnFileStart.
   bool RunAllGroups();
 
   // Asks the pass under way to end after the file in hand; the files not yet
@@ -274,6 +276,7 @@ class TTesselGroups {
   // Each group's run state, apart from its settings.
   std::map<const TTesselActionList*, std::unique_ptr<TGroupRunState>> runStates_;
   std::atomic<bool> stopRequested_{false};
+  bool passRunning_ = false;
   static_assert(std::atomic<bool>::is_always_lock_free);
 };
 

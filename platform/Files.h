@@ -102,6 +102,7 @@ class AppendHandle {
   ~AppendHandle() { Close(); }
   // Appends with one write, opening (and creating) the file on first use.
   [[nodiscard]] int Append(const std::string& path, const std::string& bytes, unsigned mode);
+  bool IsOpen() const { return fd_ >= 0; }
   void Close();
 
  private:

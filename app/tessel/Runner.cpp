@@ -1,5 +1,6 @@
 #include "app/tessel/Runner.h"
 
+#include <atomic>
 #include <cerrno>
 
 #include "app/tessel/CommandLine.h"
@@ -21,9 +22,14 @@
 
 namespace {
 
-// Runs inside the signal handler: one atomic store.
+// The stop request the runner's passes are handed. The signal handler sets
+// it with one atomic store and touches nothing else: a reload may replace
+// the registry at any moment.
+std::atomic<bool> g_stopRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
 void StopFromSignal() {
-  if (TTesselGroups* registry = ScriptRegistry) registry->RequestStop();
+  g_stopRequested.store(true);
 }
 
 bool Stopping() {
@@ -132,7 +138,11 @@ void TRunner::Pass() {
   // metrics tell the groups of this pass.
   for (int i = 0; i < ScriptRegistry->GroupCount(); ++i)
     ScriptRegistry->GetGroup(i)->Run().LastPass = {};
-  ScriptRegistry->RunAllGroups();
+  TEventLogSink log;
+  TPassContext context;
+  context.Log = &log;
+  context.Stop = &g_stopRequested;
+  ScriptRegistry->RunAllGroups(context);
   metrics_.NotePass(*ScriptRegistry);
   WriteMetrics();
 }
@@ -146,12 +156,11 @@ void TRunner::Reload() {
   const std::string oldSec = ScriptRegistry->SecKeysPath;
   const std::string oldPub = ScriptRegistry->PubKeysPath;
   {
-    // The stop handler must never see the registry half gone.
-    platform::DeferredSignals hold;
+    // The stop handler no longer looks at the registry; the script is
+    // replaced between passes.
     const TStepKinds& kinds = ScriptRegistry->Kinds();
     DoneEngine();
     InitEngine(kinds);
-    if (Stopping()) ScriptRegistry->RequestStop();
   }
   interval_ = LoadScript(settings);
   if (ScriptRegistry->SecKeysPath != oldSec || ScriptRegistry->PubKeysPath != oldPub) {
