@@ -114,6 +114,29 @@ int Deliver(const std::string& work, const std::string& folder, const TakenSourc
   return platform::CopyFile(work, target, options);
 }
 
+// The temp folder's free space, asked again only when a second has passed or
+// a file looks too large for it: every file's chain is gone before the next
+// file is taken, so the pass itself does not use the space up.
+class TempSpace {
+ public:
+  uint64_t Free(const std::string& temp, uint64_t needed, int& error) {
+    const auto now = Clock::now();
+    if (!known_ || now - at_ > std::chrono::seconds(1) || free_ < needed) {
+      free_ = platform::FreeSpace(temp, &error_);
+      at_ = now;
+      known_ = true;
+    }
+    error = error_;
+    return free_;
+  }
+
+ private:
+  bool known_ = false;
+  uint64_t free_ = 0;
+  int error_ = 0;
+  Clock::time_point at_;
+};
+
 int EnabledSteps(const TTesselActionList& group) {
   int steps = 0;
   for (int i = 0; i < group.ActionCount(); ++i)
@@ -124,7 +147,7 @@ int EnabledSteps(const TTesselActionList& group) {
 // Runs one file through the group.
 FileResult ProcessFile(const TPassContext& ctx, TTesselActionList& group, const std::string& path,
                        const platform::FileStat* seen, TakenSource& taken,
-                       TDeliveryJournal& journal) {
+                       TDeliveryJournal& journal, TempSpace& space) {
   FileResult result;
   const std::string name = ExtractFileName(path);
   ctx.Line({kFileSeparator});
@@ -143,7 +166,7 @@ FileResult ProcessFile(const TPassContext& ctx, TTesselActionList& group, const 
     const uint64_t needed =
         listed.size * static_cast<uint64_t>(EnabledSteps(group) + 1) + kTempMargin;
     int spaceError = 0;
-    const uint64_t free = platform::FreeSpace(temp, &spaceError);
+    const uint64_t free = space.Free(temp, needed, spaceError);
     if (spaceError == 0 && free < needed) {
       ctx.Failure({"Файл не взят в обработку", Quoted(name), platform::ErrorText(ENOSPC)});
       result.refusedFolder = temp;
@@ -283,15 +306,13 @@ bool TTesselActionList::ProcessGroup(const TPassContext& ctx) {
   TDeliveryJournal ownJournal(DeliveryJournalPath());
   TDeliveryJournal& journal = ctx.Journal ? *ctx.Journal : ownJournal;
   if (!ctx.Journal) journal.Recover();
-  // The steps' copies are noted in the journal this pass keeps.
-  TPassContext own;
-  const TPassContext* context = &ctx;
-  if (!ctx.Journal) {
-    own = ctx;
-    own.Journal = &journal;
-    context = &own;
-  }
-  TempFiles.TempFolder = ctx.Temp();
+  // The steps' copies are noted in the journal this pass keeps; the temp
+  // folder is looked up once.
+  TPassContext local = ctx;
+  local.Journal = &journal;
+  local.TempFolder = ctx.Temp();
+  TempFiles.TempFolder = local.TempFolder;
+  TempSpace space;
 
   // The group's lines begin with its first file that is worked on: files
   // that wait for a refusing folder leave no trace on every pass.
@@ -341,8 +362,8 @@ bool TTesselActionList::ProcessGroup(const TPassContext& ctx) {
     run.Watched.erase(files[i]);
     header();
     TakenSource source;
-    const FileResult result = ProcessFile(*context, *this, files[i],
-                                          ready.HasStat ? &ready.Stat : nullptr, source, journal);
+    const FileResult result = ProcessFile(
+        local, *this, files[i], ready.HasStat ? &ready.Stat : nullptr, source, journal, space);
     TempFiles.EndFile();  // its road has ended: its working files go now
     NoteResult(ctx, *this, files[i], result);
     if (result.outcome != Outcome::NotTaken) ++counts.Taken;

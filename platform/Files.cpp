@@ -34,12 +34,21 @@ std::string FromLocale(const char* text) {
   return text;  // the C locale's messages are ASCII
 }
 
-int CopyData(int in, int out) {
+// Copies the source's bytes as its size was when opened: a copy that reached
+// it does not ask again to learn that nothing follows. A file that grows
+// meanwhile is copied as it was, which its writer's later look at it tells
+// (the pass compares the source before and after).
+int CopyData(int in, int out, uint64_t size) {
   bool kernelCopy = true;
+  uint64_t copied = 0;
   for (;;) {
     if (kernelCopy) {
+      if (copied >= size) return 0;
       ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
-      if (n > 0) continue;
+      if (n > 0) {
+        copied += static_cast<uint64_t>(n);
+        continue;
+      }
       if (n == 0) return 0;
       if (errno == EINTR) continue;
       if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP) {
@@ -152,10 +161,13 @@ int CopyFile(const std::string& src, const std::string& dst, const CopyOptions& 
     out.BeforeSideName = options.journal->BeforeSideName;
   // Never more open than the source, nor than the cap and the umask allow.
   if (int err = out.Create(nativeDst, st.st_mode & options.modeCap & 0666)) return err;
-  if (int err = CopyData(in.get(), out.Fd())) return err;
+  if (int err = CopyData(in.get(), out.Fd(), static_cast<uint64_t>(st.st_size))) return err;
   if (int fault = InjectedFault("copy-data", src)) return fault;
-  if (options.journal && options.journal->BeforeCommit)
-    if (int err = options.journal->BeforeCommit(out.Device(), out.Inode())) return err;
+  if (options.journal && options.journal->BeforeCommit) {
+    uint64_t device = 0, inode = 0;
+    if (int err = out.Identity(device, inode)) return err;
+    if (int err = options.journal->BeforeCommit(device, inode)) return err;
+  }
   return out.Commit(options.durability == Durability::Synced);
 }
 
