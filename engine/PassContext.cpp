@@ -24,6 +24,19 @@ void TEventLogSink::Write(TLogKind kind, const std::vector<std::string>& fields)
   (void)err;
 }
 
+void TEventLogSink::WriteLines(const std::vector<std::vector<std::string>>& lines) {
+  std::vector<std::string> texts;
+  std::string bytes;
+  for (const auto& fields : lines) {
+    texts.push_back(LogLine(fields));
+    bytes += texts.back() + "\r\n";
+  }
+  // Whole lines in one write: another writer's line comes before or after them.
+  (void)file_->handle.Append(LogFilePath(), bytes, 0644);
+  if (file_->handle.IsOpen() && LogTarget)
+    for (const std::string& text : texts) LogTarget->AddLine(text, TLogKind::Normal);
+}
+
 void TPassContext::Line(std::initializer_list<std::string> fields) const {
   Log->Write(TLogKind::Normal, std::vector<std::string>(fields));
 }

@@ -22,6 +22,11 @@ class TLogSink {
  public:
   virtual ~TLogSink() = default;
   virtual void Write(TLogKind kind, const std::vector<std::string>& fields) = 0;
+  // Lines that belong together (a file's separator and its first line); a
+  // sink may write them at once.
+  virtual void WriteLines(const std::vector<std::vector<std::string>>& lines) {
+    for (const auto& fields : lines) Write(TLogKind::Normal, fields);
+  }
 };
 
 // The program's event log (WriteLog). Inside a pass it keeps the log file
@@ -34,6 +39,7 @@ class TEventLogSink : public TLogSink {
   TEventLogSink(const TEventLogSink&) = delete;
   TEventLogSink& operator=(const TEventLogSink&) = delete;
   void Write(TLogKind kind, const std::vector<std::string>& fields) override;
+  void WriteLines(const std::vector<std::vector<std::string>>& lines) override;
 
  private:
   struct TFile;
@@ -57,6 +63,7 @@ struct TPassContext {
   void Line(std::initializer_list<std::string> fields) const;
   void Failure(std::initializer_list<std::string> fields) const;
   void Write(TLogKind kind, const std::vector<std::string>& fields) const;
+  void Lines(const std::vector<std::vector<std::string>>& lines) const { Log->WriteLines(lines); }
   Clock::time_point Time() const { return Now ? Now() : Clock::now(); }
   std::string Temp() const;
   bool Stopping() const { return Stop && Stop->load(); }

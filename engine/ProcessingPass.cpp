@@ -82,6 +82,7 @@ bool TakeFile(const TPassContext& ctx, const std::string& source, const std::str
   if (err == 0) {
     platform::CopyOptions options;
     options.link = platform::SourceLink::Refuse;
+    options.privateTarget = true;  // the run's own folder
     err = platform::CopyFile(source, work, options);
   }
   if (err != 0) {
@@ -150,8 +151,7 @@ FileResult ProcessFile(const TPassContext& ctx, TTesselActionList& group, const 
                        TDeliveryJournal& journal, TempSpace& space) {
   FileResult result;
   const std::string name = ExtractFileName(path);
-  ctx.Line({kFileSeparator});
-  ctx.Line({"Начало обработки файла", Quoted(name)});
+  ctx.Lines({{kFileSeparator}, {"Начало обработки файла", Quoted(name)}});
   auto end = [&](Outcome outcome) {
     result.outcome = outcome;
     ctx.Line({"Конец обработки файла", Quoted(name)});

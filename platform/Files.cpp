@@ -156,11 +156,22 @@ int CopyFile(const std::string& src, const std::string& dst, const CopyOptions& 
   if (S_ISDIR(st.st_mode)) return EISDIR;
   if (!S_ISREG(st.st_mode)) return EINVAL;
 
+  const unsigned mode = st.st_mode & options.modeCap & 0666;
+  if (options.privateTarget) {
+    Fd out(::open(nativeDst.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, mode));
+    if (out.get() < 0) return errno;
+    int err = CopyData(in.get(), out.get(), static_cast<uint64_t>(st.st_size));
+    if (err == 0) err = InjectedFault("copy-data", src);
+    if (err == 0 && options.durability == Durability::Synced && ::fsync(out.get()) != 0)
+      err = errno;
+    if (err != 0) ::unlink(nativeDst.c_str());
+    return err;
+  }
   AtomicFile out;
   if (options.journal && options.journal->BeforeSideName)
     out.BeforeSideName = options.journal->BeforeSideName;
   // Never more open than the source, nor than the cap and the umask allow.
-  if (int err = out.Create(nativeDst, st.st_mode & options.modeCap & 0666)) return err;
+  if (int err = out.Create(nativeDst, mode)) return err;
   if (int err = CopyData(in.get(), out.Fd(), static_cast<uint64_t>(st.st_size))) return err;
   if (int fault = InjectedFault("copy-data", src)) return fault;
   if (options.journal && options.journal->BeforeCommit) {

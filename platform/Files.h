@@ -68,6 +68,11 @@ struct CopyOptions {
   // Permission bits the copy may have at most, besides the source's own.
   unsigned modeCap = 0666;
   const CopyJournal* journal = nullptr;  // optional
+  // The target's folder is the caller's private working folder, which no
+  // scan lists and nobody else can enter: the copy is written under its
+  // name at once (replacing what is there), with no unnamed file to name
+  // afterwards. A failed copy removes what it wrote.
+  bool privateTarget = false;
 };
 [[nodiscard]] int CopyFile(const std::string& src, const std::string& dst,
                            const CopyOptions& options);
