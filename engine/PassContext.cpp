@@ -19,7 +19,7 @@ void TEventLogSink::Write(TLogKind kind, const std::vector<std::string>& fields)
   // One write per line, so lines of two writers never mix. A file that
   // cannot be opened loses the line, on screen as well; write errors after
   // opening are ignored, as WriteLog's are.
-  const int err = file_->handle.Append(LogFilePath(), line + "\r\n", 0644);
+  const int err = file_->handle.Append(LogFilePath(), line + "\r\n", 0644, /*followLink=*/true);
   if (file_->handle.IsOpen() && LogTarget) LogTarget->AddLine(line, kind);
   (void)err;
 }
@@ -32,7 +32,7 @@ void TEventLogSink::WriteLines(const std::vector<std::vector<std::string>>& line
     bytes += texts.back() + "\r\n";
   }
   // Whole lines in one write: another writer's line comes before or after them.
-  (void)file_->handle.Append(LogFilePath(), bytes, 0644);
+  (void)file_->handle.Append(LogFilePath(), bytes, 0644, /*followLink=*/true);
   if (file_->handle.IsOpen() && LogTarget)
     for (const std::string& text : texts) LogTarget->AddLine(text, TLogKind::Normal);
 }

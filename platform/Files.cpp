@@ -263,12 +263,13 @@ int AppendToFile(const std::string& path, const std::string& bytes, bool* opened
   return static_cast<size_t>(n) == bytes.size() ? 0 : EIO;
 }
 
-int AppendHandle::Append(const std::string& path, const std::string& bytes, unsigned mode) {
+int AppendHandle::Append(const std::string& path, const std::string& bytes, unsigned mode,
+                         bool followLink) {
   if (int fault = InjectedFault("append", path)) return fault;
   if (fd_ < 0 || path != path_) {
     Close();
-    fd_ =
-        ::open(Native(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, mode);
+    fd_ = ::open(Native(path).c_str(),
+                 O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW), mode);
     if (fd_ < 0) return errno;
     path_ = path;
   }

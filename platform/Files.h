@@ -105,8 +105,10 @@ class AppendHandle {
   AppendHandle(const AppendHandle&) = delete;
   AppendHandle& operator=(const AppendHandle&) = delete;
   ~AppendHandle() { Close(); }
-  // Appends with one write, opening (and creating) the file on first use.
-  [[nodiscard]] int Append(const std::string& path, const std::string& bytes, unsigned mode);
+  // Appends with one write, opening (and creating) the file on first use; a
+  // link at the path is refused unless followed as AppendToFile does.
+  [[nodiscard]] int Append(const std::string& path, const std::string& bytes, unsigned mode,
+                           bool followLink = false);
   bool IsOpen() const { return fd_ >= 0; }
   void Close();
 
