@@ -49,7 +49,7 @@ class TEventLogSink : public TLogSink {
 struct TPassContext {
   using Clock = std::chrono::steady_clock;
 
-  TLogSink* Log = nullptr;                  // required
+  TLogSink* Log = nullptr;                  // null: the event log (TEventLogSink)
   TKeyLoader* Keys = nullptr;               // null: the library extracts every key itself
   TDeliveryJournal* Journal = nullptr;      // null: each group's pass keeps one of its own
   std::function<Clock::time_point()> Now;   // the pass's clock; empty: the steady clock

@@ -290,7 +290,7 @@ void ReleaseSources(const TPassContext& ctx, const std::vector<TakenSource>& tak
 
 }  // namespace
 
-bool TTesselActionList::ProcessGroup(const TPassContext& ctx) {
+bool TTesselActionList::ProcessGroup(const TPassContext& given) {
   const auto started = Clock::now();
   TGroupRunState& run = Run();
   TPassCounts& counts = run.LastPass;
@@ -303,15 +303,21 @@ bool TTesselActionList::ProcessGroup(const TPassContext& ctx) {
   counts.SourceMissing = folder.empty() || !FindFiles(folder, maskText, files, &unnamed);
   counts.Found = static_cast<int>(files.size());
 
-  TDeliveryJournal ownJournal(DeliveryJournalPath());
-  TDeliveryJournal& journal = ctx.Journal ? *ctx.Journal : ownJournal;
-  if (!ctx.Journal) journal.Recover();
-  // The steps' copies are noted in the journal this pass keeps; the temp
-  // folder is looked up once.
-  TPassContext local = ctx;
-  local.Journal = &journal;
-  local.TempFolder = ctx.Temp();
-  TempFiles.TempFolder = local.TempFolder;
+  // What the group's pass uses: the given context, with the event log when
+  // it names no sink, a journal of its own when it names none (the steps'
+  // copies are noted in it too), and the temp folder looked up once.
+  TPassContext ctx = given;
+  TEventLogSink eventLog;
+  if (!ctx.Log) ctx.Log = &eventLog;
+  std::optional<TDeliveryJournal> ownJournal;
+  if (!ctx.Journal) {
+    ownJournal.emplace(DeliveryJournalPath());
+    ownJournal->Recover();
+    ctx.Journal = &*ownJournal;
+  }
+  TDeliveryJournal& journal = *ctx.Journal;
+  ctx.TempFolder = given.Temp();
+  TempFiles.TempFolder = ctx.TempFolder;
   TempSpace space;
 
   // The group's lines begin with its first file that is worked on: files
@@ -363,7 +369,7 @@ bool TTesselActionList::ProcessGroup(const TPassContext& ctx) {
     header();
     TakenSource source;
     const FileResult result = ProcessFile(
-        local, *this, files[i], ready.HasStat ? &ready.Stat : nullptr, source, journal, space);
+        ctx, *this, files[i], ready.HasStat ? &ready.Stat : nullptr, source, journal, space);
     TempFiles.EndFile();  // its road has ended: its working files go now
     NoteResult(ctx, *this, files[i], result);
     if (result.outcome != Outcome::NotTaken) ++counts.Taken;
@@ -391,10 +397,7 @@ bool TTesselActionList::ProcessGroup(const TPassContext& ctx) {
 }
 
 bool TTesselActionList::ProcessGroup() {
-  TEventLogSink log;
-  TPassContext context;
-  context.Log = &log;
-  return ProcessGroup(context);
+  return ProcessGroup(TPassContext{});
 }
 
 bool TTesselGroups::RunAllGroups(const TPassContext& given) {
@@ -407,6 +410,8 @@ bool TTesselGroups::RunAllGroups(const TPassContext& given) {
   } guard{passRunning_ = true};
 
   TPassContext ctx = given;
+  TEventLogSink eventLog;
+  if (!ctx.Log) ctx.Log = &eventLog;  // a context without a sink writes the event log
   if (!ctx.Keys) ctx.Keys = KeyLoader;
   // What a killed run left: its working folders (plaintext among them) and
   // the deliveries it had under way. Once per temp folder in a process: the
@@ -441,9 +446,7 @@ bool TTesselGroups::RunAllGroups(const TPassContext& given) {
 }
 
 bool TTesselGroups::RunAllGroups() {
-  TEventLogSink log;
   TPassContext context;
-  context.Log = &log;
   context.Stop = &stopRequested_;
   if (OnFileStart) context.Progress = OnFileStart;
   return RunAllGroups(context);
