@@ -55,11 +55,11 @@ class StepSections {
 class KeyReader : public TStepKeys {
  public:
   KeyReader(const std::string& file, const std::string& section) : file_(file), section_(section) {}
-  void Text(const char* key, std::string& value) override {
-    value = ReadIniString(section_, key, "", file_);
+  void Text(const TStepField& field, std::string& value) override {
+    value = ReadIniString(section_, field.Key, "", file_);
   }
-  void Integer(const char* key, int32_t& value, int32_t missing) override {
-    value = ReadIniInteger(section_, key, missing, file_);
+  void Integer(const TStepField& field, int32_t& value) override {
+    value = ReadIniInteger(section_, field.Key, field.Missing, file_);
   }
 
  private:
@@ -70,11 +70,11 @@ class KeyReader : public TStepKeys {
 class KeyWriter : public TStepKeys {
  public:
   KeyWriter(const std::string& file, const std::string& section) : file_(file), section_(section) {}
-  void Text(const char* key, std::string& value) override {
-    written_ = WriteIniString(section_, key, value, file_) && written_;
+  void Text(const TStepField& field, std::string& value) override {
+    written_ = WriteIniString(section_, field.Key, value, file_) && written_;
   }
-  void Integer(const char* key, int32_t& value, int32_t) override {
-    written_ = WriteIniInteger(section_, key, value, file_) && written_;
+  void Integer(const TStepField& field, int32_t& value) override {
+    written_ = WriteIniInteger(section_, field.Key, value, file_) && written_;
   }
   bool Written() const { return written_; }
 
@@ -99,7 +99,9 @@ bool LoadGroup(TTesselActionList& group, const std::string& FileName,
   bool complete = true;
   for (const std::string* section : stepSections) {
     const int32_t code = ReadIniInteger(*section, "ACTION_TYPE", -1, FileName);
-    if (code < kKindSign || code > kKindNone) continue;
+    // Codes outside the specified kinds are passed over without a word,
+    // unless this program has a kind of that code.
+    if ((code < kKindSign || code > kKindNone) && !group.Kinds().Has(code)) continue;
     if (TTesselAction* step = group.CreateAction(code)) {
       LoadFromIni(*step, FileName, *section);
     } else {

@@ -1,4 +1,4 @@
-// Encrypt and decrypt, with key blocks from the registry's key cache.
+// Encrypt and decrypt, with key blocks from the key cache the pass hands them.
 #include <limits>
 
 #include "crypto/CryptoActions.h"
@@ -7,10 +7,6 @@
 #include "crypto/TKeyLoader.h"
 
 namespace {
-
-TKeyLoader* Cache() {
-  return ScriptRegistry ? ScriptRegistry->KeyLoader : nullptr;
-}
 
 // Code of a call the library would misread (its receiver count is 16 bits).
 constexpr uint16_t kBadParameter = 7;
@@ -25,10 +21,27 @@ std::string TTesselAction_encrypt::GetCaption() const {
 std::string TTesselAction_encrypt::GetParamText() const {
   return "Ключ: " + SenderKey + " для " + ReceiverKeyList;
 }
+std::string TTesselAction_encrypt::GetChoiceText() const {
+  return "Зашифровать...";
+}
+void TTesselAction_encrypt::ExchangeKeys(TStepKeys& keys) {
+  // The sender's secret key makes the receivers' keys to the file.
+  static constexpr TStepField kSender{.Key = "SENDER_KEY",
+                                      .Label = "Id ключа отправителя:",
+                                      .Control = "cxTextEdit3",
+                                      .Keys = TKeyUse::SecretKey};
+  static constexpr TStepField kReceivers{.Key = "RECEIVER_KEY_LIST",
+                                         .Label = "Id ключей получателей:",
+                                         .Control = "cxTextEdit4",
+                                         .Keys = TKeyUse::ReceiverList};
+  keys.Text(kSender, SenderKey);
+  keys.Text(kReceivers, ReceiverKeyList);
+}
 
-bool TTesselAction_encrypt::Execute(const std::string& InputFileName, std::string& OutputFileName) {
+bool TTesselAction_encrypt::Run(const TStepContext& context, const std::string& InputFileName,
+                                std::string& OutputFileName) {
   TKeyBlockList receivers;
-  if (TKeyLoader* cache = Cache())
+  if (TKeyLoader* cache = context.Pass.Keys)
     receivers = cache->GetKeyList(ReceiverKeyList);
   else
     receivers.Blocks.assign(SplitKeyList(ReceiverKeyList).size(), nullptr);
@@ -41,8 +54,8 @@ bool TTesselAction_encrypt::Execute(const std::string& InputFileName, std::strin
     code = EnCryptFileEx(InputFileName.c_str(), OutputFileName.c_str(), SenderKey.c_str(),
                          receivers.Blocks.data(), static_cast<uint16_t>(receivers.Count()), 0);
   }
-  if (!LogLibraryResult(GetCaption(), code)) return false;
-  return TTesselAction::Execute(InputFileName, OutputFileName);
+  if (!LogLibraryResult(context, GetCaption(), code)) return false;
+  return TTesselAction::Run(context, InputFileName, OutputFileName);
 }
 
 // ---------------------------------------------------------------------------
@@ -53,12 +66,25 @@ std::string TTesselAction_decrypt::GetCaption() const {
 std::string TTesselAction_decrypt::GetParamText() const {
   return "Ключ: " + ReceiverKey + " от " + SenderKey;
 }
+void TTesselAction_decrypt::ExchangeKeys(TStepKeys& keys) {
+  static constexpr TStepField kReceiver{.Key = "RECEIVER_KEY",
+                                        .Label = "Id ключа получателя:",
+                                        .Control = "cxTextEdit_idreceiver",
+                                        .Keys = TKeyUse::SecretKey};
+  static constexpr TStepField kSender{.Key = "SENDER_KEY",
+                                      .Label = "Id ключа отправителя:",
+                                      .Control = "cxTextEdit_idsender",
+                                      .Keys = TKeyUse::PublicKey};
+  keys.Text(kReceiver, ReceiverKey);
+  keys.Text(kSender, SenderKey);
+}
 
-bool TTesselAction_decrypt::Execute(const std::string& InputFileName, std::string& OutputFileName) {
-  TKeyLoader* cache = Cache();
+bool TTesselAction_decrypt::Run(const TStepContext& context, const std::string& InputFileName,
+                                std::string& OutputFileName) {
+  TKeyLoader* cache = context.Pass.Keys;
   const void* sender = cache ? cache->GetKey(SenderKey) : nullptr;
   const uint16_t code =
       DeCryptFileEx(InputFileName.c_str(), OutputFileName.c_str(), ReceiverKey.c_str(), sender);
-  if (!LogLibraryResult(GetCaption(), code)) return false;
-  return TTesselAction::Execute(InputFileName, OutputFileName);
+  if (!LogLibraryResult(context, GetCaption(), code)) return false;
+  return TTesselAction::Run(context, InputFileName, OutputFileName);
 }

@@ -115,8 +115,8 @@ std::string ResultMessage(int code) {
   return text;
 }
 
-bool LogLibraryResult(const std::string& caption, uint16_t code) {
-  WriteLog(ResultKind(code), {caption, ResultMessage(code)});
-  if (IsWorkingFileError(code)) NoteWorkingSpaceFault();
+bool LogLibraryResult(const TStepContext& context, const std::string& caption, uint16_t code) {
+  context.Pass.Write(ResultKind(code), {caption, ResultMessage(code)});
+  if (IsWorkingFileError(code)) context.NoteWorkingSpaceFault();
   return code == 0;
 }

@@ -20,4 +20,4 @@ inline bool IsWorkingFileError(int code) {
 
 // One line for a library call; true on success. A working-file failure is
 // told to the pass.
-bool LogLibraryResult(const std::string& caption, uint16_t code);
+bool LogLibraryResult(const TStepContext& context, const std::string& caption, uint16_t code);

@@ -25,11 +25,19 @@ std::string TTesselAction_sign::GetCaption() const {
 std::string TTesselAction_sign::GetParamText() const {
   return "Ключ: " + KeyId;
 }
+void TTesselAction_sign::ExchangeKeys(TStepKeys& keys) {
+  static constexpr TStepField kKeyId{.Key = "KEY_ID",
+                                     .Label = "Id ключа подписи:",
+                                     .Control = "cxTextEdit7",
+                                     .Keys = TKeyUse::SecretKey};
+  keys.Text(kKeyId, KeyId);
+}
 
-bool TTesselAction_sign::Execute(const std::string& InputFileName, std::string& OutputFileName) {
+bool TTesselAction_sign::Run(const TStepContext& context, const std::string& InputFileName,
+                             std::string& OutputFileName) {
   const uint16_t code = SignFile(InputFileName.c_str(), OutputFileName.c_str(), KeyId.c_str());
-  if (!LogLibraryResult(GetCaption(), code)) return false;
-  return TTesselAction::Execute(InputFileName, OutputFileName);
+  if (!LogLibraryResult(context, GetCaption(), code)) return false;
+  return TTesselAction::Run(context, InputFileName, OutputFileName);
 }
 
 // ---------------------------------------------------------------------------
@@ -40,12 +48,21 @@ std::string TTesselAction_checksign::GetCaption() const {
 std::string TTesselAction_checksign::GetParamText() const {
   return "Ключ(и): " + KeyList;
 }
+void TTesselAction_checksign::ExchangeKeys(TStepKeys& keys) {
+  static constexpr TStepField kKeyList{
+      .Key = "KEY_LIST",
+      .Label = "Список Id открытых ключей (через точку с запятой)",
+      .Control = "cxTextEdit2",
+      .Look = TFieldLook::Below,
+      .Keys = TKeyUse::PublicKeyList};  // blank: every signature, whoever made it
+  keys.Text(kKeyList, KeyList);
+}
 
-bool TTesselAction_checksign::Execute(const std::string& InputFileName,
-                                      std::string& OutputFileName) {
+bool TTesselAction_checksign::Run(const TStepContext& context, const std::string& InputFileName,
+                                  std::string& OutputFileName) {
   // The check works on a copy, so the input stays as it came for the bad-files
   // folder. A failed copy shows up as the library's failure to read it.
-  TTesselActionList::CopyFileTo(InputFileName, OutputFileName);
+  context.Copy(InputFileName, OutputFileName);
 
   std::vector<std::string> required;
   const bool anyRequired = !TrimControls(KeyList).empty();
@@ -57,10 +74,10 @@ bool TTesselAction_checksign::Execute(const std::string& InputFileName,
       CheckSignReport(OutputFileName, "", anyRequired ? &required : nullptr, &report, &negative);
   const std::string caption = GetCaption();
   for (size_t i = 0; i < report.size(); ++i)
-    WriteLog(negative[i] ? TLogKind::Failure : TLogKind::Normal, {caption, report[i]});
-  if (IsWorkingFileError(verdict)) NoteWorkingSpaceFault();
+    context.Pass.Write(negative[i] ? TLogKind::Failure : TLogKind::Normal, {caption, report[i]});
+  if (IsWorkingFileError(verdict)) context.NoteWorkingSpaceFault();
   if (verdict != 0) return false;
-  return TTesselAction::Execute(InputFileName, OutputFileName);
+  return TTesselAction::Run(context, InputFileName, OutputFileName);
 }
 
 // ---------------------------------------------------------------------------
@@ -71,12 +88,24 @@ std::string TTesselAction_delsign::GetCaption() const {
 std::string TTesselAction_delsign::GetParamText() const {
   return "Кол-во: " + std::to_string(DeleteCount);
 }
+void TTesselAction_delsign::ExchangeKeys(TStepKeys& keys) {
+  static constexpr TStepField kCount{
+      .Key = "COUNT",
+      .Label = "Количество удаляемых подписей; если -1, то удаляются все подписи",
+      .Control = "cxSpinEdit1",
+      .Look = TFieldLook::Number,
+      .Missing = -1,
+      .Min = -1,
+      .Max = 100};
+  keys.Integer(kCount, DeleteCount);
+}
 
-bool TTesselAction_delsign::Execute(const std::string& InputFileName, std::string& OutputFileName) {
-  TTesselActionList::CopyFileTo(InputFileName, OutputFileName);
+bool TTesselAction_delsign::Run(const TStepContext& context, const std::string& InputFileName,
+                                std::string& OutputFileName) {
+  context.Copy(InputFileName, OutputFileName);
   // Only the low 8 bits reach the library: -1 arrives as 255, "all".
   const auto count = static_cast<uint8_t>(DeleteCount & 0xFF);
   const uint16_t code = DelSign(OutputFileName.c_str(), count);
-  if (!LogLibraryResult(GetCaption(), code)) return false;
-  return TTesselAction::Execute(InputFileName, OutputFileName);
+  if (!LogLibraryResult(context, GetCaption(), code)) return false;
+  return TTesselAction::Run(context, InputFileName, OutputFileName);
 }

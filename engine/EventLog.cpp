@@ -36,13 +36,18 @@ void WriteLog(const std::vector<std::string>& fields) {
   WriteLog(TLogKind::Normal, fields);
 }
 
-void WriteLog(TLogKind kind, const std::vector<std::string>& fields) {
+std::string LogLine(const std::vector<std::string>& fields) {
   const std::tm now = LogClock() ? LogClock()() : platform::LocalNow();
   std::string line = platform::FormatTimestamp(now);
   for (const std::string& field : fields) {
     line += '\t';
     line += EscapeLogField(field);  // one event, one line, whatever a name holds
   }
+  return line;
+}
+
+void WriteLog(TLogKind kind, const std::vector<std::string>& fields) {
+  const std::string line = LogLine(fields);
   // One write per line, so lines of two writers never mix. A file that
   // cannot be opened loses the line, on screen as well; write errors after
   // opening are ignored.

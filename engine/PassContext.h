@@ -1,30 +1,94 @@
-// What the pass tells the copies its steps make while one file is processed:
-// the journal that records them and the permissions they may have at most
-// (those of the source file as it was taken).
+// What a pass and its steps use, handed to them: where lines go, the key
+// cache, the delivery journal, the clock, the temp folder, the stop request
+// and where progress goes. Nothing of it is reached through the registry or
+// another global, so two passes (two registries, a test's and a program's)
+// never share what they were not handed.
 #pragma once
 
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <cstdint>
+#include <initializer_list>
+#include <set>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "engine/LogKind.h"
+
 class TDeliveryJournal;
+class TKeyLoader;  // the key cache, crypto/TKeyLoader.h
+
+// Where a pass's lines go.
+class TLogSink {
+ public:
+  virtual ~TLogSink() = default;
+  virtual void Write(TLogKind kind, const std::vector<std::string>& fields) = 0;
+  // Lines that belong together (a file's separator and its first line); a
+  // sink may write them at once.
+  virtual void WriteLines(const std::vector<std::vector<std::string>>& lines) {
+    for (const auto& fields : lines) Write(TLogKind::Normal, fields);
+  }
+};
+
+// The program's event log (WriteLog). Inside a pass it keeps the log file
+// open, so a line costs one write; the file is closed with the sink, between
+// passes, where a rotation of the log may move it.
+class TEventLogSink : public TLogSink {
+ public:
+  TEventLogSink();
+  ~TEventLogSink() override;
+  TEventLogSink(const TEventLogSink&) = delete;
+  TEventLogSink& operator=(const TEventLogSink&) = delete;
+  void Write(TLogKind kind, const std::vector<std::string>& fields) override;
+  void WriteLines(const std::vector<std::vector<std::string>>& lines) override;
+
+ private:
+  struct TFile;
+  TFile* file_;
+};
+
+// A file as it was when a pass delivered it: device, inode, size, time.
+using TFileIdentity = std::tuple<uint64_t, uint64_t, uint64_t, int64_t>;
 
 struct TPassContext {
-  TDeliveryJournal* Journal = nullptr;
+  using Clock = std::chrono::steady_clock;
+
+  TLogSink* Log = nullptr;                  // null: the event log (TEventLogSink)
+  TKeyLoader* Keys = nullptr;               // null: the library extracts every key itself
+  TDeliveryJournal* Journal = nullptr;      // null: each group's pass keeps one of its own
+  std::function<Clock::time_point()> Now;   // the pass's clock; empty: the steady clock
+  std::string TempFolder;                   // empty: the platform's temp path
+  const std::atomic<bool>* Stop = nullptr;  // set: the pass ends after the file in hand
+  // Before each file: the group's index, the file's number from 1 and the
+  // number of files its scan found.
+  std::function<void(int group, int file, int files)> Progress;
+  int Group = 0;  // the index Progress is told
+  // Results this pass delivered, complete when named: a later group that
+  // takes them from its source folder need not wait for them to settle.
+  std::set<TFileIdentity>* Delivered = nullptr;
+
+  void Line(std::initializer_list<std::string> fields) const;
+  void Failure(std::initializer_list<std::string> fields) const;
+  void Write(TLogKind kind, const std::vector<std::string>& fields) const;
+  void Lines(const std::vector<std::vector<std::string>>& lines) const { Log->WriteLines(lines); }
+  Clock::time_point Time() const { return Now ? Now() : Clock::now(); }
+  std::string Temp() const;
+  bool Stopping() const { return Stop && Stop->load(); }
+};
+
+// What a step is handed for the file in hand: the pass's context, and the
+// permissions its copies may have at most (those of the source as taken).
+struct TStepContext {
+  const TPassContext& Pass;
   unsigned ModeCap = 0666;
   // Set by a step that failed on its working files (no room, an I/O error),
   // not on the file's content: the file then waits instead of going bad.
-  bool WorkingSpaceFault = false;
-};
+  mutable bool WorkingSpaceFault = false;
+  void NoteWorkingSpaceFault() const { WorkingSpaceFault = true; }
 
-// The context of the file in hand on this thread, or null outside a pass.
-TPassContext* CurrentPassContext();
-// A step's failure lies with its working files; nothing outside a pass.
-void NoteWorkingSpaceFault();
-
-class TScopedPassContext {
- public:
-  explicit TScopedPassContext(TPassContext& context);
-  ~TScopedPassContext();
-  TScopedPassContext(const TScopedPassContext&) = delete;
-  TScopedPassContext& operator=(const TScopedPassContext&) = delete;
-
- private:
-  TPassContext* previous_;
+  // A copy the step makes (of its input, or of a result to its copy folder):
+  // journalled, and no more open than the source.
+  bool Copy(const std::string& source, const std::string& target, int* error = nullptr) const;
 };

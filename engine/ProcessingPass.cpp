@@ -10,13 +10,17 @@
 // they were; the delivery journal (DeliveryJournal.h) tells the next pass
 // which of them were delivered already, so none is delivered twice.
 //
-// A step that fails sends its input to the bad-files folder. A delivery that
+// A step that fails sends its input to the bad-files folder, unless it failed
+// on its working files (no room in the temp folder, an I/O error there): then
+// the file waits in its source folder like one whose delivery was refused. A delivery that
 // fails (the folder missing, full, read-only or failing) sends nothing
 // anywhere: the source stays for a later pass, which tries again once the
 // folder looks able to take it, without filling the log meanwhile.
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <mutex>
+#include <optional>
 #include <set>
 
 #include "engine/DeliveryJournal.h"
@@ -24,7 +28,6 @@
 #include "engine/Readiness.h"
 #include "engine/uFileUtil.h"
 #include "engine/uTesselTypes.h"
-#include "platform/Clock.h"
 #include "platform/Files.h"
 #include "platform/WorkFolders.h"
 #include "platform/Writers.h"
@@ -72,26 +75,27 @@ bool IsSpaceError(int err) {
 
 // Copies the source into its working folder. On failure the source stays
 // where it was for a later pass and the reason is logged.
-bool TakeFile(const std::string& source, const std::string& work, int workError,
-              const std::string& name, const platform::FileStat* listed, platform::FileStat& stat,
-              int& err) {
+bool TakeFile(const TPassContext& ctx, const std::string& source, const std::string& work,
+              int workError, const std::string& name, const platform::FileStat* listed,
+              platform::FileStat& stat, int& err) {
   // The readiness check has just looked at the file; else look now.
   err = work.empty() ? workError : listed ? (stat = *listed, 0) : platform::StatPath(source, stat);
   // The listing saw a regular file; whatever has taken its name since is not taken.
   if (err == 0) {
     platform::CopyOptions options;
     options.link = platform::SourceLink::Refuse;
+    options.privateTarget = true;  // the run's own folder
     err = platform::CopyFile(source, work, options);
   }
   if (err != 0) {
-    WriteFailureLog({"Файл не взят в обработку", Quoted(name), platform::ErrorText(err)});
+    ctx.Failure({"Файл не взят в обработку", Quoted(name), platform::ErrorText(err)});
     return false;
   }
   platform::FileStat after;
   if (platform::StatPath(source, after) != 0 || !SameFile(after, stat)) {
     // Still being written: the copy may be torn. Leave it for the next pass.
     platform::DeleteFile(work);
-    WriteFailureLog(
+    ctx.Failure(
         {"Файл изменился во время копирования, оставлен до следующего прохода", Quoted(name)});
     return false;
   }
@@ -99,8 +103,8 @@ bool TakeFile(const std::string& source, const std::string& work, int workError,
 }
 
 // Copies the working file into a folder under its own name, journalled and no
-// more open than the source, and drops the working copy (the source still
-// exists). An empty folder name is "not set", never the file system's root.
+// more open than the source (the source still exists). An empty folder name is "not set", never the
+// file system's root.
 int Deliver(const std::string& work, const std::string& folder, const TakenSource& taken,
             const std::string& name, TDeliveryJournal& journal, std::string& target,
             std::set<TFileIdentity>* delivered) {
@@ -110,13 +114,36 @@ int Deliver(const std::string& work, const std::string& folder, const TakenSourc
   options.modeCap = taken.stat.mode;
   const platform::CopyJournal record = journal.ForDelivery(taken.path, taken.stat, target);
   options.journal = &record;
+  // The working file goes with the rest of the file's chain.
   const int err = platform::CopyFile(work, target, options);
-  if (err == 0) platform::DeleteFile(work);
   platform::FileStat result;
   if (err == 0 && delivered && platform::LinkStat(target, result) == 0)
     delivered->insert({result.device, result.inode, result.size, result.mtimeNs});
   return err;
 }
+
+// The temp folder's free space, asked again only when a second has passed or
+// a file looks too large for it: every file's chain is gone before the next
+// file is taken, so the pass itself does not use the space up.
+class TempSpace {
+ public:
+  uint64_t Free(const std::string& temp, uint64_t needed, int& error) {
+    const auto now = Clock::now();
+    if (!known_ || now - at_ > std::chrono::seconds(1) || free_ < needed) {
+      free_ = platform::FreeSpace(temp, &error_);
+      at_ = now;
+      known_ = true;
+    }
+    error = error_;
+    return free_;
+  }
+
+ private:
+  bool known_ = false;
+  uint64_t free_ = 0;
+  int error_ = 0;
+  Clock::time_point at_;
+};
 
 int EnabledSteps(const TTesselActionList& group) {
   int steps = 0;
@@ -131,29 +158,28 @@ uint64_t TempBytesNeeded(const TTesselActionList& group, uint64_t fileSize) {
 }
 
 // Runs one file through the group.
-FileResult ProcessFile(TTesselActionList& group, const std::string& path,
+FileResult ProcessFile(const TPassContext& ctx, TTesselActionList& group, const std::string& path,
                        const platform::FileStat* seen, TakenSource& taken,
-                       TDeliveryJournal& journal, std::set<TFileIdentity>* delivered) {
+                       TDeliveryJournal& journal, TempSpace& space) {
   FileResult result;
   const std::string name = ExtractFileName(path);
-  WriteLog({kFileSeparator});
-  WriteLog({"Начало обработки файла", Quoted(name)});
+  ctx.Lines({{kFileSeparator}, {"Начало обработки файла", Quoted(name)}});
   auto end = [&](Outcome outcome) {
     result.outcome = outcome;
-    WriteLog({"Конец обработки файла", Quoted(name)});
+    ctx.Line({"Конец обработки файла", Quoted(name)});
     return result;
   };
 
   // The file and one result per step must fit in the temp folder, or a full
   // temp folder would make good files fail their steps.
-  const std::string temp = GetTempDir();
+  const std::string temp = ctx.Temp();
   platform::FileStat listed;
   if (seen ? (listed = *seen, true) : platform::StatPath(path, listed) == 0) {
     const uint64_t needed = TempBytesNeeded(group, listed.size);
     int spaceError = 0;
-    const uint64_t free = platform::FreeSpace(temp, &spaceError);
+    const uint64_t free = space.Free(temp, needed, spaceError);
     if (spaceError == 0 && free < needed) {
-      WriteFailureLog({"Файл не взят в обработку", Quoted(name), platform::ErrorText(ENOSPC)});
+      ctx.Failure({"Файл не взят в обработку", Quoted(name), platform::ErrorText(ENOSPC)});
       result.refusedFolder = temp;
       result.bytes = needed;
       return end(Outcome::NotTaken);
@@ -166,7 +192,7 @@ FileResult ProcessFile(TTesselActionList& group, const std::string& path,
   std::string current = work.NewWorkPath(&workError);
   taken.path = path;
   int takeError = 0;
-  if (!TakeFile(path, current, workError, name, seen, taken.stat, takeError)) {
+  if (!TakeFile(ctx, path, current, workError, name, seen, taken.stat, takeError)) {
     if (IsSpaceError(takeError)) {
       result.refusedFolder = temp;
       result.bytes = listed.size + kTempMargin;
@@ -175,23 +201,24 @@ FileResult ProcessFile(TTesselActionList& group, const std::string& path,
   }
 
   // Copies made by the steps are journalled and no more open than the source.
-  TPassContext context{&journal, taken.stat.mode};
-  TScopedPassContext scoped(context);
+  const TStepContext context{ctx, taken.stat.mode};
   bool ok = true;
   const int count = group.ActionCount();
   for (int i = 0; i < count; ++i) {
     TTesselAction* step = group.GetAction(i);
     if (!step || !step->Enabled) continue;
     int err = 0;
-    std::string out = work.NewWorkPath(&err);
-    if (out.empty()) {
-      WriteFailureLog({"Ошибка создания рабочей папки", platform::ErrorText(err)});
-      context.WorkingSpaceFault = true;
+    const std::string made = work.NewWorkPath(&err);
+    if (made.empty()) {
+      ctx.Failure({"Ошибка создания рабочей папки", platform::ErrorText(err)});
+      context.NoteWorkingSpaceFault();
       ok = false;
       break;
     }
-    ok = step->Execute(current, out);
+    std::string out = made;
+    ok = step->Run(context, current, out);
     if (!ok) break;
+    if (out != made) work.Unused(made);  // the step passed a file on: its link stays free
     current = out;
   }
 
@@ -201,19 +228,19 @@ FileResult ProcessFile(TTesselActionList& group, const std::string& path,
     // Room for one more result: this file's own working files are still there.
     const int probe = platform::ProbeFolder(temp, taken.stat.size + kTempMargin);
     if (context.WorkingSpaceFault || probe != 0) {
-      WriteFailureLog({"Ошибка рабочей папки", temp, platform::ErrorText(probe ? probe : EIO)});
-      WriteFailureLog({"Файл оставлен до следующего прохода", Quoted(name)});
+      ctx.Failure({"Ошибка рабочей папки", temp, platform::ErrorText(probe ? probe : EIO)});
+      ctx.Failure({"Файл оставлен до следующего прохода", Quoted(name)});
       result.refusedFolder = temp;
       result.bytes = TempBytesNeeded(group, taken.stat.size);
       return end(Outcome::Refused);
     }
-    WriteFailureLog({"Перенос в ошибки"});
+    ctx.Failure({"Перенос в ошибки"});
   }
   const std::string& folder = ok ? group.DestFolder : group.BadFolder;
   std::string target;
-  if (int err = Deliver(current, folder, taken, name, journal, target, delivered)) {
-    WriteFailureLog({"Ошибка переноса в", target, platform::ErrorText(err)});
-    WriteFailureLog({"Файл оставлен до следующего прохода", Quoted(name)});
+  if (int err = Deliver(current, folder, taken, name, journal, target, ctx.Delivered)) {
+    ctx.Failure({"Ошибка переноса в", target, platform::ErrorText(err)});
+    ctx.Failure({"Файл оставлен до следующего прохода", Quoted(name)});
     result.refusedFolder = folder;
     result.bytes = taken.stat.size;
     return end(Outcome::Refused);
@@ -224,24 +251,26 @@ FileResult ProcessFile(TTesselActionList& group, const std::string& path,
 
 // Whether a file that a folder refused waits on: until its retry time, and
 // while the folder still cannot take it. A file nobody refused never waits.
-bool StillRefused(const TTesselActionList& group, const std::string& path) {
-  const auto fault = group.DeliveryFaults.find(path);
-  if (fault == group.DeliveryFaults.end()) return false;
-  if (Clock::now() < fault->second.RetryAt) return true;
+bool StillRefused(const TPassContext& ctx, const TTesselActionList& group,
+                  const std::string& path) {
+  const auto fault = group.Run().DeliveryFaults.find(path);
+  if (fault == group.Run().DeliveryFaults.end()) return false;
+  if (ctx.Time() < fault->second.RetryAt) return true;
   return platform::ProbeFolder(fault->second.Folder, fault->second.Bytes) != 0;
 }
 
-void NoteResult(TTesselActionList& group, const std::string& path, const FileResult& result) {
-  auto fault = group.DeliveryFaults.find(path);
+void NoteResult(const TPassContext& ctx, TTesselActionList& group, const std::string& path,
+                const FileResult& result) {
+  auto fault = group.Run().DeliveryFaults.find(path);
   if (result.outcome == Outcome::Delivered || result.outcome == Outcome::Bad) {
-    if (fault != group.DeliveryFaults.end()) {
-      WriteLog({"Ошибка переноса устранена", fault->second.Folder, Quoted(ExtractFileName(path))});
-      group.DeliveryFaults.erase(fault);
+    if (fault != group.Run().DeliveryFaults.end()) {
+      ctx.Line({"Ошибка переноса устранена", fault->second.Folder, Quoted(ExtractFileName(path))});
+      group.Run().DeliveryFaults.erase(fault);
     }
     return;
   }
   if (result.refusedFolder.empty()) return;  // not taken for a reason of its own
-  TDeliveryFault& entry = group.DeliveryFaults[path];
+  TDeliveryFault& entry = group.Run().DeliveryFaults[path];
   entry.Folder = result.refusedFolder;
   entry.Bytes = result.bytes;
   // The first refusal waits only for the folder; a retry that met the fault
@@ -249,7 +278,7 @@ void NoteResult(TTesselActionList& group, const std::string& path, const FileRes
   if (entry.Retries > 0) {
     const auto wait = std::min<Clock::duration>(
         kFirstBackoff * (1LL << std::min(entry.Retries - 1, 16)), kMaxBackoff);
-    entry.RetryAt = Clock::now() + wait;
+    entry.RetryAt = ctx.Time() + wait;
   }
   ++entry.Retries;
 }
@@ -262,7 +291,8 @@ void NoteResult(TTesselActionList& group, const std::string& path, const FileRes
 // False when a deletion may not have reached the disk: the journal must then
 // keep its records. A source that cannot be deleted stays, is said in the
 // log, and is taken again on the next pass.
-bool ReleaseSources(const std::vector<TakenSource>& taken, TDeliveryJournal& journal) {
+bool ReleaseSources(const TPassContext& ctx, const std::vector<TakenSource>& taken,
+                    TDeliveryJournal& journal) {
   if (std::none_of(taken.begin(), taken.end(),
                    [](const TakenSource& source) { return !source.deliveredTo.empty(); }))
     return true;
@@ -272,7 +302,7 @@ bool ReleaseSources(const std::vector<TakenSource>& taken, TDeliveryJournal& jou
     const std::string& folder = source.deliveredTo;
     if (folder.empty() || flushed.count(folder) || failed.count(folder)) continue;
     if (int err = platform::SyncFileSystem(folder)) {
-      WriteFailureLog({"Ошибка записи на диск", folder, platform::ErrorText(err)});
+      ctx.Failure({"Ошибка записи на диск", folder, platform::ErrorText(err)});
       failed.insert(folder);
     } else {
       flushed.insert(folder);
@@ -285,18 +315,18 @@ bool ReleaseSources(const std::vector<TakenSource>& taken, TDeliveryJournal& jou
     if (platform::StatPath(source.path, now) != 0 || !SameFile(now, source.stat)) continue;
     // Its writer came back: what it writes now is a file for a later pass.
     if (platform::CheckWriters(source.path) == platform::WriterState::Writing) {
-      WriteLog({"Исходный файл открыт для записи, оставлен до следующего прохода", source.path});
+      ctx.Line({"Исходный файл открыт для записи, оставлен до следующего прохода", source.path});
       continue;
     }
     if (int err = platform::DeleteFile(source.path))
-      WriteFailureLog({"Исходный файл не удалён", source.path, platform::ErrorText(err)});
+      ctx.Failure({"Исходный файл не удалён", source.path, platform::ErrorText(err)});
     else
       released.insert(ExtractFileFolder(source.path));
   }
   bool durable = true;
   for (const std::string& folder : released)
     if (int err = platform::SyncFileSystem(folder)) {
-      WriteFailureLog({"Ошибка записи на диск", folder, platform::ErrorText(err)});
+      ctx.Failure({"Ошибка записи на диск", folder, platform::ErrorText(err)});
       durable = false;
     }
   return durable;
@@ -304,130 +334,170 @@ bool ReleaseSources(const std::vector<TakenSource>& taken, TDeliveryJournal& jou
 
 }  // namespace
 
-bool TTesselActionList::ProcessGroup(const TPassControl& control) {
+bool TTesselActionList::ProcessGroup(const TPassContext& given) {
   const auto started = Clock::now();
-  LastPass = {};
+  TGroupRunState& run = Run();
+  TPassCounts& counts = run.LastPass;
+  counts = {};
   std::string folder, maskText;
   SplitSourceMask(SourceMask, folder, maskText);
 
   std::vector<std::string> files, unnamed;
   // A missing folder gives no files.
-  LastPass.SourceMissing = folder.empty() || !FindFiles(folder, maskText, files, &unnamed);
-  LastPass.Found = static_cast<int>(files.size());
+  counts.SourceMissing = folder.empty() || !FindFiles(folder, maskText, files, &unnamed);
+  counts.Found = static_cast<int>(files.size());
 
-  TDeliveryJournal ownJournal(DeliveryJournalPath());
-  TDeliveryJournal& journal = control.Journal ? *control.Journal : ownJournal;
-  if (!control.Journal) journal.Recover({JournalScopeOf(*this)});
+  // What the group's pass uses: the given context, with the event log when
+  // it names no sink, a journal of its own when it names none (the steps'
+  // copies are noted in it too), and the temp folder looked up once.
+  TPassContext ctx = given;
+  TEventLogSink eventLog;
+  if (!ctx.Log) ctx.Log = &eventLog;
+  std::optional<TDeliveryJournal> ownJournal;
+  if (!ctx.Journal) {
+    ownJournal.emplace(DeliveryJournalPath());
+    ownJournal->Recover({JournalScopeOf(*this)});
+    ctx.Journal = &*ownJournal;
+  }
+  TDeliveryJournal& journal = *ctx.Journal;
+  ctx.TempFolder = given.Temp();
+  TempFiles.TempFolder = ctx.TempFolder;
+  TempSpace space;
 
   // The group's lines begin with its first file that is worked on: files
   // that wait for a refusing folder leave no trace on every pass.
   bool headerWritten = false;
   auto header = [&] {
     if (headerWritten) return;
-    WriteLog({kGroupSeparator});
-    WriteLog({Name});
+    ctx.Line({kGroupSeparator});
+    ctx.Line({Name});
     headerWritten = true;
   };
   // Names that can never be taken are said once each, not on every pass.
   std::set<std::string> unnamedNow;
   for (const std::string& name : unnamed) {
     unnamedNow.insert(name);
-    if (!UnnamedSaid.insert(name).second) continue;
+    if (!run.UnnamedSaid.insert(name).second) continue;
     header();
-    WriteFailureLog({"Имя файла не имеет формы в кодировке Windows-1251, файл не обрабатывается",
-                     folder + name});
+    ctx.Failure({"Имя файла не имеет формы в кодировке Windows-1251, файл не обрабатывается",
+                 folder + name});
   }
-  std::erase_if(UnnamedSaid, [&](const std::string& name) { return !unnamedNow.count(name); });
+  std::erase_if(run.UnnamedSaid, [&](const std::string& name) { return !unnamedNow.count(name); });
 
-  const auto now = Clock::now();
+  const auto now = ctx.Time();
   const int64_t wallNow = PassWallClockNs();
   std::vector<TakenSource> taken;
   for (size_t i = 0; i < files.size(); ++i) {
-    if (control.Stop && control.Stop->load()) {
-      LastPass.Left += static_cast<int>(files.size() - i);  // not taken: waits in the source folder
+    if (ctx.Stopping()) {
+      counts.Left += static_cast<int>(files.size() - i);  // not taken: waits in the source folder
       break;
     }
-    if (control.OnFileStart) control.OnFileStart(static_cast<int>(i) + 1, LastPass.Found);
-    if (StillRefused(*this, files[i])) {
-      ++LastPass.Left;
+    if (ctx.Progress) ctx.Progress(ctx.Group, static_cast<int>(i) + 1, counts.Found);
+    if (StillRefused(ctx, *this, files[i])) {
+      ++counts.Left;
       continue;
     }
     // A file still being written waits, said once when it starts waiting.
-    const TReadiness ready = CheckReadiness(*this, files[i], now, wallNow, control.Delivered);
+    const TReadiness ready = CheckReadiness(*this, files[i], now, wallNow, ctx.Delivered);
     if (!ready.Ready) {
-      ++LastPass.Left;
+      ++counts.Left;
       if (ready.Fresh) {
-        ++LastPass.Fresh;  // a moment's wait, not worth a line
+        ++counts.Fresh;  // a moment's wait, not worth a line
         continue;
       }
-      TFileWatch& watch = Watched[files[i]];
+      TFileWatch& watch = run.Watched[files[i]];
       if (!watch.WaitSaid) {
         header();
-        WriteLog(
+        ctx.Line(
             {"Файл ожидает окончания записи", Quoted(ExtractFileName(files[i])), ready.Reason});
         watch.WaitSaid = true;
       }
       continue;
     }
-    Watched.erase(files[i]);
+    run.Watched.erase(files[i]);
     header();
     TakenSource source;
-    const FileResult result = ProcessFile(*this, files[i], ready.HasStat ? &ready.Stat : nullptr,
-                                          source, journal, control.Delivered);
-    NoteResult(*this, files[i], result);
-    if (result.outcome != Outcome::NotTaken) ++LastPass.Taken;
-    if (result.outcome == Outcome::Delivered) ++LastPass.Delivered;
-    if (result.outcome == Outcome::Bad) ++LastPass.Bad;
-    if (result.outcome == Outcome::NotTaken || result.outcome == Outcome::Refused) ++LastPass.Left;
+    const FileResult result = ProcessFile(
+        ctx, *this, files[i], ready.HasStat ? &ready.Stat : nullptr, source, journal, space);
+    TempFiles.EndFile();  // its road has ended: its working files go now
+    NoteResult(ctx, *this, files[i], result);
+    if (result.outcome != Outcome::NotTaken) ++counts.Taken;
+    if (result.outcome == Outcome::Delivered) ++counts.Delivered;
+    if (result.outcome == Outcome::Bad) ++counts.Bad;
+    if (result.outcome == Outcome::NotTaken || result.outcome == Outcome::Refused) ++counts.Left;
     if (!source.deliveredTo.empty()) taken.push_back(std::move(source));
   }
   // Faults of files that are gone from the folder are forgotten.
-  if (!DeliveryFaults.empty() || !Watched.empty()) {
+  if (!run.DeliveryFaults.empty() || !run.Watched.empty()) {
     const std::set<std::string> listed(files.begin(), files.end());
-    std::erase_if(DeliveryFaults, [&](const auto& fault) { return !listed.count(fault.first); });
-    std::erase_if(Watched, [&](const auto& watch) { return !listed.count(watch.first); });
+    std::erase_if(run.DeliveryFaults,
+                  [&](const auto& fault) { return !listed.count(fault.first); });
+    std::erase_if(run.Watched, [&](const auto& watch) { return !listed.count(watch.first); });
   }
 
-  if (ReleaseSources(taken, journal)) journal.Clear();
+  if (ReleaseSources(ctx, taken, journal)) journal.Clear();
   TempFiles.Cleanup();
-  LastPass.DurationMs =
+  counts.DurationMs =
       std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count();
-  LastPass.EndTime = std::time(nullptr);
+  counts.EndTime = std::time(nullptr);
+  ++run.Passes;
+  return true;
+}
+
+bool TTesselActionList::ProcessGroup() {
+  return ProcessGroup(TPassContext{});
+}
+
+bool TTesselGroups::RunAllGroups(const TPassContext& given) {
+  // Passes share the groups' working-file lists: a pass begun inside another
+  // (say, from a message loop run by a step) must not clean up the outer one's files.
+  if (passRunning_) return true;
+  struct Guard {
+    bool& flag;
+    ~Guard() { flag = false; }
+  } guard{passRunning_ = true};
+
+  TPassContext ctx = given;
+  TEventLogSink eventLog;
+  if (!ctx.Log) ctx.Log = &eventLog;  // a context without a sink writes the event log
+  if (!ctx.Keys) ctx.Keys = KeyLoader;
+  // What a killed run left: its working folders (plaintext among them) and
+  // the deliveries it had under way. Once per temp folder in a process: the
+  // folders of a run that is gone stay gone.
+  static std::set<std::string> sweptTempFolders;
+  static std::mutex sweptLock;
+  const std::string temp = ctx.Temp();
+  bool sweep;
+  {
+    std::lock_guard<std::mutex> lock(sweptLock);
+    sweep = sweptTempFolders.insert(temp).second;
+  }
+  if (sweep) {
+    if (const int removed = platform::RemoveAbandonedWorkFolders(temp))
+      ctx.Line({"Удалены рабочие папки прерванной работы", temp, std::to_string(removed)});
+  }
+  std::optional<TDeliveryJournal> journal;
+  if (!ctx.Journal) {
+    journal.emplace(DeliveryJournalPath());
+    journal->Recover(JournalScopesOf(*this));
+    ctx.Journal = &*journal;
+  }
+
+  std::set<TFileIdentity> delivered;
+  if (!ctx.Delivered) ctx.Delivered = &delivered;
+  const int count = GroupCount();
+  for (int i = 0; i < count && !ctx.Stopping(); ++i) {
+    TTesselActionList* group = GetGroup(i);
+    if (!group || !group->Enabled) continue;
+    ctx.Group = i;
+    group->ProcessGroup(ctx);
+  }
   return true;
 }
 
 bool TTesselGroups::RunAllGroups() {
-  // Passes share the groups' working-file lists: a pass begun inside another
-  // (say, from a message loop run by a step) must not clean up the outer one's files.
-  static bool running = false;
-  if (running) return true;
-  struct Guard {
-    bool& flag;
-    ~Guard() { flag = false; }
-  } guard{running = true};
-
-  // What a killed run left: its working folders (plaintext among them) and
-  // the deliveries it had under way.
-  static std::set<std::string> sweptTempFolders;
-  if (sweptTempFolders.insert(GetTempDir()).second) {
-    if (const int removed = platform::RemoveAbandonedWorkFolders(GetTempDir()))
-      WriteLog({"Удалены рабочие папки прерванной работы", GetTempDir(), std::to_string(removed)});
-  }
-  TDeliveryJournal journal(DeliveryJournalPath());
-  journal.Recover(JournalScopesOf(*this));
-
-  std::set<TFileIdentity> delivered;
-  const int count = GroupCount();
-  for (int i = 0; i < count && !StopRequested(); ++i) {
-    TTesselActionList* group = GetGroup(i);
-    if (!group || !group->Enabled) continue;
-    TPassControl control;
-    control.Stop = &stopRequested_;
-    control.Journal = &journal;
-    control.Delivered = &delivered;
-    if (OnFileStart)
-      control.OnFileStart = [this, i](int file, int files) { OnFileStart(i, file, files); };
-    group->ProcessGroup(control);
-  }
-  return true;
+  TPassContext context;
+  context.Stop = &stopRequested_;
+  if (OnFileStart) context.Progress = OnFileStart;
+  return RunAllGroups(context);
 }

@@ -54,7 +54,7 @@ TReadiness CheckReadiness(TTesselActionList& group, const std::string& path,
   platform::FileStat st;
   // Gone, or no longer a plain file: the take-in refuses it and says why.
   if (platform::LinkStat(path, st) != 0 || !st.isRegular) return {};
-  TFileWatch& watch = group.Watched[path];
+  TFileWatch& watch = group.Run().Watched[path];
   const bool same = watch.Since != std::chrono::steady_clock::time_point{} &&
                     watch.Size == st.size && watch.MtimeNs == st.mtimeNs &&
                     watch.Inode == st.inode && watch.Device == st.device;

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 class TTesselAction;
 class TTesselGroups;
@@ -32,15 +33,18 @@ class TStepKinds {
   // The do-nothing kind alone, without a key cache: the engine by itself.
   static const TStepKinds& NoneOnly();
 
-  // A code of the do-nothing kind or out of range is ignored.
+  // A code of the do-nothing kind is ignored.
   TStepKinds& Add(uint8_t code, TActionFactory factory);
   TStepKinds& WithKeyCache(TKeyLoaderHooks hooks);
 
   // A new step of the kind; null for a code this set cannot make.
   TTesselAction* Make(int code) const;
+  bool Has(int code) const;
+  // The codes this set can make, the do-nothing kind's among them, in order.
+  std::vector<int> Codes() const;
   const TKeyLoaderHooks& KeyCache() const { return keyCache_; }
 
  private:
-  std::array<TActionFactory, kKindNone> factories_{};
+  std::array<TActionFactory, 256> factories_{};
   TKeyLoaderHooks keyCache_;
 };

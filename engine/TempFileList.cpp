@@ -1,5 +1,3 @@
-#include <algorithm>
-
 #include "engine/uFileUtil.h"
 #include "engine/uTesselTypes.h"
 #include "platform/Files.h"
@@ -10,21 +8,39 @@ TTempFileList::~TTempFileList() {
 }
 
 std::string TTempFileList::NewWorkPath(int* error) {
-  const std::string folder = NewTempFolder(error, &nextNumber_);
-  if (folder.empty()) return {};  // no folder could be claimed
-  const std::string path = IncludeTrailingDelimiter(folder) + CurrentName;
-  Entries.push_back({path, false});
-  Entries.push_back({folder, true});
-  return path;
+  int err = 0;
+  if (runFolder_.empty())
+    err = platform::CreateRunFolder(TempFolder.empty() ? GetTempDir() : TempFolder, runFolder_);
+  const std::string folder = runFolder_ + std::to_string(link_);
+  if (err == 0 && link_ >= links_) {
+    err = platform::CreateChainFolder(folder);
+    if (err == 0) links_ = link_ + 1;
+  }
+  if (error) *error = err;
+  if (err != 0) return {};
+  ++link_;
+  files_.push_back(folder + platform::kPathDelimiter + CurrentName);
+  return files_.back();
+}
+
+void TTempFileList::Unused(const std::string& path) {
+  if (files_.empty() || files_.back() != path) return;
+  files_.pop_back();
+  --link_;
+}
+
+void TTempFileList::EndFile() {
+  // Most are gone already (delivered, or moved on by a step); what is left
+  // goes now. Failures are ignored: the run folder's removal tries again.
+  for (const std::string& file : files_) platform::DeleteFile(file);
+  files_.clear();
+  link_ = 0;
 }
 
 void TTempFileList::Cleanup() {
-  for (const Entry& entry : Entries) {
-    if (entry.isFolder)
-      (void)platform::RemoveWorkFolder(entry.path);  // failures are ignored, as documented
-    else
-      platform::DeleteFile(entry.path);
-  }
-  Entries.clear();
-  nextNumber_ = 0;
+  EndFile();
+  if (!runFolder_.empty())
+    (void)platform::RemoveRunFolder(runFolder_);  // failures ignored, as documented
+  runFolder_.clear();
+  links_ = 0;
 }

@@ -2,21 +2,32 @@
 #include "engine/uTesselTypes.h"
 #include "platform/Files.h"
 
-bool TTesselAction::Execute(const std::string& InputFileName, std::string& OutputFileName) {
+bool TTesselAction::Run(const TStepContext& context, const std::string& InputFileName,
+                        std::string& OutputFileName) {
   if (CopyTo.empty()) return true;
   // The input always carries the source file's own name.
   const std::string target = IncludeTrailingDelimiter(CopyTo) + ExtractFileName(InputFileName);
   int error = 0;
-  if (TTesselActionList::CopyFileTo(OutputFileName, target, &error))
-    WriteLog({"Копия - успешно", target});
+  if (context.Copy(OutputFileName, target, &error))
+    context.Pass.Line({"Копия - успешно", target});
   else
-    WriteFailureLog({"Копия - ошибка", platform::ErrorText(error)});
+    context.Pass.Failure({"Копия - ошибка", platform::ErrorText(error)});
   return true;  // a failed copy does not fail the step
 }
 
-bool TTesselAction_none::Execute(const std::string& InputFileName, std::string& OutputFileName) {
+bool TTesselAction::Execute(const std::string& InputFileName, std::string& OutputFileName,
+                            TKeyLoader* keys) {
+  TEventLogSink log;
+  TPassContext pass;
+  pass.Log = &log;
+  pass.Keys = keys;
+  return Run(TStepContext{pass}, InputFileName, OutputFileName);
+}
+
+bool TTesselAction_none::Run(const TStepContext& context, const std::string& InputFileName,
+                             std::string& OutputFileName) {
   OutputFileName = InputFileName;
-  return TTesselAction::Execute(InputFileName, OutputFileName);
+  return TTesselAction::Run(context, InputFileName, OutputFileName);
 }
 
 std::string TTesselAction_none::GetCaption() const {
@@ -33,8 +44,20 @@ const TStepKinds& TStepKinds::NoneOnly() {
 }
 
 TStepKinds& TStepKinds::Add(uint8_t code, TActionFactory factory) {
-  if (code < kKindNone) factories_[code] = factory;
+  if (code != kKindNone) factories_[code] = factory;
   return *this;
+}
+
+bool TStepKinds::Has(int code) const {
+  return code == kKindNone ||
+         (code >= 0 && code < static_cast<int>(factories_.size()) && factories_[code]);
+}
+
+std::vector<int> TStepKinds::Codes() const {
+  std::vector<int> codes;
+  for (int code = 0; code < static_cast<int>(factories_.size()); ++code)
+    if (code == kKindNone || factories_[code]) codes.push_back(code);
+  return codes;
 }
 
 TStepKinds& TStepKinds::WithKeyCache(TKeyLoaderHooks hooks) {
@@ -44,7 +67,8 @@ TStepKinds& TStepKinds::WithKeyCache(TKeyLoaderHooks hooks) {
 
 TTesselAction* TStepKinds::Make(int code) const {
   if (code == kKindNone) return new TTesselAction_none;
-  if (code >= 0 && code < kKindNone && factories_[code]) return factories_[code]();
+  if (code >= 0 && code < static_cast<int>(factories_.size()) && factories_[code])
+    return factories_[code]();
   return nullptr;
 }
 

@@ -3,8 +3,8 @@
 #include "engine/uTesselTypes.h"
 #include "platform/Files.h"
 
-TTesselActionList::TTesselActionList(std::string name, const TStepKinds& kinds)
-    : Name(std::move(name)), kinds_(kinds) {}
+TTesselActionList::TTesselActionList(std::string name, const TStepKinds& kinds, TGroupRunState& run)
+    : Name(std::move(name)), kinds_(kinds), run_(run) {}
 
 TTesselActionList::~TTesselActionList() {
   ClearActions();
@@ -25,43 +25,6 @@ void TTesselActionList::ReplaceAction(TTesselAction* oldAction, TTesselAction* n
 void TTesselActionList::ClearActions() {
   for (int i = 0; i < Actions.Count(); ++i) delete Actions.Get(i);
   Actions.Clear();
-}
-
-namespace {
-thread_local TPassContext* g_passContext = nullptr;
-}  // namespace
-
-TPassContext* CurrentPassContext() {
-  return g_passContext;
-}
-
-void NoteWorkingSpaceFault() {
-  if (g_passContext) g_passContext->WorkingSpaceFault = true;
-}
-
-TScopedPassContext::TScopedPassContext(TPassContext& context) : previous_(g_passContext) {
-  g_passContext = &context;
-}
-
-TScopedPassContext::~TScopedPassContext() {
-  g_passContext = previous_;
-}
-
-bool TTesselActionList::CopyFileTo(const std::string& source, const std::string& target,
-                                   int* error) {
-  platform::CopyOptions options;
-  platform::CopyJournal journal;
-  // Inside a pass the copy is journalled and no more open than its source.
-  if (const TPassContext* context = CurrentPassContext()) {
-    options.modeCap = context->ModeCap;
-    if (context->Journal) {
-      journal = context->Journal->ForCopy();
-      options.journal = &journal;
-    }
-  }
-  const int err = platform::CopyFile(source, target, options);
-  if (error) *error = err;
-  return err == 0;
 }
 
 bool TTesselActionList::MoveFileTo(const std::string& source, const std::string& target,

@@ -1,5 +1,7 @@
 #include "engine/uTesselTypes.h"
 
+#include <memory>
+
 TTesselGroups* ScriptRegistry = nullptr;
 
 TTesselGroups::TTesselGroups(const TStepKinds& kinds) : kinds_(kinds) {
@@ -13,7 +15,10 @@ TTesselGroups::~TTesselGroups() {
 }
 
 TTesselActionList* TTesselGroups::AddGroup(const std::string& name) {
-  auto* group = new TTesselActionList(name, kinds_);
+  // The state's node is made first and stays where it is until the group goes.
+  auto state = std::make_unique<TGroupRunState>();
+  auto* group = new TTesselActionList(name, kinds_, *state);
+  runStates_[group] = std::move(state);
   Groups.Add(group);
   return group;
 }
@@ -23,11 +28,13 @@ void TTesselGroups::DeleteGroup(int index) {
   TTesselActionList* group = Groups.Get(index);
   Groups.Delete(index);
   delete group;
+  runStates_.erase(group);
 }
 
 void TTesselGroups::ClearGroups() {
   for (int i = 0; i < Groups.Count(); ++i) delete Groups.Get(i);
   Groups.Clear();
+  runStates_.clear();
 }
 
 void InitEngine(const TStepKinds& kinds) {

@@ -9,21 +9,19 @@
 #include <functional>
 #include <initializer_list>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
-#include <tuple>
 #include <vector>
 
+#include "engine/GroupRunState.h"
+#include "engine/LogKind.h"
+#include "engine/PassContext.h"
 #include "engine/StepKeys.h"
 #include "engine/StepKindSet.h"
 
 // ---------------------------------------------------------------------------
 // Event log
-
-// What a line reports. Failures (a step or library call that failed, a file
-// sent to the bad-files folder, a file not taken or left, a copy or delivery
-// error) are shown apart; the log file's bytes are the same for both.
-enum class TLogKind { Normal, Failure };
 
 // Anything that can show log lines; the main window is one.
 class TLogTarget {
@@ -42,6 +40,9 @@ void WriteLog(const std::vector<std::string>& fields);
 // The same line, marked as a failure for the targets.
 void WriteFailureLog(std::initializer_list<std::string> fields);
 void WriteLog(TLogKind kind, const std::vector<std::string>& fields);
+// The line as the log file holds it, without its CR LF: the timestamp, then
+// a TAB before each field.
+std::string LogLine(const std::vector<std::string>& fields);
 
 // The program's path with ".log" in place of its extension.
 std::string LogFilePath();
@@ -102,11 +103,20 @@ class TTesselAction {
   virtual ~TTesselAction() = default;
 
   // Runs the step on InputFileName, leaving the result at OutputFileName (or
-  // pointing OutputFileName at it). The base copies the result to CopyTo and
-  // always succeeds; every kind calls it at the end of a successful run.
-  virtual bool Execute(const std::string& InputFileName, std::string& OutputFileName);
+  // pointing OutputFileName at it), with what the pass hands it. The base
+  // copies the result to CopyTo and always succeeds; every kind calls it at
+  // the end of a successful run.
+  virtual bool Run(const TStepContext& context, const std::string& InputFileName,
+                   std::string& OutputFileName);
+  // Run outside a pass: lines to the event log, the key cache given, no
+  // journal.
+  bool Execute(const std::string& InputFileName, std::string& OutputFileName,
+               TKeyLoader* keys = nullptr);
   virtual std::string GetCaption() const = 0;
   virtual std::string GetParamText() const = 0;
+  // The kind as the step editor's kind list offers it, and its page's name.
+  virtual std::string GetChoiceText() const { return GetCaption() + "..."; }
+  virtual std::string GetPageName() const { return "Kind" + std::to_string(GetKind()); }
   // The kind's own settings keys, for the settings file to read or write;
   // the common fields are the file's business. The base has none.
   virtual void ExchangeKeys(TStepKeys& keys) { (void)keys; }
@@ -115,87 +125,52 @@ class TTesselAction {
 
 class TTesselAction_none : public TTesselAction {
  public:
-  bool Execute(const std::string& InputFileName, std::string& OutputFileName) override;
+  bool Run(const TStepContext& context, const std::string& InputFileName,
+           std::string& OutputFileName) override;
   std::string GetCaption() const override;
   std::string GetParamText() const override;
+  std::string GetPageName() const override { return "None"; }
   uint8_t GetKind() const override { return kKindNone; }
 };
 
 // ---------------------------------------------------------------------------
-// Working files of one group's pass
+// Working files of one group's pass. They live one file long: a file's
+// chain (its copy and each step's result, each under the file's own name in
+// a folder of its link) goes as soon as its road ends, so the temp folder
+// never holds more than one file's chain and no plaintext of a file waits
+// for the rest of the batch. The folders are the run's own
+// (platform/WorkFolders.h): one run folder per group pass, made at its first
+// file and removed at its end, with one folder per link made once.
 
 class TTempFileList {
  public:
-  struct Entry {
-    std::string path;
-    bool isFolder;
-  };
-  std::vector<Entry> Entries;
   std::string CurrentName;  // bare name of the file being processed
+  std::string TempFolder;   // where the run folder goes; empty: the platform's temp path
 
   TTempFileList() = default;
   TTempFileList(const TTempFileList&) = delete;
   TTempFileList& operator=(const TTempFileList&) = delete;
   ~TTempFileList();
 
-  // Creates a working folder; returns the path of a file named CurrentName in
-  // it, or an empty path (and the reason in *error) when no folder could be made.
+  // The path of the file's next working file: CurrentName in the folder of
+  // the next link of its chain. Empty (and the reason in *error) when no
+  // folder could be made.
   std::string NewWorkPath(int* error = nullptr);
-  // Deletes every registered file and removes every registered folder, in
-  // registration order, ignoring failures; then forgets them.
+  // The path last given was not written (a step passed its input on): its
+  // link is free for the next.
+  void Unused(const std::string& path);
+  // The file's road has ended: its working files go, failures ignored.
+  void EndFile();
+  // EndFile, then the run folder goes with its link folders.
   void Cleanup();
+  // The run folder while it exists; empty otherwise.
+  const std::string& RunFolder() const { return runFolder_; }
 
  private:
-  // Within a pass the numbers only rise: the search for a free one starts
-  // after the last one claimed, not at 0 again for every folder.
-  unsigned long nextNumber_ = 0;
-};
-
-// ---------------------------------------------------------------------------
-// Groups
-
-// What a group's last pass did, for status displays and metrics.
-struct TPassCounts {
-  int Found = 0;               // files the scan listed
-  int Taken = 0;               // copied into a working folder
-  int Delivered = 0;           // results that reached DestFolder
-  int Bad = 0;                 // inputs of failed steps that reached BadFolder
-  int Left = 0;                // left in the source folder for a later pass
-  bool SourceMissing = false;  // the source folder could not be read
-  int64_t DurationMs = 0;
-  std::time_t EndTime = 0;  // when the pass ended; 0: never ran
-  int Fresh = 0;            // of Left, changed too recently: taken at a later tick
-};
-
-// How a pass is steered from outside: asked to end after the file in hand,
-// and told of each file as it starts.
-class TDeliveryJournal;
-// A file as it was when a pass delivered it: device, inode, size, time.
-using TFileIdentity = std::tuple<uint64_t, uint64_t, uint64_t, int64_t>;
-struct TPassControl {
-  const std::atomic<bool>* Stop = nullptr;
-  TDeliveryJournal* Journal = nullptr;  // a pass of its own when null
-  std::function<void(int file, int files)> OnFileStart;
-  // Results this pass delivered, complete when named: a later group that
-  // takes them from its source folder need not wait for them to settle.
-  std::set<TFileIdentity>* Delivered = nullptr;
-};
-
-// A file whose result a folder refused: it waits in the source folder,
-// without a line on every pass, until the folder looks able to take it.
-struct TDeliveryFault {
-  std::string Folder;  // the folder that refused it
-  uint64_t Bytes = 0;  // what it needs there
-  int Retries = 0;     // attempts made while the folder looked able
-  std::chrono::steady_clock::time_point RetryAt;
-};
-
-// A listed file as the pass last saw it, and since when it has looked so.
-struct TFileWatch {
-  uint64_t Size = 0, Device = 0, Inode = 0;
-  int64_t MtimeNs = 0;
-  std::chrono::steady_clock::time_point Since;
-  bool WaitSaid = false;  // the line that it waits has been written
+  std::string runFolder_;
+  int links_ = 0;                   // link folders made in it
+  int link_ = 0;                    // the file's next link
+  std::vector<std::string> files_;  // the file's working files
 };
 
 class TTesselActionList {
@@ -210,13 +185,9 @@ class TTesselActionList {
   // same for this many seconds of the pass's own clock; 0 takes it at once.
   int32_t SettleSeconds = 0;
   TTempFileList TempFiles;
-  TPassCounts LastPass;                                  // of the latest ProcessGroup
-  std::map<std::string, TDeliveryFault> DeliveryFaults;  // by source path
-  std::map<std::string, TFileWatch> Watched;             // files not yet taken, by path
-  std::set<std::string> UnnamedSaid;  // names without a Windows-1251 form, said once
 
-  // The kinds are the registry's; they outlive the group.
-  TTesselActionList(std::string name, const TStepKinds& kinds);
+  // The kinds and the run state are the registry's; they outlive the group.
+  TTesselActionList(std::string name, const TStepKinds& kinds, TGroupRunState& run);
   TTesselActionList(const TTesselActionList&) = delete;
   TTesselActionList& operator=(const TTesselActionList&) = delete;
   ~TTesselActionList();
@@ -233,21 +204,24 @@ class TTesselActionList {
   void ReplaceAction(TTesselAction* oldAction, TTesselAction* newAction);
   void ClearActions();
 
-  bool ProcessGroup(const TPassControl& control = {});
+  // One pass over the group with what the context hands it.
+  bool ProcessGroup(const TPassContext& context);
+  // The same with the event log and nothing else: no key cache, no stop.
+  bool ProcessGroup();
 
-  // Copy with replacement of an existing target. On failure *error (when
-  // given) receives the platform's error number.
-  static bool CopyFileTo(const std::string& source, const std::string& target,
-                         int* error = nullptr);
   // Copy, then delete the source once the copy has reached the disk. A failed
   // copy deletes nothing.
   static bool MoveFileTo(const std::string& source, const std::string& target,
                          int* error = nullptr);
 
   const TStepKinds& Kinds() const { return kinds_; }
+  // What passes learned of the group's files; the pass alone writes it.
+  TGroupRunState& Run() { return run_; }
+  const TGroupRunState& Run() const { return run_; }
 
  private:
   const TStepKinds& kinds_;
+  TGroupRunState& run_;
 };
 
 // ---------------------------------------------------------------------------
@@ -275,8 +249,12 @@ class TTesselGroups {
   void DeleteGroup(int index);
   void ClearGroups();
 
-  // One pass over every enabled group. A pass started while one is under way
-  // does nothing.
+  // One pass over every enabled group with what the context hands it; its
+  // key cache, when it names none, is the registry's. A pass started while
+  // one is under way does nothing.
+  bool RunAllGroups(const TPassContext& context);
+  // The same with the event log, the registry's key cache, its stop request
+  // (RequestStop) and OnFileStart.
   bool RunAllGroups();
 
   // Asks the pass under way to end after the file in hand; the files not yet
@@ -295,7 +273,10 @@ class TTesselGroups {
 
  private:
   const TStepKinds& kinds_;
+  // Each group's run state, apart from its settings.
+  std::map<const TTesselActionList*, std::unique_ptr<TGroupRunState>> runStates_;
   std::atomic<bool> stopRequested_{false};
+  bool passRunning_ = false;
   static_assert(std::atomic<bool>::is_always_lock_free);
 };
 

@@ -107,14 +107,15 @@ int AtomicFile::Create(const std::string& nativeTarget, unsigned mode) {
     if (fd_ < 0) return errno;
     sideNamed_ = true;
   }
+  return 0;
+}
+
+int AtomicFile::Identity(uint64_t& device, uint64_t& inode) const {
   struct stat st {};
-  if (::fstat(fd_, &st) != 0) {
-    const int err = errno;
-    Discard();
-    return err;
-  }
-  device_ = static_cast<uint64_t>(st.st_dev);
-  inode_ = static_cast<uint64_t>(st.st_ino);
+  if (fd_ < 0) return EBADF;
+  if (::fstat(fd_, &st) != 0) return errno;
+  device = static_cast<uint64_t>(st.st_dev);
+  inode = static_cast<uint64_t>(st.st_ino);
   return 0;
 }
 

@@ -1,4 +1,12 @@
 // Lets tests make the platform's file operations fail on demand.
+//
+// Why it stays in the product rather than in a pass's context: the crash
+// campaign and the delivery tests kill and fail the very binaries that ship
+// (the release build, hardened as shipped), at every file operation of the
+// platform, including those a pass reaches through the settings file, the
+// durable writes and the journal, which no pass context reaches. Unset, it
+// costs a test of an empty function per operation; nothing in the product
+// sets it.
 #pragma once
 
 #include <functional>

@@ -34,12 +34,21 @@ std::string FromLocale(const char* text) {
   return text;  // the C locale's messages are ASCII
 }
 
-int CopyData(int in, int out) {
+// Copies the source's bytes as its size was when opened: a copy that reached
+// it does not ask again to learn that nothing follows. A file that grows
+// meanwhile is copied as it was, which its writer's later look at it tells
+// (the pass compares the source before and after).
+int CopyData(int in, int out, uint64_t size) {
   bool kernelCopy = true;
+  uint64_t copied = 0;
   for (;;) {
     if (kernelCopy) {
+      if (copied >= size) return 0;
       ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
-      if (n > 0) continue;
+      if (n > 0) {
+        copied += static_cast<uint64_t>(n);
+        continue;
+      }
       if (n == 0) return 0;
       if (errno == EINTR) continue;
       if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP) {
@@ -147,15 +156,29 @@ int CopyFile(const std::string& src, const std::string& dst, const CopyOptions& 
   if (S_ISDIR(st.st_mode)) return EISDIR;
   if (!S_ISREG(st.st_mode)) return EINVAL;
 
+  const unsigned mode = st.st_mode & options.modeCap & 0666;
+  if (options.privateTarget) {
+    Fd out(::open(nativeDst.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, mode));
+    if (out.get() < 0) return errno;
+    int err = CopyData(in.get(), out.get(), static_cast<uint64_t>(st.st_size));
+    if (err == 0) err = InjectedFault("copy-data", src);
+    if (err == 0 && options.durability == Durability::Synced && ::fsync(out.get()) != 0)
+      err = errno;
+    if (err != 0) ::unlink(nativeDst.c_str());
+    return err;
+  }
   AtomicFile out;
   if (options.journal && options.journal->BeforeSideName)
     out.BeforeSideName = options.journal->BeforeSideName;
   // Never more open than the source, nor than the cap and the umask allow.
-  if (int err = out.Create(nativeDst, st.st_mode & options.modeCap & 0666)) return err;
-  if (int err = CopyData(in.get(), out.Fd())) return err;
+  if (int err = out.Create(nativeDst, mode)) return err;
+  if (int err = CopyData(in.get(), out.Fd(), static_cast<uint64_t>(st.st_size))) return err;
   if (int fault = InjectedFault("copy-data", src)) return fault;
-  if (options.journal && options.journal->BeforeCommit)
-    if (int err = options.journal->BeforeCommit(out.Device(), out.Inode())) return err;
+  if (options.journal && options.journal->BeforeCommit) {
+    uint64_t device = 0, inode = 0;
+    if (int err = out.Identity(device, inode)) return err;
+    if (int err = options.journal->BeforeCommit(device, inode)) return err;
+  }
   return out.Commit(options.durability == Durability::Synced);
 }
 
@@ -264,9 +287,10 @@ int ReadAll(int fd, std::string& bytes) {
 
 }  // namespace
 
-int AppendHandle::Open(const std::string& path, unsigned mode, bool privateOnly) {
+int AppendHandle::Open(const std::string& path, unsigned mode, bool privateOnly, bool followLink) {
   Close();
-  fd_ = ::open(Native(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, mode);
+  fd_ = ::open(Native(path).c_str(),
+               O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW), mode);
   if (fd_ < 0) return errno == ELOOP && privateOnly ? EPERM : errno;
   if (privateOnly && !IsPrivateOpenFile(fd_)) {
     Close();
@@ -276,10 +300,11 @@ int AppendHandle::Open(const std::string& path, unsigned mode, bool privateOnly)
   return 0;
 }
 
-int AppendHandle::Append(const std::string& path, const std::string& bytes, unsigned mode) {
+int AppendHandle::Append(const std::string& path, const std::string& bytes, unsigned mode,
+                         bool followLink) {
   if (int fault = InjectedFault("append", path)) return fault;
   if (fd_ < 0 || path != path_) {
-    if (int err = Open(path, mode, false)) return err;
+    if (int err = Open(path, mode, false, followLink)) return err;
   }
   const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
   if (n < 0) return errno;
@@ -289,7 +314,7 @@ int AppendHandle::Append(const std::string& path, const std::string& bytes, unsi
 int AppendHandle::AppendPrivate(const std::string& path, const std::string& bytes) {
   if (int fault = InjectedFault("append", path)) return fault;
   if (fd_ < 0 || path != path_) {
-    if (int err = Open(path, 0600, true)) return err;
+    if (int err = Open(path, 0600, true, false)) return err;
   }
   const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
   if (n < 0) return errno;

@@ -68,6 +68,11 @@ struct CopyOptions {
   // Permission bits the copy may have at most, besides the source's own.
   unsigned modeCap = 0666;
   const CopyJournal* journal = nullptr;  // optional
+  // The target's folder is the caller's private working folder, which no
+  // scan lists and nobody else can enter: the copy is written under its
+  // name at once (replacing what is there), with no unnamed file to name
+  // afterwards. A failed copy removes what it wrote.
+  bool privateTarget = false;
 };
 [[nodiscard]] int CopyFile(const std::string& src, const std::string& dst,
                            const CopyOptions& options);
@@ -100,17 +105,20 @@ class AppendHandle {
   AppendHandle(const AppendHandle&) = delete;
   AppendHandle& operator=(const AppendHandle&) = delete;
   ~AppendHandle() { Close(); }
-  // Appends with one write, opening (and creating) the file on first use.
-  [[nodiscard]] int Append(const std::string& path, const std::string& bytes, unsigned mode);
+  // Appends with one write, opening (and creating) the file on first use; a
+  // link at the path is refused unless followed as AppendToFile does.
+  [[nodiscard]] int Append(const std::string& path, const std::string& bytes, unsigned mode,
+                           bool followLink = false);
   // The same for a file only this user may touch: an existing file that is
   // not private as ReadPrivateFile requires is not written to: EPERM.
   [[nodiscard]] int AppendPrivate(const std::string& path, const std::string& bytes);
   // Flushes what was appended to the disk; 0 when nothing is open.
   [[nodiscard]] int Sync();
+  bool IsOpen() const { return fd_ >= 0; }
   void Close();
 
  private:
-  int Open(const std::string& path, unsigned mode, bool privateOnly);
+  int Open(const std::string& path, unsigned mode, bool privateOnly, bool followLink);
 
   int fd_ = -1;
   std::string path_;

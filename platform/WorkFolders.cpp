@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -72,6 +73,71 @@ std::string StartTime(long pid) {
   return field;
 }
 
+constexpr std::string_view kRunFolderPrefix = "tessel-run_";
+
+// "tessel-run_" boot "_" pid "_" start "_" number.
+std::string RunFolderName(const std::string& identity, unsigned long number) {
+  std::string name(kRunFolderPrefix);
+  for (char c : identity) name += c == ' ' ? '_' : c;
+  return name + "_" + std::to_string(number);
+}
+
+// The identity a run folder's name gives; false for any other name.
+bool RunOfFolder(const char* name, std::string& identity) {
+  const std::string_view text(name);
+  if (!text.starts_with(kRunFolderPrefix)) return false;
+  std::string_view rest = text.substr(kRunFolderPrefix.size());
+  const size_t last = rest.rfind('_');
+  if (last == std::string_view::npos) return false;
+  identity.clear();
+  for (char c : rest.substr(0, last)) identity += c == '_' ? ' ' : c;
+  return true;
+}
+
+// Unlinks the files in a folder (links are removed, not followed); false when
+// a folder was met, which is not ours to judge.
+bool EmptyOfFiles(int folderFd, const std::string& keep = {}) {
+  const int listFd = ::dup(folderFd);
+  if (listFd < 0) return false;
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(::fdopendir(listFd), ::closedir);
+  if (!dir) {
+    ::close(listFd);
+    return false;
+  }
+  ::rewinddir(dir.get());  // a duplicate shares the offset of a listing before it
+  bool emptied = true;
+  while (dirent* e = ::readdir(dir.get())) {
+    if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0 || keep == e->d_name)
+      continue;
+    if (::unlinkat(folderFd, e->d_name, 0) != 0) emptied = false;
+  }
+  return emptied;
+}
+
+// Removes a run folder through descriptors: the files of each chain folder,
+// the chain folders, then the folder.
+int RemoveRunFolderAt(int parentFd, const char* name) {
+  Fd folder(::openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  if (folder.get() < 0) return errno;
+  const int listFd = ::dup(folder.get());
+  if (listFd < 0) return errno;
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(::fdopendir(listFd), ::closedir);
+  if (!dir) {
+    ::close(listFd);
+    return errno;
+  }
+  while (dirent* e = ::readdir(dir.get())) {
+    if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+    Fd chain(::openat(folder.get(), e->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (chain.get() < 0) {
+      ::unlinkat(folder.get(), e->d_name, 0);  // a file (or link) among the chain folders
+      continue;
+    }
+    if (EmptyOfFiles(chain.get())) ::unlinkat(folder.get(), e->d_name, AT_REMOVEDIR);
+  }
+  return ::unlinkat(parentFd, name, AT_REMOVEDIR) == 0 ? 0 : errno;
+}
+
 bool IsWorkFolderName(const char* name) {
   if (std::strncmp(name, "dir", 3) != 0 || name[3] == 0) return false;
   for (const char* p = name + 3; *p; ++p)
@@ -96,21 +162,12 @@ bool RemoveIfAbandoned(int tempFd, const char* name) {
   std::string marker, identity;
   while (dirent* e = ::readdir(dir.get()))
     if (IsMarker(e->d_name, &identity)) marker = e->d_name;
-  // Made, but killed before its marker was made (or after it was removed):
-  // an empty folder holds nothing, and going costs even a live run only a retry.
-  if (marker.empty()) return ::unlinkat(tempFd, name, AT_REMOVEDIR) == 0;
-  if (RunAlive(identity)) return false;
-  ::rewinddir(dir.get());
-  bool emptied = true;
-  while (dirent* e = ::readdir(dir.get())) {
-    if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0 ||
-        marker == e->d_name)
-      continue;
-    // Only files (and links, which are removed, not followed); a folder
-    // inside is not ours to judge, and keeps the whole folder with its marker.
-    if (::unlinkat(folder.get(), e->d_name, 0) != 0) emptied = false;
-  }
-  if (!emptied) return false;
+  // Without a marker nothing tells whose it is: made a moment ago by a run
+  // that is about to write its marker, say. It stays.
+  if (marker.empty() || RunAlive(identity)) return false;
+  // Only files (and links, which are removed, not followed); a folder
+  // inside is not ours to judge, and keeps the whole folder with its marker.
+  if (!EmptyOfFiles(folder.get(), marker)) return false;
   ::unlinkat(folder.get(), marker.c_str(), 0);
   return ::unlinkat(tempFd, name, AT_REMOVEDIR) == 0;
 }
@@ -160,6 +217,32 @@ int RemoveWorkFolder(const std::string& path) {
   return ::rmdir(native.c_str()) == 0 ? 0 : errno;
 }
 
+int CreateRunFolder(const std::string& tempFolder, std::string& path) {
+  // Numbers tell apart the passes of one run that work at the same time.
+  static std::atomic<unsigned long> next{0};
+  for (;;) {
+    const std::string candidate = tempFolder + RunFolderName(RunIdentity(), next++);
+    if (int fault = InjectedFault("mkdir", candidate)) return fault;
+    if (::mkdir(Cp1251ToUtf8(candidate).c_str(), 0700) == 0) {
+      path = candidate + "/";
+      return 0;
+    }
+    if (errno != EEXIST) return errno;
+  }
+}
+
+int CreateChainFolder(const std::string& path) {
+  if (int fault = InjectedFault("mkdir", path)) return fault;
+  return ::mkdir(Cp1251ToUtf8(path).c_str(), 0700) == 0 ? 0 : errno;
+}
+
+int RemoveRunFolder(const std::string& path) {
+  if (int fault = InjectedFault("rmdir", path)) return fault;
+  std::string native = Cp1251ToUtf8(path);
+  while (native.size() > 1 && native.back() == '/') native.pop_back();
+  return RemoveRunFolderAt(AT_FDCWD, native.c_str());
+}
+
 int RemoveAbandonedWorkFolders(const std::string& tempFolder) {
   Fd temp(::open(Cp1251ToUtf8(tempFolder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (temp.get() < 0) return 0;
@@ -171,8 +254,18 @@ int RemoveAbandonedWorkFolders(const std::string& tempFolder) {
     return 0;
   }
   int removed = 0;
-  while (dirent* e = ::readdir(dir.get()))
-    if (IsWorkFolderName(e->d_name) && RemoveIfAbandoned(temp.get(), e->d_name)) ++removed;
+  std::string identity;
+  while (dirent* e = ::readdir(dir.get())) {
+    if (IsWorkFolderName(e->d_name)) {
+      if (RemoveIfAbandoned(temp.get(), e->d_name)) ++removed;
+    } else if (RunOfFolder(e->d_name, identity) && !RunAlive(identity)) {
+      struct stat st {};
+      if (::fstatat(temp.get(), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode) &&
+          st.st_uid == ::geteuid() && (st.st_mode & 07777) == 0700 &&
+          RemoveRunFolderAt(temp.get(), e->d_name) == 0)
+        ++removed;
+    }
+  }
   return removed;
 }
 

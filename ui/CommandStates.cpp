@@ -14,5 +14,6 @@ TCommandStates CommandStates(const TWindowState& s) {
   c.Change = c.Del;
   c.Editing = off;
   c.MaskListing = off && s.GroupSelected;
+  c.Check = off;
   return c;
 }

@@ -26,6 +26,9 @@ struct TCommandStates {
   bool Editing = false;
   // Listing what the selected group's mask takes.
   bool MaskListing = false;
+  // "Проверить сценарий": it opens and closes the library itself, so only
+  // while the script is not running.
+  bool Check = false;
 };
 
 TCommandStates CommandStates(const TWindowState& state);

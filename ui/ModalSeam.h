@@ -1,5 +1,10 @@
 // Every modal window of the program runs through here, so that tests can
 // answer it in advance instead of an operator.
+//
+// Why it stays in the product: the window tests drive the window as shipped
+// (offscreen), and a modal box blocks in Qt's own loop, where nothing of the
+// window's state could hand a test its answer. Without a prepared answer it
+// is QDialog::exec; nothing in the product prepares one.
 #pragma once
 
 #include <QDialog>

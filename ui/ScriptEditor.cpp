@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "ui/ScriptSettings.h"
+#include "runtime/ScriptSettings.h"
 
 void TScriptEditor::Load(const std::string& settingsFile,
                          const std::function<void(int32_t interval)>& show) {

@@ -1,69 +1,44 @@
 #include "ui/StepFields.h"
 
-#include "crypto/CryptoActions.h"
+#include <memory>
+
+#include "engine/StepSettings.h"
+
+std::vector<TKindPage> KindPages(const TStepKinds& kinds) {
+  std::vector<TKindPage> pages;
+  for (int code : kinds.Codes()) {
+    const std::unique_ptr<TTesselAction> sample(kinds.Make(code));
+    if (!sample) continue;
+    TKindPage page;
+    page.Code = code;
+    page.Choice = sample->GetChoiceText();
+    page.Name = sample->GetPageName();
+    for (const TStepSetting& setting : StepSettings(*sample)) page.Fields.push_back(setting.Field);
+    pages.push_back(std::move(page));
+  }
+  return pages;
+}
 
 TStepFields FieldsOfStep(const TTesselAction& step) {
   TStepFields f;
   f.Kind = step.GetKind();
   f.WantCopy = !step.CopyTo.empty();
   f.CopyTo = step.CopyTo;
-  if (auto* s = dynamic_cast<const TTesselAction_sign*>(&step)) {
-    f.SignKeyId = s->KeyId;
-  } else if (auto* c = dynamic_cast<const TTesselAction_checksign*>(&step)) {
-    f.CheckKeyList = c->KeyList;
-  } else if (auto* d = dynamic_cast<const TTesselAction_delsign*>(&step)) {
-    f.DeleteCount = d->DeleteCount;
-  } else if (auto* e = dynamic_cast<const TTesselAction_encrypt*>(&step)) {
-    f.EncryptSenderKey = e->SenderKey;
-    f.EncryptReceivers = e->ReceiverKeyList;
-  } else if (auto* r = dynamic_cast<const TTesselAction_decrypt*>(&step)) {
-    f.DecryptReceiverKey = r->ReceiverKey;
-    f.DecryptSenderKey = r->SenderKey;
-  }
+  for (const TStepSetting& setting : StepSettings(step))
+    f.Values[f.Kind][setting.Field.Key] = setting.Value;
   return f;
 }
 
-TTesselAction* BuildStep(const TStepFields& f) {
-  TTesselAction* step = nullptr;
-  switch (f.Kind) {
-    case kKindSign: {
-      auto* s = new TTesselAction_sign;
-      s->KeyId = f.SignKeyId;
-      step = s;
-      break;
-    }
-    case kKindCheckSign: {
-      auto* c = new TTesselAction_checksign;
-      c->KeyList = f.CheckKeyList;
-      step = c;
-      break;
-    }
-    case kKindDelSign: {
-      auto* d = new TTesselAction_delsign;
-      d->DeleteCount = f.DeleteCount;
-      step = d;
-      break;
-    }
-    case kKindEncrypt: {
-      auto* e = new TTesselAction_encrypt;
-      e->SenderKey = f.EncryptSenderKey;
-      e->ReceiverKeyList = f.EncryptReceivers;
-      step = e;
-      break;
-    }
-    case kKindDecrypt: {
-      auto* r = new TTesselAction_decrypt;
-      r->ReceiverKey = f.DecryptReceiverKey;
-      r->SenderKey = f.DecryptSenderKey;
-      step = r;
-      break;
-    }
-    case kKindNone:
-      step = new TTesselAction_none;
-      break;
-    default:
-      return nullptr;
-  }
+TTesselAction* BuildStep(const TStepKinds& kinds, const TStepFields& f) {
+  TTesselAction* step = kinds.Make(f.Kind);
+  if (!step) return nullptr;
+  const auto page = f.Values.find(f.Kind);
+  ApplyStepSettings(*step, [&](const TStepField& field) -> std::optional<std::string> {
+    if (page == f.Values.end()) return std::nullopt;
+    const auto value = page->second.find(field.Key);
+    if (value == page->second.end()) return std::nullopt;
+    return value->second;
+  });
   if (f.WantCopy) step->CopyTo = f.CopyTo;
   return step;
 }

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStackedWidget>
+#include <cstdlib>
 
 #include "platform/Cp1251.h"
 #include "ui/BrowseForFolder.h"
@@ -42,9 +43,9 @@ QLineEdit* TextEdit(QWidget* parent, const char* name, int left, int top, int wi
   return edit;
 }
 
-QWidget* Page(QStackedWidget* stack, const char* name) {
+QWidget* Page(QStackedWidget* stack, const std::string& name) {
   auto* page = new QWidget(stack);
-  page->setObjectName(QString::fromLatin1(name));
+  page->setObjectName(QString::fromStdString(name));
   stack->addWidget(page);
   return page;
 }
@@ -56,7 +57,7 @@ std::string Text(const QLineEdit* edit) {
 
 }  // namespace
 
-TForm2::TForm2(QWidget* parent) : QDialog(parent) {
+TForm2::TForm2(const TStepKinds& kinds, QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("Form2"));
   setWindowTitle(QStringLiteral("Выбор одиночного действия над файлом"));
   setFixedSize(440, 178);
@@ -68,11 +69,6 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   cxComboBox_action->setObjectName(QStringLiteral("cxComboBox_action"));
   cxComboBox_action->setEditable(false);
   cxComboBox_action->setGeometry(88, 11, 342, kFieldHeight);
-  // Item index = kind code = page index.
-  cxComboBox_action->addItems(
-      {QStringLiteral("Подписать..."), QStringLiteral("Проверить подпись..."),
-       QStringLiteral("Удалить подпись..."), QStringLiteral("Зашифровать..."),
-       QStringLiteral("Расшифровать..."), QStringLiteral("Ничего не делать...")});
   look::Input(cxComboBox_action);
   auto* line = new QFrame(band1);
   line->setFrameShape(QFrame::HLine);
@@ -93,37 +89,36 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
   Notebook1->setObjectName(QStringLiteral("Notebook1"));
   Notebook1->setGeometry(0, 0, 440, 53);
 
-  QWidget* page = Page(Notebook1, "Sign");
-  Label(page, QStringLiteral("Id ключа подписи:"), 16, 8);
-  cxTextEdit7 = TextEdit(page, "cxTextEdit7", 151, 4, 280);
-
-  page = Page(Notebook1, "CheckSign");
-  Label(page, QStringLiteral("Список Id открытых ключей (через точку с запятой)"), 16, 8);
-  cxTextEdit2 = TextEdit(page, "cxTextEdit2", 16, 25, 415);
-
-  page = Page(Notebook1, "DelSign");
-  Label(page, QStringLiteral("Количество удаляемых подписей; если -1, то удаляются все подписи"),
-        16, 8);
-  cxSpinEdit1 = new QSpinBox(page);
-  cxSpinEdit1->setObjectName(QStringLiteral("cxSpinEdit1"));
-  cxSpinEdit1->setGeometry(382, 4, 49, kFieldHeight);
-  cxSpinEdit1->setRange(-1, 100);
-  cxSpinEdit1->setValue(-1);
-  look::Input(cxSpinEdit1);
-
-  page = Page(Notebook1, "EnCrypt");
-  Label(page, QStringLiteral("Id ключа отправителя:"), 16, 8);
-  cxTextEdit3 = TextEdit(page, "cxTextEdit3", 151, 4, 280);
-  Label(page, QStringLiteral("Id ключей получателей:"), 16, 32);
-  cxTextEdit4 = TextEdit(page, "cxTextEdit4", 151, 28, 280);
-
-  page = Page(Notebook1, "DeCrypt");
-  Label(page, QStringLiteral("Id ключа получателя:"), 16, 8);
-  cxTextEdit_idreceiver = TextEdit(page, "cxTextEdit_idreceiver", 151, 4, 280);
-  Label(page, QStringLiteral("Id ключа отправителя:"), 16, 32);
-  cxTextEdit_idsender = TextEdit(page, "cxTextEdit_idsender", 151, 28, 280);
-
-  Page(Notebook1, "None");
+  // List entry = page, in code order; each entry carries its kind's code.
+  for (const TKindPage& kind : KindPages(kinds)) {
+    cxComboBox_action->addItem(ToQ(kind.Choice), kind.Code);
+    QWidget* page = Page(Notebook1, kind.Name);
+    int top = 0;
+    for (const TStepField& field : kind.Fields) {
+      TControl control{kind.Code, field};
+      Label(page, ToQ(field.Label), 16, top + 8);
+      switch (field.Look) {
+        case TFieldLook::Beside:
+          control.Text = TextEdit(page, field.Control, 151, top + 4, 280);
+          top += 24;
+          break;
+        case TFieldLook::Below:
+          control.Text = TextEdit(page, field.Control, 16, top + 25, 415);
+          top += 45;
+          break;
+        case TFieldLook::Number:
+          control.Number = new QSpinBox(page);
+          control.Number->setObjectName(QString::fromLatin1(field.Control));
+          control.Number->setGeometry(382, top + 4, 49, kFieldHeight);
+          control.Number->setRange(field.Min, field.Max);
+          control.Number->setValue(field.Missing);
+          look::Input(control.Number);
+          top += 24;
+          break;
+      }
+      controls_.push_back(control);
+    }
+  }
 
   QWidget* band4 = Band(this, 144, 34);
   cxButton5 = new QPushButton(QStringLiteral("Да"), band4);
@@ -147,30 +142,27 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent) {
 }
 
 void TForm2::ShowFields(const TStepFields& f) {
-  cxComboBox_action->setCurrentIndex(f.Kind);
+  cxComboBox_action->setCurrentIndex(cxComboBox_action->findData(f.Kind));
   cxCheckBox2->setChecked(f.WantCopy);
   cxButtonEdit1->setText(ToQ(f.CopyTo));
-  cxTextEdit7->setText(ToQ(f.SignKeyId));
-  cxTextEdit2->setText(ToQ(f.CheckKeyList));
-  cxSpinEdit1->setValue(f.DeleteCount);
-  cxTextEdit3->setText(ToQ(f.EncryptSenderKey));
-  cxTextEdit4->setText(ToQ(f.EncryptReceivers));
-  cxTextEdit_idreceiver->setText(ToQ(f.DecryptReceiverKey));
-  cxTextEdit_idsender->setText(ToQ(f.DecryptSenderKey));
+  for (TControl& control : controls_) {
+    const auto page = f.Values.find(control.Kind);
+    if (page == f.Values.end()) continue;
+    const auto value = page->second.find(control.Field.Key);
+    if (value == page->second.end()) continue;
+    if (control.Text) control.Text->setText(ToQ(value->second));
+    if (control.Number) control.Number->setValue(std::atoi(value->second.c_str()));
+  }
 }
 
 TStepFields TForm2::Fields() const {
   TStepFields f;
-  f.Kind = cxComboBox_action->currentIndex();
+  f.Kind = cxComboBox_action->currentData().toInt();
   f.WantCopy = cxCheckBox2->isChecked();
   f.CopyTo = Text(cxButtonEdit1);
-  f.SignKeyId = Text(cxTextEdit7);
-  f.CheckKeyList = Text(cxTextEdit2);
-  f.DeleteCount = cxSpinEdit1->value();
-  f.EncryptSenderKey = Text(cxTextEdit3);
-  f.EncryptReceivers = Text(cxTextEdit4);
-  f.DecryptReceiverKey = Text(cxTextEdit_idreceiver);
-  f.DecryptSenderKey = Text(cxTextEdit_idsender);
+  for (const TControl& control : controls_)
+    f.Values[control.Kind][control.Field.Key] =
+        control.Text ? Text(control.Text) : std::to_string(control.Number->value());
   return f;
 }
 
@@ -188,11 +180,11 @@ void TForm2::cxButtonEdit1PropertiesButtonClick() {
     cxButtonEdit1->setText(ToQ(folder));
 }
 
-bool EditStep(TTesselAction*& step, QWidget* parent) {
-  TForm2 form(parent ? parent : QApplication::activeWindow());
+bool EditStep(TTesselAction*& step, const TStepKinds& kinds, QWidget* parent) {
+  TForm2 form(kinds, parent ? parent : QApplication::activeWindow());
   if (step) form.ShowFields(FieldsOfStep(*step));
   if (modal::Run(form) != QDialog::Accepted) return false;
-  TTesselAction* built = BuildStep(form.Fields());
+  TTesselAction* built = BuildStep(kinds, form.Fields());
   if (!built) return false;
   delete step;
   step = built;

@@ -1,8 +1,10 @@
 // The step editor "Выбор одиночного действия над файлом": a kind, the kind's
 // key parameters, and an optional folder for a copy of the step's result.
+// Each kind's page is made from the settings the kind describes.
 #pragma once
 
 #include <QDialog>
+#include <vector>
 
 #include "ui/StepFields.h"
 
@@ -18,7 +20,7 @@ class TForm2 : public QDialog {
   Q_OBJECT
 
  public:
-  explicit TForm2(QWidget* parent = nullptr);
+  explicit TForm2(const TStepKinds& kinds, QWidget* parent = nullptr);
 
   // Shows an existing step: its kind's page, its copy folder, its fields.
   void ShowFields(const TStepFields& fields);
@@ -34,13 +36,14 @@ class TForm2 : public QDialog {
   QCheckBox* cxCheckBox2;
   TButtonEdit* cxButtonEdit1;
   QStackedWidget* Notebook1;
-  QLineEdit* cxTextEdit7;
-  QLineEdit* cxTextEdit2;
-  QSpinBox* cxSpinEdit1;
-  QLineEdit* cxTextEdit3;
-  QLineEdit* cxTextEdit4;
-  QLineEdit* cxTextEdit_idreceiver;
-  QLineEdit* cxTextEdit_idsender;
+  // One per setting of each kind: a text field or a number field.
+  struct TControl {
+    int Kind;
+    TStepField Field;
+    QLineEdit* Text = nullptr;
+    QSpinBox* Number = nullptr;
+  };
+  std::vector<TControl> controls_;
   QPushButton* cxButton5;
   QPushButton* cxButton6;
 };
@@ -49,4 +52,4 @@ class TForm2 : public QDialog {
 // On "Да" the step passed in is destroyed and step holds a new, disabled step
 // of the chosen kind that belongs to no group yet; true. Otherwise nothing
 // changed; false.
-bool EditStep(TTesselAction*& step, QWidget* parent = nullptr);
+bool EditStep(TTesselAction*& step, const TStepKinds& kinds, QWidget* parent = nullptr);

@@ -178,6 +178,7 @@ void TfTesselMainForm::actRunUpdate() {
   actDel->setEnabled(enabled.Del);
   actChange->setEnabled(enabled.Change);
   actMaskList->setEnabled(enabled.MaskListing);
+  actCheck->setEnabled(enabled.Check);
   for (QWidget* control :
        {static_cast<QWidget*>(cxButtonEdit1), static_cast<QWidget*>(cxButtonEdit2),
         static_cast<QWidget*>(cxButtonEdit3), static_cast<QWidget*>(cxButtonEdit4),
@@ -288,9 +289,10 @@ void TfTesselMainForm::ShowStepRow(TTesselAction* step, int row) {
 }
 
 void TfTesselMainForm::ShowGroupLine(QListWidgetItem* line, const TTesselActionList& group) {
-  line->setToolTip(ToQ(GroupPassText(group.LastPass)));
+  line->setToolTip(ToQ(GroupPassText(group.Run().LastPass)));
   // A source folder the last pass could not read is otherwise silent.
-  line->setForeground(group.LastPass.SourceMissing ? QBrush(look::FailureColour()) : QBrush());
+  line->setForeground(group.Run().LastPass.SourceMissing ? QBrush(look::FailureColour())
+                                                         : QBrush());
 }
 
 void TfTesselMainForm::ShowGroupLines() {

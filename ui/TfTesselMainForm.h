@@ -15,11 +15,11 @@
 
 #include "engine/uTesselTypes.h"
 #include "platform/RunLock.h"
-#include "ui/BackgroundPass.h"
-#include "ui/CryptoSession.h"
-#include "ui/PassStatus.h"
+#include "runtime/BackgroundPass.h"
+#include "runtime/CryptoSession.h"
+#include "runtime/PassStatus.h"
+#include "runtime/TickGate.h"
 #include "ui/ScriptEditor.h"
-#include "ui/TickGate.h"
 
 class QAction;
 class QFrame;
@@ -79,6 +79,7 @@ class TfTesselMainForm : public QWidget, public TLogTarget {
   void actDelExecute();
   void actChangeExecute();
   void actMaskListExecute();
+  void actCheckExecute();
   void cxButtonEdit3ContextMenu(const QPoint& at);
   void CheckListBox1Click();
   void CheckListBox1ClickCheck(QListWidgetItem* item);
@@ -179,5 +180,6 @@ class TfTesselMainForm : public QWidget, public TLogTarget {
   QAction* actDel;
   QAction* actChange;
   QAction* actMaskList;  // what the selected group's mask takes now
+  QAction* actCheck;     // the script on screen held against this machine
   QTimer* Timer1;
 };

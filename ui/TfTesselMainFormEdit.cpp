@@ -11,9 +11,10 @@
 
 #include "engine/MaskListing.h"
 
+#include "runtime/Check.h"
+#include "runtime/GroupNames.h"
 #include "ui/Application.h"
 #include "ui/BrowseForFolder.h"
-#include "ui/GroupNames.h"
 #include "ui/MainFormParts.h"
 #include "ui/MaskReport.h"
 #include "ui/ModalSeam.h"
@@ -129,6 +130,15 @@ void TfTesselMainForm::actMaskListExecute() {
               lines.join(QLatin1Char('\n')));
 }
 
+void TfTesselMainForm::actCheckExecute() {
+  // The script as it stands on screen, saved or not; like the mask listing it
+  // writes no log line.
+  QStringList lines;
+  for (const std::string& line : CheckReportLines(CheckScript(*ScriptRegistry, SettingsFile)))
+    lines << ToQ(line);
+  ShowTextBox(this, QStringLiteral("Проверка сценария"), lines.join(QLatin1Char('\n')));
+}
+
 void TfTesselMainForm::cxButtonEdit4PropertiesButtonClick() {
   BrowseGroupFolder(cxButtonEdit4, QStringLiteral("Выбор папки для конечного файла"));
 }
@@ -211,7 +221,7 @@ void TfTesselMainForm::actAddExecute() {
   TTesselActionList* group = CurrentGroup();
   if (!group) return;
   TTesselAction* step = nullptr;
-  if (!EditStep(step, this)) return;
+  if (!EditStep(step, ScriptRegistry->Kinds(), this)) return;
   FEditor.AddStep(*group, step);
   ShowStepRow(step);
   actRunUpdate();
@@ -238,7 +248,7 @@ void TfTesselMainForm::actChangeExecute() {
   TTesselAction* step = StepOf(ListView1->topLevelItem(row));
   // The editor destroys the old step; what the change needs of it is taken first.
   const TStepPlace old = TScriptEditor::PlaceOf(*group, step);
-  if (!EditStep(step, this)) return;
+  if (!EditStep(step, ScriptRegistry->Kinds(), this)) return;
   FEditor.ReplaceStep(*group, old, step);
   ShowStepRow(step, row);
   actRunUpdate();

@@ -16,11 +16,11 @@
 #include <cstdint>
 #include <limits>
 
+#include "runtime/TickGate.h"
 #include "ui/LogView.h"
 #include "ui/Look.h"
 #include "ui/TButtonEdit.h"
 #include "ui/TfTesselMainForm.h"
-#include "ui/TickGate.h"
 
 namespace {
 
@@ -107,6 +107,8 @@ void TfTesselMainForm::BuildLayout() {
       MakeAction("actChange", QStringLiteral("Изменить"), &TfTesselMainForm::actChangeExecute);
   actMaskList = MakeAction("actMaskList", QStringLiteral("Какие файлы возьмёт маска..."),
                            &TfTesselMainForm::actMaskListExecute);
+  actCheck = MakeAction("actCheck", QStringLiteral("Проверить сценарий"),
+                        &TfTesselMainForm::actCheckExecute);
 
   Timer1 = new QTimer(this);
   Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -134,6 +136,7 @@ void TfTesselMainForm::BuildLayout() {
   top->addWidget(Button(Panel8, actRun));
   top->addWidget(Button(Panel8, actStop));
   top->addStretch(1);
+  top->addWidget(Button(Panel8, actCheck));
   top->addWidget(Button(Panel8, actSave));
   top->addWidget(Button(Panel8, actLoad));
   outer->addWidget(Panel8);

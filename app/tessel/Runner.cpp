@@ -1,12 +1,11 @@
 #include "app/tessel/Runner.h"
 
+#include <atomic>
 #include <cerrno>
 
-#include "app/tessel/Check.h"
 #include "app/tessel/CommandLine.h"
 #include "app/tessel/Console.h"
 #include "app/tessel/Listing.h"
-#include "app/tessel/PassSchedule.h"
 #include "config/SettingsFile.h"
 #include "config/uIniUtil.h"
 #include "engine/MaskListing.h"
@@ -17,14 +16,21 @@
 #include "platform/Process.h"
 #include "platform/ReplaceFile.h"
 #include "platform/Signals.h"
-#include "ui/ScriptSettings.h"
-#include "ui/TickGate.h"
+#include "runtime/Check.h"
+#include "runtime/PassSchedule.h"
+#include "runtime/ScriptSettings.h"
+#include "runtime/TickGate.h"
 
 namespace {
 
-// Runs inside the signal handler: one atomic store.
+// The stop request the runner's passes are handed. The signal handler sets
+// it with one atomic store and touches nothing else: a reload may replace
+// the registry at any moment.
+std::atomic<bool> g_stopRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
 void StopFromSignal() {
-  if (TTesselGroups* registry = ScriptRegistry) registry->RequestStop();
+  g_stopRequested.store(true);
 }
 
 bool Stopping() {
@@ -53,7 +59,7 @@ std::string SettingsFileProblem(const std::string& settingsFile) {
 
 int PassExitStatus(const TTesselGroups& registry, bool freshOnesComeAgain) {
   for (int i = 0; i < registry.GroupCount(); ++i) {
-    const TPassCounts& pass = registry.GetGroup(i)->LastPass;
+    const TPassCounts& pass = registry.GetGroup(i)->Run().LastPass;
     const int left = pass.Left - (freshOnesComeAgain ? pass.Fresh : 0);
     if (pass.EndTime != 0 && (pass.Bad > 0 || left > 0)) return kExitFilesFailed;
   }
@@ -63,7 +69,7 @@ int PassExitStatus(const TTesselGroups& registry, bool freshOnesComeAgain) {
 int FreshFilesLeft(const TTesselGroups& registry) {
   int fresh = 0;
   for (int i = 0; i < registry.GroupCount(); ++i)
-    if (registry.GetGroup(i)->Enabled) fresh += registry.GetGroup(i)->LastPass.Fresh;
+    if (registry.GetGroup(i)->Enabled) fresh += registry.GetGroup(i)->Run().LastPass.Fresh;
   return fresh;
 }
 
@@ -139,8 +145,13 @@ int TRunner::Start() {
 void TRunner::Pass() {
   // A group that runs now gets an end time; the others keep none, so the
   // metrics tell the groups of this pass.
-  for (int i = 0; i < ScriptRegistry->GroupCount(); ++i) ScriptRegistry->GetGroup(i)->LastPass = {};
-  ScriptRegistry->RunAllGroups();
+  for (int i = 0; i < ScriptRegistry->GroupCount(); ++i)
+    ScriptRegistry->GetGroup(i)->Run().LastPass = {};
+  TEventLogSink log;
+  TPassContext context;
+  context.Log = &log;
+  context.Stop = &g_stopRequested;
+  ScriptRegistry->RunAllGroups(context);
   metrics_.NotePass(*ScriptRegistry);
   WriteMetrics();
 }
@@ -154,12 +165,11 @@ void TRunner::Reload() {
   const std::string oldSec = ScriptRegistry->SecKeysPath;
   const std::string oldPub = ScriptRegistry->PubKeysPath;
   {
-    // The stop handler must never see the registry half gone.
-    platform::DeferredSignals hold;
+    // The stop handler no longer looks at the registry; the script is
+    // replaced between passes.
     const TStepKinds& kinds = ScriptRegistry->Kinds();
     DoneEngine();
     InitEngine(kinds);
-    if (Stopping()) ScriptRegistry->RequestStop();
   }
   interval_ = LoadScript(settings);
   if (ScriptRegistry->SecKeysPath != oldSec || ScriptRegistry->PubKeysPath != oldPub) {
@@ -288,12 +298,7 @@ int CheckSettings(const std::string& settingsFile) {
     return kExitOperational;
   }
   LoadFromIni(*ScriptRegistry, settingsFile);
-  int errors = 0, warnings = 0;
-  for (const TFinding& finding : CheckScript(*ScriptRegistry, settingsFile)) {
-    PrintLine(FindingLine(finding));
-    ++(finding.Severity == TSeverity::Error ? errors : warnings);
-  }
-  PrintLine("Итого: ошибок " + std::to_string(errors) + ", предупреждений " +
-            std::to_string(warnings) + ".");
-  return errors > 0 ? kExitFilesFailed : kExitOk;
+  const std::vector<TFinding> findings = CheckScript(*ScriptRegistry, settingsFile);
+  for (const std::string& line : CheckReportLines(findings)) PrintLine(line);
+  return HasErrors(findings) ? kExitFilesFailed : kExitOk;
 }

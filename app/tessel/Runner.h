@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "app/tessel/Console.h"
-#include "app/tessel/Metrics.h"
 #include "engine/uTesselTypes.h"
 #include "platform/RunLock.h"
-#include "ui/CryptoSession.h"
+#include "runtime/CryptoSession.h"
+#include "runtime/Metrics.h"
 
 struct TRunOptions {
   std::string SettingsFile;  // Windows-1251

@@ -2,8 +2,13 @@
 // floor: the same bytes copied the same number of times with the same flushes.
 //
 //   pass_bench [work-folder] [small-count] [large-MiB]
+//   pass_bench --one-pass STEPS work-folder count
 //
 // Defaults: a folder under $TMPDIR, 1000 files of 4 KiB, 4 files of 256 MiB.
+// --one-pass makes count files of 4 KiB and runs one pass over them between
+// two getppid() calls, so that a system-call trace can be cut to the pass:
+//
+//   strace -f -o trace pass_bench --one-pass 1 /dev/shm/pb 1000
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -119,6 +124,19 @@ void Run(const fs::path& base, const char* label, int count, size_t size) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 5 && std::string(argv[1]) == "--one-pass") {
+    const fs::path base = argv[3];
+    const int count = std::atoi(argv[4]);
+    SetLogFilePath((base.parent_path() / "pass-bench.log").string());
+    fs::remove_all(base);
+    fs::create_directories(base / "in");
+    MakeFiles(base / "in", count, 4096);
+    ::getppid();  // the trace's start mark
+    Pass(base, std::atoi(argv[2]));
+    ::getppid();  // and its end
+    fs::remove_all(base);
+    return 0;
+  }
   const char* tmp = std::getenv("TMPDIR");
   const fs::path base = argc > 1 ? fs::path(argv[1]) : fs::path(tmp ? tmp : "/tmp") / "pass-bench";
   const int small = argc > 2 ? std::atoi(argv[2]) : 1000;

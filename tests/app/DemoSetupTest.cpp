@@ -9,9 +9,9 @@
 
 #include "engine/uTesselTypes.h"
 #include "platform/Cp1251.h"
+#include "runtime/CryptoSession.h"
+#include "runtime/ScriptSettings.h"
 #include "tests/support/TestSupport.h"
-#include "ui/CryptoSession.h"
-#include "ui/ScriptSettings.h"
 
 namespace {
 

@@ -7,12 +7,12 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "app/tessel/Check.h"
 #include "config/SettingsFile.h"
 #include "crypto/CryptoActions.h"
 #include "engine/uTesselTypes.h"
 #include "platform/Cp1251.h"
 #include "platform/Files.h"
+#include "runtime/Check.h"
 #include "tests/app/TesselProgram.h"
 
 namespace {

@@ -8,14 +8,14 @@
 #include "app/tessel/CommandLine.h"
 #include "app/tessel/Console.h"
 #include "app/tessel/Listing.h"
-#include "app/tessel/Metrics.h"
-#include "app/tessel/PassSchedule.h"
 #include "app/tessel/Runner.h"
 #include "crypto/CryptoActions.h"
 #include "crypto/StepKinds.h"
 #include "engine/uTesselTypes.h"
 #include "platform/Cp1251.h"
-#include "ui/TickGate.h"
+#include "runtime/Metrics.h"
+#include "runtime/PassSchedule.h"
+#include "runtime/TickGate.h"
 
 namespace {
 
@@ -63,12 +63,12 @@ class GroupsTest : public ::testing::Test {
   TTesselActionList* Group(const std::string& name, int taken, int delivered, int bad, int left,
                            std::time_t end) {
     TTesselActionList* group = registry.AddGroup(name);
-    group->LastPass.Taken = taken;
-    group->LastPass.Delivered = delivered;
-    group->LastPass.Bad = bad;
-    group->LastPass.Left = left;
-    group->LastPass.DurationMs = 1500;
-    group->LastPass.EndTime = end;
+    group->Run().LastPass.Taken = taken;
+    group->Run().LastPass.Delivered = delivered;
+    group->Run().LastPass.Bad = bad;
+    group->Run().LastPass.Left = left;
+    group->Run().LastPass.DurationMs = 1500;
+    group->Run().LastPass.EndTime = end;
     return group;
   }
 };
@@ -120,10 +120,10 @@ TEST_F(GroupsTest, MetricsAddUpPassesAndNameGroupsAsTheScriptDoes) {
 
   // The next pass: last-pass figures replaced, totals added up; two groups
   // of one name count as one.
-  registry.GetGroup(0)->LastPass = {
+  registry.GetGroup(0)->Run().LastPass = {
       .Taken = 1, .Delivered = 1, .DurationMs = 20, .EndTime = 1700000010};
-  registry.GetGroup(1)->LastPass = {};
-  Group("Исходящие \"банка\"\\1", 2, 1, 1, 0, 1700000011)->LastPass.Bad = 1;
+  registry.GetGroup(1)->Run().LastPass = {};
+  Group("Исходящие \"банка\"\\1", 2, 1, 1, 0, 1700000011)->Run().LastPass.Bad = 1;
   metrics.NotePass(registry);
   metrics.SetLibraryOpen(false);
   text = metrics.Text();

@@ -119,7 +119,7 @@ TEST_F(Exchange, RestoresEveryByte) {
   asC.ReceiverKey = "C";
   asC.SenderKey = "A";
   std::string forC = dir.Sub("forC/") + "a.txt";
-  ASSERT_TRUE(asC.Execute(arch + "a.txt", forC));
+  ASSERT_TRUE(asC.Execute(arch + "a.txt", forC, ScriptRegistry->KeyLoader));
   EXPECT_EQ(Signers(forC), (Lines{"Число подписей: 1", "ЭЦП A : ЭЦП Верна"}));
 
   // A second file needs no extraction: the cache keeps the keys.

@@ -52,7 +52,7 @@ class FailureMarks : public ::testing::Test {
   std::vector<std::pair<std::string, bool>> Run(TTesselAction& step) {
     marked.lines.clear();
     std::string output = out;
-    step.Execute(in, output);
+    step.Execute(in, output, ScriptRegistry->KeyLoader);
     return marked.lines;
   }
 

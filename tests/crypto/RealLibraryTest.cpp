@@ -27,7 +27,7 @@ class StepsOnRealFiles : public RealLibraryTest {
   bool Run(TTesselAction& step, const std::string& input, std::string& output) {
     output = dir.Sub("step" + std::to_string(++steps_) + "/") + "a.txt";
     const std::string before = ts::ReadFile(input);
-    const bool ok = step.Execute(input, output);
+    const bool ok = step.Execute(input, output, ScriptRegistry->KeyLoader);
     EXPECT_EQ(ts::ReadFile(input), before) << "a step never alters its input";
     return ok;
   }

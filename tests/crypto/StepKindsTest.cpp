@@ -40,7 +40,7 @@ class StepTest : public ::testing::Test {
   // Runs the step and checks the input was left alone.
   bool Run(TTesselAction& step) {
     std::string output = out;
-    const bool ok = step.Execute(in, output);
+    const bool ok = step.Execute(in, output, ScriptRegistry->KeyLoader);
     EXPECT_EQ(output, out) << "no kind moves its output";
     EXPECT_EQ(ts::ReadFile(in), "payload");
     return ok;
@@ -291,6 +291,50 @@ TEST_F(StepTest, DecryptPassesAFailedBlockAndNullFromAFullCache) {
   step.SenderKey = "Late";
   Run(step);
   EXPECT_EQ(od::State().SenderBlock, nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// Lines a pass hands to it, kept.
+class TKeptLines : public TLogSink {
+ public:
+  std::vector<std::string> Fields;
+  void Write(TLogKind, const std::vector<std::string>& fields) override {
+    for (const std::string& field : fields) Fields.push_back(field);
+  }
+};
+
+// A pass reaches nothing its context does not hand it: its steps use the
+// key cache of the registry that runs, whatever the program's registry is,
+// and its lines go to the sink it is given, not to the event log.
+TEST_F(StepTest, APassUsesWhatItIsHandedAndNoGlobal) {
+  TTesselGroups own(CryptoStepKinds());
+  own.PubKeysPath = "/pub";
+  TTesselActionList* group = own.AddGroup("Own");
+  group->Enabled = true;
+  group->SourceMask = dir.Path() + "in/*.txt";
+  group->DestFolder = dir.Sub("sent/");
+  group->BadFolder = dir.Sub("bad/");
+  auto* step = dynamic_cast<TTesselAction_encrypt*>(group->CreateAction(kKindEncrypt));
+  step->Enabled = true;
+  step->SenderKey = "ID1";
+  step->ReceiverKeyList = "ID2";
+  ts::ScopedTempPath temp(dir.Sub("tmp/"));
+
+  TKeptLines lines;
+  TPassContext context;
+  context.Log = &lines;
+  ASSERT_TRUE(own.RunAllGroups(context));
+
+  EXPECT_GE(own.KeyLoader->FindKey("ID2"), 0) << "the running registry's cache";
+  EXPECT_EQ(ScriptRegistry->KeyLoader->FindKey("ID2"), -1) << "the program's is not touched";
+  EXPECT_EQ(od::State().Receivers, (std::vector<const void*>{own.KeyLoader->GetKey("ID2")}));
+  EXPECT_TRUE(ts::FileExists(dir.Path() + "sent/a.txt"));
+  EXPECT_NE(std::find(lines.Fields.begin(), lines.Fields.end(), "Шифровать"), lines.Fields.end());
+  for (const std::string& field : log.Fields())
+    EXPECT_EQ(field.find("Шифровать"), std::string::npos) << "a pass line in the event log";
 }
 
 }  // namespace

@@ -61,14 +61,14 @@ TEST_F(PassTest, BothFoldersMissingKeepTheSourceAndTheNextPassesDeliverOnceTheyA
   EXPECT_NE(
       std::find(first.begin(), first.end(), "Файл оставлен до следующего прохода\t\"ok.txt\""),
       first.end());
-  EXPECT_EQ(group->LastPass.Left, 2);
-  EXPECT_EQ(group->LastPass.Bad, 0);
+  EXPECT_EQ(group->Run().LastPass.Left, 2);
+  EXPECT_EQ(group->Run().LastPass.Bad, 0);
 
   // While the folders stay away, passes leave no line at all.
   registry.RunAllGroups();
   registry.RunAllGroups();
   EXPECT_EQ(log.Fields(), first);
-  EXPECT_EQ(group->LastPass.Left, 2);
+  EXPECT_EQ(group->Run().LastPass.Left, 2);
 
   dir.Sub("gone-out/");
   dir.Sub("gone-bad/");

@@ -16,7 +16,8 @@ class TFakeStep : public TTesselAction {
   std::set<std::string> FailOn;
   int Runs = 0;
 
-  bool Execute(const std::string& InputFileName, std::string& OutputFileName) override;
+  bool Run(const TStepContext& context, const std::string& InputFileName,
+           std::string& OutputFileName) override;
   std::string GetCaption() const override { return "Тест " + marker_; }
   std::string GetParamText() const override { return marker_; }
   uint8_t GetKind() const override { return 0; }
@@ -31,10 +32,11 @@ class THookStep : public TTesselAction {
  public:
   explicit THookStep(std::function<void(const std::string& input)> hook) : hook_(std::move(hook)) {}
 
-  bool Execute(const std::string& InputFileName, std::string& OutputFileName) override {
+  bool Run(const TStepContext& context, const std::string& InputFileName,
+           std::string& OutputFileName) override {
     if (hook_) hook_(InputFileName);
     OutputFileName = InputFileName;
-    return TTesselAction::Execute(InputFileName, OutputFileName);
+    return TTesselAction::Run(context, InputFileName, OutputFileName);
   }
   std::string GetCaption() const override { return "hook"; }
   std::string GetParamText() const override { return ""; }

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <utility>
 
@@ -201,6 +202,43 @@ TEST_F(PassTest, LargeFileMovesWithBoundedMemory) {
   EXPECT_EQ(stat.size, static_cast<uint64_t>(kSize));
   EXPECT_LT(grown, 64 * 1024) << "peak memory grew by " << grown << " KiB";
   EXPECT_FALSE(FileExists(in + "big.txt"));
+}
+
+}  // namespace
+
+namespace {
+
+// Every file under a folder, folders included, by its path below it.
+std::vector<std::string> FilesBelow(const std::string& folder) {
+  std::vector<std::string> found;
+  const std::filesystem::path root(platform::Cp1251ToUtf8(folder));
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(root))
+    if (entry.is_regular_file())
+      found.push_back(platform::Utf8ToCp1251Lossy(entry.path().filename().string()));
+  return found;
+}
+
+// The plaintext of a file does not wait for the rest of the batch: while a
+// file is in hand, the temp folder holds its chain and nothing of the files
+// before it, whichever way their roads ended.
+TEST_F(PassTest, TheTempFolderHoldsOnlyTheChainOfTheFileInHand) {
+  for (const char* name : {"1.txt", "2.txt", "3.txt", "4.txt"}) WriteFile(in + name, name);
+  AddStep("a")->FailOn = {"2.txt"};  // one goes to the bad-files folder
+  std::vector<std::vector<std::string>> seen;
+  group->AddAction(new THookStep([&](const std::string&) { seen.push_back(FilesBelow(tmp)); }));
+  group->GetAction(1)->Enabled = true;
+  AddStep("b");
+  registry.RunAllGroups();
+
+  ASSERT_EQ(seen.size(), 3u);  // the three files that got that far
+  for (const auto& files : seen) {
+    ASSERT_FALSE(files.empty());
+    for (const std::string& name : files) EXPECT_EQ(name, files.front()) << "another file's chain";
+    EXPECT_LE(files.size(), 2u) << "its copy and the first step's result";
+  }
+  EXPECT_EQ(ListNames(out).size(), 3u);
+  EXPECT_EQ(ListNames(bad), std::vector<std::string>{"2.txt"});
+  EXPECT_TRUE(ListNames(tmp).empty());
 }
 
 }  // namespace

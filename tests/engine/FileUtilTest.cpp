@@ -28,24 +28,36 @@ TEST(NewTempFolder, SkipsNumbersOthersHoldAndClaimsPrivately) {
   EXPECT_EQ(st.st_mode & 0777, 0700u);
 }
 
-TEST(NewWorkPath, NumbersRiseWithinAPassAndStartLowAfterCleanup) {
+// A file's chain lives in the run's own private folder, one folder per link,
+// and goes when the file's road ends; the folders go with the group's pass.
+TEST(NewWorkPath, AFilesChainGoesWhenItsRoadEndsAndTheRunFolderWithThePass) {
   TempDir dir;
   const std::string temp = dir.Sub("tmp/");
   ScopedTempPath scoped(temp);
-  dir.Sub("tmp/dir0/");
-  dir.Sub("tmp/dir2/");
+  dir.Sub("tmp/dir0/");  // somebody else's
   TTempFileList list;
   list.CurrentName = "a.txt";
-  EXPECT_EQ(list.NewWorkPath(), temp + "dir1/a.txt");
-  EXPECT_EQ(list.NewWorkPath(), temp + "dir3/a.txt");
-  ASSERT_EQ(list.Entries.size(), 4u);
-  EXPECT_FALSE(list.Entries[0].isFolder);
-  EXPECT_EQ(list.Entries[1].path, temp + "dir1/");
-  EXPECT_TRUE(list.Entries[1].isFolder);
-  WriteFile(temp + "dir3/a.txt", "x");
+  const std::string first = list.NewWorkPath(), second = list.NewWorkPath();
+  const std::string run = list.RunFolder();
+  ASSERT_FALSE(run.empty());
+  EXPECT_EQ(first, run + "0/a.txt");
+  EXPECT_EQ(second, run + "1/a.txt");
+  struct stat st {};
+  ASSERT_EQ(::stat(platform::Cp1251ToUtf8(run).c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  WriteFile(first, "plain");
+  WriteFile(second, "cipher");
+
+  list.EndFile();
+  EXPECT_FALSE(FileExists(first));
+  EXPECT_FALSE(FileExists(second));
+  // The next file takes the same links.
+  list.CurrentName = "b.txt";
+  EXPECT_EQ(list.NewWorkPath(), run + "0/b.txt");
+  WriteFile(run + "0/b.txt", "left by a failed step");
+
   list.Cleanup();
-  EXPECT_EQ(ListNames(temp), (std::vector<std::string>{"dir0", "dir2"}));
-  EXPECT_EQ(list.NewWorkPath(), temp + "dir1/a.txt");
+  EXPECT_EQ(ListNames(temp), std::vector<std::string>{"dir0"});
 }
 
 TEST(NewTempFolder, AFileOfTheSameNameIsSkippedToo) {

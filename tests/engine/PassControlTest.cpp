@@ -22,7 +22,7 @@ TEST_F(PassTest, CountsTellDeliveredBadAndLeftFiles) {
                : 0;
   });
   registry.RunAllGroups();
-  const TPassCounts& c = group->LastPass;
+  const TPassCounts& c = group->Run().LastPass;
   EXPECT_EQ(c.Found, 3);
   EXPECT_EQ(c.Taken, 2);
   EXPECT_EQ(c.Delivered, 1);
@@ -35,8 +35,8 @@ TEST_F(PassTest, CountsTellDeliveredBadAndLeftFiles) {
 TEST_F(PassTest, MissingSourceFolderIsToldOnlyThroughTheCounts) {
   group->SourceMask = dir.Path() + "nowhere/*.txt";
   registry.RunAllGroups();
-  EXPECT_TRUE(group->LastPass.SourceMissing);
-  EXPECT_EQ(group->LastPass.Found, 0);
+  EXPECT_TRUE(group->Run().LastPass.SourceMissing);
+  EXPECT_EQ(group->Run().LastPass.Found, 0);
   EXPECT_TRUE(log.Fields().empty());
 }
 
@@ -56,8 +56,8 @@ TEST_F(PassTest, StopAfterTheFileInHandLeavesTheRestInTheSource) {
   EXPECT_EQ(progress, (std::vector<std::pair<int, int>>{{1, 3}, {2, 3}}));
   EXPECT_EQ(ListNames(out).size(), 2u);
   EXPECT_EQ(ListNames(in).size(), 1u);
-  EXPECT_EQ(group->LastPass.Left, 1);
-  EXPECT_EQ(second->LastPass.EndTime, 0);  // the later group never ran
+  EXPECT_EQ(group->Run().LastPass.Left, 1);
+  EXPECT_EQ(second->Run().LastPass.EndTime, 0);  // the later group never ran
   EXPECT_TRUE(ListNames(tmp).empty());
 
   // A stop stays until cleared: a pass begun meanwhile does nothing.

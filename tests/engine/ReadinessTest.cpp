@@ -81,7 +81,7 @@ TEST_F(PassTest, AFileOpenForWritingIsTakenOnlyOnceItsWriterClosesIt) {
     writer.Chunk();
   }
   EXPECT_TRUE(ListNames(out).empty());
-  EXPECT_EQ(group->LastPass.Left, 1);
+  EXPECT_EQ(group->Run().LastPass.Left, 1);
   // One line when it starts to wait, not one per pass.
   EXPECT_EQ(log.Fields(), (std::vector<std::string>{kStars, "Out",
                                                     "Файл ожидает окончания записи\t\"big.txt\"\t"
@@ -192,7 +192,7 @@ TEST_F(PassTest, AWriterThatClosesBetweenAppendsLosesNoPiece) {
     WriteFreshFile(in + "log.txt", written);
     registry.RunAllGroups();
     EXPECT_TRUE(ListNames(out).empty());
-    EXPECT_EQ(group->LastPass.Fresh, 1);
+    EXPECT_EQ(group->Run().LastPass.Fresh, 1);
   }
   EXPECT_TRUE(log.Fields().empty());                 // a moment's wait is not worth a line
   SetMtime(in + "log.txt", std::time(nullptr) - 3);  // the writer is done

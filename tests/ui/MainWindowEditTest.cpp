@@ -685,3 +685,52 @@ TEST_F(MaskListing, ShowsWhatTheSelectedGroupsMaskTakesAndTouchesNothing) {
 
 }  // namespace
 }  // namespace ui_test
+
+namespace ui_test {
+namespace {
+
+using ScriptCheck = MainWindowTest;
+
+// The window's check is tessel check's report on the script on screen: an
+// unsaved edit counts, nothing is written, and running the script disables it.
+TEST_F(ScriptCheck, ReportsTheScriptOnScreenAsTesselCheckDoes) {
+  const std::string in = dir.Sub("in/");
+  WriteScript([&] {
+    TTesselActionList* g = ScriptRegistry->AddGroup(Cp("Исходящие"));
+    g->Enabled = true;
+    g->SourceMask = in + "*.txt";
+    g->DestFolder = dir.Sub("out/");
+    g->BadFolder = dir.Sub("bad/");
+    g->CreateAction(kKindNone)->Enabled = true;
+  });
+  Open();
+  SelectGroup(0);
+  const std::string missing = dir.Path() + "nowhere/";
+  Edit("cxButtonEdit4")->setText(Q(missing));  // not saved
+  const std::string logBefore = log.Bytes();
+
+  QString text, title;
+  modal::Prepare([&](QDialog& dialog) {
+    title = dialog.windowTitle();
+    text = Find<QPlainTextEdit>(&dialog, "TextBoxText")->toPlainText();
+    return int(QDialog::Rejected);
+  });
+  ASSERT_TRUE(Action("actCheck")->isEnabled());
+  Action("actCheck")->trigger();
+  EXPECT_EQ(title, QStringLiteral("Проверка сценария"));
+  EXPECT_TRUE(text.contains(Q(Cp("группа \"Исходящие\": папка для результата ") + missing)))
+      << text.toStdString();
+  EXPECT_TRUE(text.section(QLatin1Char('\n'), -1).startsWith(QStringLiteral("Итого: ошибок ")))
+      << text.toStdString();
+  EXPECT_FALSE(text.contains(Q(dir.Sub("out/")))) << "the saved folder is not what is checked";
+  EXPECT_EQ(log.Bytes(), logBefore);
+  EXPECT_FALSE(window->Saved());
+
+  Action("actRun")->trigger();
+  EXPECT_FALSE(Action("actCheck")->isEnabled());
+  Action("actStop")->trigger();
+  EXPECT_TRUE(Action("actCheck")->isEnabled());
+}
+
+}  // namespace
+}  // namespace ui_test

@@ -11,6 +11,7 @@
 #include <future>
 
 #include "crypto/CryptoActions.h"
+#include "crypto/StepKinds.h"
 #include "tests/engine/FakeStep.h"
 #include "tests/ui/MainWindowFixture.h"
 #include "ui/TForm2.h"
@@ -171,7 +172,7 @@ TEST_F(Screenshots, StepEditorOnEachPage) {
     }
     return int(QDialog::Rejected);
   });
-  EXPECT_FALSE(EditStep(step));
+  EXPECT_FALSE(EditStep(step, CryptoStepKinds()));
   EXPECT_EQ(step, old);
   delete old;
   ASSERT_EQ(saved.size(), 6u);

@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "crypto/CryptoActions.h"
+#include "crypto/StepKinds.h"
 #include "tests/support/TestSupport.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/TButtonEdit.h"
@@ -39,7 +40,7 @@ bool Edit(TTesselAction*& step, const std::function<void(QDialog&)>& work, bool 
     Find<QPushButton>(&dialog, confirm ? "cxButton5" : "cxButton6")->click();
     return int(QDialog::Rejected);
   });
-  return EditStep(step);
+  return EditStep(step, CryptoStepKinds());
 }
 
 TEST_F(StepEditor, OpensWithTheSignPageAndEmptyControls) {
@@ -225,7 +226,7 @@ TEST_F(StepEditor, CancelEscapeAndCloseLeaveTheStepAsItWas) {
       EXPECT_FALSE(d.isVisible());
       return int(QDialog::Accepted);
     });
-    EXPECT_FALSE(EditStep(step));
+    EXPECT_FALSE(EditStep(step, CryptoStepKinds()));
     EXPECT_EQ(step, old.get());
   }
   EXPECT_EQ(old->KeyList, "K");
@@ -240,7 +241,7 @@ TEST_F(StepEditor, EnterConfirms) {
     QTest::keyClick(Find<QPushButton>(&d, "cxButton5"), Qt::Key_Return);
     return int(QDialog::Rejected);
   });
-  ASSERT_TRUE(EditStep(step));
+  ASSERT_TRUE(EditStep(step, CryptoStepKinds()));
   std::unique_ptr<TTesselAction> made(step);
   EXPECT_EQ(step->GetKind(), kKindNone);
 }

@@ -1,4 +1,4 @@
-#include "app/tessel/Metrics.h"
+#include "runtime/Metrics.h"
 
 #include <algorithm>
 #include <map>
@@ -46,8 +46,8 @@ void TMetrics::NotePass(const TTesselGroups& registry) {
   std::vector<std::string> order;
   for (int i = 0; i < registry.GroupCount(); ++i) {
     const TTesselActionList* group = registry.GetGroup(i);
-    if (!group || group->LastPass.EndTime == 0) continue;
-    const TPassCounts& pass = group->LastPass;
+    if (!group || group->Run().LastPass.EndTime == 0) continue;
+    const TPassCounts& pass = group->Run().LastPass;
     auto [it, added] = ran.try_emplace(group->Name);
     if (added) order.push_back(group->Name);
     TGroup& sum = it->second;

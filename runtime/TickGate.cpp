@@ -1,4 +1,4 @@
-#include "ui/TickGate.h"
+#include "runtime/TickGate.h"
 
 bool TTickGate::Tick(const std::function<void()>& letEventsThrough,
                      const std::function<void()>& pass) {

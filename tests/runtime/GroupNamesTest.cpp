@@ -1,7 +1,7 @@
 // The name proposed for a new group and the names the settings file cannot keep.
 #include <gtest/gtest.h>
 
-#include "ui/GroupNames.h"
+#include "runtime/GroupNames.h"
 
 namespace {
 

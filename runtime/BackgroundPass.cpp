@@ -1,4 +1,4 @@
-#include "ui/BackgroundPass.h"
+#include "runtime/BackgroundPass.h"
 
 TBackgroundPass::TBackgroundPass(std::function<void()> wake) : wake_(std::move(wake)) {}
 

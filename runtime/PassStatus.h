@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "engine/uTesselTypes.h"
-#include "ui/BackgroundPass.h"
+#include "runtime/BackgroundPass.h"
 
 struct TRunTotals {
   int Delivered = 0;
@@ -20,16 +20,16 @@ struct TRunTotals {
 };
 
 // Tells the groups a pass ran from those it did not reach (a stop ends the
-// pass early): Before clears the end time of every enabled group, After adds
-// the counts of those the pass ran to the totals and gives the others their
-// old end time back. Both run while no pass is in flight.
+// pass early) by their run states' pass numbers, and writes none: Before
+// notes each enabled group's number, After adds the counts of those whose
+// number moved to the totals. Both run while no pass is in flight.
 class TPassTally {
  public:
-  void Before(TTesselGroups& groups);
-  void After(TTesselGroups& groups, TRunTotals& totals, const std::string& timeText);
+  void Before(const TTesselGroups& groups);
+  void After(const TTesselGroups& groups, TRunTotals& totals, const std::string& timeText);
 
  private:
-  std::vector<std::pair<TTesselActionList*, std::time_t>> cleared_;
+  std::vector<std::pair<const TTesselActionList*, uint64_t>> before_;
 };
 
 // The status line: the last pass and the totals since "Пуск", then the pass

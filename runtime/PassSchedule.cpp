@@ -1,4 +1,4 @@
-#include "app/tessel/PassSchedule.h"
+#include "runtime/PassSchedule.h"
 
 void TPassSchedule::Restart(Clock::time_point now, std::chrono::milliseconds interval) {
   interval_ = interval;

@@ -1,4 +1,4 @@
-#include "ui/GroupNames.h"
+#include "runtime/GroupNames.h"
 
 #include "platform/Cp1251.h"
 

@@ -1,12 +1,7 @@
-// The status line's and the group list's account of the passes, and the
-// refusal of a second runner.
+// The status line's and the group list's account of the passes.
 #include <gtest/gtest.h>
 
-#include <cerrno>
-
-#include "platform/Files.h"
-#include "ui/PassStatus.h"
-#include "ui/RunRefusal.h"
+#include "runtime/PassStatus.h"
 
 namespace {
 
@@ -21,16 +16,17 @@ class PassTally : public ::testing::Test {
 
   void SetUp() override {
     a->Enabled = b->Enabled = true;
-    off->LastPass.Delivered = 100;  // from long ago: never counted
-    off->LastPass.EndTime = 5;
+    off->Run().LastPass.Delivered = 100;  // from long ago: never counted
+    off->Run().LastPass.EndTime = 5;
   }
   // What a pass does to a group it reaches.
   static void Ran(TTesselActionList* g, int delivered, int bad, int left) {
-    g->LastPass = {};
-    g->LastPass.Delivered = delivered;
-    g->LastPass.Bad = bad;
-    g->LastPass.Left = left;
-    g->LastPass.EndTime = 1000;
+    ++g->Run().Passes;
+    g->Run().LastPass = {};
+    g->Run().LastPass.Delivered = delivered;
+    g->Run().LastPass.Bad = bad;
+    g->Run().LastPass.Left = left;
+    g->Run().LastPass.EndTime = 1000;
   }
 };
 
@@ -43,16 +39,16 @@ TEST_F(PassTally, AddsTheGroupsAPassRanAndOnlyThose) {
   EXPECT_EQ(totals.Bad, 1);
   EXPECT_EQ(totals.Left, 1);
   EXPECT_EQ(totals.LastPassTime, "12.05.26 10:15:03");
-  EXPECT_EQ(off->LastPass.EndTime, 5);
+  EXPECT_EQ(off->Run().LastPass.EndTime, 5);
 
   // Two passes within the same second, both counted; a stop kept the second
-  // from B, whose counts are not added again and whose end time comes back.
+  // from B, whose counts are not added again; the tally changes no group.
   tally.Before(groups);
   Ran(a, 1, 0, 0);
   tally.After(groups, totals, "12.05.26 10:15:03");
   EXPECT_EQ(totals.Delivered, 4);
-  EXPECT_EQ(b->LastPass.EndTime, 1000);
-  EXPECT_EQ(b->LastPass.Delivered, 2);
+  EXPECT_EQ(b->Run().LastPass.EndTime, 1000);
+  EXPECT_EQ(b->Run().LastPass.Delivered, 2);
 }
 
 TEST(StatusLine, TellsTheLastPassTheTotalsAndThePassUnderWay) {
@@ -81,17 +77,6 @@ TEST(GroupPassText, CountsDurationAndAMissingSourceFolder) {
   EXPECT_EQ(GroupPassText(c),
             "Последний проход: найдено 0, взято 0, доставлено 0, в ошибки 0, оставлено 0 (0,0 с)\n"
             "Папка исходных файлов не найдена или не читается");
-}
-
-TEST(RunRefusal, NamesTheHolderOrTheLockFilesError) {
-  EXPECT_EQ(RunRefusalText(EWOULDBLOCK, 4321, "/s.ini.lock"),
-            "Сценарий уже выполняется программой с номером процесса 4321 (например, службой "
-            "tessel run). Пуск невозможен, пока она его выполняет.");
-  EXPECT_NE(RunRefusalText(EWOULDBLOCK, 0, "/s.ini.lock").find("другой программой"),
-            std::string::npos);
-  const std::string text = RunRefusalText(EACCES, 0, "/ro/s.ini.lock");
-  EXPECT_NE(text.find("/ro/s.ini.lock"), std::string::npos);
-  EXPECT_NE(text.find(platform::ErrorText(EACCES)), std::string::npos);
 }
 
 }  // namespace

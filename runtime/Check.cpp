@@ -1,11 +1,11 @@
-#include "app/tessel/Check.h"
+#include "runtime/Check.h"
 
 #include <cerrno>
 #include <map>
 
-#include "crypto/CryptoActions.h"
 #include "crypto/Orlak.h"
 #include "crypto/SplitKeyList.h"
+#include "engine/StepSettings.h"
 #include "engine/uFileUtil.h"
 #include "engine/uTesselTypes.h"
 #include "masks/FileMask.h"
@@ -13,7 +13,7 @@
 #include "platform/Files.h"
 #include "platform/RunLock.h"
 #include "platform/WorkFolders.h"
-#include "ui/GroupNames.h"
+#include "runtime/GroupNames.h"
 
 namespace {
 
@@ -215,22 +215,31 @@ class TChecker {
       Error(where + "секретный ключ " + Quoted(id) + ": " + ResultMessage(code));
   }
 
+  // The keys the step's settings name, as its kind describes them.
   void Keys(const std::string& where, const TTesselAction& step, TKeyProbe& keys) {
-    if (auto* sign = dynamic_cast<const TTesselAction_sign*>(&step)) {
-      Secret(where, sign->KeyId, keys);
-    } else if (auto* check = dynamic_cast<const TTesselAction_checksign*>(&step)) {
-      // A blank list asks for every signature, whoever made it.
-      if (!IsBlankText(check->KeyList))
-        for (const std::string& id : SplitKeyList(check->KeyList)) Public(where, id, keys);
-    } else if (auto* encrypt = dynamic_cast<const TTesselAction_encrypt*>(&step)) {
-      // The sender's secret key makes the receivers' keys to the file.
-      Secret(where, encrypt->SenderKey, keys);
-      const std::vector<std::string> receivers = SplitKeyList(encrypt->ReceiverKeyList);
-      if (receivers.empty()) Error(where + "не указаны получатели");
-      for (const std::string& id : receivers) Public(where, id, keys);
-    } else if (auto* decrypt = dynamic_cast<const TTesselAction_decrypt*>(&step)) {
-      Secret(where, decrypt->ReceiverKey, keys);
-      Public(where, decrypt->SenderKey, keys);
+    for (const TStepSetting& setting : StepSettings(step)) {
+      const std::string& value = setting.Value;
+      switch (setting.Field.Keys) {
+        case TKeyUse::None:
+          break;
+        case TKeyUse::SecretKey:
+          Secret(where, value, keys);
+          break;
+        case TKeyUse::PublicKey:
+          Public(where, value, keys);
+          break;
+        case TKeyUse::PublicKeyList:
+          // A blank list asks for none in particular.
+          if (!IsBlankText(value))
+            for (const std::string& id : SplitKeyList(value)) Public(where, id, keys);
+          break;
+        case TKeyUse::ReceiverList: {
+          const std::vector<std::string> receivers = SplitKeyList(value);
+          if (receivers.empty()) Error(where + "не указаны получатели");
+          for (const std::string& id : receivers) Public(where, id, keys);
+          break;
+        }
+      }
     }
   }
 };
@@ -259,4 +268,22 @@ std::vector<TFinding> CheckScript(const TTesselGroups& registry, const std::stri
 
 std::string FindingLine(const TFinding& finding) {
   return (finding.Severity == TSeverity::Error ? "ошибка: " : "предупреждение: ") + finding.Text;
+}
+
+std::vector<std::string> CheckReportLines(const std::vector<TFinding>& findings) {
+  std::vector<std::string> lines;
+  int errors = 0, warnings = 0;
+  for (const TFinding& finding : findings) {
+    lines.push_back(FindingLine(finding));
+    ++(finding.Severity == TSeverity::Error ? errors : warnings);
+  }
+  lines.push_back("Итого: ошибок " + std::to_string(errors) + ", предупреждений " +
+                  std::to_string(warnings) + ".");
+  return lines;
+}
+
+bool HasErrors(const std::vector<TFinding>& findings) {
+  for (const TFinding& finding : findings)
+    if (finding.Severity == TSeverity::Error) return true;
+  return false;
 }

@@ -7,8 +7,8 @@
 #include "config/uIniUtil.h"
 #include "engine/uTesselTypes.h"
 #include "platform/Files.h"
+#include "runtime/ScriptSettings.h"
 #include "tests/support/TestSupport.h"
-#include "ui/ScriptSettings.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "engine/uTesselTypes.h"
+#include "runtime/GroupNames.h"
+#include "runtime/ScriptSettings.h"
 #include "tests/support/TestSupport.h"
-#include "ui/GroupNames.h"
-#include "ui/ScriptSettings.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "ui/ScriptSettings.h"
+#include "runtime/ScriptSettings.h"
 
 #include <cerrno>
 

@@ -10,8 +10,8 @@
 #include "engine/uTesselTypes.h"
 #include "platform/Cp1251.h"
 #include "platform/Files.h"
+#include "runtime/CryptoSession.h"
 #include "tests/support/TestSupport.h"
-#include "ui/CryptoSession.h"
 
 namespace {
 

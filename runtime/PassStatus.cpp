@@ -1,4 +1,4 @@
-#include "ui/PassStatus.h"
+#include "runtime/PassStatus.h"
 
 namespace {
 
@@ -14,28 +14,23 @@ std::string Seconds(int64_t ms) {
 
 }  // namespace
 
-void TPassTally::Before(TTesselGroups& groups) {
-  cleared_.clear();
+void TPassTally::Before(const TTesselGroups& groups) {
+  before_.clear();
   for (int i = 0; i < groups.GroupCount(); ++i) {
-    TTesselActionList* group = groups.GetGroup(i);
-    if (!group || !group->Enabled) continue;
-    cleared_.emplace_back(group, group->LastPass.EndTime);
-    group->LastPass.EndTime = 0;
+    const TTesselActionList* group = groups.GetGroup(i);
+    if (group && group->Enabled) before_.emplace_back(group, group->Run().Passes);
   }
 }
 
-void TPassTally::After(TTesselGroups&, TRunTotals& totals, const std::string& timeText) {
-  for (auto& [group, oldEnd] : cleared_) {
-    TPassCounts& counts = group->LastPass;
-    if (counts.EndTime == 0) {
-      counts.EndTime = oldEnd;  // not reached by this pass
-      continue;
-    }
-    totals.Delivered += counts.Delivered;
-    totals.Bad += counts.Bad;
-    totals.Left += counts.Left;
+void TPassTally::After(const TTesselGroups&, TRunTotals& totals, const std::string& timeText) {
+  for (const auto& [group, passes] : before_) {
+    const TGroupRunState& run = group->Run();
+    if (run.Passes == passes) continue;  // not reached by this pass
+    totals.Delivered += run.LastPass.Delivered;
+    totals.Bad += run.LastPass.Bad;
+    totals.Left += run.LastPass.Left;
   }
-  cleared_.clear();
+  before_.clear();
   totals.LastPassTime = timeText;
 }
 

@@ -10,9 +10,9 @@
 #include <future>
 #include <mutex>
 
+#include "runtime/BackgroundPass.h"
 #include "tests/engine/FakeStep.h"
 #include "tests/support/TestSupport.h"
-#include "ui/BackgroundPass.h"
 
 namespace {
 
@@ -203,8 +203,8 @@ TEST_F(BackgroundEnginePass, AStopEndsThePassAfterTheFileInHandAndLosesNothing) 
   EXPECT_EQ(hooks, 1);
   EXPECT_EQ(testing_support::ListNames(out).size(), 1u);
   EXPECT_EQ(testing_support::ListNames(in).size(), 3u);
-  EXPECT_EQ(g->LastPass.Delivered, 1);
-  EXPECT_EQ(g->LastPass.Left, 3);
+  EXPECT_EQ(g->Run().LastPass.Delivered, 1);
+  EXPECT_EQ(g->Run().LastPass.Left, 3);
   ASSERT_FALSE(window.progress.empty());
   EXPECT_EQ(window.progress.back().File, 1);
   EXPECT_EQ(window.progress.back().Files, 4);

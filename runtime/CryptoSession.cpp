@@ -1,4 +1,4 @@
-#include "ui/CryptoSession.h"
+#include "runtime/CryptoSession.h"
 
 #include "crypto/Orlak.h"
 #include "crypto/ResultKind.h"

@@ -23,3 +23,7 @@ std::vector<TFinding> CheckScript(const TTesselGroups& registry, const std::stri
 
 // "ошибка: ..." or "предупреждение: ...".
 std::string FindingLine(const TFinding& finding);
+// The report as tessel check prints it and the window shows it: one line per
+// finding, then "Итого: ошибок N, предупреждений M.".
+std::vector<std::string> CheckReportLines(const std::vector<TFinding>& findings);
+bool HasErrors(const std::vector<TFinding>& findings);

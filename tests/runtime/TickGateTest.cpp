@@ -4,7 +4,7 @@
 
 #include <climits>
 
-#include "ui/TickGate.h"
+#include "runtime/TickGate.h"
 
 namespace {
 
