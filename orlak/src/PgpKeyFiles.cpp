@@ -267,8 +267,6 @@ std::string Describe(const KeyFile& file, bool secret) {
   std::string algorithms, capabilities;
   uint32_t created = 0;
   rnp_key_get_creation(primary.get(), &created);
-  uint64_t validTill = 0;
-  rnp_key_valid_till64(primary.get(), &validTill);
   uint32_t expiration = 0;
   rnp_key_get_expiration(primary.get(), &expiration);
   rnp_ffi_t ring = secret ? file.secret.get() : PublicRing();
@@ -290,7 +288,6 @@ std::string Describe(const KeyFile& file, bool secret) {
   }
   std::string verdict = "ok";
   uint16_t code = CheckUsable(primary.get(), secret ? "sign" : "encrypt");
-  if (code == kKeyCapabilityMissing && !secret) code = CheckUsable(primary.get(), "sign");
   if (code == kOk && secret) {
     rnp_key_handle_t signing = nullptr;
     if (rnp_key_get_default_key(primary.get(), "sign", 0, &signing) == RNP_SUCCESS && signing) {

@@ -36,9 +36,11 @@ struct State {
   std::map<std::pair<std::string, bool>, Folder> folders;
 };
 
+// Never destroyed: RNP's own static objects may be gone by the time static
+// destructors would run, and the process's end frees the memory anyway.
 State& TheState() {
-  static State state;
-  return state;
+  static State* const state = new State;
+  return *state;
 }
 
 bool EndsWith(const std::string& s, const char* suffix) {
