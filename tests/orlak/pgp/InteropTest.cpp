@@ -122,6 +122,18 @@ TEST_F(Interop, GpgSignedFilesAreCheckedAndLoseTheirSignatures) {
     ASSERT_EQ(DelSign(signedFile.c_str(), ORLAK_DELETE_ALL_SIGNATURES), 0);
     EXPECT_TRUE(SameBytes(ReadFile(signedFile), ReadFile(input)));
   }
+  // A detached signature beside the file.
+  ASSERT_EQ(Shell(keys_.Gpg("--local-user " + keys_.gpgEd.fingerprint + " --output " +
+                            Path("plain.sig") + " --detach-sign " + input))
+                .status,
+            0);
+  uint8_t count = 0;
+  OrlakSignRecord* records = nullptr;
+  EXPECT_EQ(CheckFileSeparate(input.c_str(), &count, &records, Path("plain.sig").c_str()), 0);
+  ASSERT_EQ(count, 1);
+  EXPECT_STREQ(reinterpret_cast<const char*>(records[0].Bytes), "gpged");
+  EXPECT_EQ(records[0].Bytes[ORLAK_SIGN_RECORD_STATUS_OFFSET], 0);
+  EXPECT_EQ(FreeMemory(records), 0);
 }
 
 TEST_F(Interop, GpgEncryptedFilesGoThroughTheIncomingChain) {
