@@ -61,6 +61,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   key.userId = "Me <me@fuzz.example>";
   auto lock = orlak::pgp::Lock();
   Require(orlak::pgp::CreateKeyFiles(secret, publics, key).code == orlak::kOk);
+  std::atexit([] { std::system(("rm -rf " + root).c_str()); });
   return 0;
 }
 
