@@ -72,8 +72,8 @@ bool ReadPacket(ByteSource& source, uint64_t offset, Header& header) {
 Kind Classify(ByteSource& source) {
   const uint64_t size = source.Size();
   char start[sizeof kArmorStart - 1];
-  // Armor may follow blank lines or a byte-order mark-free text preamble is
-  // not accepted: the armor header must lead, as gpg and sq write it.
+  // The armor header must be the file's first bytes, as gpg and sq write
+  // it; text before it is not looked through.
   if (size >= sizeof start && source.ReadAt(0, start, sizeof start) &&
       std::memcmp(start, kArmorStart, sizeof start) == 0)
     return Kind::kArmored;
