@@ -118,6 +118,34 @@ std::vector<rnp::Key> Primaries(rnp_ffi_t ffi) {
   return keys;
 }
 
+// Lends a secret key's ring the public keys of the public ring that an
+// operation asks for (the signers of a message being decrypted), so RNP
+// neither searches in vain nor says so on the standard error each time.
+void ProvidePublicKey(rnp_ffi_t ffi, void*, const char* type, const char* identifier,
+                      bool secret) {
+  State& state = TheState();
+  if (secret || !state.publicRing || !type || !identifier) return;
+  rnp_key_handle_t found = nullptr;
+  if (rnp_locate_key(state.publicRing.get(), type, identifier, &found) != RNP_SUCCESS || !found)
+    return;
+  rnp::Key key(found);
+  bool primary = false;
+  rnp_key_is_primary(found, &primary);
+  char* fpr = nullptr;
+  if ((primary ? rnp_key_get_fprint(found, &fpr) : rnp_key_get_primary_fprint(found, &fpr)) !=
+      RNP_SUCCESS)
+    return;
+  rnp::Key whole = rnp::FindByFingerprint(state.publicRing.get(), rnp::Take(fpr));
+  rnp::Output exported = rnp::MemoryOutput();
+  if (!whole || !exported ||
+      rnp_key_export(whole.get(), exported.get(), RNP_KEY_EXPORT_PUBLIC | RNP_KEY_EXPORT_SUBKEYS) !=
+          RNP_SUCCESS)
+    return;
+  const std::string bytes = rnp::MemoryBytes(exported.get());
+  rnp::Input input = rnp::InputOfMemory(bytes.data(), bytes.size());
+  if (input) rnp_import_keys(ffi, input.get(), RNP_LOAD_SAVE_PUBLIC_KEYS, nullptr);
+}
+
 void Describe(rnp_key_handle_t primary, KeyFile& file) {
   file.fingerprint = rnp::Take([&] {
     char* s = nullptr;
@@ -205,7 +233,10 @@ void LoadKeyFile(State& state, bool secret, KeyFile& file) {
     return;
   }
   primaries.clear();
-  if (secret) file.secret = std::move(ffi);
+  if (secret) {
+    rnp_ffi_set_key_provider(ffi.get(), ProvidePublicKey, nullptr);
+    file.secret = std::move(ffi);
+  }
 }
 
 std::vector<KeyFile> ReadFolder(State& state, const std::string& folder, bool secret) {
