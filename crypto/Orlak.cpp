@@ -12,7 +12,8 @@ struct TMessage {
   const char* Text;
 };
 
-// Sorted by code. Codes 125 and 126 share one text; 600 to 603 are ours.
+// Sorted by code. Codes 125 and 126 share one text; 600 to 603 are ours, 700
+// to 706 liborlak's refusals of OpenPGP keys and messages.
 constexpr TMessage kMessages[] = {
     {0, "Нет ошибки."},
     {1, "Не хватает динамической памяти."},
@@ -83,6 +84,13 @@ constexpr TMessage kMessages[] = {
     {601, "Ошибка копирования файла"},
     {602, "Ошибка зашифрования файла, как области памяти"},
     {603, "Ошибка расшифрования файла, как области памяти"},
+    {700, "Ключ OpenPGP просрочен или отозван."},
+    {701, "Ключ OpenPGP не пригоден для операции: нет подключа шифрования или ключа подписи."},
+    {702, "Слабый ключ или алгоритм OpenPGP: RSA короче 2048 бит, подпись SHA-1 или MD5."},
+    {703, "Зашифрованные данные OpenPGP без защиты целостности (MDC) не принимаются."},
+    {704, "Секретный ключ OpenPGP защищён паролем: импортируйте его командой marvik import-secret."},
+    {705, "Ключи или файлы OpenPGP и liborlak в одном шаге не смешиваются."},
+    {706, "Идентификатор подходит к нескольким ключам OpenPGP: список покажет marvik find."},
     {4096, "Функция не поддерживается."},
     {4097, "Устройство не подключено или занято."},
     {4098, "Отсуствует носитель в считывателе."},
@@ -94,7 +102,7 @@ constexpr TMessage kMessages[] = {
     {4104, "Версия старше 5.0 не поддерживается."},
 };
 
-static_assert(std::size(kMessages) == 78, "the message table holds 78 codes");
+static_assert(std::size(kMessages) == 85, "the message table holds 85 codes");
 
 constexpr bool SortedByCode() {
   for (size_t i = 1; i < std::size(kMessages); ++i)

@@ -14,6 +14,7 @@
 #include "KeyId.h"
 #include "KeyStore.h"
 #include "Keys.h"
+#include "PgpCommands.h"
 #include "SelfTest.h"
 #include "platform/Cp1251.h"
 
@@ -23,19 +24,6 @@ namespace {
 bool StartSodium(std::ostream& err) {
   if (sodium_init() >= 0) return true;
   err << "marvik: libsodium cannot be initialised\n";
-  return false;
-}
-
-// Makes the folder when it is missing (one level, like mkdir).
-bool EnsureFolder(const std::string& folder, mode_t mode, std::ostream& err) {
-  struct stat st;
-  if (::stat(folder.c_str(), &st) == 0) {
-    if (S_ISDIR(st.st_mode)) return true;
-    err << "marvik: " << folder << " is not a folder\n";
-    return false;
-  }
-  if (::mkdir(folder.c_str(), mode) == 0) return true;
-  err << "marvik: cannot create folder " << folder << ": " << std::strerror(errno) << "\n";
   return false;
 }
 
@@ -94,6 +82,18 @@ std::string DescribeKeyFile(const std::string& folder, const std::string& name) 
 
 }  // namespace
 
+bool EnsureFolder(const std::string& folder, mode_t mode, std::ostream& err) {
+  struct stat st;
+  if (::stat(folder.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return true;
+    err << "marvik: " << folder << " is not a folder\n";
+    return false;
+  }
+  if (::mkdir(folder.c_str(), mode) == 0) return true;
+  err << "marvik: cannot create folder " << folder << ": " << std::strerror(errno) << "\n";
+  return false;
+}
+
 int CreateKeyPair(const std::string& id, const std::string& secretFolder,
                   const std::string& publicFolder, std::ostream& out, std::ostream& err) {
   auto cp1251 = platform::Utf8ToCp1251(id);
@@ -140,6 +140,7 @@ int ListKeys(const std::string& folder, std::ostream& out, std::ostream& err) {
   ::closedir(dir);
   std::sort(names.begin(), names.end());
   for (const std::string& name : names) out << DescribeKeyFile(folder, name) << "\n";
+  ListPgpKeys(folder, out);
   return kExitOk;
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "Commands.h"
+#include "PgpCommands.h"
 
 namespace {
 
@@ -17,7 +18,23 @@ constexpr const char* kUsage =
     "        key is never replaced\n"
     "  list FOLDER\n"
     "        list the key files of FOLDER: kind, identifier, fingerprint; a\n"
-    "        secret key file its group or others may access is refused\n"
+    "        secret key file its group or others may access is refused. OpenPGP\n"
+    "        keys add format, algorithm/size, created, expires, capabilities and\n"
+    "        what the library refuses and why\n"
+    "  create-pgp ID SECRET_FOLDER PUBLIC_FOLDER USER_ID [--rsa3072|--rsa4096]\n"
+    "             [--expires YYYY-MM-DD]\n"
+    "        create an OpenPGP key pair (Ed25519 signing key, Cv25519 encryption\n"
+    "        subkey unless RSA is asked for): ID.asc in both folders\n"
+    "  import-public ID PUBLIC_FOLDER FILE\n"
+    "        import a partner's public key (armored or binary, as gpg --export\n"
+    "        writes it) as ID.asc and show its fingerprint\n"
+    "  import-secret ID SECRET_FOLDER PUBLIC_FOLDER FILE\n"
+    "        import one of our secret keys (gpg --export-secret-keys); its\n"
+    "        passphrase is asked once, the key is stored unprotected, mode 0600\n"
+    "  export ID FOLDER\n"
+    "        write the OpenPGP public key of ID, armored, for a partner\n"
+    "  find FOLDER IDENTIFIER\n"
+    "        the OpenPGP keys a fingerprint, key ID or e-mail address names\n"
     "  u\n"
     "        check that the cryptographic provider works (known-answer tests)\n"
     "  --help, -h\n"
@@ -53,6 +70,38 @@ int main(int argc, char** argv) {
   if (command == "create") {
     if (rest != 3) return Usage("create needs ID SECRET_FOLDER PUBLIC_FOLDER");
     return marvik::CreateKeyPair(argv[2], argv[3], argv[4], std::cout, std::cerr);
+  }
+  if (command == "create-pgp") {
+    if (rest < 4) return Usage("create-pgp needs ID SECRET_FOLDER PUBLIC_FOLDER USER_ID");
+    marvik::PgpKeyOptions options;
+    for (int i = 6; i < argc; ++i) {
+      const std::string option = argv[i];
+      if (option == "--rsa3072" || option == "--rsa4096")
+        options.algorithm = option.substr(2);
+      else if (option == "--expires" && i + 1 < argc)
+        options.expires = argv[++i];
+      else
+        return Usage(("unknown option '" + option + "'").c_str());
+    }
+    return marvik::CreatePgpKey(argv[2], argv[3], argv[4], argv[5], options, std::cout,
+                                std::cerr);
+  }
+  if (command == "import-public") {
+    if (rest != 3) return Usage("import-public needs ID PUBLIC_FOLDER FILE");
+    return marvik::ImportPublic(argv[2], argv[3], argv[4], std::cout, std::cerr);
+  }
+  if (command == "import-secret") {
+    if (rest != 4) return Usage("import-secret needs ID SECRET_FOLDER PUBLIC_FOLDER FILE");
+    return marvik::ImportSecret(argv[2], argv[3], argv[4], argv[5], std::cin, std::cout,
+                                std::cerr);
+  }
+  if (command == "export") {
+    if (rest != 2) return Usage("export needs ID FOLDER");
+    return marvik::ExportPublic(argv[2], argv[3], std::cout, std::cerr);
+  }
+  if (command == "find") {
+    if (rest != 2) return Usage("find needs FOLDER IDENTIFIER");
+    return marvik::FindKeys(argv[2], argv[3], std::cout, std::cerr);
   }
   if (command == "list") {
     if (rest != 1) return Usage("list needs FOLDER");

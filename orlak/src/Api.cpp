@@ -13,6 +13,8 @@
 #include "KeyStore.h"
 #include "Keys.h"
 #include "Library.h"
+#include "PgpKeys.h"
+#include "PgpOps.h"
 #include "Signing.h"
 #include "orlak.h"
 
@@ -38,6 +40,32 @@ bool HasText(const char* s) {
   return s && *s;
 }
 
+// An identifier argument: a key file's name, or for OpenPGP keys also a
+// fingerprint, key ID or e-mail address (plain is false then).
+bool IdFromArgument(const char* arg, std::string& id, bool& plain) {
+  plain = KeyIdFromArgument(arg, id);
+  if (plain) return true;
+  if (!arg || !pgp::IsLookupForm(arg)) return false;
+  id = arg;
+  return true;
+}
+
+// Whether a liborlak secret key file exists for the identifier (whatever
+// state it is in).
+bool HasOwnSecretKey(const std::string& folder, const std::string& id, bool plain) {
+  if (!plain) return false;
+  SecretKey key;
+  return LoadSecretKey(folder, id, key) != kKeyNotFound;
+}
+
+bool IsOwnEncryptedFile(const std::string& path) {
+  static const char kMark[8] = {'O', 'R', 'L', 'A', 'K', 'E', 'N', 'C'};
+  InputFile in;
+  char head[sizeof kMark];
+  return in.Open(path) == kOk && in.Size() >= sizeof head && in.ReadAt(0, head, sizeof head) &&
+         std::memcmp(head, kMark, sizeof kMark) == 0;
+}
+
 uint16_t CheckCommon(const char* file, uint8_t* count, OrlakSignRecord** records,
                      const char* separateFile, bool separate) {
   if (count) *count = 0;
@@ -48,8 +76,18 @@ uint16_t CheckCommon(const char* file, uint8_t* count, OrlakSignRecord** records
   if (separate && !HasText(separateFile)) return kBadParameter;
   std::string separatePath = separate ? NativePath(separateFile) : std::string();
   std::vector<SignatureReport> reports;
-  uint16_t code = CheckSignatures(NativePath(file), separate ? &separatePath : nullptr,
-                                  folders.publicFolder, reports);
+  const std::string path = NativePath(file);
+  uint16_t code;
+  if (separate ? pgp::IsPgp(pgp::ClassifyFile(separatePath)) : false) {
+    auto lock = pgp::Lock();
+    code = pgp::CheckSignatures(path, &separatePath, folders.publicFolder, reports);
+  } else {
+    code = CheckSignatures(path, separate ? &separatePath : nullptr, folders.publicFolder, reports);
+    if (code == kNotSigned && !separate && pgp::IsPgp(pgp::ClassifyFile(path))) {
+      auto lock = pgp::Lock();
+      code = pgp::CheckSignatures(path, nullptr, folders.publicFolder, reports);
+    }
+  }
   if (code != kOk) return code;
   OrlakSignRecord* array = NewRecords(reports.size());
   for (size_t i = 0; i < reports.size(); ++i) {
@@ -87,12 +125,20 @@ ORLAK_API uint16_t ORLAK_CALL SignFile(const char* inputFile, const char* output
     KeyFolders folders;
     if (!PartFolders(Part::kSign, folders)) return kNotInitialised;
     std::string id;
-    if (!HasText(inputFile) || !HasText(outputFile) || !KeyIdFromArgument(keyId, id))
+    bool plain = false;
+    if (!HasText(inputFile) || !HasText(outputFile) || !IdFromArgument(keyId, id, plain))
       return kBadParameter;
-    SecretKey key;
-    uint16_t code = LoadSecretKey(folders.secretFolder, id, key);
+    if (plain) {
+      SecretKey key;
+      uint16_t code = LoadSecretKey(folders.secretFolder, id, key);
+      if (code == kOk) return orlak::SignFile(NativePath(inputFile), NativePath(outputFile), key);
+      if (code != kKeyNotFound) return code;
+    }
+    auto lock = pgp::Lock();
+    const pgp::KeyFile* signer = nullptr;
+    uint16_t code = pgp::FindKey(folders.secretFolder, true, id, signer);
     if (code != kOk) return code;
-    return orlak::SignFile(NativePath(inputFile), NativePath(outputFile), key);
+    return pgp::SignFile(NativePath(inputFile), NativePath(outputFile), *signer);
   });
 }
 
@@ -119,7 +165,13 @@ ORLAK_API uint16_t ORLAK_CALL DelSign(const char* file, uint8_t count) {
     KeyFolders folders;
     if (!PartFolders(Part::kSign, folders)) return kNotInitialised;
     if (!HasText(file)) return kBadParameter;
-    return DeleteSignatures(NativePath(file), count);
+    const std::string path = NativePath(file);
+    uint16_t code = DeleteSignatures(path, count);
+    if (code == kNotSigned && pgp::IsPgp(pgp::ClassifyFile(path))) {
+      auto lock = pgp::Lock();
+      code = pgp::DeleteSignatures(path, count);
+    }
+    return code;
   });
 }
 
@@ -131,21 +183,47 @@ ORLAK_API uint16_t ORLAK_CALL EnCryptFileEx(const char* inputFile, const char* o
     KeyFolders folders;
     if (!PartFolders(Part::kCrypto, folders)) return kNotInitialised;
     std::string senderId;
-    if (!HasText(inputFile) || !HasText(outputFile) || !KeyIdFromArgument(senderKeyId, senderId))
+    bool plain = false;
+    if (!HasText(inputFile) || !HasText(outputFile) || !IdFromArgument(senderKeyId, senderId, plain))
       return kBadParameter;
     if (reserved != 0 || receiverCount == 0 || !receiverKeyBlocks || receiverCount > kMaxReceivers)
       return kBadParameter;
-    std::vector<PublicKey> receivers(receiverCount);
+    std::vector<PublicKey> receivers;
+    std::vector<std::string> pgpReceivers;
     for (uint16_t i = 0; i < receiverCount; ++i) {
       if (!receiverKeyBlocks[i]) return kBadParameter;
-      uint16_t code =
-          ParseKeyBlock(static_cast<const unsigned char*>(receiverKeyBlocks[i]), receivers[i]);
+      const auto* block = static_cast<const unsigned char*>(receiverKeyBlocks[i]);
+      uint16_t code;
+      if (pgp::IsKeyBlock(block)) {
+        std::string id, fingerprint;
+        code = pgp::ParseKeyBlock(block, id, fingerprint);
+        pgpReceivers.push_back(fingerprint);
+      } else {
+        code = ParseKeyBlock(block, receivers.emplace_back());
+      }
       if (code != kOk) return code;
     }
-    SecretKey sender;
-    uint16_t code = LoadSecretKey(folders.secretFolder, senderId, sender);
+    // The receivers' keys decide the format; one step never mixes them.
+    if (!pgpReceivers.empty() && !receivers.empty()) return kMixedFormats;
+    if (pgpReceivers.empty()) {
+      if (!plain) return kBadParameter;
+      SecretKey sender;
+      uint16_t code = LoadSecretKey(folders.secretFolder, senderId, sender);
+      if (code == kKeyNotFound) {
+        auto lock = pgp::Lock();
+        const pgp::KeyFile* pgpSender = nullptr;
+        if (pgp::FindKey(folders.secretFolder, true, senderId, pgpSender) != kKeyNotFound)
+          return kMixedFormats;
+      }
+      if (code != kOk) return code;
+      return EncryptFile(NativePath(inputFile), NativePath(outputFile), sender, receivers);
+    }
+    if (HasOwnSecretKey(folders.secretFolder, senderId, plain)) return kMixedFormats;
+    auto lock = pgp::Lock();
+    const pgp::KeyFile* sender = nullptr;
+    uint16_t code = pgp::FindKey(folders.secretFolder, true, senderId, sender);
     if (code != kOk) return code;
-    return EncryptFile(NativePath(inputFile), NativePath(outputFile), sender, receivers);
+    return pgp::EncryptFile(NativePath(inputFile), NativePath(outputFile), *sender, pgpReceivers);
   });
 }
 
@@ -155,16 +233,35 @@ ORLAK_API uint16_t ORLAK_CALL DeCryptFileEx(const char* inputFile, const char* o
     KeyFolders folders;
     if (!PartFolders(Part::kCrypto, folders)) return kNotInitialised;
     std::string receiverId;
+    bool plain = false;
     if (!HasText(inputFile) || !HasText(outputFile) ||
-        !KeyIdFromArgument(receiverKeyId, receiverId) || !senderKeyBlock)
+        !IdFromArgument(receiverKeyId, receiverId, plain) || !senderKeyBlock)
       return kBadParameter;
+    const auto* block = static_cast<const unsigned char*>(senderKeyBlock);
+    const std::string input = NativePath(inputFile);
     PublicKey sender;
-    uint16_t code = ParseKeyBlock(static_cast<const unsigned char*>(senderKeyBlock), sender);
+    uint16_t code;
+    // The input decides the format; the keys named must be of the same.
+    if (pgp::IsPgp(pgp::ClassifyFile(input))) {
+      if (!pgp::IsKeyBlock(block))
+        return ParseKeyBlock(block, sender) == kOk ? kMixedFormats : kPublicKeyDamaged;
+      std::string senderId, fingerprint;
+      if ((code = pgp::ParseKeyBlock(block, senderId, fingerprint)) != kOk) return code;
+      if (HasOwnSecretKey(folders.secretFolder, receiverId, plain)) return kMixedFormats;
+      auto lock = pgp::Lock();
+      const pgp::KeyFile* receiver = nullptr;
+      if ((code = pgp::FindKey(folders.secretFolder, true, receiverId, receiver)) != kOk)
+        return code;
+      return pgp::DecryptFile(input, NativePath(outputFile), *receiver);
+    }
+    if (pgp::IsKeyBlock(block)) return IsOwnEncryptedFile(input) ? kMixedFormats : kNotEncrypted;
+    if (!plain) return kBadParameter;
+    code = ParseKeyBlock(block, sender);
     if (code != kOk) return code;
     SecretKey receiver;
     code = LoadSecretKey(folders.secretFolder, receiverId, receiver);
     if (code != kOk) return code;
-    return DecryptFile(NativePath(inputFile), NativePath(outputFile), receiver, sender);
+    return DecryptFile(input, NativePath(outputFile), receiver, sender);
   });
 }
 
@@ -177,14 +274,23 @@ ORLAK_API uint16_t ORLAK_CALL ExtractKey(const char* pubKeysFolder, const char* 
     KeyFolders folders;
     if (!PartFolders(Part::kCrypto, folders)) return kNotInitialised;
     std::string id;
-    if (!HasText(pubKeysFolder) || !keyBlock || !KeyIdFromArgument(keyId, id)) return kBadParameter;
+    bool plain = false;
+    if (!HasText(pubKeysFolder) || !keyBlock || !IdFromArgument(keyId, id, plain))
+      return kBadParameter;
     const std::string folder = NativePath(pubKeysFolder);
     if (!IsFolder(folder)) return kPublicFolderMissing;
-    PublicKey key;
-    unsigned char record[kPublicKeyFileSize];
-    uint16_t code = LoadPublicKey(folder, id, key, record);
+    if (plain) {
+      PublicKey key;
+      unsigned char record[kPublicKeyFileSize];
+      uint16_t code = LoadPublicKey(folder, id, key, record);
+      if (code == kOk) EncodeKeyBlock(record, static_cast<unsigned char*>(keyBlock));
+      if (code != kPublicKeyMissing) return code;
+    }
+    auto lock = pgp::Lock();
+    const pgp::KeyFile* key = nullptr;
+    uint16_t code = pgp::FindKey(folder, false, id, key);
     if (code != kOk) return code;
-    EncodeKeyBlock(record, static_cast<unsigned char*>(keyBlock));
+    pgp::EncodeKeyBlock(*key, static_cast<unsigned char*>(keyBlock));
     return kOk;
   });
 }

@@ -50,6 +50,21 @@ const char* CodeName(uint16_t code) {
       return "secret-keys folder not found";
     case kNotAddressed:
       return "the file is not addressed to this key";
+    case kKeyExpiredOrRevoked:
+      return "the OpenPGP key expired or was revoked";
+    case kKeyCapabilityMissing:
+      return "the OpenPGP key cannot do this (no encryption subkey or no signing key)";
+    case kWeakMaterial:
+      return "weak OpenPGP material (RSA under 2048 bits, SHA-1 or MD5 signature)";
+    case kNoIntegrity:
+      return "OpenPGP encrypted data without integrity protection";
+    case kSecretKeyProtected:
+      return "the OpenPGP secret key is protected by a passphrase; import it with marvik "
+             "import-secret";
+    case kMixedFormats:
+      return "OpenPGP and liborlak keys or files mixed in one step";
+    case kAmbiguousKey:
+      return "the identifier matches several OpenPGP keys";
     case kSecretKeyDamaged:
       return "secret key damaged";
     default:

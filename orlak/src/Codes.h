@@ -30,6 +30,14 @@ enum Code : uint16_t {
   kWrongSender = 125,  // "Нет имитовставки на открытый ключ.": not from the named sender
   kSecretFolderMissing = 128,  // "Справочник не найден."
   kNotAddressed = 129,         // "ERR_BAD_KEY": the file holds no key for this receiver
+  // OpenPGP keys and messages.
+  kKeyExpiredOrRevoked = 700,   // the key (or every subkey for the use) expired or was revoked
+  kKeyCapabilityMissing = 701,  // no encryption subkey, or no key that may sign
+  kWeakMaterial = 702,          // RSA, DSA or ElGamal under 2048 bits; a SHA-1 or MD5 signature
+  kNoIntegrity = 703,           // encrypted data without MDC or AEAD protection
+  kSecretKeyProtected = 704,    // a passphrase protects the secret key
+  kMixedFormats = 705,          // OpenPGP and liborlak keys or files in one call
+  kAmbiguousKey = 706,          // the identifier matches several OpenPGP keys
   kSecretKeyDamaged = 4099,  // "Носит. не может использоваться в качестве ключевого ..."
 };
 

@@ -50,6 +50,8 @@ int ReadKeyFile(const std::string& path, unsigned char* buffer, size_t size, siz
   return error;
 }
 
+}  // namespace
+
 // Creates path with the bytes without ever replacing a file: written under a
 // side name, then linked to the final name, which fails if it exists.
 int WriteNewFile(const std::string& path, const unsigned char* data, size_t size, mode_t mode) {
@@ -64,8 +66,6 @@ int WriteNewFile(const std::string& path, const unsigned char* data, size_t size
   if (error == 0) error = platform::SyncFolder(platform::FolderOf(path));
   return error;
 }
-
-}  // namespace
 
 std::string PublicKeyPath(const std::string& nativeFolder, std::string_view id) {
   return KeyPath(nativeFolder, id, kPublicKeySuffix);

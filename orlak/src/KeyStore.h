@@ -33,6 +33,10 @@ uint16_t LoadSecretKey(const std::string& nativeFolder, std::string_view id, Sec
 uint16_t LoadPublicKey(const std::string& nativeFolder, std::string_view id, PublicKey& key,
                        unsigned char* record = nullptr);
 
+// Creates path with the bytes, never replacing a file: written under a side
+// name, synced, then linked to the final name. 0 or the errno value.
+int WriteNewFile(const std::string& path, const unsigned char* data, size_t size, mode_t mode);
+
 // Writes a new key pair's files, never replacing existing ones: 0, or the
 // errno value of the failure (EEXIST when either file exists) with the path
 // it concerns in failedPath. Nothing is left behind on failure.

@@ -9,6 +9,7 @@
 
 #include "Codes.h"
 #include "Files.h"
+#include "PgpKeys.h"
 
 namespace orlak {
 namespace {
@@ -53,6 +54,9 @@ uint16_t ClosePart(Part part) {
   auto& slot = Slot(state, part);
   if (!slot) return kNotInitialised;
   slot.reset();
+  // Secret OpenPGP keys live only while a part is open.
+  auto pgpLock = pgp::Lock();
+  pgp::ForgetSecretKeys();
   return kOk;
 }
 

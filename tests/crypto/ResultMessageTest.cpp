@@ -91,6 +91,13 @@ const std::map<int, std::u8string_view>& Table() {
       {601, u8"Ошибка копирования файла"},
       {602, u8"Ошибка зашифрования файла, как области памяти"},
       {603, u8"Ошибка расшифрования файла, как области памяти"},
+      {700, u8"Ключ OpenPGP просрочен или отозван."},
+      {701, u8"Ключ OpenPGP не пригоден для операции: нет подключа шифрования или ключа подписи."},
+      {702, u8"Слабый ключ или алгоритм OpenPGP: RSA короче 2048 бит, подпись SHA-1 или MD5."},
+      {703, u8"Зашифрованные данные OpenPGP без защиты целостности (MDC) не принимаются."},
+      {704, u8"Секретный ключ OpenPGP защищён паролем: импортируйте его командой marvik import-secret."},
+      {705, u8"Ключи или файлы OpenPGP и liborlak в одном шаге не смешиваются."},
+      {706, u8"Идентификатор подходит к нескольким ключам OpenPGP: список покажет marvik find."},
       {4096, u8"Функция не поддерживается."},
       {4097, u8"Устройство не подключено или занято."},
       {4098, u8"Отсуствует носитель в считывателе."},
@@ -109,7 +116,7 @@ std::string Fallback(long long code, const char* hex) {
 }
 
 TEST(ResultMessage, EveryCodeOfTheTable) {
-  ASSERT_EQ(Table().size(), 78u);
+  ASSERT_EQ(Table().size(), 85u);
   for (const auto& [code, text] : Table()) EXPECT_EQ(ResultMessage(code), Cp1251(text)) << code;
 }
 
@@ -130,7 +137,8 @@ TEST(ResultMessage, FallbackFormat) {
 
 TEST(ResultMessage, EveryCodeOutsideTheTableFallsBack) {
   const std::pair<int, int> ranges[] = {{5, 5},    {9, 9},     {13, 20},    {28, 28},
-                                        {43, 100}, {134, 599}, {604, 4095}, {4105, 65535}};
+                                        {43, 100}, {134, 599}, {604, 699},  {707, 4095},
+                                        {4105, 65535}};
   int checked = 0;
   for (auto [from, to] : ranges) {
     for (int code = from; code <= to; ++code) {

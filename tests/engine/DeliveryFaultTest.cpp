@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "platform/Cp1251.h"
 #include "platform/Files.h"
 #include "tests/engine/PassFixture.h"
@@ -145,6 +147,60 @@ TEST_F(PassTest, TempFolderWithoutRoomLeavesTheFileUntakenUntilThereIsRoom) {
   full = false;
   registry.RunAllGroups();
   EXPECT_EQ(ReadFile(out + "a.txt"), "x+s");
+}
+
+// Fails as a step whose working file could not be written: the library's
+// write error, not the file's content.
+class TWorkingFileFailure : public TTesselAction {
+ public:
+  bool failing = true;
+  bool Run(const TStepContext& context, const std::string& in, std::string& out) override {
+    if (failing) {
+      context.NoteWorkingSpaceFault();
+      return false;
+    }
+    out = in;
+    return TTesselAction::Run(context, in, out);
+  }
+  std::string GetCaption() const override { return "write"; }
+  std::string GetParamText() const override { return ""; }
+  uint8_t GetKind() const override { return 0; }
+};
+
+TEST_F(PassTest, AStepFailingOnItsWorkingSpaceLeavesTheFileAndSendsNothingToBad) {
+  WriteFile(in + "a.txt", "good payment");
+  WriteFile(in + "b.txt", "another");
+  auto* step = new TWorkingFileFailure;
+  step->Enabled = true;
+  group->AddAction(step);
+  registry.RunAllGroups();
+  EXPECT_EQ(ReadFile(in + "a.txt"), "good payment");
+  EXPECT_TRUE(ListNames(bad).empty());
+  EXPECT_TRUE(ListNames(out).empty());
+  EXPECT_EQ(group->Run().LastPass.Left, 2);
+  const auto fields = log.Fields();
+  EXPECT_EQ(std::count(fields.begin(), fields.end(), "Файл оставлен до следующего прохода\t\"a.txt\""),
+            1);
+  EXPECT_EQ(std::count(fields.begin(), fields.end(), "Перенос в ошибки"), 0);
+
+  // A step that fails while the temp folder has no room is judged the same.
+  step->failing = false;
+  WriteFile(in + "c.txt", "unreadable for the step");
+  AddStep("s")->FailOn = {"c.txt"};
+  {
+    ScopedFault full([&](std::string_view op, const std::string& path) {
+      return op == "probe" && path.rfind(tmp, 0) == 0 ? ENOSPC : 0;
+    });
+    registry.RunAllGroups();
+  }
+  EXPECT_TRUE(ListNames(bad).empty());
+  EXPECT_EQ(ReadFile(in + "c.txt"), "unreadable for the step");
+  // With room again the files take their roads: the good ones are delivered,
+  // the one the step refuses goes to the bad-files folder.
+  registry.RunAllGroups();
+  EXPECT_EQ(ListNames(out), (std::vector<std::string>{"a.txt", "b.txt"}));
+  EXPECT_EQ(ReadFile(out + "a.txt"), "good payment+s");
+  EXPECT_EQ(ListNames(bad), std::vector<std::string>{"c.txt"});
 }
 
 TEST_F(PassTest, ResultsAreNeverMoreOpenThanTheSourceEvenUnderAnOpenUmask) {

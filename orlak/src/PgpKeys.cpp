@@ -1,0 +1,468 @@
+#include "PgpKeys.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sodium.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <map>
+#include <utility>
+
+#include "Bytes.h"
+#include "Codes.h"
+#include "KeyId.h"
+#include "KeyStore.h"
+#include "Keys.h"
+#include "platform/Cp1251.h"
+
+namespace orlak::pgp {
+namespace {
+
+// Larger files are no key a partner hands over.
+constexpr size_t kMaxKeyFileSize = 1 << 20;
+
+struct Folder {
+  struct timespec mtime = {};
+  std::vector<KeyFile> files;
+};
+
+struct State {
+  std::mutex mutex;
+  rnp::Ffi publicRing;
+  std::map<std::pair<std::string, bool>, Folder> folders;
+};
+
+// Never destroyed: RNP's own static objects may be gone by the time static
+// destructors would run, and the process's end frees the memory anyway.
+State& TheState() {
+  static State* const state = new State;
+  return *state;
+}
+
+bool EndsWith(const std::string& s, const char* suffix) {
+  const size_t n = std::strlen(suffix);
+  return s.size() > n && s.compare(s.size() - n, n, suffix) == 0;
+}
+
+std::string Upper(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+bool IsHex(const std::string& s) {
+  return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) {
+    return std::isxdigit(static_cast<unsigned char>(c)) != 0;
+  });
+}
+
+// The e-mail address of a user ID: between '<' and '>', or the whole ID
+// when it is a bare address.
+std::string EmailOf(const std::string& uid) {
+  const size_t open = uid.rfind('<');
+  const size_t close = uid.rfind('>');
+  if (open != std::string::npos && close != std::string::npos && close > open)
+    return Lower(uid.substr(open + 1, close - open - 1));
+  if (uid.find('@') != std::string::npos && uid.find(' ') == std::string::npos) return Lower(uid);
+  return {};
+}
+
+// A key file's bytes; a secret key file must be its owner's alone.
+uint16_t ReadFile(const std::string& path, bool secret, std::string& bytes) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return kReadFailed;
+  struct stat st;
+  uint16_t code = kOk;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+      static_cast<uint64_t>(st.st_size) > kMaxKeyFileSize)
+    code = secret ? kSecretKeyDamaged : kPublicKeyDamaged;
+  else if (secret && (st.st_mode & kSecretKeyOpenModes) != 0)
+    code = kSecretKeyDamaged;
+  if (code == kOk) {
+    bytes.resize(static_cast<size_t>(st.st_size));
+    size_t got = 0;
+    while (got < bytes.size()) {
+      ssize_t n = ::pread(fd, bytes.data() + got, bytes.size() - got, static_cast<off_t>(got));
+      if (n <= 0) {
+        code = kReadFailed;
+        break;
+      }
+      got += static_cast<size_t>(n);
+    }
+  }
+  ::close(fd);
+  return code;
+}
+
+// The primary keys of a ring.
+std::vector<rnp::Key> Primaries(rnp_ffi_t ffi) {
+  std::vector<rnp::Key> keys;
+  rnp_identifier_iterator_t it = nullptr;
+  if (rnp_identifier_iterator_create(ffi, &it, "fingerprint") != RNP_SUCCESS) return keys;
+  const char* fpr = nullptr;
+  while (rnp_identifier_iterator_next(it, &fpr) == RNP_SUCCESS && fpr) {
+    rnp::Key key = rnp::FindByFingerprint(ffi, fpr);
+    bool primary = false;
+    if (key && rnp_key_is_primary(key.get(), &primary) == RNP_SUCCESS && primary)
+      keys.push_back(std::move(key));
+  }
+  rnp_identifier_iterator_destroy(it);
+  return keys;
+}
+
+// Lends a secret key's ring the public keys of the public ring that an
+// operation asks for (the signers of a message being decrypted), so RNP
+// neither searches in vain nor says so on the standard error each time.
+void ProvidePublicKey(rnp_ffi_t ffi, void*, const char* type, const char* identifier,
+                      bool secret) {
+  State& state = TheState();
+  if (secret || !state.publicRing || !type || !identifier) return;
+  rnp_key_handle_t found = nullptr;
+  if (rnp_locate_key(state.publicRing.get(), type, identifier, &found) != RNP_SUCCESS || !found)
+    return;
+  rnp::Key key(found);
+  bool primary = false;
+  rnp_key_is_primary(found, &primary);
+  char* fpr = nullptr;
+  if ((primary ? rnp_key_get_fprint(found, &fpr) : rnp_key_get_primary_fprint(found, &fpr)) !=
+      RNP_SUCCESS)
+    return;
+  rnp::Key whole = rnp::FindByFingerprint(state.publicRing.get(), rnp::Take(fpr));
+  rnp::Output exported = rnp::MemoryOutput();
+  if (!whole || !exported ||
+      rnp_key_export(whole.get(), exported.get(), RNP_KEY_EXPORT_PUBLIC | RNP_KEY_EXPORT_SUBKEYS) !=
+          RNP_SUCCESS)
+    return;
+  const std::string bytes = rnp::MemoryBytes(exported.get());
+  rnp::Input input = rnp::InputOfMemory(bytes.data(), bytes.size());
+  if (input) rnp_import_keys(ffi, input.get(), RNP_LOAD_SAVE_PUBLIC_KEYS, nullptr);
+}
+
+void Describe(rnp_key_handle_t primary, KeyFile& file) {
+  file.fingerprint = rnp::Take([&] {
+    char* s = nullptr;
+    rnp_key_get_fprint(primary, &s);
+    return s;
+  }());
+  auto addKeyId = [&](rnp_key_handle_t key) {
+    char* s = nullptr;
+    if (rnp_key_get_keyid(key, &s) == RNP_SUCCESS) file.keyIds.push_back(rnp::Take(s));
+  };
+  addKeyId(primary);
+  size_t count = 0;
+  rnp_key_get_subkey_count(primary, &count);
+  for (size_t i = 0; i < count; ++i) {
+    rnp_key_handle_t sub = nullptr;
+    if (rnp_key_get_subkey_at(primary, i, &sub) != RNP_SUCCESS) continue;
+    rnp::Key owned(sub);
+    addKeyId(sub);
+  }
+  count = 0;
+  rnp_key_get_uid_count(primary, &count);
+  for (size_t i = 0; i < count; ++i) {
+    char* s = nullptr;
+    if (rnp_key_get_uid_at(primary, i, &s) != RNP_SUCCESS) continue;
+    std::string email = EmailOf(rnp::Take(s));
+    if (!email.empty()) file.emails.push_back(email);
+  }
+}
+
+// Reads one key file: its description, its public half into the public
+// ring, and for a secret key its own ring.
+void LoadKeyFile(State& state, bool secret, KeyFile& file) {
+  const uint16_t damaged = secret ? kSecretKeyDamaged : kPublicKeyDamaged;
+  std::string bytes;
+  file.code = ReadFile(file.path, secret, bytes);
+  if (file.code != kOk) return;
+  rnp::Ffi ffi = rnp::NewFfi();
+  rnp::Input input = rnp::InputOfMemory(bytes.data(), bytes.size());
+  const uint32_t flags =
+      RNP_LOAD_SAVE_PUBLIC_KEYS | (secret ? RNP_LOAD_SAVE_SECRET_KEYS : 0);
+  if (!ffi || !input || rnp_import_keys(ffi.get(), input.get(), flags, nullptr) != RNP_SUCCESS) {
+    sodium_memzero(bytes.data(), bytes.size());
+    file.code = damaged;
+    return;
+  }
+  sodium_memzero(bytes.data(), bytes.size());
+  std::vector<rnp::Key> primaries = Primaries(ffi.get());
+  if (primaries.size() != 1) {
+    file.code = damaged;
+    return;
+  }
+  rnp_key_handle_t primary = primaries[0].get();
+  Describe(primary, file);
+  if (secret) {
+    bool any = false;
+    rnp_key_have_secret(primary, &any);
+    size_t count = 0;
+    rnp_key_get_subkey_count(primary, &count);
+    for (size_t i = 0; i < count && !any; ++i) {
+      rnp_key_handle_t sub = nullptr;
+      if (rnp_key_get_subkey_at(primary, i, &sub) != RNP_SUCCESS) continue;
+      rnp::Key owned(sub);
+      rnp_key_have_secret(sub, &any);
+    }
+    if (!any) {
+      file.code = damaged;
+      return;
+    }
+  }
+  // The public half joins the public ring (merged with what it holds).
+  rnp::Output exported = rnp::MemoryOutput();
+  if (!exported ||
+      rnp_key_export(primary, exported.get(), RNP_KEY_EXPORT_PUBLIC | RNP_KEY_EXPORT_SUBKEYS) !=
+          RNP_SUCCESS) {
+    file.code = damaged;
+    return;
+  }
+  const std::string publicBytes = rnp::MemoryBytes(exported.get());
+  rnp::Input publicInput = rnp::InputOfMemory(publicBytes.data(), publicBytes.size());
+  if (!state.publicRing) state.publicRing = rnp::NewFfi();
+  if (!state.publicRing || !publicInput ||
+      rnp_import_keys(state.publicRing.get(), publicInput.get(), RNP_LOAD_SAVE_PUBLIC_KEYS,
+                      nullptr) != RNP_SUCCESS) {
+    file.code = kCryptoFailure;
+    return;
+  }
+  primaries.clear();
+  if (secret) {
+    rnp_ffi_set_key_provider(ffi.get(), ProvidePublicKey, nullptr);
+    file.secret = std::move(ffi);
+  }
+}
+
+std::vector<KeyFile> ReadFolder(State& state, const std::string& folder, bool secret) {
+  std::vector<KeyFile> files;
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return files;
+  while (dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    for (const char* suffix : kPgpSuffixes) {
+      if (!EndsWith(name, suffix)) continue;
+      auto id = platform::Utf8ToCp1251(name.substr(0, name.size() - std::strlen(suffix)));
+      if (!id || !IsValidKeyId(*id)) continue;
+      KeyFile file;
+      file.id = *id;
+      file.path = folder + (folder.back() == '/' ? "" : "/") + name;
+      files.push_back(std::move(file));
+    }
+  }
+  ::closedir(dir);
+  std::sort(files.begin(), files.end(),
+            [](const KeyFile& a, const KeyFile& b) { return a.path < b.path; });
+  for (KeyFile& file : files) LoadKeyFile(state, secret, file);
+  return files;
+}
+
+}  // namespace
+
+std::unique_lock<std::mutex> Lock() {
+  return std::unique_lock<std::mutex>(TheState().mutex);
+}
+
+const std::vector<KeyFile>& FolderKeys(const std::string& folder, bool secret) {
+  State& state = TheState();
+  struct stat st = {};
+  ::stat(folder.c_str(), &st);
+  auto [it, added] = state.folders.try_emplace({folder, secret});
+  Folder& cached = it->second;
+  if (added || cached.mtime.tv_sec != st.st_mtim.tv_sec ||
+      cached.mtime.tv_nsec != st.st_mtim.tv_nsec) {
+    cached.files = ReadFolder(state, folder, secret);
+    cached.mtime = st.st_mtim;
+  }
+  return cached.files;
+}
+
+// The normalised search text of a lookup: a fingerprint or key ID in upper
+// case without blanks and "0x", an e-mail address in lower case without
+// angle brackets; empty when the identifier is none of these.
+std::string LookupKey(const std::string& id) {
+  if (id.empty() || id.size() > 255) return {};
+  for (unsigned char c : id)
+    if (c < 0x20 || c == 0x7F || c == '/' || c == '\\') return {};
+  if (id.find('@') != std::string::npos) {
+    std::string address = Lower(id);
+    if (address.size() > 2 && address.front() == '<' && address.back() == '>')
+      address = address.substr(1, address.size() - 2);
+    return address.find(' ') == std::string::npos ? address : std::string();
+  }
+  std::string hex;
+  for (char c : id)
+    if (c != ' ') hex.push_back(c);
+  if (hex.size() > 2 && (hex.compare(0, 2, "0x") == 0 || hex.compare(0, 2, "0X") == 0))
+    hex.erase(0, 2);
+  if (!IsHex(hex) || (hex.size() != 16 && hex.size() != 40 && hex.size() != 64)) return {};
+  return Upper(hex);
+}
+
+bool IsLookupForm(const std::string& id) {
+  return !LookupKey(id).empty();
+}
+
+uint16_t FindKey(const std::string& folder, bool secret, const std::string& id,
+                 const KeyFile*& found, std::vector<std::string>* candidates) {
+  found = nullptr;
+  const uint16_t missing = secret ? kKeyNotFound : kPublicKeyMissing;
+  const std::vector<KeyFile>& files = FolderKeys(folder, secret);
+  std::vector<const KeyFile*> matches;
+  for (const KeyFile& file : files)
+    if (file.id == id) matches.push_back(&file);
+  const std::string wanted = matches.empty() ? LookupKey(id) : std::string();
+  if (!wanted.empty()) {
+    const bool email = wanted.find('@') != std::string::npos;
+    const bool fingerprint = !email && wanted.size() != 16;
+    const bool keyId = !email && wanted.size() == 16;
+    for (const KeyFile& file : files) {
+      if (file.fingerprint.empty()) continue;
+      const bool match =
+          (fingerprint && file.fingerprint == wanted) ||
+          (keyId && std::find(file.keyIds.begin(), file.keyIds.end(), wanted) != file.keyIds.end()) ||
+          (email && std::find(file.emails.begin(), file.emails.end(), wanted) != file.emails.end());
+      if (match) matches.push_back(&file);
+    }
+  }
+  if (matches.empty()) return missing;
+  if (matches.size() > 1) {
+    if (candidates)
+      for (const KeyFile* file : matches) candidates->push_back(file->id);
+    return kAmbiguousKey;
+  }
+  found = matches[0];
+  return found->code;
+}
+
+rnp_ffi_t PublicRing() {
+  State& state = TheState();
+  if (!state.publicRing) state.publicRing = rnp::NewFfi();
+  return state.publicRing.get();
+}
+
+rnp::Key PublicKeyOf(const KeyFile& file) {
+  return rnp::FindByFingerprint(PublicRing(), file.fingerprint);
+}
+
+void ForgetSecretKeys() {
+  State& state = TheState();
+  for (auto it = state.folders.begin(); it != state.folders.end();) {
+    if (it->first.second)
+      it = state.folders.erase(it);
+    else
+      ++it;
+  }
+}
+
+bool IsWeakKey(rnp_key_handle_t key) {
+  const std::string alg = rnp::Take([&] {
+    char* s = nullptr;
+    rnp_key_get_alg(key, &s);
+    return s;
+  }());
+  if (alg != RNP_ALGNAME_RSA && alg != RNP_ALGNAME_DSA && alg != RNP_ALGNAME_ELGAMAL) return false;
+  uint32_t bits = 0;
+  return rnp_key_get_bits(key, &bits) != RNP_SUCCESS || bits < 2048;
+}
+
+namespace {
+
+enum class Fitness { kFit, kWeak, kSpent, kUnfit };
+
+// Whether one key (primary or subkey) can do the usage now.
+Fitness Judge(rnp_key_handle_t key, const char* usage) {
+  bool allowed = false;
+  if (rnp_key_allows_usage(key, usage, &allowed) != RNP_SUCCESS || !allowed) return Fitness::kUnfit;
+  bool revoked = false, expired = false, valid = false;
+  rnp_key_is_revoked(key, &revoked);
+  rnp_key_is_expired(key, &expired);
+  rnp_key_is_valid(key, &valid);
+  if (revoked || expired || !valid) return Fitness::kSpent;
+  return IsWeakKey(key) ? Fitness::kWeak : Fitness::kFit;
+}
+
+}  // namespace
+
+uint16_t CheckUsable(rnp_key_handle_t primary, const char* usage) {
+  bool revoked = false, expired = false, valid = false;
+  rnp_key_is_revoked(primary, &revoked);
+  rnp_key_is_expired(primary, &expired);
+  if (revoked || expired) return kKeyExpiredOrRevoked;
+  if (rnp_key_is_valid(primary, &valid) != RNP_SUCCESS || !valid) return kPublicKeyDamaged;
+  if (IsWeakKey(primary)) return kWeakMaterial;
+  std::vector<Fitness> seen = {Judge(primary, usage)};
+  size_t count = 0;
+  rnp_key_get_subkey_count(primary, &count);
+  for (size_t i = 0; i < count; ++i) {
+    rnp_key_handle_t sub = nullptr;
+    if (rnp_key_get_subkey_at(primary, i, &sub) != RNP_SUCCESS) continue;
+    rnp::Key owned(sub);
+    seen.push_back(Judge(sub, usage));
+  }
+  auto any = [&](Fitness f) { return std::find(seen.begin(), seen.end(), f) != seen.end(); };
+  if (any(Fitness::kFit)) return kOk;
+  if (any(Fitness::kWeak)) return kWeakMaterial;
+  if (any(Fitness::kSpent)) return kKeyExpiredOrRevoked;
+  return kKeyCapabilityMissing;
+}
+
+namespace {
+
+constexpr unsigned char kBlockMagic[8] = {'O', 'R', 'L', 'A', 'K', 'P', 'G', 'P'};
+constexpr size_t kBlockIdAt = 9;
+constexpr size_t kBlockFprLengthAt = 23;
+constexpr size_t kBlockFprAt = 24;
+constexpr size_t kBlockFprMax = 32;
+constexpr size_t kBlockSumAt = 152;
+
+void BlockSum(const unsigned char* block, unsigned char* sum) {
+  crypto_generichash(sum, 32, block, kBlockSumAt, nullptr, 0);
+}
+
+}  // namespace
+
+void EncodeKeyBlock(const KeyFile& file, unsigned char* block) {
+  std::memset(block, 0, kKeyBlockSize);
+  std::memcpy(block, kBlockMagic, sizeof kBlockMagic);
+  block[8] = 1;
+  PutKeyIdField(block + kBlockIdAt, file.id);
+  std::string fpr;
+  for (size_t i = 0; i + 1 < file.fingerprint.size() && fpr.size() < kBlockFprMax; i += 2)
+    fpr.push_back(static_cast<char>(std::stoi(file.fingerprint.substr(i, 2), nullptr, 16)));
+  block[kBlockFprLengthAt] = static_cast<unsigned char>(fpr.size());
+  std::memcpy(block + kBlockFprAt, fpr.data(), fpr.size());
+  BlockSum(block, block + kBlockSumAt);
+}
+
+bool IsKeyBlock(const unsigned char* block) {
+  return std::memcmp(block, kBlockMagic, sizeof kBlockMagic) == 0;
+}
+
+uint16_t ParseKeyBlock(const unsigned char* block, std::string& id, std::string& fingerprint) {
+  unsigned char sum[32];
+  BlockSum(block, sum);
+  if (!IsKeyBlock(block) || block[8] != 1 ||
+      sodium_memcmp(sum, block + kBlockSumAt, 32) != 0 || !GetKeyIdField(block + kBlockIdAt, id))
+    return kPublicKeyDamaged;
+  const size_t length = block[kBlockFprLengthAt];
+  if (length != 20 && length != 32) return kPublicKeyDamaged;
+  for (size_t i = kBlockFprAt + length; i < kBlockSumAt; ++i)
+    if (block[i] != 0) return kPublicKeyDamaged;
+  for (size_t i = kBlockSumAt + 32; i < kKeyBlockSize; ++i)
+    if (block[i] != 0) return kPublicKeyDamaged;
+  static const char kHex[] = "0123456789ABCDEF";
+  fingerprint.clear();
+  for (size_t i = 0; i < length; ++i) {
+    fingerprint.push_back(kHex[block[kBlockFprAt + i] >> 4]);
+    fingerprint.push_back(kHex[block[kBlockFprAt + i] & 15]);
+  }
+  return kOk;
+}
+
+}  // namespace orlak::pgp
