@@ -77,6 +77,14 @@ Kind Classify(ByteSource& source) {
   if (size >= sizeof start && source.ReadAt(0, start, sizeof start) &&
       std::memcmp(start, kArmorStart, sizeof start) == 0)
     return Kind::kArmored;
+  // Binary OpenPGP is a chain of packets that ends exactly at the file's
+  // end; one plausible header alone is common in other data.
+  for (uint64_t at = 0; at < size;) {
+    Header packet;
+    uint64_t from = at;
+    if (!ReadPacket(source, from, packet) || packet.bodyEnd <= at) return Kind::kNotPgp;
+    at = packet.bodyEnd;
+  }
   Header header;
   uint64_t offset = 0;
   if (!ReadPacket(source, offset, header)) return Kind::kNotPgp;
