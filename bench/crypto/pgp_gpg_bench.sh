@@ -25,6 +25,8 @@ gpg="gpg --batch --yes --quiet --trust-model always"
 $gpg --import "$work/sec/BANK.asc" "$work/sec/CLIENT.asc" 2>/dev/null
 
 for i in $(seq 1 "$count"); do head -c 4096 /dev/urandom > "$work/out/f$i.txt"; done
+# Written a while ago: files changed within two seconds wait for a later pass.
+touch -d '1 minute ago' "$work/out/"*.txt
 cp "$work/out"/* "$work/in/"  # the gpg loop's copy
 
 settings() {  # group name, mask, destination, then step sections
@@ -60,6 +62,7 @@ g_in=$(seconds bash -c "for f in $work/gpgout/*; do $gpg -o $work/gpgrecv/\$(bas
 delivered=$(ls "$work/plain" | wc -l)
 
 head -c "$((mib * 1048576))" /dev/urandom > "$work/big/large.bin"
+touch -d '1 minute ago' "$work/big/large.bin"
 cp "$work/big/large.bin" "$work/large.gpg-in"
 mkdir -p "$work/bigenc" "$work/bigdec"
 settings big "$work/big/*" "$work/bigenc" 'ACTION_TYPE=3\r\nSENDER_KEY=BANK\r\nRECEIVER_KEY_LIST=CLIENT\r\n'

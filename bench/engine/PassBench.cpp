@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -37,6 +38,13 @@ void MakeFiles(const fs::path& folder, int count, size_t size) {
       if (::write(fd, data.data(), n) != static_cast<ssize_t>(n)) std::abort();
       done += n;
     }
+    // Written a while ago, as a writer that is done: a file changed within
+    // the last two seconds would wait for a later pass.
+    timespec past[2];
+    ::clock_gettime(CLOCK_REALTIME, &past[0]);
+    past[0].tv_sec -= 60;
+    past[1] = past[0];
+    ::futimens(fd, past);
     ::close(fd);
   }
   ::sync();
