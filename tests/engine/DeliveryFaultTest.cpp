@@ -179,8 +179,9 @@ TEST_F(PassTest, AStepFailingOnItsWorkingSpaceLeavesTheFileAndSendsNothingToBad)
   EXPECT_TRUE(ListNames(out).empty());
   EXPECT_EQ(group->Run().LastPass.Left, 2);
   const auto fields = log.Fields();
-  EXPECT_EQ(std::count(fields.begin(), fields.end(), "Файл оставлен до следующего прохода\t\"a.txt\""),
-            1);
+  EXPECT_EQ(
+      std::count(fields.begin(), fields.end(), "Файл оставлен до следующего прохода\t\"a.txt\""),
+      1);
   EXPECT_EQ(std::count(fields.begin(), fields.end(), "Перенос в ошибки"), 0);
 
   // A step that fails while the temp folder has no room is judged the same.
