@@ -41,7 +41,8 @@ TEST_F(WorkingSpace, ATempFolderFilledDuringAStepLeavesTheFileForALaterPass) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to mount a tmpfs";
   const std::string small = dir.Sub("small/");
   const std::string native = platform::Cp1251ToUtf8(small);
-  ASSERT_EQ(::mount("tmpfs", native.c_str(), "tmpfs", 0, "size=96m,mode=0700"), 0);
+  if (::mount("tmpfs", native.c_str(), "tmpfs", 0, "size=96m,mode=0700") != 0)
+    GTEST_SKIP() << "cannot mount a tmpfs here";
   struct Unmount {
     std::string at;
     ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
