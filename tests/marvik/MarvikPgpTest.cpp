@@ -23,8 +23,8 @@ class MarvikPgp : public ::testing::Test {
   // A shell line with GNUPGHOME set; standard output in out_.
   int Run(const std::string& line, const std::string& input = "") {
     const std::string command = "cd " + dir_.Path() + " && export GNUPGHOME=" + home_ + " && " +
-                                (input.empty() ? "" : "printf '%s\\n' '" + input + "' | ") +
-                                "( " + line + " ) > out 2> err";
+                                (input.empty() ? "" : "printf '%s\\n' '" + input + "' | ") + "( " +
+                                line + " ) > out 2> err";
     const int status = std::system(command.c_str());
     out_ = ReadFile(dir_.Path() + "out");
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -46,7 +46,8 @@ class MarvikPgp : public ::testing::Test {
 };
 
 TEST_F(MarvikPgp, KeysCreatedExportedAndImportedAgreeWithGpg) {
-  ASSERT_EQ(Run(Marvik("create-pgp bank sec pub 'Bank <pay@bank.example>' --expires 2031-06-30")), 0);
+  ASSERT_EQ(Run(Marvik("create-pgp bank sec pub 'Bank <pay@bank.example>' --expires 2031-06-30")),
+            0);
   const std::string ours = Fingerprint();
   ASSERT_EQ(ours.size(), 40u);
   struct stat st;
@@ -55,20 +56,23 @@ TEST_F(MarvikPgp, KeysCreatedExportedAndImportedAgreeWithGpg) {
   // Never replaced.
   EXPECT_EQ(Run(Marvik("create-pgp bank sec pub 'Other <o@bank.example>'")), 1);
 
-  ASSERT_EQ(Run(Marvik("export bank pub") + " > bank.asc && " + Gpg("--import bank.asc") +
-                " && " + Gpg("--with-colons --list-keys pay@bank.example")),
+  ASSERT_EQ(Run(Marvik("export bank pub") + " > bank.asc && " + Gpg("--import bank.asc") + " && " +
+                Gpg("--with-colons --list-keys pay@bank.example")),
             0);
   EXPECT_NE(out_.find("fpr:::::::::" + ours + ":"), std::string::npos) << out_;
   // gpg sees the expiry marvik set: 2031-06-30 end of day, UTC.
   EXPECT_NE(out_.find(":1940630399:"), std::string::npos) << out_;
 
   // A partner's public key and one of our own secret keys, passphrase-protected.
-  ASSERT_EQ(Run(Gpg("--passphrase pw --quick-gen-key 'Own <own@corp.example>' ed25519 default never") +
-                " && " + Gpg("--passphrase pw --quick-gen-key 'Partner <p@partner.example>' rsa3072 default never") +
-                " && " + Gpg("--export p@partner.example > partner.gpg") + " && " +
-                Gpg("--passphrase pw --export-secret-keys own@corp.example > own.sec") + " && " +
-                Gpg("--with-colons --list-keys")),
-            0);
+  ASSERT_EQ(
+      Run(Gpg("--passphrase pw --quick-gen-key 'Own <own@corp.example>' ed25519 default never") +
+          " && " +
+          Gpg("--passphrase pw --quick-gen-key 'Partner <p@partner.example>' rsa3072 default "
+              "never") +
+          " && " + Gpg("--export p@partner.example > partner.gpg") + " && " +
+          Gpg("--passphrase pw --export-secret-keys own@corp.example > own.sec") + " && " +
+          Gpg("--with-colons --list-keys")),
+      0);
   const std::string listing = out_;
   ASSERT_EQ(Run(Marvik("import-public partner pub partner.gpg")), 0);
   EXPECT_NE(listing.find("fpr:::::::::" + Fingerprint() + ":"), std::string::npos);
@@ -78,7 +82,8 @@ TEST_F(MarvikPgp, KeysCreatedExportedAndImportedAgreeWithGpg) {
   EXPECT_NE(listing.find("fpr:::::::::" + Fingerprint() + ":"), std::string::npos);
 
   ASSERT_EQ(Run(Marvik("list sec")), 0);
-  EXPECT_NE(out_.find("secret\tbank\topenpgp\t" + ours + "\tEDDSA/255+ECDH/255\t"), std::string::npos)
+  EXPECT_NE(out_.find("secret\tbank\topenpgp\t" + ours + "\tEDDSA/255+ECDH/255\t"),
+            std::string::npos)
       << out_;
   EXPECT_NE(out_.find("\t2031-06-30\tsign,encrypt\tok\n"), std::string::npos) << out_;
   EXPECT_NE(out_.find("secret\town\topenpgp\t"), std::string::npos) << out_;
@@ -87,7 +92,16 @@ TEST_F(MarvikPgp, KeysCreatedExportedAndImportedAgreeWithGpg) {
   EXPECT_NE(out_.find("RSA/3072\t"), std::string::npos) << out_;
   // gpg's "default" Ed25519 key has no encryption subkey: no receiver.
   EXPECT_NE(out_.find("public\town\t"), std::string::npos);
-  EXPECT_NE(out_.find("\tsign\trefused: the OpenPGP key cannot do this"), std::string::npos) << out_;
+  EXPECT_NE(out_.find("\tsign\trefused: the OpenPGP key cannot do this"), std::string::npos)
+      << out_;
+
+  // A secret key others may read is named as such, and refused as ssh would.
+  ASSERT_EQ(::chmod((dir_.Path() + "sec/own.asc").c_str(), 0644), 0);
+  ASSERT_EQ(Run(Marvik("list sec")), 0);
+  EXPECT_NE(out_.find("secret\town\trefused: mode 0644 lets group or others access it; "
+                      "not used until chmod 600\n"),
+            std::string::npos)
+      << out_;
 }
 
 }  // namespace
