@@ -293,9 +293,7 @@ void NoteResult(const TPassContext& ctx, TTesselActionList& group, const std::st
 // log, and is taken again on the next pass.
 bool ReleaseSources(const TPassContext& ctx, const std::vector<TakenSource>& taken,
                     TDeliveryJournal& journal) {
-  if (std::none_of(taken.begin(), taken.end(),
-                   [](const TakenSource& source) { return !source.deliveredTo.empty(); }))
-    return true;
+  if (taken.empty()) return true;  // only delivered sources are listed
   journal.Sync();
   std::set<std::string> flushed, failed;
   for (const TakenSource& source : taken) {

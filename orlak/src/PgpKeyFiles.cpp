@@ -82,8 +82,8 @@ uint16_t Export(rnp_key_handle_t primary, uint32_t what, std::string& armored) {
 void WriteKey(const std::string& path, const std::string& bytes, mode_t mode,
               KeyFileResult& result) {
   if (result.error != 0) return;
-  int error = WriteNewFile(path, reinterpret_cast<const unsigned char*>(bytes.data()),
-                           bytes.size(), mode);
+  int error =
+      WriteNewFile(path, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), mode);
   if (error != 0) {
     result.error = error;
     result.failedPath = path;
@@ -179,15 +179,24 @@ KeyFileResult CreateKeyFiles(const std::string& secretFolder, const std::string&
   return result;
 }
 
+namespace {
+
+// A key never replaces another of its name: true, with the file named in the
+// result, when one is there.
+bool KeyFileExists(const std::string& folder, const std::string& id, KeyFileResult& result) {
+  const std::string existing = ExistingKeyFile(folder, id);
+  if (existing.empty()) return false;
+  result.error = EEXIST;
+  result.failedPath = existing;
+  return true;
+}
+
+}  // namespace
+
 KeyFileResult ImportPublicKey(const std::string& bytes, const std::string& publicFolder,
                               const std::string& id) {
   KeyFileResult result;
-  std::string existing = ExistingKeyFile(publicFolder, id);
-  if (!existing.empty()) {
-    result.error = EEXIST;
-    result.failedPath = existing;
-    return result;
-  }
+  if (KeyFileExists(publicFolder, id, result)) return result;
   rnp::Ffi ffi;
   rnp::Key primary;
   if ((result.code = ReadOneKey(bytes, false, ffi, primary)) != kOk) return result;
@@ -214,12 +223,7 @@ KeyFileResult ImportSecretKey(const std::string& bytes, const std::string& passp
                               const std::string& secretFolder, const std::string& publicFolder,
                               const std::string& id, bool* wasProtected) {
   KeyFileResult result;
-  std::string existing = ExistingKeyFile(secretFolder, id);
-  if (!existing.empty()) {
-    result.error = EEXIST;
-    result.failedPath = existing;
-    return result;
-  }
+  if (KeyFileExists(secretFolder, id, result)) return result;
   rnp::Ffi ffi;
   rnp::Key primary;
   if ((result.code = ReadOneKey(bytes, true, ffi, primary)) != kOk) return result;
@@ -228,8 +232,7 @@ KeyFileResult ImportSecretKey(const std::string& bytes, const std::string& passp
     bool isProtected = false, hasSecret = false;
     if (!key) continue;
     rnp_key_have_secret(key.get(), &hasSecret);
-    if (!hasSecret || rnp_key_is_protected(key.get(), &isProtected) != RNP_SUCCESS ||
-        !isProtected)
+    if (!hasSecret || rnp_key_is_protected(key.get(), &isProtected) != RNP_SUCCESS || !isProtected)
       continue;
     needed = true;
     if (rnp_key_unprotect(key.get(), passphrase.c_str()) != RNP_SUCCESS) {
@@ -252,8 +255,8 @@ KeyFileResult ImportSecretKey(const std::string& bytes, const std::string& passp
 
 uint16_t ExportPublicKey(const KeyFile& file, std::string& armored) {
   if (file.code != kOk) return file.code;
-  rnp::Key key = file.secret ? rnp::FindByFingerprint(file.secret.get(), file.fingerprint)
-                             : PublicKeyOf(file);
+  rnp::Key key =
+      file.secret ? rnp::FindByFingerprint(file.secret.get(), file.fingerprint) : PublicKeyOf(file);
   if (!key) return kPublicKeyMissing;
   return Export(key.get(), RNP_KEY_EXPORT_PUBLIC, armored);
 }
@@ -261,8 +264,8 @@ uint16_t ExportPublicKey(const KeyFile& file, std::string& armored) {
 std::string Describe(const KeyFile& file, bool secret) {
   const std::string format = "openpgp";
   if (file.code != kOk) return format + "\t\t\t\t\t\trefused: " + CodeName(file.code);
-  rnp::Key primary = secret ? rnp::FindByFingerprint(file.secret.get(), file.fingerprint)
-                            : PublicKeyOf(file);
+  rnp::Key primary =
+      secret ? rnp::FindByFingerprint(file.secret.get(), file.fingerprint) : PublicKeyOf(file);
   if (!primary) return format + "\t\t\t\t\t\trefused: " + CodeName(kPublicKeyMissing);
   std::string algorithms, capabilities;
   uint32_t created = 0;

@@ -67,6 +67,39 @@ bool ReadPacket(ByteSource& source, uint64_t offset, Header& header) {
   return true;
 }
 
+// Whether the body's first byte is one that packet of a message can start
+// with (a version, an algorithm, a data format): a header that runs to the
+// file's end is easily met in other data, a valid first byte behind it less so.
+bool PlausibleBody(ByteSource& source, const Header& packet) {
+  unsigned char first = 0;
+  if (packet.bodyStart >= packet.bodyEnd) return false;
+  if (!source.ReadAt(packet.bodyStart, &first, 1)) return false;
+  switch (packet.tag) {
+    case kTagPkesk:
+      return first == 3 || first == 6;
+    case kTagSignature:
+      return first >= 3 && first <= 6;
+    case kTagSkesk:
+      return first >= 4 && first <= 6;
+    case kTagOnePass:
+      return first == 3 || first == 6;
+    case kTagCompressed:
+      return first <= 3;
+    case kTagSymEncrypted:
+      return true;
+    case kTagMarker:
+      return first == 'P';
+    case kTagLiteral:
+      return std::strchr("btul1m", first) != nullptr && first != 0;
+    case kTagSeipd:
+      return first == 1 || first == 2;
+    case kTagAead:
+      return first == 1;
+    default:
+      return false;
+  }
+}
+
 }  // namespace
 
 Kind Classify(ByteSource& source) {
@@ -81,8 +114,8 @@ Kind Classify(ByteSource& source) {
   // end; one plausible header alone is common in other data.
   for (uint64_t at = 0; at < size;) {
     Header packet;
-    uint64_t from = at;
-    if (!ReadPacket(source, from, packet) || packet.bodyEnd <= at) return Kind::kNotPgp;
+    if (!ReadPacket(source, at, packet) || packet.bodyEnd <= at || !PlausibleBody(source, packet))
+      return Kind::kNotPgp;
     at = packet.bodyEnd;
   }
   Header header;
@@ -195,7 +228,10 @@ bool ParseSignaturePacket(const std::string& packet, SignatureFields& fields) {
 }
 
 std::string OnePassPacket(const SignatureFields& fields, bool last) {
-  std::string packet = {'\xC4', 13, 3, static_cast<char>(fields.type),
+  std::string packet = {'\xC4',
+                        13,
+                        3,
+                        static_cast<char>(fields.type),
                         static_cast<char>(fields.hashAlgorithm),
                         static_cast<char>(fields.publicKeyAlgorithm)};
   packet.append(reinterpret_cast<const char*>(fields.issuer), 8);

@@ -13,6 +13,7 @@
 
 #include <cstdlib>
 #include <map>
+#include <set>
 
 #include "platform/Cp1251.h"
 #include "platform/Durable.h"
@@ -135,10 +136,10 @@ bool RoundCutAt(const TempDir& dir, int killAt) {
     ADD_FAILURE() << "cannot mount the disks as the cut left them";
     return true;
   }
-  std::map<std::string, std::string> survived;  // delivered before the cut
+  std::set<std::string> survived;  // delivered before the cut
   for (const std::string& name : ListNames(after.out()))
     if (kFiles.count(name) && ReadFile(after.out() + name) == kFiles.at(name))
-      survived[name] = after.out() + name;
+      survived.insert(name);
 
   std::map<std::string, int> delivered;
   {
