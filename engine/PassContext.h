@@ -7,8 +7,8 @@
 
 #include <atomic>
 #include <chrono>
-#include <functional>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <set>
 #include <string>
@@ -49,6 +49,25 @@ class TEventLogSink : public TLogSink {
   TFile* file_;
 };
 
+// Whose fault a failure is. The file's own (forged, tampered, not signed,
+// not addressed to us, malformed) sends it to the bad-files folder; the
+// environment's (a key or key folder missing or refused, the library not
+// open, the working space failing) and a refused delivery leave it in its
+// source folder until the fault clears.
+enum class TFailureClass { File, Environment, Delivery };
+
+// A failure as a person should hear of it, told once when it starts and
+// once when it clears (a file's own fault never clears: the file went to the
+// bad-files folder). Texts are Windows-1251.
+struct TFailureEvent {
+  std::string Group;   // the group's name
+  std::string File;    // the file's name; empty: the group's, not one file's
+  std::string Reason;  // what failed and, where known, how to fix it
+  int Code = 0;        // the library's result code, or an errno; 0: none
+  TFailureClass Class = TFailureClass::File;
+  bool Cleared = false;  // the fault this event started has cleared
+};
+
 // A file as it was when a pass delivered it: device, inode, size, time.
 using TFileIdentity = std::tuple<uint64_t, uint64_t, uint64_t, int64_t>;
 
@@ -68,6 +87,8 @@ struct TPassContext {
   // Results this pass delivered, complete when named: a later group that
   // takes them from its source folder need not wait for them to settle.
   std::set<TFileIdentity>* Delivered = nullptr;
+  // Told each failure that starts or clears; called on the pass's thread.
+  std::function<void(const TFailureEvent&)> Failures;
 
   void Line(std::initializer_list<std::string> fields) const;
   void Failure(std::initializer_list<std::string> fields) const;

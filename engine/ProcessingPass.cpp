@@ -497,5 +497,6 @@ bool TTesselGroups::RunAllGroups() {
   TPassContext context;
   context.Stop = &stopRequested_;
   if (OnFileStart) context.Progress = OnFileStart;
+  if (OnFailure) context.Failures = OnFailure;
   return RunAllGroups(context);
 }

@@ -254,7 +254,7 @@ class TTesselGroups {
   // one is under way does nothing.
   bool RunAllGroups(const TPassContext& context);
   // The same with the event log, the registry's key cache, its stop request
-  // (RequestStop) and OnFileStart.
+  // (RequestStop), OnFileStart and OnFailure.
   bool RunAllGroups();
 
   // Asks the pass under way to end after the file in hand; the files not yet
@@ -266,6 +266,8 @@ class TTesselGroups {
   // Called on the pass's thread before each file: the group's index, the
   // file's number from 1 and the number of files its scan found.
   std::function<void(int group, int file, int files)> OnFileStart;
+  // Called on the pass's thread when a failure starts or clears.
+  std::function<void(const TFailureEvent&)> OnFailure;
 
   // A load met steps of kinds it could not make; the logged steps are lost.
   // While set, the load's file is not saved over (config/SettingsFile.h).

@@ -77,6 +77,16 @@ void TBackgroundPass::SetProgress(int group, int file, int files) {
   if (wake && wake_) wake_();
 }
 
+void TBackgroundPass::AddFailure(TFailureEvent failure) {
+  bool wake;
+  {
+    std::lock_guard lock(mutex_);
+    report_.Failures.push_back(std::move(failure));
+    wake = MarkWaiting();
+  }
+  if (wake && wake_) wake_();
+}
+
 void TBackgroundPass::Loop() {
   std::unique_lock lock(mutex_);
   for (;;) {

@@ -32,7 +32,8 @@ class TBackgroundPass {
   };
   struct TReport {
     std::vector<TLine> Lines;
-    std::optional<TProgress> Progress;  // the latest only
+    std::optional<TProgress> Progress;    // the latest only
+    std::vector<TFailureEvent> Failures;  // in the order they happened
     bool PassEnded = false;
   };
 
@@ -60,6 +61,7 @@ class TBackgroundPass {
   // Any thread.
   void AddLine(std::string text, TLogKind kind);
   void SetProgress(int group, int file, int files);
+  void AddFailure(TFailureEvent failure);
 
  private:
   void Loop();
