@@ -25,6 +25,13 @@ class TLogSink {
  public:
   virtual ~TLogSink() = default;
   virtual void Write(TLogKind kind, const std::vector<std::string>& fields) = 0;
+  // What the lines that follow are about: a group's name and the file in
+  // hand (empty between files). A sink that files lines by subject (the
+  // service's journal) keeps it; the others need not.
+  virtual void Subject(const std::string& group, const std::string& file) {
+    (void)group;
+    (void)file;
+  }
   // Lines that belong together (a file's separator and its first line); a
   // sink may write them at once.
   virtual void WriteLines(const std::vector<std::vector<std::string>>& lines) {
@@ -65,7 +72,12 @@ struct TFailureEvent {
   std::string Reason;  // what failed and, where known, how to fix it
   int Code = 0;        // the library's result code, or an errno; 0: none
   TFailureClass Class = TFailureClass::File;
-  bool Cleared = false;  // the fault this event started has cleared
+  // The first failure of an episode: a fault that was not there before (a
+  // key missing, a folder refusing), or a group's first file sent to the
+  // bad-files folder since one of its passes went without. A person is told
+  // of an episode once; its later events only add to it.
+  bool Starts = false;
+  bool Cleared = false;  // the fault this event's episode started has cleared
 };
 
 // A file as it was when a pass delivered it: device, inode, size, time.

@@ -163,10 +163,12 @@ FileResult ProcessFile(const TPassContext& ctx, TTesselActionList& group, const 
                        TDeliveryJournal& journal, TempSpace& space) {
   FileResult result;
   const std::string name = ExtractFileName(path);
+  ctx.Log->Subject(group.Name, name);
   ctx.Lines({{kFileSeparator}, {"Начало обработки файла", Quoted(name)}});
   auto end = [&](Outcome outcome) {
     result.outcome = outcome;
     ctx.Line({"Конец обработки файла", Quoted(name)});
+    ctx.Log->Subject(group.Name, {});
     return result;
   };
 
@@ -367,6 +369,7 @@ bool TTesselActionList::ProcessGroup(const TPassContext& given) {
   bool headerWritten = false;
   auto header = [&] {
     if (headerWritten) return;
+    ctx.Log->Subject(Name, {});
     ctx.Line({kGroupSeparator});
     ctx.Line({Name});
     headerWritten = true;
