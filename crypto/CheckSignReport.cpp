@@ -45,7 +45,8 @@ std::string StatusText(uint8_t status, const char* unknownPrefix) {
 
 uint16_t CheckSignReport(const std::string& FileName, const std::string& SignFileName,
                          const std::vector<std::string>* RequiredKeys,
-                         std::vector<std::string>* Report, std::vector<bool>* Negative) {
+                         std::vector<std::string>* Report, std::vector<bool>* Negative,
+                         uint16_t* CallCode) {
   if (Report) Report->clear();
   if (Negative) Negative->clear();
   auto add = [Report, Negative](std::string line, bool negative) {
@@ -61,6 +62,7 @@ uint16_t CheckSignReport(const std::string& FileName, const std::string& SignFil
           ? check_file_sign(FileName.c_str(), &count, &array.Records)
           : CheckFileSeparate(FileName.c_str(), &count, &array.Records, SignFileName.c_str());
 
+  if (CallCode) *CallCode = code;
   if (code != 0) {
     if (code == 26) add("Файл не подписан или искажен", true);
     add("check_file_sign: " + ResultMessage(code), true);

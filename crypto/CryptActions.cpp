@@ -4,6 +4,7 @@
 #include "crypto/CryptoActions.h"
 #include "crypto/Orlak.h"
 #include "crypto/ResultKind.h"
+#include "crypto/StepResult.h"
 #include "crypto/TKeyLoader.h"
 
 namespace {
@@ -41,20 +42,23 @@ void TTesselAction_encrypt::ExchangeKeys(TStepKeys& keys) {
 bool TTesselAction_encrypt::Run(const TStepContext& context, const std::string& InputFileName,
                                 std::string& OutputFileName) {
   TKeyBlockList receivers;
+  uint16_t code = 0;
   if (TKeyLoader* cache = context.Pass.Keys)
-    receivers = cache->GetKeyList(ReceiverKeyList);
+    receivers = cache->GetKeyList(ReceiverKeyList, &context.Pass, &code);
   else
     receivers.Blocks.assign(SplitKeyList(ReceiverKeyList).size(), nullptr);
 
-  uint16_t code;
-  if (receivers.Count() > std::numeric_limits<uint16_t>::max()) {
+  if (code != 0) {
+    // A receiver's key the library could not give: its own code, not the
+    // library's refusal of a missing block.
+  } else if (receivers.Count() > std::numeric_limits<uint16_t>::max()) {
     // Cut to 16 bits the count would encrypt for the wrong receivers.
     code = kBadParameter;
   } else {
     code = EnCryptFileEx(InputFileName.c_str(), OutputFileName.c_str(), SenderKey.c_str(),
                          receivers.Blocks.data(), static_cast<uint16_t>(receivers.Count()), 0);
   }
-  if (!LogLibraryResult(context, GetCaption(), code)) return false;
+  if (!LogStepResult(context, *this, code)) return false;
   return TTesselAction::Run(context, InputFileName, OutputFileName);
 }
 
@@ -82,9 +86,12 @@ void TTesselAction_decrypt::ExchangeKeys(TStepKeys& keys) {
 bool TTesselAction_decrypt::Run(const TStepContext& context, const std::string& InputFileName,
                                 std::string& OutputFileName) {
   TKeyLoader* cache = context.Pass.Keys;
-  const void* sender = cache ? cache->GetKey(SenderKey) : nullptr;
-  const uint16_t code =
-      DeCryptFileEx(InputFileName.c_str(), OutputFileName.c_str(), ReceiverKey.c_str(), sender);
-  if (!LogLibraryResult(context, GetCaption(), code)) return false;
+  uint16_t code = 0;
+  const void* sender = cache ? cache->GetKey(SenderKey, &context.Pass, &code) : nullptr;
+  // A sender's key the library could not give fails with its own code.
+  if (code == 0)
+    code =
+        DeCryptFileEx(InputFileName.c_str(), OutputFileName.c_str(), ReceiverKey.c_str(), sender);
+  if (!LogStepResult(context, *this, code)) return false;
   return TTesselAction::Run(context, InputFileName, OutputFileName);
 }

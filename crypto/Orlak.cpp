@@ -88,7 +88,8 @@ constexpr TMessage kMessages[] = {
     {701, "Ключ OpenPGP не пригоден для операции: нет подключа шифрования или ключа подписи."},
     {702, "Слабый ключ или алгоритм OpenPGP: RSA короче 2048 бит, подпись SHA-1 или MD5."},
     {703, "Зашифрованные данные OpenPGP без защиты целостности (MDC) не принимаются."},
-    {704, "Секретный ключ OpenPGP защищён паролем: импортируйте его командой marvik import-secret."},
+    {704,
+     "Секретный ключ OpenPGP защищён паролем: импортируйте его командой marvik import-secret."},
     {705, "Ключи или файлы OpenPGP и liborlak в одном шаге не смешиваются."},
     {706, "Идентификатор подходит к нескольким ключам OpenPGP: список покажет marvik find."},
     {4096, "Функция не поддерживается."},
@@ -121,10 +122,4 @@ std::string ResultMessage(int code) {
   std::snprintf(text, sizeof text, "Неизвестная ошибка. Код возврата: %d (0x%.8X)", code,
                 static_cast<unsigned>(code));
   return text;
-}
-
-bool LogLibraryResult(const TStepContext& context, const std::string& caption, uint16_t code) {
-  context.Pass.Write(ResultKind(code), {caption, ResultMessage(code)});
-  if (IsWorkingFileError(code)) context.NoteWorkingSpaceFault();
-  return code == 0;
 }

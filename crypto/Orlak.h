@@ -33,6 +33,9 @@ std::string ResultMessage(int code);
 // signature and other signers are ignored. Report, when given, is emptied and
 // receives the lines to log; Negative, when given, is emptied and receives
 // for each line whether it tells of a failed check or a bad signature.
+// CallCode, when given, receives the library call's own code (0 when the
+// call worked, whatever the verdict), which tells why a check failed.
 uint16_t CheckSignReport(const std::string& FileName, const std::string& SignFileName,
                          const std::vector<std::string>* RequiredKeys,
-                         std::vector<std::string>* Report, std::vector<bool>* Negative = nullptr);
+                         std::vector<std::string>* Report, std::vector<bool>* Negative = nullptr,
+                         uint16_t* CallCode = nullptr);

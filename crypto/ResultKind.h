@@ -17,7 +17,3 @@ inline TLogKind ResultKind(int code) {
 inline bool IsWorkingFileError(int code) {
   return code >= 21 && code <= 25;
 }
-
-// One line for a library call; true on success. A working-file failure is
-// told to the pass.
-bool LogLibraryResult(const TStepContext& context, const std::string& caption, uint16_t code);

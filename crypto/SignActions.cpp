@@ -3,6 +3,7 @@
 #include "crypto/Orlak.h"
 #include "crypto/ResultKind.h"
 #include "crypto/SplitKeyList.h"
+#include "crypto/StepResult.h"
 
 namespace {
 
@@ -36,7 +37,7 @@ void TTesselAction_sign::ExchangeKeys(TStepKeys& keys) {
 bool TTesselAction_sign::Run(const TStepContext& context, const std::string& InputFileName,
                              std::string& OutputFileName) {
   const uint16_t code = SignFile(InputFileName.c_str(), OutputFileName.c_str(), KeyId.c_str());
-  if (!LogLibraryResult(context, GetCaption(), code)) return false;
+  if (!LogStepResult(context, *this, code)) return false;
   return TTesselAction::Run(context, InputFileName, OutputFileName);
 }
 
@@ -70,13 +71,16 @@ bool TTesselAction_checksign::Run(const TStepContext& context, const std::string
 
   std::vector<std::string> report;
   std::vector<bool> negative;
-  const uint16_t verdict =
-      CheckSignReport(OutputFileName, "", anyRequired ? &required : nullptr, &report, &negative);
+  uint16_t call = 0;
+  const uint16_t verdict = CheckSignReport(OutputFileName, "", anyRequired ? &required : nullptr,
+                                           &report, &negative, &call);
   const std::string caption = GetCaption();
   for (size_t i = 0; i < report.size(); ++i)
     context.Pass.Write(negative[i] ? TLogKind::Failure : TLogKind::Normal, {caption, report[i]});
-  if (IsWorkingFileError(verdict)) context.NoteWorkingSpaceFault();
-  if (verdict != 0) return false;
+  if (verdict != 0) {
+    NoteStepFault(context, *this, call ? call : verdict);
+    return false;
+  }
   return TTesselAction::Run(context, InputFileName, OutputFileName);
 }
 
@@ -106,6 +110,6 @@ bool TTesselAction_delsign::Run(const TStepContext& context, const std::string& 
   // Only the low 8 bits reach the library: -1 arrives as 255, "all".
   const auto count = static_cast<uint8_t>(DeleteCount & 0xFF);
   const uint16_t code = DelSign(OutputFileName.c_str(), count);
-  if (!LogLibraryResult(context, GetCaption(), code)) return false;
+  if (!LogStepResult(context, *this, code)) return false;
   return TTesselAction::Run(context, InputFileName, OutputFileName);
 }

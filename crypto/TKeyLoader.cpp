@@ -19,35 +19,51 @@ int TKeyLoader::FindKey(const std::string& keyId) const {
   return -1;
 }
 
-int TKeyLoader::AddKey(const std::string& keyId) {
+int TKeyLoader::AddKey(const std::string& keyId, const TPassContext* pass, uint16_t* code) {
+  auto log = [pass](TLogKind kind, const std::vector<std::string>& fields) {
+    if (pass)
+      pass->Write(kind, fields);
+    else
+      WriteLog(kind, fields);
+  };
+  if (code) *code = 0;
   if (KeyCount == MaxKeys) {
-    WriteFailureLog(
+    log(TLogKind::Failure,
         {"ExtractKey:", "Слишком много ключей в памяти (" + std::to_string(KeyCount) + ")"});
+    return -1;
+  }
+  auto block = std::make_unique<uint8_t[]>(KeyBlockSize);
+  const uint16_t result = ExtractKey(KeysFolder().c_str(), keyId.c_str(), block.get());
+  log(ResultKind(result), {"ExtractKey:", keyId, ResultMessage(result)});
+  if (result != 0) {
+    if (code) *code = result;
     return -1;
   }
   const int n = KeyCount;
   Keys[n] = keyId;
-  // Zero-filled, so a failed extraction leaves a defined block that the
-  // library rejects when it is used.
-  Blocks[n] = std::make_unique<uint8_t[]>(KeyBlockSize);
-  const uint16_t code = ExtractKey(KeysFolder().c_str(), keyId.c_str(), Blocks[n].get());
-  WriteLog(ResultKind(code), {"ExtractKey:", keyId, ResultMessage(code)});
-  // Cached whatever the code: later requests get this block without a retry.
+  Blocks[n] = std::move(block);
   KeyCount = n + 1;
   return n;
 }
 
-const void* TKeyLoader::GetKey(const std::string& keyId) {
+const void* TKeyLoader::GetKey(const std::string& keyId, const TPassContext* pass, uint16_t* code) {
+  if (code) *code = 0;
   int i = FindKey(keyId);
-  if (i == -1) i = AddKey(keyId);
+  if (i == -1) i = AddKey(keyId, pass, code);
   return i == -1 ? nullptr : Blocks[i].get();
 }
 
-TKeyBlockList TKeyLoader::GetKeyList(const std::string& keyList) {
+TKeyBlockList TKeyLoader::GetKeyList(const std::string& keyList, const TPassContext* pass,
+                                     uint16_t* code) {
+  if (code) *code = 0;
   const std::vector<std::string> ids = SplitKeyList(keyList);
   TKeyBlockList list;
   list.Blocks.reserve(ids.size());
-  for (const std::string& id : ids) list.Blocks.push_back(GetKey(id));
+  for (const std::string& id : ids) {
+    uint16_t failed = 0;
+    list.Blocks.push_back(GetKey(id, pass, &failed));
+    if (code && failed && !*code) *code = failed;
+  }
   return list;
 }
 

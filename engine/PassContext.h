@@ -101,6 +101,14 @@ struct TPassContext {
   std::set<TFileIdentity>* Delivered = nullptr;
   // Told each failure that starts or clears; called on the pass's thread.
   std::function<void(const TFailureEvent&)> Failures;
+  // The script's key folders, for a line that names a key a step missed.
+  std::string SecretKeys, PublicKeys;
+  // Whether an enabled group takes a file of that name from that folder
+  // (ending in a delimiter): a result delivered there is passed on, not out.
+  std::function<bool(const std::string& folder, const std::string& name)> TakenByAGroup;
+  void Tell(const TFailureEvent& event) const {
+    if (Failures) Failures(event);
+  }
 
   void Line(std::initializer_list<std::string> fields) const;
   void Failure(std::initializer_list<std::string> fields) const;
@@ -120,6 +128,17 @@ struct TStepContext {
   // not on the file's content: the file then waits instead of going bad.
   mutable bool WorkingSpaceFault = false;
   void NoteWorkingSpaceFault() const { WorkingSpaceFault = true; }
+  // Set by a step that failed for its keys or the library (a key or key
+  // folder missing or refused, the library not open): the file waits until
+  // the fault is mended. The code and a line that names what to mend.
+  mutable bool EnvironmentFault = false;
+  mutable int FaultCode = 0;
+  mutable std::vector<std::string> FaultReason{};
+  void NoteEnvironmentFault(int code, std::vector<std::string> reason) const {
+    EnvironmentFault = true;
+    FaultCode = code;
+    FaultReason = std::move(reason);
+  }
 
   // A copy the step makes (of its input, or of a result to its copy folder):
   // journalled, and no more open than the source.

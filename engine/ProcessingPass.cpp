@@ -19,15 +19,18 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
 
 #include "engine/DeliveryJournal.h"
+#include "engine/LineBuffer.h"
 #include "engine/PassContext.h"
 #include "engine/Readiness.h"
 #include "engine/uFileUtil.h"
 #include "engine/uTesselTypes.h"
+#include "masks/FileMask.h"
 #include "platform/Files.h"
 #include "platform/WorkFolders.h"
 #include "platform/Writers.h"
@@ -57,12 +60,18 @@ struct TakenSource {
   std::string deliveredTo;  // folder that received the result; empty: none did
 };
 
-enum class Outcome { NotTaken, Delivered, Bad, Refused };
+// Held: a key or library fault (not the file's) keeps it in its source folder.
+enum class Outcome { NotTaken, Delivered, Bad, Refused, Held };
 
 struct FileResult {
   Outcome outcome = Outcome::NotTaken;
   std::string refusedFolder;  // Refused, or NotTaken for want of temp space
   uint64_t bytes = 0;         // what it needs there
+  int error = 0;              // why the folder refused it
+  bool passedOn = false;      // Delivered into another group's source folder
+  // Bad or Held: the failed step's code and what it says (Held: what to mend).
+  int code = 0;
+  std::vector<std::string> reason;
 };
 
 bool SameFile(const platform::FileStat& a, const platform::FileStat& b) {
@@ -227,10 +236,20 @@ FileResult ProcessFile(const TPassContext& ctx, TTesselActionList& group, const 
   // A step that failed for want of working space says nothing about the
   // file: it waits in its source folder until the temp folder can take it.
   if (!ok) {
+    result.code = context.FaultCode;
+    result.reason = context.FaultReason;
+    // A key or the library failed, not the file: it waits for the mend.
+    if (context.EnvironmentFault) {
+      std::vector<std::string> line = context.FaultReason;
+      ctx.Write(TLogKind::Failure, line);
+      ctx.Failure({"Файл оставлен до устранения ошибки", Quoted(name)});
+      return end(Outcome::Held);
+    }
     // Room for one more result: this file's own working files are still there.
     const int probe = platform::ProbeFolder(temp, taken.stat.size + kTempMargin);
     if (context.WorkingSpaceFault || probe != 0) {
-      ctx.Failure({"Ошибка рабочей папки", temp, platform::ErrorText(probe ? probe : EIO)});
+      result.error = probe ? probe : EIO;
+      ctx.Failure({"Ошибка рабочей папки", temp, platform::ErrorText(result.error)});
       ctx.Failure({"Файл оставлен до следующего прохода", Quoted(name)});
       result.refusedFolder = temp;
       result.bytes = TempBytesNeeded(group, taken.stat.size);
@@ -245,34 +264,85 @@ FileResult ProcessFile(const TPassContext& ctx, TTesselActionList& group, const 
     ctx.Failure({"Файл оставлен до следующего прохода", Quoted(name)});
     result.refusedFolder = folder;
     result.bytes = taken.stat.size;
+    result.error = err;
     return end(Outcome::Refused);
   }
   taken.deliveredTo = folder;
+  result.passedOn =
+      ok && ctx.TakenByAGroup && ctx.TakenByAGroup(IncludeTrailingDelimiter(folder), name);
   return end(ok ? Outcome::Delivered : Outcome::Bad);
 }
 
+// What a group is set to do, as a text: a fault noted under other settings
+// (a folder or key edited since) is retried at once.
+std::string SettingsText(const TTesselActionList& group) {
+  std::string text = group.SourceMask + '\n' + group.DestFolder + '\n' + group.BadFolder;
+  for (int i = 0; i < group.ActionCount(); ++i)
+    if (const TTesselAction* step = group.GetAction(i); step && step->Enabled)
+      text += '\n' + std::to_string(step->GetKind()) + '\t' + step->GetParamText() + '\t' +
+              step->CopyTo;
+  return text;
+}
+
 // Whether a file that a folder refused waits on: until its retry time, and
-// while the folder still cannot take it. A file nobody refused never waits.
-bool StillRefused(const TPassContext& ctx, const TTesselActionList& group,
-                  const std::string& path) {
+// while the folder still cannot take it. A file nobody refused never waits,
+// nor one whose group has been set otherwise since.
+bool StillRefused(const TPassContext& ctx, const TTesselActionList& group, const std::string& path,
+                  const std::string& settings) {
   const auto fault = group.Run().DeliveryFaults.find(path);
   if (fault == group.Run().DeliveryFaults.end()) return false;
+  if (fault->second.Settings != settings) return false;
   if (ctx.Time() < fault->second.RetryAt) return true;
   return platform::ProbeFolder(fault->second.Folder, fault->second.Bytes) != 0;
 }
 
+bool FolderRefusing(const TGroupRunState& run, const std::string& folder) {
+  for (const auto& [path, fault] : run.DeliveryFaults)
+    if (fault.Folder == folder) return true;
+  return false;
+}
+
+TFailureEvent FolderEvent(const TPassContext& ctx, const TTesselActionList& group,
+                          const std::string& folder, const std::string& name, int error) {
+  TFailureEvent event;
+  event.Group = group.Name;
+  event.File = name;
+  event.Reason = "Папка не принимает файлы: " + folder;
+  if (error) event.Reason += " (" + platform::ErrorText(error) + ")";
+  event.Code = error;
+  event.Class = folder == ctx.Temp() ? TFailureClass::Environment : TFailureClass::Delivery;
+  return event;
+}
+
 void NoteResult(const TPassContext& ctx, TTesselActionList& group, const std::string& path,
-                const FileResult& result) {
-  auto fault = group.Run().DeliveryFaults.find(path);
+                const FileResult& result, const std::string& settings) {
+  TGroupRunState& run = group.Run();
+  auto fault = run.DeliveryFaults.find(path);
   if (result.outcome == Outcome::Delivered || result.outcome == Outcome::Bad) {
-    if (fault != group.Run().DeliveryFaults.end()) {
-      ctx.Line({"Ошибка переноса устранена", fault->second.Folder, Quoted(ExtractFileName(path))});
-      group.Run().DeliveryFaults.erase(fault);
+    if (fault != run.DeliveryFaults.end()) {
+      const std::string folder = fault->second.Folder;
+      ctx.Line({"Ошибка переноса устранена", folder, Quoted(ExtractFileName(path))});
+      run.DeliveryFaults.erase(fault);
+      if (!FolderRefusing(run, folder)) {
+        TFailureEvent event = FolderEvent(ctx, group, folder, ExtractFileName(path), 0);
+        event.Cleared = true;
+        ctx.Tell(event);
+      }
     }
     return;
   }
   if (result.refusedFolder.empty()) return;  // not taken for a reason of its own
-  TDeliveryFault& entry = group.Run().DeliveryFaults[path];
+  if (!FolderRefusing(run, result.refusedFolder)) {
+    TFailureEvent event =
+        FolderEvent(ctx, group, result.refusedFolder, ExtractFileName(path), result.error);
+    event.Starts = true;
+    ctx.Tell(event);
+  }
+  const bool first = fault == run.DeliveryFaults.end();
+  TDeliveryFault& entry = run.DeliveryFaults[path];
+  if (first) entry.Since = ctx.Time();
+  if (entry.Settings != settings) entry.Retries = 0;  // a fault of new settings
+  entry.Settings = settings;
   entry.Folder = result.refusedFolder;
   entry.Bytes = result.bytes;
   // The first refusal waits only for the folder; a retry that met the fault
@@ -283,6 +353,64 @@ void NoteResult(const TPassContext& ctx, TTesselActionList& group, const std::st
     entry.RetryAt = ctx.Time() + wait;
   }
   ++entry.Retries;
+}
+
+std::string Joined(const std::vector<std::string>& fields) {
+  std::string text;
+  for (const std::string& field : fields) text += (text.empty() ? "" : " ") + field;
+  return text;
+}
+
+// A key or library fault starts holding the group's files.
+void StartHold(const TPassContext& ctx, TTesselActionList& group, const std::string& path,
+               const FileResult& result, uint64_t pass) {
+  TGroupHold& hold = group.Run().Hold.emplace();
+  hold.Reason = result.reason;
+  hold.Code = result.code;
+  hold.MetInPass = pass;
+  hold.Since = ctx.Time();
+  TFailureEvent event;
+  event.Group = group.Name;
+  event.File = ExtractFileName(path);
+  event.Reason = Joined(result.reason);
+  event.Code = result.code;
+  event.Class = TFailureClass::Environment;
+  event.Starts = true;
+  ctx.Tell(event);
+}
+
+// The held file's road went otherwise: the fault has been mended.
+void EndHold(const TPassContext& ctx, TTesselActionList& group, const std::string& name) {
+  TGroupHold& hold = *group.Run().Hold;
+  std::vector<std::string> line{"Ошибка устранена"};
+  line.insert(line.end(), hold.Reason.begin(),
+              hold.Reason.begin() + std::min<size_t>(2, hold.Reason.size()));
+  line.push_back(Quoted(name));
+  ctx.Write(TLogKind::Normal, line);
+  TFailureEvent event;
+  event.Group = group.Name;
+  event.File = name;
+  event.Reason = Joined(hold.Reason);
+  event.Code = hold.Code;
+  event.Class = TFailureClass::Environment;
+  event.Cleared = true;
+  group.Run().Hold.reset();
+  ctx.Tell(event);
+}
+
+// A file sent to the bad-files folder; the first since a pass that sent
+// none starts an episode.
+void TellBad(const TPassContext& ctx, TTesselActionList& group, const std::string& path,
+             const FileResult& result) {
+  TFailureEvent event;
+  event.Group = group.Name;
+  event.File = ExtractFileName(path);
+  event.Reason = result.reason.empty() ? "Перенос в ошибки" : Joined(result.reason);
+  event.Code = result.code;
+  event.Class = TFailureClass::File;
+  event.Starts = !group.Run().BadEpisode;
+  group.Run().BadEpisode = true;
+  ctx.Tell(event);
 }
 
 // Flushes the journal's records of this pass's deliveries, then every folder
@@ -387,15 +515,20 @@ bool TTesselActionList::ProcessGroup(const TPassContext& given) {
 
   const auto now = ctx.Time();
   const int64_t wallNow = PassWallClockNs();
+  const uint64_t pass = run.Passes + 1;
+  const std::string settings = SettingsText(*this);
   std::vector<TakenSource> taken;
   for (size_t i = 0; i < files.size(); ++i) {
     if (ctx.Stopping()) {
-      counts.Left += static_cast<int>(files.size() - i);  // not taken: waits in the source folder
+      const int rest = static_cast<int>(files.size() - i);  // not taken: waits in the source folder
+      counts.Left += rest;
+      counts.Stopped += rest;
       break;
     }
     if (ctx.Progress) ctx.Progress(ctx.Group, static_cast<int>(i) + 1, counts.Found);
-    if (StillRefused(ctx, *this, files[i])) {
+    if (StillRefused(ctx, *this, files[i], settings)) {
       ++counts.Left;
+      ++counts.Refused;
       continue;
     }
     // A file still being written waits, said once when it starts waiting.
@@ -406,6 +539,7 @@ bool TTesselActionList::ProcessGroup(const TPassContext& given) {
         ++counts.Fresh;  // a moment's wait, not worth a line
         continue;
       }
+      ++counts.Writing;
       TFileWatch& watch = run.Watched[files[i]];
       if (!watch.WaitSaid) {
         header();
@@ -416,18 +550,50 @@ bool TTesselActionList::ProcessGroup(const TPassContext& given) {
       continue;
     }
     run.Watched.erase(files[i]);
-    header();
+    // While a key or library fault holds the group, one file a pass tries
+    // the road again without a line; the others wait for what it finds.
+    if (run.Hold && run.Hold->MetInPass == pass) {
+      ++counts.Left;
+      ++counts.Held;
+      continue;
+    }
+    const bool retry = run.Hold.has_value();
+    TLineBuffer kept;
+    TPassContext fileCtx = ctx;
+    if (retry)
+      fileCtx.Log = &kept;
+    else
+      header();
     TakenSource source;
     const FileResult result = ProcessFile(
-        ctx, *this, files[i], ready.HasStat ? &ready.Stat : nullptr, source, journal, space);
+        fileCtx, *this, files[i], ready.HasStat ? &ready.Stat : nullptr, source, journal, space);
     TempFiles.EndFile();  // its road has ended: its working files go now
-    NoteResult(ctx, *this, files[i], result);
-    if (result.outcome != Outcome::NotTaken) ++counts.Taken;
+    if (retry) {
+      if (result.outcome == Outcome::Held && result.reason == run.Hold->Reason) {
+        run.Hold->MetInPass = pass;
+        ++counts.Left;
+        ++counts.Held;
+        continue;
+      }
+      header();
+      kept.ReplayTo(*ctx.Log);
+      EndHold(ctx, *this, ExtractFileName(files[i]));
+    }
+    if (result.outcome == Outcome::Held) StartHold(ctx, *this, files[i], result, pass);
+    NoteResult(ctx, *this, files[i], result, settings);
+    if (result.outcome == Outcome::Bad) TellBad(ctx, *this, files[i], result);
+    if (result.outcome != Outcome::NotTaken && result.outcome != Outcome::Held) ++counts.Taken;
     if (result.outcome == Outcome::Delivered) ++counts.Delivered;
+    if (result.outcome == Outcome::Delivered && result.passedOn) ++counts.PassedOn;
     if (result.outcome == Outcome::Bad) ++counts.Bad;
-    if (result.outcome == Outcome::NotTaken || result.outcome == Outcome::Refused) ++counts.Left;
+    if (result.outcome == Outcome::NotTaken || result.outcome == Outcome::Refused ||
+        result.outcome == Outcome::Held)
+      ++counts.Left;
+    if (result.outcome == Outcome::Refused) ++counts.Refused;
+    if (result.outcome == Outcome::Held) ++counts.Held;
     if (!source.deliveredTo.empty()) taken.push_back(std::move(source));
   }
+  if (counts.Bad == 0) run.BadEpisode = false;
   // Faults of files that are gone from the folder are forgotten.
   if (!run.DeliveryFaults.empty() || !run.Watched.empty()) {
     const std::set<std::string> listed(files.begin(), files.end());
@@ -449,6 +615,29 @@ bool TTesselActionList::ProcessGroup() {
   return ProcessGroup(TPassContext{});
 }
 
+namespace {
+
+// What the enabled groups take: a folder's files that a mask selects.
+std::function<bool(const std::string&, const std::string&)> SourcesOf(const TTesselGroups& script) {
+  auto sources =
+      std::make_shared<std::vector<std::pair<std::string, std::unique_ptr<TFileMask>>>>();
+  for (int i = 0; i < script.GroupCount(); ++i) {
+    const TTesselActionList* group = script.GetGroup(i);
+    if (!group || !group->Enabled) continue;
+    std::string folder, mask;
+    SplitSourceMask(group->SourceMask, folder, mask);
+    if (folder.empty()) continue;
+    sources->emplace_back(IncludeTrailingDelimiter(folder), std::make_unique<TFileMask>(mask));
+  }
+  return [sources](const std::string& folder, const std::string& name) {
+    for (const auto& [source, mask] : *sources)
+      if (source == folder && mask->Matches(name, folder)) return true;
+    return false;
+  };
+}
+
+}  // namespace
+
 bool TTesselGroups::RunAllGroups(const TPassContext& given) {
   // Passes share the groups' working-file lists: a pass begun inside another
   // (say, from a message loop run by a step) must not clean up the outer one's files.
@@ -462,6 +651,8 @@ bool TTesselGroups::RunAllGroups(const TPassContext& given) {
   TEventLogSink eventLog;
   if (!ctx.Log) ctx.Log = &eventLog;  // a context without a sink writes the event log
   if (!ctx.Keys) ctx.Keys = KeyLoader;
+  if (ctx.SecretKeys.empty()) ctx.SecretKeys = SecKeysPath;
+  if (ctx.PublicKeys.empty()) ctx.PublicKeys = PubKeysPath;
   // What a killed run left: its working folders (plaintext among them) and
   // the deliveries it had under way. Once per temp folder in a process: the
   // folders of a run that is gone stay gone.
@@ -486,6 +677,7 @@ bool TTesselGroups::RunAllGroups(const TPassContext& given) {
 
   std::set<TFileIdentity> delivered;
   if (!ctx.Delivered) ctx.Delivered = &delivered;
+  if (!ctx.TakenByAGroup) ctx.TakenByAGroup = SourcesOf(*this);
   const int count = GroupCount();
   for (int i = 0; i < count && !ctx.Stopping(); ++i) {
     TTesselActionList* group = GetGroup(i);

@@ -70,17 +70,21 @@ TEST_F(KeyLoaderTest, LetterCaseMakesTwoEntries) {
   EXPECT_EQ(od::State().ExtractCalls, 2);
 }
 
-TEST_F(KeyLoaderTest, FailedExtractionStaysCachedAndZeroFilled) {
+TEST_F(KeyLoaderTest, AFailedExtractionIsNotKeptAndIsAskedForAgain) {
   od::State().ExtractCode = 6;
-  const void* block = cache.GetKey("Missing");
-  ASSERT_NE(block, nullptr);
-  const auto* bytes = static_cast<const uint8_t*>(block);
-  for (int i = 0; i < TKeyLoader::KeyBlockSize; ++i) ASSERT_EQ(bytes[i], 0) << i;
+  uint16_t code = 0;
+  EXPECT_EQ(cache.GetKey("Missing", nullptr, &code), nullptr);
+  EXPECT_EQ(code, 6);
+  EXPECT_EQ(cache.KeyCount, 0);
 
-  od::State().ExtractCode = 0;  // even a library that would now succeed is not asked again
+  od::State().ExtractCode = 0;  // the key has been put in place meanwhile
+  const void* block = cache.GetKey("Missing", nullptr, &code);
+  EXPECT_NE(block, nullptr);
+  EXPECT_EQ(code, 0);
   EXPECT_EQ(cache.GetKey("Missing"), block);
-  EXPECT_EQ(od::State().ExtractCalls, 1);
-  EXPECT_EQ(log.Fields(), Lines{"ExtractKey:\tMissing\t" + ResultMessage(6)});
+  EXPECT_EQ(od::State().ExtractCalls, 2);
+  EXPECT_EQ(log.Fields(), (Lines{"ExtractKey:\tMissing\t" + ResultMessage(6),
+                                 "ExtractKey:\tMissing\t" + ResultMessage(0)}));
 }
 
 TEST_F(KeyLoaderTest, EmptyTextGivesAnEmptyArray) {

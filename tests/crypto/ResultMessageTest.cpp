@@ -95,7 +95,8 @@ const std::map<int, std::u8string_view>& Table() {
       {701, u8"Ключ OpenPGP не пригоден для операции: нет подключа шифрования или ключа подписи."},
       {702, u8"Слабый ключ или алгоритм OpenPGP: RSA короче 2048 бит, подпись SHA-1 или MD5."},
       {703, u8"Зашифрованные данные OpenPGP без защиты целостности (MDC) не принимаются."},
-      {704, u8"Секретный ключ OpenPGP защищён паролем: импортируйте его командой marvik import-secret."},
+      {704,
+       u8"Секретный ключ OpenPGP защищён паролем: импортируйте его командой marvik import-secret."},
       {705, u8"Ключи или файлы OpenPGP и liborlak в одном шаге не смешиваются."},
       {706, u8"Идентификатор подходит к нескольким ключам OpenPGP: список покажет marvik find."},
       {4096, u8"Функция не поддерживается."},
@@ -136,9 +137,9 @@ TEST(ResultMessage, FallbackFormat) {
 }
 
 TEST(ResultMessage, EveryCodeOutsideTheTableFallsBack) {
-  const std::pair<int, int> ranges[] = {{5, 5},    {9, 9},     {13, 20},    {28, 28},
-                                        {43, 100}, {134, 599}, {604, 699},  {707, 4095},
-                                        {4105, 65535}};
+  const std::pair<int, int> ranges[] = {{5, 5},     {9, 9},      {13, 20},
+                                        {28, 28},   {43, 100},   {134, 599},
+                                        {604, 699}, {707, 4095}, {4105, 65535}};
   int checked = 0;
   for (auto [from, to] : ranges) {
     for (int code = from; code <= to; ++code) {

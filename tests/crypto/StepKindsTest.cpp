@@ -278,15 +278,16 @@ TEST_F(StepTest, DecryptPassesTheSendersBlock) {
                    "Копия - успешно\t" + copies + "a.txt"}));
 }
 
-TEST_F(StepTest, DecryptPassesAFailedBlockAndNullFromAFullCache) {
+TEST_F(StepTest, DecryptFailsWithTheSendersExtractionCodeAndPassesNullFromAFullCache) {
   od::State().ExtractCode = 6;
   TTesselAction_decrypt step;
   step.SenderKey = "Nobody";
-  Run(step);
-  const void* failed = od::State().SenderBlock;
-  EXPECT_EQ(failed, Cache().GetKey("Nobody"));
-  EXPECT_EQ(static_cast<const uint8_t*>(failed)[0], 0);
+  EXPECT_FALSE(Run(step));
+  // The library is not asked to decrypt with a block it did not give.
+  EXPECT_EQ(od::CallNames(), Lines{"ExtractKey"});
+  EXPECT_EQ(log.Fields().back(), "Расшифровать\t" + ResultMessage(6));
 
+  od::State().ExtractCode = 0;
   for (int i = 0; i < TKeyLoader::MaxKeys; ++i) Cache().GetKey("K" + std::to_string(i));
   step.SenderKey = "Late";
   Run(step);

@@ -6,6 +6,11 @@
 bool TFakeStep::Run(const TStepContext& context, const std::string& InputFileName,
                     std::string& OutputFileName) {
   ++Runs;
+  if (!MissingKey.empty()) {
+    context.Pass.Failure({GetCaption(), "Не найден ключ."});
+    context.NoteEnvironmentFault(6, {"Секретный ключ не найден", MissingKey});
+    return false;
+  }
   if (FailOn.count(ExtractFileName(InputFileName)) || !testing_support::FileExists(InputFileName)) {
     context.Pass.Line({GetCaption(), "ошибка"});
     return false;

@@ -14,6 +14,8 @@ class TFakeStep : public TTesselAction {
 
   // Names of files (bare) on which the step fails.
   std::set<std::string> FailOn;
+  // While set, every file fails as a missing key would: not the file's fault.
+  std::string MissingKey;
   int Runs = 0;
 
   bool Run(const TStepContext& context, const std::string& InputFileName,
