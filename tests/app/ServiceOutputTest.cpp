@@ -2,76 +2,31 @@
 // socket the test makes (readiness, status, the watchdog's pings), and the
 // journal's entries through a fake of the journal: priority and subject.
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 #include <cstdlib>
-#include <cstring>
 
 #include "app/tessel/Console.h"
 #include "app/tessel/ServiceNotifier.h"
 #include "platform/Cp1251.h"
+#include "tests/app/NotifySocket.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
 
+using tessel_test::TNotifySocket;
 using testing_support::TempDir;
-
-// A datagram socket standing in for the service manager's, named by
-// NOTIFY_SOCKET (and the watchdog's period by WATCHDOG_USEC) while it lives.
-class TNotifySocket {
- public:
-  TNotifySocket(const std::string& folder, const char* watchdogUsec) {
-    path_ = platform::Cp1251ToUtf8(folder) + "notify";
-    fd_ = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, path_.c_str(), sizeof address.sun_path - 1);
-    EXPECT_EQ(::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    timeval limit{30, 0};
-    ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-    ::setenv("NOTIFY_SOCKET", path_.c_str(), 1);
-    ::unsetenv("WATCHDOG_PID");
-    if (watchdogUsec)
-      ::setenv("WATCHDOG_USEC", watchdogUsec, 1);
-    else
-      ::unsetenv("WATCHDOG_USEC");
-  }
-  ~TNotifySocket() {
-    ::unsetenv("NOTIFY_SOCKET");
-    ::unsetenv("WATCHDOG_USEC");
-    ::close(fd_);
-  }
-  // The next message (UTF-8); empty after 30 s without one.
-  std::string Next() {
-    char buffer[4096];
-    const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
-    return n > 0 ? std::string(buffer, static_cast<size_t>(n)) : std::string();
-  }
-  // Messages until one that is not a watchdog ping, which is returned.
-  std::string NextButPings() {
-    std::string message;
-    do message = Next();
-    while (message == "WATCHDOG=1");
-    return message;
-  }
-
- private:
-  std::string path_;
-  int fd_ = -1;
-};
 
 TEST(ServiceNotifier, ReadinessStatusReloadAndStopReachTheServiceManager) {
   TempDir dir;
   TNotifySocket manager(dir.Path(), nullptr);
+  ASSERT_TRUE(manager.Bound());
   TServiceNotifier notifier;
   ASSERT_TRUE(notifier.Listens());
   EXPECT_EQ(notifier.AliveInterval().count(), 0) << "no watchdog asked for";
   notifier.Ready("Последний проход: не было.");
-  EXPECT_EQ(manager.Next(), platform::Cp1251ToUtf8("READY=1\nSTATUS=Последний проход: не было."));
+  EXPECT_EQ(manager.Next(), "READY=1\nSTATUS=Последний проход: не было.");
   notifier.Status("Последний проход: 10.12.2026 08:00:00.");
-  EXPECT_EQ(manager.Next(), platform::Cp1251ToUtf8("STATUS=Последний проход: 10.12.2026 08:00:00."));
+  EXPECT_EQ(manager.Next(), "STATUS=Последний проход: 10.12.2026 08:00:00.");
   notifier.Reloading();
   EXPECT_EQ(manager.Next(), "RELOADING=1");
   notifier.Stopping();
