@@ -13,14 +13,18 @@
 
 namespace platform {
 
-bool StandardOutputIsJournal() {
+bool IsJournalStream(int fd) {
   const char* stream = std::getenv("JOURNAL_STREAM");
   if (!stream || !*stream) return false;
   uintmax_t device = 0, inode = 0;
   if (std::sscanf(stream, "%" SCNuMAX ":%" SCNuMAX, &device, &inode) != 2) return false;
   struct stat out;
-  if (::fstat(STDOUT_FILENO, &out) != 0) return false;
+  if (::fstat(fd, &out) != 0) return false;
   return out.st_dev == device && out.st_ino == inode;
+}
+
+bool StandardOutputIsJournal() {
+  return IsJournalStream(STDOUT_FILENO);
 }
 
 int SendJournalEntry(const std::vector<std::string>& fields) {

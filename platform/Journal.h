@@ -8,8 +8,10 @@
 
 namespace platform {
 
-// True when standard output is the journal's stream (JOURNAL_STREAM names
-// its device and inode), as under a service manager that logs it.
+// True when the descriptor is the journal's stream (JOURNAL_STREAM names
+// its device and inode), as standard output and error are under a service
+// manager that logs them.
+bool IsJournalStream(int fd);
 bool StandardOutputIsJournal();
 
 // One entry of "NAME=value" fields, values UTF-8 (MESSAGE, PRIORITY, ...).

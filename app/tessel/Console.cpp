@@ -1,6 +1,7 @@
 #include "app/tessel/Console.h"
 
 #include "platform/Cp1251.h"
+#include "platform/Journal.h"
 
 std::string ForTerminal(const std::string& cp1251) {
   std::string text = cp1251;
@@ -23,7 +24,9 @@ void PrintLine(const std::string& cp1251) {
 }
 
 void PrintError(const std::string& cp1251) {
-  PrintText(stderr, "tessel: " + cp1251 + "\n");
+  // Into the journal's stream, the line's priority (err) goes before it.
+  static const bool journal = platform::IsJournalStream(2);
+  PrintText(stderr, std::string(journal ? "<3>" : "") + "tessel: " + cp1251 + "\n");
 }
 
 namespace {

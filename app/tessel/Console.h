@@ -15,7 +15,8 @@
 // cursor or change the terminal's state.
 std::string ForTerminal(const std::string& cp1251);
 
-// One line of text (without its line end) to standard output or error.
+// One line of text (without its line end) to standard output or error; an
+// error into the journal's stream is marked with the priority err ("<3>").
 void PrintLine(const std::string& cp1251);
 void PrintError(const std::string& cp1251);
 // Text that holds its own line ends.
