@@ -6,6 +6,7 @@
 #include "app/tessel/CommandLine.h"
 #include "app/tessel/Console.h"
 #include "app/tessel/Listing.h"
+#include "app/tessel/ServiceNotifier.h"
 #include "config/SettingsFile.h"
 #include "config/uIniUtil.h"
 #include "engine/MaskListing.h"
@@ -18,7 +19,6 @@
 #include "platform/Process.h"
 #include "platform/ReplaceFile.h"
 #include "platform/Signals.h"
-#include "app/tessel/ServiceNotifier.h"
 #include "runtime/Check.h"
 #include "runtime/PassSchedule.h"
 #include "runtime/ScriptSettings.h"
@@ -165,6 +165,7 @@ void TRunner::Pass() {
   if (onFileStart_) context.Progress = [this](int, int, int) { onFileStart_(); };
   tally_.Before(*ScriptRegistry);
   ScriptRegistry->RunAllGroups(context);
+  console_.Subject({}, {});  // the lines between passes are about no group
   tally_.After(*ScriptRegistry, totals_, platform::FormatTimestamp(platform::LocalNow()));
   metrics_.NotePass(*ScriptRegistry);
   WriteMetrics();
