@@ -3,7 +3,11 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <fcntl.h>
+#include <signal.h>
+
 #include <cerrno>
+#include <cstring>
 #include <fstream>
 
 #include "platform/Cp1251.h"
@@ -25,6 +29,66 @@ int RunAndWait(const std::string& path, const std::string& argument) {
   while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
   return 0;
+}
+
+int StartShellCommand(const std::string& command,
+                      const std::vector<std::pair<std::string, std::string>>& variables,
+                      long& pid) {
+  // The environment: the program's, each given variable replacing one of
+  // the same name.
+  std::vector<std::string> environment;
+  for (char** entry = environ; *entry; ++entry) {
+    const char* equals = std::strchr(*entry, '=');
+    const std::string name(*entry, equals ? static_cast<size_t>(equals - *entry) : std::strlen(*entry));
+    bool replaced = false;
+    for (const auto& variable : variables) replaced = replaced || variable.first == name;
+    if (!replaced) environment.emplace_back(*entry);
+  }
+  for (const auto& [name, value] : variables)
+    environment.push_back(Cp1251ToUtf8(name) + "=" + Cp1251ToUtf8(value));
+  std::vector<char*> envp;
+  for (std::string& entry : environment) envp.push_back(entry.data());
+  envp.push_back(nullptr);
+
+  const std::string nativeCommand = Cp1251ToUtf8(command);
+  char shell[] = "/bin/sh";
+  char dashC[] = "-c";
+  char* argv[] = {shell, dashC, const_cast<char*>(nativeCommand.c_str()), nullptr};
+  posix_spawn_file_actions_t actions;
+  if (int err = ::posix_spawn_file_actions_init(&actions)) return err;
+  int err = ::posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  // The command gets the signals as a shell would: none held back (a spawn
+  // inside DeferredSignals) and none ignored (this program ignores SIGPIPE).
+  posix_spawnattr_t attributes;
+  const bool haveAttributes = err == 0 && (err = ::posix_spawnattr_init(&attributes)) == 0;
+  sigset_t none, defaults;
+  sigemptyset(&none);
+  sigemptyset(&defaults);
+  for (int signal : {SIGPIPE, SIGTERM, SIGINT, SIGHUP}) sigaddset(&defaults, signal);
+  if (err == 0) err = ::posix_spawnattr_setsigmask(&attributes, &none);
+  if (err == 0) err = ::posix_spawnattr_setsigdefault(&attributes, &defaults);
+  if (err == 0) err = ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  pid_t child = 0;
+  if (err == 0) err = ::posix_spawn(&child, shell, &actions, &attributes, argv, envp.data());
+  if (haveAttributes) ::posix_spawnattr_destroy(&attributes);
+  ::posix_spawn_file_actions_destroy(&actions);
+  if (err != 0) return err;
+  pid = child;
+  return 0;
+}
+
+bool ChildEnded(long pid, int& status) {
+  int raw = 0;
+  pid_t ended = 0;
+  while ((ended = ::waitpid(static_cast<pid_t>(pid), &raw, WNOHANG)) < 0 && errno == EINTR) {
+  }
+  if (ended == 0) return false;
+  if (ended < 0) {
+    status = -1;  // not our child (any more): nothing is left to wait for
+    return true;
+  }
+  status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+  return true;
 }
 
 std::string ProcessName(long pid) {

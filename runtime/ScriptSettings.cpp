@@ -13,13 +13,31 @@ int32_t LoadScript(const std::string& settingsFile) {
   return ReadIniInteger("MAIN", "INTERVAL", kMinIntervalSeconds, settingsFile);
 }
 
-bool SaveScript(const std::string& settingsFile, int32_t interval) {
+namespace {
+
+constexpr const char* kOnFailureKey = "ON_FAILURE";
+
+}  // namespace
+
+bool SaveScript(const std::string& settingsFile, int32_t interval,
+                const std::optional<std::string>& onFailure) {
   WriteLog({"Сохранение настроек в ini-файл"});
+  // The script is written from nothing: a command it holds and the saver
+  // does not know of is carried over.
+  const std::string command = onFailure ? *onFailure : ReadFailureCommand(settingsFile);
   if (!SaveToIni(*ScriptRegistry, settingsFile)) return false;
-  // The script is on disk already; a lost interval is still a failed save.
-  if (!WriteIniInteger("MAIN", "INTERVAL", interval, settingsFile)) {
+  // The script is on disk already; a lost interval or command is still a failed save.
+  bool written = WriteIniInteger("MAIN", "INTERVAL", interval, settingsFile);
+  // Written only when set, so a script without it keeps its old bytes.
+  if (written && !command.empty())
+    written = WriteIniString("MAIN", kOnFailureKey, command, settingsFile);
+  if (!written) {
     WriteFailureLog({"Сохранение настроек - ошибка", settingsFile, platform::ErrorText(errno)});
     return false;
   }
   return true;
+}
+
+std::string ReadFailureCommand(const std::string& settingsFile) {
+  return ReadIniString("MAIN", kOnFailureKey, "", settingsFile);
 }

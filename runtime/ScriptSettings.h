@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 // The interval field's minimum, also the interval of a file that has none.
@@ -12,8 +13,14 @@ inline constexpr int32_t kMinIntervalSeconds = 3;
 // the stored interval (kMinIntervalSeconds when there is none).
 int32_t LoadScript(const std::string& settingsFile);
 
-// Logs the start, writes the script, then the interval at the end of "MAIN".
-// False when the script could not be written (the old file stays, the
-// reason is in the log) or the interval could not be added to it (logged
+// Logs the start, writes the script, then the interval at the end of "MAIN"
+// and after it the command run when a failure starts (ON_FAILURE), when
+// there is one. Without onFailure the file's own command is kept. False
+// when the script could not be written (the old file stays, the reason is
+// in the log) or the interval or command could not be added to it (logged
 // the same way).
-bool SaveScript(const std::string& settingsFile, int32_t interval);
+bool SaveScript(const std::string& settingsFile, int32_t interval,
+                const std::optional<std::string>& onFailure = std::nullopt);
+
+// The command run when a failure starts ("MAIN", "ON_FAILURE"); empty: none.
+std::string ReadFailureCommand(const std::string& settingsFile);

@@ -38,6 +38,20 @@ bool TakePath(std::string_view option, std::string_view utf8, std::string& path,
   return true;
 }
 
+bool TakeCommand(std::string_view utf8, std::string& command, std::string& error) {
+  if (utf8.empty()) {
+    error = "Параметр --on-failure требует команды.";
+    return false;
+  }
+  const std::optional<std::string> text = platform::Utf8ToCp1251(utf8);
+  if (!text) {
+    error = "Команда в параметре --on-failure содержит символы вне кодовой страницы Windows-1251.";
+    return false;
+  }
+  command = *text;
+  return true;
+}
+
 }  // namespace
 
 TCommandLine ParseCommandLine(int argc, const char* const* argv) {
@@ -62,14 +76,23 @@ TCommandLine ParseCommandLine(int argc, const char* const* argv) {
         line.Command = TCommand::Version;
         return line;
       }
+      if (arg == "--strict") {
+        line.Strict = true;
+        continue;
+      }
       const std::string_view option = arg.substr(0, arg.find('='));
-      if (option != "--settings" && option != "--metrics")
+      if (option != "--settings" && option != "--metrics" && option != "--on-failure")
         return fail("Неизвестный параметр: " + platform::Utf8ToCp1251Lossy(arg));
       std::string_view value;
       if (arg.size() > option.size())
         value = arg.substr(option.size() + 1);
       else if (i + 1 < argc)
         value = argv[++i];
+      if (option == "--on-failure") {
+        if (!line.OnFailure.empty()) return fail("Параметр --on-failure указан дважды.");
+        if (!TakeCommand(value, line.OnFailure, line.Error)) return line;
+        continue;
+      }
       std::string& target = option == "--settings" ? line.SettingsFile : line.MetricsFile;
       if (!target.empty()) return fail("Параметр " + std::string(option) + " указан дважды.");
       if (!TakePath(option, value, target, line.Error)) return line;
@@ -93,11 +116,16 @@ TCommandLine ParseCommandLine(int argc, const char* const* argv) {
   if (line.Command == TCommand::None) return fail("Не указана команда.");
   if (!line.MetricsFile.empty() && line.Command != TCommand::Run && line.Command != TCommand::Once)
     return fail("Параметр --metrics относится только к командам run и once.");
+  if (!line.OnFailure.empty() && line.Command != TCommand::Run && line.Command != TCommand::Once)
+    return fail("Параметр --on-failure относится только к командам run и once.");
+  if (line.Strict && line.Command != TCommand::Run)
+    return fail("Параметр --strict относится только к команде run.");
   return line;
 }
 
 std::string UsageText() {
-  return "Использование: tessel [--settings ФАЙЛ] [--metrics ФАЙЛ] КОМАНДА\n"
+  return "Использование: tessel [--settings ФАЙЛ] [--metrics ФАЙЛ] [--on-failure КОМАНДА]\n"
+         "              [--strict] КОМАНДА\n"
          "\n"
          "Выполняет сценарий окна TesselScripts без окна.\n"
          "\n"
@@ -121,6 +149,13 @@ std::string UsageText() {
          "                   программы, тот же, что у окна\n"
          "  --metrics ФАЙЛ   (run, once) после каждого прохода записать показатели\n"
          "                   в текстовом формате Prometheus\n"
+         "  --on-failure КОМАНДА\n"
+         "                   (run, once) выполнить /bin/sh -c КОМАНДА, когда начинается\n"
+         "                   сбой: группа, файл, причина и код - в переменных\n"
+         "                   TESSEL_GROUP, TESSEL_FILE, TESSEL_REASON, TESSEL_CODE; не\n"
+         "                   чаще раза в минуту; без параметра - ON_FAILURE сценария\n"
+         "  --strict         (run) не запускаться, если библиотека не открылась\n"
+         "                   (код выхода 2); без него группы с ключами ждут её\n"
          "  --help           эта справка\n"
          "  --version        версия\n"
          "\n"

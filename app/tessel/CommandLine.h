@@ -16,6 +16,11 @@ struct TCommandLine {
   // Windows-1251, as the system keeps paths. Empty: not given.
   std::string SettingsFile;
   std::string MetricsFile;
+  // run, once: the command run when a failure starts (Windows-1251); empty:
+  // the script's own (ON_FAILURE), if any.
+  std::string OnFailure;
+  // run: a library that does not open ends the start with kExitOperational.
+  bool Strict = false;
   // list: the groups to show (any, enabled or not); empty: every enabled group.
   std::vector<std::string> Groups;
   // Set when the command line cannot be used; the message for the operator.

@@ -1,6 +1,7 @@
 #include "app/tessel/Console.h"
 
 #include "platform/Cp1251.h"
+#include "platform/Journal.h"
 
 std::string ForTerminal(const std::string& cp1251) {
   std::string text = cp1251;
@@ -23,13 +24,48 @@ void PrintLine(const std::string& cp1251) {
 }
 
 void PrintError(const std::string& cp1251) {
-  PrintText(stderr, "tessel: " + cp1251 + "\n");
+  // Into the journal's stream, the line's priority (err) goes before it.
+  static const bool journal = platform::IsJournalStream(2);
+  PrintText(stderr, std::string(journal ? "<3>" : "") + "tessel: " + cp1251 + "\n");
 }
 
-void TConsoleLog::AddLine(const std::string& line, TLogKind) {
-  // A line with a line feed of its own (a file name can hold one) stays one line.
+namespace {
+
+// A line with a line feed of its own (a file name can hold one) stays one line.
+std::string OneLine(const std::string& line) {
   std::string oneLine = line;
   for (char& c : oneLine)
     if (c == '\n') c = '?';
-  PrintLine(oneLine);
+  return oneLine;
+}
+
+}  // namespace
+
+std::vector<std::string> JournalFields(const std::string& line, TLogKind kind,
+                                       const std::string& group, const std::string& file,
+                                       int code) {
+  std::vector<std::string> fields{"MESSAGE=" + ForTerminal(OneLine(line)),
+                                  kind == TLogKind::Failure ? "PRIORITY=3" : "PRIORITY=6",
+                                  "SYSLOG_IDENTIFIER=tessel"};
+  // Names as they are, so that a search for a name finds it.
+  if (!group.empty()) fields.push_back("TESSEL_GROUP=" + platform::Cp1251ToUtf8(group));
+  if (!file.empty()) fields.push_back("TESSEL_FILE=" + platform::Cp1251ToUtf8(file));
+  if (code != 0) fields.push_back("TESSEL_CODE=" + std::to_string(code));
+  return fields;
+}
+
+void TConsoleLog::AddLine(const std::string& line, TLogKind kind) {
+  // A journal that refuses the entry leaves the line to standard output.
+  if (journal_ && journal_(JournalFields(line, kind, group_, file_, code_)) == 0) return;
+  PrintLine(OneLine(line));
+}
+
+void TConsoleLog::Subject(const std::string& group, const std::string& file) {
+  if (group != group_ || file != file_) code_ = 0;
+  group_ = group;
+  file_ = file;
+}
+
+void TConsoleLog::NoteFailure(const TFailureEvent& event) {
+  if (event.Group == group_ && event.File == file_) code_ = event.Code;
 }

@@ -6,13 +6,16 @@
 #include "app/tessel/CommandLine.h"
 #include "app/tessel/Console.h"
 #include "app/tessel/Listing.h"
+#include "app/tessel/ServiceNotifier.h"
 #include "config/SettingsFile.h"
 #include "config/uIniUtil.h"
 #include "engine/MaskListing.h"
 #include "engine/Readiness.h"
 #include "platform/Access.h"
+#include "platform/Clock.h"
 #include "platform/Cp1251.h"
 #include "platform/Files.h"
+#include "platform/Journal.h"
 #include "platform/Process.h"
 #include "platform/ReplaceFile.h"
 #include "platform/Signals.h"
@@ -129,6 +132,9 @@ int TRunner::Start() {
   // The window's log for this settings file, and each line to the terminal.
   const std::string log = platform::ReplaceExtension(settings, ".log");
   SetLogFilePath(log);
+  // Under a service manager that logs standard output, each line is an
+  // entry of the journal of its own, with its priority and subject.
+  if (platform::StandardOutputIsJournal()) console_.UseJournal(&platform::SendJournalEntry);
   LogTarget = &console_;
   // A line the file does not take is lost on the terminal too, as in the window.
   if (int err = platform::MayAppendToFile(log))
@@ -136,6 +142,7 @@ int TRunner::Start() {
                " не записывается, его строки теряются: " + platform::ErrorText(err));
 
   interval_ = LoadScript(settings);
+  hook_.SetCommand(options_.OnFailure.empty() ? ReadFailureCommand(settings) : options_.OnFailure);
   session_.InitCrypto(ScriptRegistry->SecKeysPath, ScriptRegistry->PubKeysPath);
   metrics_.SetLibraryOpen(session_.LibraryOpen());
   WriteMetrics();
@@ -147,13 +154,53 @@ void TRunner::Pass() {
   // metrics tell the groups of this pass.
   for (int i = 0; i < ScriptRegistry->GroupCount(); ++i)
     ScriptRegistry->GetGroup(i)->Run().LastPass = {};
-  TEventLogSink log;
+  TConsoleSubjects log(console_);
   TPassContext context;
   context.Log = &log;
   context.Stop = &g_stopRequested;
+  context.Failures = [this](const TFailureEvent& event) {
+    console_.NoteFailure(event);
+    hook_.Note(event, std::chrono::steady_clock::now());
+  };
+  if (onFileStart_) context.Progress = [this](int, int, int) { onFileStart_(); };
+  tally_.Before(*ScriptRegistry);
   ScriptRegistry->RunAllGroups(context);
+  console_.Subject({}, {});  // the lines between passes are about no group
+  tally_.After(*ScriptRegistry, totals_, platform::FormatTimestamp(platform::LocalNow()));
   metrics_.NotePass(*ScriptRegistry);
   WriteMetrics();
+}
+
+std::string TRunner::StatusText() const {
+  const std::string line = StatusLineText(totals_, std::nullopt, {}, false);
+  return LibraryOpen() ? line : "Библиотека не открыта.  " + line;
+}
+
+void TRunner::NoteLibrary(bool line) {
+  if (LibraryOpen() || !session_.FCryptoReady) {
+    libraryFault_ = false;
+    return;
+  }
+  if (libraryFault_) return;  // the same episode
+  libraryFault_ = true;
+  const std::string reason = "Библиотека не открылась; группы, которым нужны ключи, ждут её";
+  if (line) WriteFailureLog({reason + " (подробности выше)"});
+  TFailureEvent event;
+  event.Reason = reason;
+  event.Code = session_.SignInitCode != 0 ? session_.SignInitCode : session_.CryptoInitCode;
+  event.Class = TFailureClass::Environment;
+  event.Starts = true;
+  hook_.Note(event, std::chrono::steady_clock::now());
+}
+
+std::optional<std::chrono::steady_clock::time_point> TRunner::PollHook() {
+  return hook_.Poll(std::chrono::steady_clock::now());
+}
+
+void TRunner::WaitForHook() {
+  if (!hook_.Finish(kHookWaitAtEnd))
+    PrintError("Команда при сбое не закончилась за " + std::to_string(kHookWaitAtEnd.count()) +
+               " с; выход без неё.");
 }
 
 void TRunner::Reload() {
@@ -172,6 +219,7 @@ void TRunner::Reload() {
     InitEngine(kinds);
   }
   interval_ = LoadScript(settings);
+  if (options_.OnFailure.empty()) hook_.SetCommand(ReadFailureCommand(settings));
   if (ScriptRegistry->SecKeysPath != oldSec || ScriptRegistry->PubKeysPath != oldPub) {
     // As "Стоп" and "Пуск" would, so the library holds the new folders.
     session_.DoneCrypto();
@@ -204,21 +252,40 @@ void TRunner::WriteMetrics() {
 
 int RunService(const TRunOptions& options) {
   using Clock = TPassSchedule::Clock;
+  TServiceNotifier notifier;
   TRunner runner(options);
   if (int status = runner.Start()) return status;
+  if (!runner.LibraryOpen() && options.Strict) {
+    runner.Finish();
+    PrintError("Библиотека не открылась (подробности в журнале), служба не запущена (--strict).");
+    return kExitOperational;
+  }
+  runner.NoteLibrary(true);
+  runner.OnFileStart([&notifier] { notifier.Alive(); });
+  notifier.Ready(runner.StatusText());
   TPassSchedule schedule(Clock::now(), PassInterval(runner.Interval()));
   TTickGate gate;
   while (!Stopping()) {
+    notifier.Alive();
+    const std::optional<Clock::time_point> hookDue = runner.PollHook();
     if (platform::TakeReloadSignal()) {
+      notifier.Reloading();
       runner.Reload();
+      runner.NoteLibrary(true);
       if (PassInterval(runner.Interval()) != schedule.Interval())
         schedule.Restart(Clock::now(), PassInterval(runner.Interval()));
+      notifier.Ready(runner.StatusText());
       continue;
     }
     const Clock::time_point now = Clock::now();
     if (!schedule.IsDue(now)) {
-      // Asleep until the pass is due or a signal comes.
-      const auto left = std::chrono::ceil<std::chrono::milliseconds>(schedule.Due() - now);
+      // Asleep until the pass is due or a signal comes; awake earlier for
+      // the watchdog and for the failure command's next turn.
+      Clock::time_point wake = schedule.Due();
+      if (hookDue && *hookDue < wake) wake = *hookDue;
+      if (notifier.AliveInterval().count() > 0 && now + notifier.AliveInterval() < wake)
+        wake = now + notifier.AliveInterval();
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(wake - now);
       platform::WaitForSignal(left.count());
       continue;
     }
@@ -228,8 +295,12 @@ int RunService(const TRunOptions& options) {
         [&gate] {
           if (Stopping()) gate.NoteStop();
         },
-        [&runner] { runner.Pass(); });
+        [&runner, &notifier] {
+          runner.Pass();
+          notifier.Status(runner.StatusText());
+        });
   }
+  notifier.Stopping();
   runner.Finish();
   return kExitOk;
 }
@@ -238,8 +309,10 @@ int RunOnce(const TRunOptions& options) {
   TRunner runner(options);
   if (int status = runner.Start()) return status;
   if (!runner.LibraryOpen()) {
-    runner.Finish();
+    runner.NoteLibrary(false);
     PrintError("Библиотека не открылась (подробности в журнале), проход не выполнен.");
+    runner.WaitForHook();
+    runner.Finish();
     return kExitOperational;
   }
   const bool stoppedBefore = Stopping();
@@ -255,6 +328,8 @@ int RunOnce(const TRunOptions& options) {
       if (!Stopping()) runner.Pass();
     }
   }
+  // The failure command's lines still reach the log and the terminal.
+  runner.WaitForHook();
   runner.Finish();
   // Stopped before the pass: whatever waits in the source folders was left.
   if (stoppedBefore) return kExitFilesFailed;

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,12 +12,19 @@
 #include "engine/uTesselTypes.h"
 #include "platform/RunLock.h"
 #include "runtime/CryptoSession.h"
+#include "runtime/FailureHook.h"
 #include "runtime/Metrics.h"
+#include "runtime/PassStatus.h"
 
 struct TRunOptions {
   std::string SettingsFile;  // Windows-1251
   std::string MetricsFile;   // empty: none
+  std::string OnFailure;     // empty: the script's ON_FAILURE
+  bool Strict = false;       // run: no start without the library
 };
+
+// How long once waits for the command run on a failure before it ends.
+inline constexpr std::chrono::seconds kHookWaitAtEnd{30};
 
 int RunService(const TRunOptions& options);
 int RunOnce(const TRunOptions& options);
@@ -51,6 +59,20 @@ class TRunner {
   bool LibraryOpen() const { return session_.LibraryOpen(); }
   // One pass over every enabled group, then the metrics.
   void Pass();
+  // Told before each file a pass begins (the service's watchdog).
+  void OnFileStart(std::function<void()> told) { onFileStart_ = std::move(told); }
+  // The last pass and the counts since the start, as the window's status
+  // line tells them, after whether the library is open.
+  std::string StatusText() const;
+  // A library that did not open starts a failure episode (the hook runs);
+  // with line, also a failure line. One that opens again ends it.
+  void NoteLibrary(bool line);
+  // The failure command: a run ended is reaped, one kept started when due.
+  // When it wants to be asked again; none: no need.
+  std::optional<std::chrono::steady_clock::time_point> PollHook();
+  // Before the program ends: the failure command's run is waited for
+  // (kHookWaitAtEnd at most).
+  void WaitForHook();
   // The script read again, with a fresh key cache; the library is opened
   // again when the key folders changed. An unreadable file keeps the old script.
   void Reload();
@@ -65,6 +87,11 @@ class TRunner {
   TCryptoSession session_;
   TMetrics metrics_;
   TConsoleLog console_;
+  TFailureHook hook_{""};
+  TPassTally tally_;
+  TRunTotals totals_;
+  std::function<void()> onFileStart_;
+  bool libraryFault_ = false;  // the library's failure episode is under way
   int32_t interval_ = 0;
   int metricsError_ = 0;  // of the last write, so a lasting failure is told once
 };

@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
   }
   const TRunOptions options{
       line.SettingsFile.empty() ? DefaultSettingsFile(platform::ProgramPath()) : line.SettingsFile,
-      line.MetricsFile};
+      line.MetricsFile, line.OnFailure, line.Strict};
   InitEngine(CryptoStepKinds());
   int status = kExitOperational;
   switch (line.Command) {

@@ -38,6 +38,15 @@ TEST(CommandLine, CommandsAndOptionsInEitherOrderAndForm) {
   line = Parse({"list", U(u8"Исходящие"), "--", U(u8"-минус")});
   EXPECT_EQ(line.Error, "");
   EXPECT_EQ(line.Groups, (std::vector<std::string>{"Исходящие", "-минус"}));
+
+  // The failure command is one argument, whatever it holds.
+  line = Parse({"--strict", "run", "--on-failure", U(u8"mail -s 'сбой' ops </dev/null")});
+  EXPECT_EQ(line.Error, "");
+  EXPECT_TRUE(line.Strict);
+  EXPECT_EQ(line.OnFailure, "mail -s 'сбой' ops </dev/null");
+  line = Parse({"once", "--on-failure=/usr/local/bin/hook --flag"});
+  EXPECT_EQ(line.OnFailure, "/usr/local/bin/hook --flag");
+  EXPECT_FALSE(line.Strict);
 }
 
 TEST(CommandLine, HelpAndVersionWinOverEverythingElse) {
@@ -67,6 +76,12 @@ TEST(CommandLine, MistakesAreNamed) {
       {{"check", "--metrics", "m"}, "Параметр --metrics относится только к командам run и once."},
       {{"run", "--settings", "/tmp/\xe4\xb8\xad.ini"},
        "Имя файла в параметре --settings содержит символы вне кодовой страницы Windows-1251."},
+      {{"run", "--on-failure"}, "Параметр --on-failure требует команды."},
+      {{"run", "--on-failure=a", "--on-failure=b"}, "Параметр --on-failure указан дважды."},
+      {{"check", "--on-failure", "x"}, "Параметр --on-failure относится только к командам run и once."},
+      {{"once", "--strict"}, "Параметр --strict относится только к команде run."},
+      {{"run", "--on-failure", "\xe4\xb8\xad"},
+       "Команда в параметре --on-failure содержит символы вне кодовой страницы Windows-1251."},
       {{"list", "\xe4\xb8\xad"},
        "Название группы содержит символы вне кодовой страницы Windows-1251."},
   };

@@ -84,3 +84,27 @@ TEST_F(ScriptSettings, AStoredIntervalIsReturnedAsRead) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ScriptSettings, TheFailureCommandFollowsTheIntervalAndASaveWithoutItKeepsIt) {
+  ScriptRegistry->ClearGroups();
+  ScriptRegistry->PubKeysPath = "/pub";
+  ScriptRegistry->SecKeysPath.clear();
+  ASSERT_TRUE(SaveScript(ini, 5, std::string("/usr/local/bin/сбой.sh --группа")));
+  EXPECT_EQ(ReadFile(ini),
+            "[MAIN]\r\nPUBKEYS=/pub\r\nINTERVAL=5\r\nON_FAILURE=/usr/local/bin/сбой.sh --группа\r\n");
+  EXPECT_EQ(ReadFailureCommand(ini), "/usr/local/bin/сбой.sh --группа");
+
+  // A saver that knows nothing of it (a window of before) keeps it.
+  const std::string before = ReadFile(ini);
+  ASSERT_TRUE(SaveScript(ini, 5));
+  EXPECT_EQ(ReadFile(ini), before);
+
+  // An empty command removes it: the file is as one that never had it.
+  ASSERT_TRUE(SaveScript(ini, 5, std::string()));
+  EXPECT_EQ(ReadFile(ini), "[MAIN]\r\nPUBKEYS=/pub\r\nINTERVAL=5\r\n");
+  EXPECT_EQ(ReadFailureCommand(ini), "");
+}
+
+}  // namespace
