@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
+#include <string_view>
 
 #include "engine/uTesselTypes.h"
 #include "platform/Cp1251.h"
@@ -41,7 +43,24 @@ TMetrics::TGroup& TMetrics::Find(const std::string& name) {
   return groups_.back();
 }
 
-void TMetrics::NotePass(const TTesselGroups& registry) {
+namespace {
+
+// Since when the group's oldest waiting file has waited, as far as its run
+// state knows: a fault that holds it, a refusal, a write not yet done.
+std::optional<std::chrono::steady_clock::time_point> OldestWait(const TGroupRunState& run) {
+  std::optional<std::chrono::steady_clock::time_point> oldest;
+  auto consider = [&oldest](std::chrono::steady_clock::time_point since) {
+    if (!oldest || since < *oldest) oldest = since;
+  };
+  if (run.Hold && run.LastPass.Held > 0) consider(run.Hold->Since);
+  for (const auto& [path, fault] : run.DeliveryFaults) consider(fault.Since);
+  for (const auto& [path, watch] : run.Watched) consider(watch.Since);
+  return oldest;
+}
+
+}  // namespace
+
+void TMetrics::NotePass(const TTesselGroups& registry, std::chrono::steady_clock::time_point now) {
   std::map<std::string, TGroup> ran;
   std::vector<std::string> order;
   for (int i = 0; i < registry.GroupCount(); ++i) {
@@ -55,20 +74,42 @@ void TMetrics::NotePass(const TTesselGroups& registry) {
     sum.Last.Delivered += pass.Delivered;
     sum.Last.Bad += pass.Bad;
     sum.Last.Left += pass.Left;
+    sum.Waiting.Held += pass.Held;
+    sum.Waiting.Refused += pass.Refused;
+    sum.Waiting.Writing += pass.Writing;
+    sum.Waiting.Fresh += pass.Fresh;
+    sum.Waiting.Stopped += pass.Stopped;
+    sum.SourceMissing = sum.SourceMissing || pass.SourceMissing;
+    if (const auto since = OldestWait(group->Run()))
+      sum.OldestWaitingSeconds =
+          std::max<int64_t>(sum.OldestWaitingSeconds,
+                            std::chrono::duration_cast<std::chrono::seconds>(now - *since).count());
     sum.DurationMs += pass.DurationMs;
     sum.EndTime = std::max(sum.EndTime, pass.EndTime);
+    scriptDelivered_ += pass.Delivered - pass.PassedOn;
+    scriptBad_ += pass.Bad;
   }
   for (const std::string& name : order) {
     const TGroup& pass = ran[name];
     TGroup& group = Find(name);
     group.Last = pass.Last;
+    // Delivered and bad files are each counted once; taken counts a file
+    // taken again after a refusal again. Waiting files are a gauge.
     group.Total.Taken += pass.Last.Taken;
     group.Total.Delivered += pass.Last.Delivered;
     group.Total.Bad += pass.Last.Bad;
-    group.Total.Left += pass.Last.Left;
+    group.Waiting = pass.Waiting;
+    group.OldestWaitingSeconds = pass.OldestWaitingSeconds;
+    group.SourceMissing = pass.SourceMissing;
     group.DurationMs = pass.DurationMs;
     group.EndTime = pass.EndTime;
   }
+}
+
+void TMetrics::NoteFailure(const TFailureEvent& event) {
+  if (event.Cleared) return;
+  static const char* const kClasses[] = {"file", "environment", "delivery"};
+  ++failures_[{event.Group, kClasses[static_cast<int>(event.Class)], event.Code}];
 }
 
 void TMetrics::KeepOnly(const TTesselGroups& registry) {
@@ -93,13 +134,15 @@ std::string TMetrics::Text() const {
   auto groupLabel = [](const TGroup& group) {
     return "group=\"" + MetricLabelValue(group.Name) + "\"";
   };
-  auto outcomes = [&](const char* name, TCounts TGroup::*counts) {
+  auto outcomes = [&](const char* name, TCounts TGroup::*counts, bool total) {
     for (const TGroup& group : groups_) {
       const TCounts& c = group.*counts;
       const std::pair<const char*, int64_t> values[] = {
           {"taken", c.Taken}, {"delivered", c.Delivered}, {"bad", c.Bad}, {"left", c.Left}};
-      for (const auto& [outcome, value] : values)
+      for (const auto& [outcome, value] : values) {
+        if (total && std::string_view(outcome) == "left") continue;  // waiting is no total
         sample(name, groupLabel(group) + ",outcome=\"" + outcome + "\"", std::to_string(value));
+      }
     }
   };
 
@@ -108,9 +151,50 @@ std::string TMetrics::Text() const {
   header("tessel_last_pass_files", "gauge",
          "Files of the group's last pass: taken into work, delivered, sent to the bad-files "
          "folder, left for a later pass.");
-  outcomes("tessel_last_pass_files", &TGroup::Last);
-  header("tessel_files_total", "counter", "The same since the program started.");
-  outcomes("tessel_files_total", &TGroup::Total);
+  outcomes("tessel_last_pass_files", &TGroup::Last, false);
+  header("tessel_files_total", "counter",
+         "Files since the program started: taken into work (again after a refusal), delivered, "
+         "sent to the bad-files folder.");
+  outcomes("tessel_files_total", &TGroup::Total, true);
+  header("tessel_script_files_total", "counter",
+         "Distinct files since the program started that left the script: delivered (not to "
+         "another group's source folder) or sent to a bad-files folder.");
+  sample("tessel_script_files_total", "outcome=\"delivered\"", std::to_string(scriptDelivered_));
+  sample("tessel_script_files_total", "outcome=\"bad\"", std::to_string(scriptBad_));
+  header("tessel_files_waiting", "gauge",
+         "Files the group's last pass left in its source folder, by reason: held by a key or "
+         "library fault, refused by a folder, still being written, changed a moment ago, not "
+         "reached before a stop.");
+  for (const TGroup& group : groups_) {
+    const std::pair<const char*, int64_t> reasons[] = {{"held", group.Waiting.Held},
+                                                       {"refused", group.Waiting.Refused},
+                                                       {"writing", group.Waiting.Writing},
+                                                       {"fresh", group.Waiting.Fresh},
+                                                       {"stopped", group.Waiting.Stopped}};
+    for (const auto& [reason, value] : reasons)
+      sample("tessel_files_waiting", groupLabel(group) + ",reason=\"" + reason + "\"",
+             std::to_string(value));
+  }
+  header("tessel_oldest_waiting_file_age_seconds", "gauge",
+         "How long the group's oldest waiting file has waited (0: none).");
+  for (const TGroup& group : groups_)
+    sample("tessel_oldest_waiting_file_age_seconds", groupLabel(group),
+           std::to_string(group.OldestWaitingSeconds));
+  header("tessel_source_folder_missing", "gauge",
+         "Whether the group's source folder could not be read on its last pass.");
+  for (const TGroup& group : groups_)
+    sample("tessel_source_folder_missing", groupLabel(group), group.SourceMissing ? "1" : "0");
+  header("tessel_failures_total", "counter",
+         "Failures since the program started by group, whose fault (file, environment, "
+         "delivery) and code: each file sent to a bad-files folder, each fault that began to "
+         "hold or refuse files.");
+  for (const auto& [key, count] : failures_) {
+    const auto& [group, failureClass, code] = key;
+    sample("tessel_failures_total",
+           "group=\"" + MetricLabelValue(group) + "\",class=\"" + failureClass + "\",code=\"" +
+               std::to_string(code) + "\"",
+           std::to_string(count));
+  }
   header("tessel_last_pass_duration_seconds", "gauge", "Duration of the group's last pass.");
   for (const TGroup& group : groups_) {
     sample("tessel_last_pass_duration_seconds", groupLabel(group), Seconds(group.DurationMs));

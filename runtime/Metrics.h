@@ -4,22 +4,30 @@
 // library is open.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <ctime>
+#include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 class TTesselGroups;
+struct TFailureEvent;
 
 class TMetrics {
  public:
   // Takes the figures of the groups that ran in the pass just ended: those
   // whose LastPass has an end time (the runner clears it before each pass).
   // Groups of one name (the settings file keeps them as one) are added up.
-  void NotePass(const TTesselGroups& registry);
+  // now: the pass clock's time, which the run states' waiting times are on.
+  void NotePass(const TTesselGroups& registry,
+                std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now());
   // Forgets the groups the script no longer has (after a reload).
   void KeepOnly(const TTesselGroups& registry);
   void SetLibraryOpen(bool open) { libraryOpen_ = open; }
+  // A failure the pass told: every event but a clearing one counts.
+  void NoteFailure(const TFailureEvent& event);
 
   // The exposition text, UTF-8, ending in a line feed.
   std::string Text() const;
@@ -28,9 +36,16 @@ class TMetrics {
   struct TCounts {
     int64_t Taken = 0, Delivered = 0, Bad = 0, Left = 0;
   };
+  // Files waiting in the source folder now, by reason.
+  struct TWaiting {
+    int64_t Held = 0, Refused = 0, Writing = 0, Fresh = 0, Stopped = 0;
+  };
   struct TGroup {
     std::string Name;  // Windows-1251
     TCounts Last, Total;
+    TWaiting Waiting;
+    int64_t OldestWaitingSeconds = 0;  // 0: none waits, or none for long
+    bool SourceMissing = false;
     int64_t DurationMs = 0;
     std::time_t EndTime = 0;
   };
@@ -38,6 +53,11 @@ class TMetrics {
 
   std::vector<TGroup> groups_;  // in the order they first ran
   bool libraryOpen_ = false;
+  // Files that left the script (delivered, not passed on to another group)
+  // and files sent to a bad-files folder.
+  int64_t scriptDelivered_ = 0, scriptBad_ = 0;
+  // By group, class and code.
+  std::map<std::tuple<std::string, std::string, int>, int64_t> failures_;
 };
 
 // The label value as the text format wants it: UTF-8 with backslash, double

@@ -22,15 +22,34 @@ void TPassTally::Before(const TTesselGroups& groups) {
   }
 }
 
-void TPassTally::After(const TTesselGroups&, TRunTotals& totals, const std::string& timeText) {
+void TPassTally::After(const TTesselGroups& groups, TRunTotals& totals,
+                       const std::string& timeText) {
   for (const auto& [group, passes] : before_) {
     const TGroupRunState& run = group->Run();
     if (run.Passes == passes) continue;  // not reached by this pass
-    totals.Delivered += run.LastPass.Delivered;
-    totals.Bad += run.LastPass.Bad;
-    totals.Left += run.LastPass.Left;
+    const TPassCounts& pass = run.LastPass;
+    // A result passed on to another group leaves the script with that group.
+    totals.Delivered += pass.Delivered - pass.PassedOn;
+    totals.Bad += pass.Bad;
+    last_[group] = pass;
   }
   before_.clear();
+  // What waits now: each enabled group's files as its last pass left them.
+  std::map<const TTesselActionList*, TPassCounts> kept;
+  totals.Left = totals.Held = totals.Refused = totals.Writing = totals.Stopped = 0;
+  for (int i = 0; i < groups.GroupCount(); ++i) {
+    const TTesselActionList* group = groups.GetGroup(i);
+    const auto it = group && group->Enabled ? last_.find(group) : last_.end();
+    if (it == last_.end()) continue;
+    const TPassCounts& pass = it->second;
+    totals.Left += pass.Left;
+    totals.Held += pass.Held;
+    totals.Refused += pass.Refused;
+    totals.Writing += pass.Writing + pass.Fresh;
+    totals.Stopped += pass.Stopped;
+    kept.insert(*it);
+  }
+  last_ = std::move(kept);
   totals.LastPassTime = timeText;
 }
 
@@ -40,7 +59,17 @@ std::string StatusLineText(const TRunTotals& totals,
   std::string text = "Последний проход: " +
                      (totals.LastPassTime.empty() ? std::string("не было") : totals.LastPassTime);
   text += ".  После пуска: доставлено " + Number(totals.Delivered) + ", в ошибки " +
-          Number(totals.Bad) + ", оставлено " + Number(totals.Left) + ".";
+          Number(totals.Bad) + ".  Ожидают: " + Number(totals.Left);
+  std::string why;
+  auto reason = [&why](int n, const char* text) {
+    if (n > 0) why += (why.empty() ? "" : ", ") + std::string(text) + " " + Number(n);
+  };
+  reason(totals.Held, "ключ или библиотека");
+  reason(totals.Refused, "папка не принимает");
+  reason(totals.Writing, "идёт запись");
+  reason(totals.Stopped, "стоп");
+  if (!why.empty()) text += " (" + why + ")";
+  text += ".";
   if (stopping) {
     text += "  Стоп: проход закончится после текущего файла.";
   } else if (progress) {

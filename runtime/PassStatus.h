@@ -4,6 +4,7 @@
 #pragma once
 
 #include <ctime>
+#include <map>
 #include <optional>
 #include <string>
 #include <utility>
@@ -12,11 +13,17 @@
 #include "engine/uTesselTypes.h"
 #include "runtime/BackgroundPass.h"
 
+// Files, not events: a file delivered by one group into another's source
+// folder is delivered once, when it leaves the script; a file that waits
+// through many passes waits once.
 struct TRunTotals {
-  int Delivered = 0;
-  int Bad = 0;
-  int Left = 0;
+  int Delivered = 0;         // since "Пуск"
+  int Bad = 0;               // since "Пуск"
+  int Left = 0;              // waiting in source folders now, as the last passes left them
   std::string LastPassTime;  // log timestamp text; empty: no pass yet
+  // Of Left, why: a key or library fault, a folder that refuses, still
+  // being written, not reached before a stop.
+  int Held = 0, Refused = 0, Writing = 0, Stopped = 0;
 };
 
 // Tells the groups a pass ran from those it did not reach (a stop ends the
@@ -30,6 +37,8 @@ class TPassTally {
 
  private:
   std::vector<std::pair<const TTesselActionList*, uint64_t>> before_;
+  // Each group's last pass as this tally saw it: what waits now.
+  std::map<const TTesselActionList*, TPassCounts> last_;
 };
 
 // The status line: the last pass and the totals since "Пуск", then the pass

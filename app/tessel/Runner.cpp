@@ -160,6 +160,7 @@ void TRunner::Pass() {
   context.Stop = &g_stopRequested;
   context.Failures = [this](const TFailureEvent& event) {
     console_.NoteFailure(event);
+    metrics_.NoteFailure(event);
     hook_.Note(event, std::chrono::steady_clock::now());
   };
   if (onFileStart_) context.Progress = [this](int, int, int) { onFileStart_(); };

@@ -93,6 +93,40 @@ std::string Line(const std::string& text, const std::string& start) {
   return text.substr(at, text.find('\n', at) - at);
 }
 
+TEST_F(GroupsTest, MetricsCountFilesWaitingNowFailuresAndWhatLeftTheScript) {
+  TMetrics metrics;
+  const auto start = std::chrono::steady_clock::time_point{} + std::chrono::hours(1);
+  TTesselActionList* out = Group("out", 4, 4, 0, 2, 100);
+  out->Run().LastPass.PassedOn = 4;
+  out->Run().LastPass.Held = 2;
+  out->Run().Hold.emplace().Since = start;
+  Group("in", 4, 4, 0, 0, 100)->Run().LastPass.SourceMissing = true;
+  TFailureEvent event;
+  event.Group = "out";
+  event.Code = 6;
+  event.Class = TFailureClass::Environment;
+  event.Starts = true;
+  metrics.NoteFailure(event);
+  event.Cleared = true;
+  metrics.NoteFailure(event);  // a mend is no failure
+  // The same file waits through three passes.
+  for (int pass = 0; pass < 3; ++pass) metrics.NotePass(registry, start + std::chrono::seconds(90));
+  const std::string text = metrics.Text();
+  EXPECT_EQ(Line(text, "tessel_files_waiting{group=\"out\",reason=\"held\"}"),
+            "tessel_files_waiting{group=\"out\",reason=\"held\"} 2");
+  EXPECT_EQ(Line(text, "tessel_oldest_waiting_file_age_seconds{group=\"out\"}"),
+            "tessel_oldest_waiting_file_age_seconds{group=\"out\"} 90");
+  EXPECT_EQ(Line(text, "tessel_source_folder_missing{group=\"in\"}"),
+            "tessel_source_folder_missing{group=\"in\"} 1");
+  EXPECT_EQ(Line(text, "tessel_failures_total{"),
+            "tessel_failures_total{group=\"out\",class=\"environment\",code=\"6\"} 1");
+  // Four files passed from "out" to "in" and delivered by it, three times over.
+  EXPECT_EQ(Line(text, "tessel_script_files_total{outcome=\"delivered\"}"),
+            "tessel_script_files_total{outcome=\"delivered\"} 12");
+  EXPECT_EQ(Line(text, "tessel_files_total{group=\"out\",outcome=\"left\"}"), "")
+      << "files that wait are no total";
+}
+
 TEST_F(GroupsTest, MetricsAddUpPassesAndNameGroupsAsTheScriptDoes) {
   // Prometheus wants a point, whatever the operator's locale.
   const char* oldLocale = std::setlocale(LC_NUMERIC, nullptr);

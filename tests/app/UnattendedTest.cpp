@@ -32,7 +32,8 @@ class Unattended : public ::testing::Test {
   std::string Recorder(const std::string& file, const char* delay = "0") const {
     return "sleep " + std::string(delay) +
            "; printf '%s|%s|%s|%s\\n' \"$TESSEL_CLASS\" \"$TESSEL_GROUP\" \"$TESSEL_REASON\" "
-           "\"$TESSEL_EPISODES\" > '" + file + "'";
+           "\"$TESSEL_EPISODES\" > '" +
+           file + "'";
   }
 };
 
@@ -44,8 +45,8 @@ TEST_F(Unattended, UnderAServiceManagerRunTellsReadinessEachPassAReloadAndTheSto
   TProgram service = ex.Start({"run"});
   int pings = 0;
   EXPECT_EQ(manager.NextButPings(&pings),
-            "READY=1\nSTATUS=Последний проход: не было.  После пуска: доставлено 0, в ошибки 0, "
-            "оставлено 0.");
+            "READY=1\nSTATUS=Последний проход: не было.  После пуска: доставлено 0, в ошибки 0.  "
+            "Ожидают: 0.");
   // The first pass's status, then the watchdog's pings between passes.
   const std::string status = manager.NextButPings(&pings);
   EXPECT_TRUE(status.starts_with("STATUS=Последний проход: ")) << status;
@@ -79,8 +80,9 @@ TEST_F(Unattended, WithoutTheLibraryRunStartsLoudlyUnlessStrict) {
   EXPECT_EQ(ReadFile(told),
             platform::Cp1251ToUtf8(
                 "environment||Библиотека не открылась; группы, которым нужны ключи, ждут её|1\n"));
-  EXPECT_EQ(CountFields(ex.log, "Библиотека не открылась; группы, которым нужны ключи, ждут её "
-                                "(подробности выше)"),
+  EXPECT_EQ(CountFields(ex.log,
+                        "Библиотека не открылась; группы, которым нужны ключи, ждут её "
+                        "(подробности выше)"),
             1);
   service.Signal(SIGTERM);
   EXPECT_EQ(service.Wait(), 0) << service.Err();

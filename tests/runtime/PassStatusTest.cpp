@@ -51,17 +51,53 @@ TEST_F(PassTally, AddsTheGroupsAPassRanAndOnlyThose) {
   EXPECT_EQ(b->Run().LastPass.Delivered, 2);
 }
 
-TEST(StatusLine, TellsTheLastPassTheTotalsAndThePassUnderWay) {
+TEST_F(PassTally, CountsFilesNotEvents) {
+  // A file that waits three passes waits once; what A passes on to B's
+  // source folder is delivered once, by B.
+  for (int pass = 0; pass < 3; ++pass) {
+    tally.Before(groups);
+    Ran(a, 0, 0, 1);
+    a->Run().LastPass.Held = 1;
+    Ran(b, 0, 0, 0);
+    tally.After(groups, totals, "t");
+  }
+  EXPECT_EQ(totals.Left, 1);
+  EXPECT_EQ(totals.Held, 1);
+
+  tally.Before(groups);
+  Ran(a, 4, 0, 0);
+  a->Run().LastPass.PassedOn = 4;
+  Ran(b, 4, 0, 0);
+  tally.After(groups, totals, "t");
+  EXPECT_EQ(totals.Delivered, 4);
+  EXPECT_EQ(totals.Left, 0);
+
+  // A group switched off no longer counts as waiting.
+  tally.Before(groups);
+  Ran(a, 0, 0, 2);
+  tally.After(groups, totals, "t");
+  EXPECT_EQ(totals.Left, 2);
+  a->Enabled = false;
+  tally.Before(groups);
+  tally.After(groups, totals, "t");
+  EXPECT_EQ(totals.Left, 0);
+}
+
+TEST(StatusLine, TellsTheLastPassTheTotalsWhyFilesWaitAndThePassUnderWay) {
   TRunTotals totals;
   EXPECT_EQ(StatusLineText(totals, std::nullopt, "", false),
-            "Последний проход: не было.  После пуска: доставлено 0, в ошибки 0, оставлено 0.");
-  totals = {5, 1, 2, "12.05.26 10:15:03"};
+            "Последний проход: не было.  После пуска: доставлено 0, в ошибки 0.  Ожидают: 0.");
+  totals = {5, 1, 3, "12.05.26 10:15:03"};
+  totals.Held = 2;
+  totals.Writing = 1;
   EXPECT_EQ(StatusLineText(totals, TBackgroundPass::TProgress{0, 3, 10}, "Исходящие", false),
-            "Последний проход: 12.05.26 10:15:03.  После пуска: доставлено 5, в ошибки 1, "
-            "оставлено 2.  Проход: группа \"Исходящие\", файл 3 из 10.");
+            "Последний проход: 12.05.26 10:15:03.  После пуска: доставлено 5, в ошибки 1.  "
+            "Ожидают: 3 (ключ или библиотека 2, идёт запись 1).  Проход: группа \"Исходящие\", "
+            "файл 3 из 10.");
   EXPECT_EQ(StatusLineText(totals, TBackgroundPass::TProgress{0, 3, 10}, "Исходящие", true),
-            "Последний проход: 12.05.26 10:15:03.  После пуска: доставлено 5, в ошибки 1, "
-            "оставлено 2.  Стоп: проход закончится после текущего файла.");
+            "Последний проход: 12.05.26 10:15:03.  После пуска: доставлено 5, в ошибки 1.  "
+            "Ожидают: 3 (ключ или библиотека 2, идёт запись 1).  Стоп: проход закончится после "
+            "текущего файла.");
 }
 
 TEST(GroupPassText, CountsDurationAndAMissingSourceFolder) {

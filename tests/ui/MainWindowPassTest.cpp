@@ -87,8 +87,8 @@ TEST_F(PassingWindow, TheStatusLineCountsDeliveredBadAndLeftFilesSincePuskAndGro
   Tick();
   EXPECT_TRUE(FileExists(out + "a.txt"));
   EXPECT_TRUE(FileExists(bad + "b.txt"));
-  EXPECT_TRUE(
-      Status().contains(QStringLiteral("После пуска: доставлено 1, в ошибки 1, оставлено 1.")))
+  EXPECT_TRUE(Status().contains(
+      QStringLiteral("После пуска: доставлено 1, в ошибки 1.  Ожидают: 1 (папка не принимает 1).")))
       << Status().toStdString();
   EXPECT_FALSE(Status().contains(QStringLiteral("не было")));
   EXPECT_TRUE(Groups()->item(0)->toolTip().startsWith(QStringLiteral(
@@ -102,16 +102,16 @@ TEST_F(PassingWindow, TheStatusLineCountsDeliveredBadAndLeftFilesSincePuskAndGro
   EXPECT_EQ(Groups()->item(3)->foreground().color(), look::FailureColour());
   for (int i = 0; i < 3; ++i) EXPECT_EQ(Groups()->item(i)->foreground(), QBrush()) << i;
 
-  // The next pass adds to the counts; the file whose folders are missing is
-  // left again.
+  // The next pass adds to the counts; the file whose folders are missing
+  // still waits, and is counted once.
   WriteFile(in1 + "d.txt", "d");
   Tick();
-  EXPECT_TRUE(Status().contains(QStringLiteral("доставлено 2, в ошибки 1, оставлено 2.")))
+  EXPECT_TRUE(Status().contains(QStringLiteral("доставлено 2, в ошибки 1.  Ожидают: 1 (")))
       << Status().toStdString();
   // A new "Пуск" counts from nothing.
   Stop();
   Run();
-  EXPECT_TRUE(Status().contains(QStringLiteral("доставлено 0, в ошибки 0, оставлено 0.")));
+  EXPECT_TRUE(Status().contains(QStringLiteral("доставлено 0, в ошибки 0.  Ожидают: 0.")));
   Stop();
 }
 
@@ -201,7 +201,7 @@ TEST_F(PassingWindow, ALongPassLeavesTheWindowAliveAndStopsAfterTheFileInHand) {
   QApplication::processEvents();
   EXPECT_TRUE(Action("actRun")->isEnabled());
   EXPECT_TRUE(Steps()->isEnabled());
-  EXPECT_TRUE(Status().contains(QStringLiteral("доставлено 1, в ошибки 0, оставлено 2.")))
+  EXPECT_TRUE(Status().contains(QStringLiteral("доставлено 1, в ошибки 0.  Ожидают: 2 (стоп 2).")))
       << Status().toStdString();
 
   // The next "Пуск" carries the rest.
