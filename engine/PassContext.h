@@ -96,6 +96,19 @@ struct TPassContext {
   // number of files its scan found.
   std::function<void(int group, int file, int files)> Progress;
   int Group = 0;  // the index Progress is told
+  // What the pass is doing: a step or a delivery of the file in hand, with
+  // the working file it writes (whose size tells how far it has come) and
+  // the bytes it reads; or work between files (a folder read, the disk
+  // flushed, the journal recovered), with no file.
+  // The group is Group's index, or -1 for work of the whole pass.
+  std::function<void(int group, const std::string& what, const std::string& output, uint64_t bytes)>
+      Activity;
+  void Doing(const std::string& what, const std::string& output = {}, uint64_t bytes = 0) const {
+    if (Activity) Activity(Group, what, output, bytes);
+  }
+  void PassDoing(const std::string& what) const {
+    if (Activity) Activity(-1, what, {}, 0);
+  }
   // Results this pass delivered, complete when named: a later group that
   // takes them from its source folder need not wait for them to settle.
   std::set<TFileIdentity>* Delivered = nullptr;

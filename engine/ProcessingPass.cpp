@@ -203,6 +203,7 @@ FileResult ProcessFile(const TPassContext& ctx, TTesselActionList& group, const 
   std::string current = work.NewWorkPath(&workError);
   taken.path = path;
   int takeError = 0;
+  ctx.Doing("Копирование в рабочую папку", current, listed.size);
   if (!TakeFile(ctx, path, current, workError, name, seen, taken.stat, takeError)) {
     if (IsSpaceError(takeError)) {
       result.refusedFolder = temp;
@@ -227,6 +228,7 @@ FileResult ProcessFile(const TPassContext& ctx, TTesselActionList& group, const 
       break;
     }
     std::string out = made;
+    ctx.Doing(step->GetCaption(), out, taken.stat.size);
     ok = step->Run(context, current, out);
     if (!ok) break;
     if (out != made) work.Unused(made);  // the step passed a file on: its link stays free
@@ -259,6 +261,7 @@ FileResult ProcessFile(const TPassContext& ctx, TTesselActionList& group, const 
   }
   const std::string& folder = ok ? group.DestFolder : group.BadFolder;
   std::string target;
+  ctx.Doing("Доставка", IncludeTrailingDelimiter(folder) + name, taken.stat.size);
   if (int err = Deliver(current, folder, taken, name, journal, target, ctx.Delivered)) {
     ctx.Failure({"Ошибка переноса в", target, platform::ErrorText(err)});
     ctx.Failure({"Файл оставлен до следующего прохода", Quoted(name)});
@@ -471,6 +474,7 @@ bool TTesselActionList::ProcessGroup(const TPassContext& given) {
   SplitSourceMask(SourceMask, folder, maskText);
 
   std::vector<std::string> files, unnamed;
+  given.Doing("Чтение папки " + folder);
   // A missing folder gives no files.
   counts.SourceMissing = folder.empty() || !FindFiles(folder, maskText, files, &unnamed);
   counts.Found = static_cast<int>(files.size());
@@ -602,6 +606,7 @@ bool TTesselActionList::ProcessGroup(const TPassContext& given) {
     std::erase_if(run.Watched, [&](const auto& watch) { return !listed.count(watch.first); });
   }
 
+  if (!taken.empty()) ctx.Doing("Запись на диск и удаление исходных файлов");
   if (ReleaseSources(ctx, taken, journal)) journal.Clear();
   TempFiles.Cleanup();
   counts.DurationMs =
@@ -665,11 +670,13 @@ bool TTesselGroups::RunAllGroups(const TPassContext& given) {
     sweep = sweptTempFolders.insert(temp).second;
   }
   if (sweep) {
+    ctx.PassDoing("Удаление рабочих папок прерванной работы");
     if (const int removed = platform::RemoveAbandonedWorkFolders(temp))
       ctx.Line({"Удалены рабочие папки прерванной работы", temp, std::to_string(removed)});
   }
   std::optional<TDeliveryJournal> journal;
   if (!ctx.Journal) {
+    ctx.PassDoing("Восстановление журнала доставки");
     journal.emplace(DeliveryJournalPath());
     journal->Recover(JournalScopesOf(*this));
     ctx.Journal = &*journal;
@@ -693,5 +700,6 @@ bool TTesselGroups::RunAllGroups() {
   context.Stop = &stopRequested_;
   if (OnFileStart) context.Progress = OnFileStart;
   if (OnFailure) context.Failures = OnFailure;
+  if (OnActivity) context.Activity = OnActivity;
   return RunAllGroups(context);
 }

@@ -268,6 +268,9 @@ class TTesselGroups {
   std::function<void(int group, int file, int files)> OnFileStart;
   // Called on the pass's thread when a failure starts or clears.
   std::function<void(const TFailureEvent&)> OnFailure;
+  // Called on the pass's thread with what the pass is doing (TPassContext::Activity).
+  std::function<void(int group, const std::string& what, const std::string& output, uint64_t bytes)>
+      OnActivity;
 
   // A load met steps of kinds it could not make; the logged steps are lost.
   // While set, the load's file is not saved over (config/SettingsFile.h).

@@ -71,7 +71,25 @@ void TBackgroundPass::SetProgress(int group, int file, int files) {
   bool wake;
   {
     std::lock_guard lock(mutex_);
-    report_.Progress = TProgress{group, file, files};
+    last_ = TProgress{group, file, files, {}, {}, 0, 0};
+    report_.Progress = last_;
+    wake = MarkWaiting();
+  }
+  if (wake && wake_) wake_();
+}
+
+void TBackgroundPass::SetActivity(int group, std::string what, std::string output, uint64_t bytes) {
+  bool wake;
+  {
+    std::lock_guard lock(mutex_);
+    TProgress progress = report_.Progress.value_or(last_);
+    progress.Group = group;
+    progress.What = std::move(what);
+    progress.Output = std::move(output);
+    progress.Bytes = bytes;
+    if (progress.Output.empty()) progress.File = 0;  // between files
+    last_ = progress;
+    report_.Progress = std::move(progress);
     wake = MarkWaiting();
   }
   if (wake && wake_) wake_();

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -27,8 +28,13 @@ class TBackgroundPass {
   };
   struct TProgress {
     int Group = -1;  // index in the registry
-    int File = 0;    // from 1
+    int File = 0;    // from 1; 0: between files
     int Files = 0;
+    // What the pass is doing (a step, a delivery, work between files), the
+    // working file it writes and the bytes of the file in hand.
+    std::string What{}, Output{};
+    uint64_t Bytes = 0;
+    uint64_t Done = 0;  // of Bytes, as the reader last measured (MeasureProgress)
   };
   struct TReport {
     std::vector<TLine> Lines;
@@ -61,6 +67,8 @@ class TBackgroundPass {
   // Any thread.
   void AddLine(std::string text, TLogKind kind);
   void SetProgress(int group, int file, int files);
+  // Keeps the file's place; between files, the work is the group's.
+  void SetActivity(int group, std::string what, std::string output, uint64_t bytes);
   void AddFailure(TFailureEvent failure);
 
  private:
@@ -77,5 +85,6 @@ class TBackgroundPass {
   bool quit_ = false;
   bool waiting_ = false;  // a report waits and the window has been woken
   TReport report_;
+  TProgress last_;  // the latest progress, also once taken
   std::thread thread_;
 };

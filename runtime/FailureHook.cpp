@@ -26,8 +26,8 @@ constexpr std::chrono::milliseconds kReapStep{20};
 
 TFailureHook::TFailureHook(std::string command) : command_(std::move(command)) {}
 
-std::vector<std::pair<std::string, std::string>> TFailureHook::Variables(
-    const TFailureEvent& event, int episodes) {
+std::vector<std::pair<std::string, std::string>> TFailureHook::Variables(const TFailureEvent& event,
+                                                                         int episodes) {
   return {{"TESSEL_GROUP", event.Group},
           {"TESSEL_FILE", event.File},
           {"TESSEL_REASON", event.Reason},

@@ -1,5 +1,9 @@
 #include "runtime/PassStatus.h"
 
+#include <algorithm>
+
+#include "platform/Files.h"
+
 namespace {
 
 std::string Number(int n) {
@@ -12,7 +16,20 @@ std::string Seconds(int64_t ms) {
   return std::to_string(tenths / 10) + "," + std::to_string(tenths % 10) + " с";
 }
 
+// A file this large shows the bytes done of the step in hand.
+constexpr uint64_t kLargeFile = 16 << 20;
+
+std::string Mebibytes(uint64_t bytes) {
+  return std::to_string(bytes >> 20);
+}
+
 }  // namespace
+
+void MeasureProgress(TBackgroundPass::TProgress& progress) {
+  platform::FileStat stat;
+  if (!progress.Output.empty() && platform::StatPath(progress.Output, stat) == 0)
+    progress.Done = stat.size;
+}
 
 void TPassTally::Before(const TTesselGroups& groups) {
   before_.clear();
@@ -72,9 +89,20 @@ std::string StatusLineText(const TRunTotals& totals,
   text += ".";
   if (stopping) {
     text += "  Стоп: проход закончится после текущего файла.";
-  } else if (progress) {
+  } else if (progress && progress->File > 0) {
     text += "  Проход: группа \"" + groupName + "\", файл " + Number(progress->File) + " из " +
-            Number(progress->Files) + ".";
+            Number(progress->Files);
+    if (!progress->What.empty()) {
+      text += ", " + progress->What;
+      if (progress->Bytes >= kLargeFile)
+        text += ": " + Mebibytes(std::min(progress->Done, progress->Bytes)) + " из " +
+                Mebibytes(progress->Bytes) + " МиБ";
+    }
+    text += ".";
+  } else if (progress && !progress->What.empty()) {
+    text += "  Проход: ";
+    if (progress->Group >= 0) text += "группа \"" + groupName + "\", ";
+    text += progress->What + ".";
   }
   return text;
 }

@@ -41,9 +41,14 @@ class TPassTally {
   std::map<const TTesselActionList*, TPassCounts> last_;
 };
 
+// How far the work on the file in hand has come: the size of the working
+// file it writes, into progress.Done.
+void MeasureProgress(TBackgroundPass::TProgress& progress);
+
 // The status line: the last pass and the totals since "Пуск", then the pass
-// under way (its group's name, file i of n) or a stop that waits for the
-// file in hand.
+// under way (its group's name, file i of n, the step and, for a large file,
+// the bytes done; or what it does between files) or a stop that waits for
+// the file in hand.
 std::string StatusLineText(const TRunTotals& totals,
                            const std::optional<TBackgroundPass::TProgress>& progress,
                            const std::string& groupName, bool stopping);

@@ -98,6 +98,21 @@ TEST(StatusLine, TellsTheLastPassTheTotalsWhyFilesWaitAndThePassUnderWay) {
             "Последний проход: 12.05.26 10:15:03.  После пуска: доставлено 5, в ошибки 1.  "
             "Ожидают: 3 (ключ или библиотека 2, идёт запись 1).  Стоп: проход закончится после "
             "текущего файла.");
+
+  // A large file shows the bytes its step has written; a pass between
+  // files says what it does.
+  TBackgroundPass::TProgress progress{0, 3, 10};
+  progress.What = "Шифровать";
+  progress.Bytes = 64u << 20;
+  progress.Done = 16u << 20;
+  EXPECT_TRUE(
+      StatusLineText(totals, progress, "Исходящие", false)
+          .ends_with("  Проход: группа \"Исходящие\", файл 3 из 10, Шифровать: 16 из 64 МиБ."));
+  progress = {};
+  progress.Group = -1;
+  progress.What = "Восстановление журнала доставки";
+  EXPECT_TRUE(StatusLineText(totals, progress, "", false)
+                  .ends_with(".  Проход: Восстановление журнала доставки."));
 }
 
 TEST(GroupPassText, CountsDurationAndAMissingSourceFolder) {
