@@ -13,13 +13,22 @@ int32_t LoadScript(const std::string& settingsFile) {
   return ReadIniInteger("MAIN", "INTERVAL", kMinIntervalSeconds, settingsFile);
 }
 
-bool SaveScript(const std::string& settingsFile, int32_t interval) {
+namespace {
+constexpr const char* kStartInTrayKey = "START_IN_TRAY";
+}
+
+bool SaveScript(const std::string& settingsFile, int32_t interval, bool startInTray) {
   WriteLog({"Сохранение настроек в ini-файл"});
   if (!SaveToIni(*ScriptRegistry, settingsFile)) return false;
   // The script is on disk already; a lost interval is still a failed save.
-  if (!WriteIniInteger("MAIN", "INTERVAL", interval, settingsFile)) {
+  if (!WriteIniInteger("MAIN", "INTERVAL", interval, settingsFile) ||
+      (startInTray && !WriteIniBool("MAIN", kStartInTrayKey, true, settingsFile))) {
     WriteFailureLog({"Сохранение настроек - ошибка", settingsFile, platform::ErrorText(errno)});
     return false;
   }
   return true;
+}
+
+bool StartInTraySetting(const std::string& settingsFile) {
+  return ReadIniBool("MAIN", kStartInTrayKey, false, settingsFile);
 }

@@ -12,8 +12,12 @@ inline constexpr int32_t kMinIntervalSeconds = 3;
 // the stored interval (kMinIntervalSeconds when there is none).
 int32_t LoadScript(const std::string& settingsFile);
 
-// Logs the start, writes the script, then the interval at the end of "MAIN".
-// False when the script could not be written (the old file stays, the
-// reason is in the log) or the interval could not be added to it (logged
-// the same way).
-bool SaveScript(const std::string& settingsFile, int32_t interval);
+// Logs the start, writes the script, then the interval at the end of "MAIN"
+// (and the window's start in the tray, only when set, so that a script
+// without it keeps its bytes). False when the script could not be written
+// (the old file stays, the reason is in the log) or the interval could not be
+// added to it (logged the same way).
+bool SaveScript(const std::string& settingsFile, int32_t interval, bool startInTray = false);
+
+// Whether the window starts hidden in the tray (MAIN, START_IN_TRAY).
+bool StartInTraySetting(const std::string& settingsFile);
