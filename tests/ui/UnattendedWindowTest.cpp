@@ -7,7 +7,6 @@
 #include <signal.h>
 #include <sys/wait.h>
 
-#include "config/SettingsFile.h"
 #include "config/uIniUtil.h"
 #include "tests/ui/MainWindowFixture.h"
 #include "ui/Look.h"
