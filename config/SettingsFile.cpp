@@ -86,9 +86,10 @@ class KeyWriter : public TStepKeys {
 
 // The group's fields and its steps from the given step sections, in their
 // order. False when a step's kind is one the registry cannot make: the step is
-// logged and left out.
+// logged and left out. Every step left out is added to skipped, when given.
 bool LoadGroup(TTesselActionList& group, const std::string& FileName,
-               const std::vector<const std::string*>& stepSections) {
+               const std::vector<const std::string*>& stepSections,
+               std::vector<TTesselGroups::TSkippedStep>* skipped = nullptr) {
   group.ClearActions();
   const std::string main = MainSection(group.Name);
   group.SourceMask = ReadIniString(main, "SOUR_FILE_MASK", "", FileName);
@@ -97,15 +98,24 @@ bool LoadGroup(TTesselActionList& group, const std::string& FileName,
   group.Enabled = ReadIniBool(main, "ENABLE", false, FileName);
   group.SettleSeconds = std::max<int32_t>(0, ReadIniInteger(main, "SETTLE_TIME", 0, FileName));
   bool complete = true;
+  int number = 0;
   for (const std::string* section : stepSections) {
+    ++number;
     const int32_t code = ReadIniInteger(*section, "ACTION_TYPE", -1, FileName);
+    const auto skip = [&] {
+      if (skipped) skipped->push_back({group.Name, number, code, *section});
+    };
     // Codes outside the specified kinds are passed over without a word,
     // unless this program has a kind of that code.
-    if ((code < kKindSign || code > kKindNone) && !group.Kinds().Has(code)) continue;
+    if ((code < kKindSign || code > kKindNone) && !group.Kinds().Has(code)) {
+      skip();
+      continue;
+    }
     if (TTesselAction* step = group.CreateAction(code)) {
       LoadFromIni(*step, FileName, *section);
     } else {
       WriteFailureLog({"Неизвестный вид действия", *section, std::to_string(code)});
+      skip();
       complete = false;
     }
   }
@@ -134,6 +144,7 @@ void LoadFromIni(TTesselGroups& script, const std::string& FileName) {
   platform::ProfileBatch snapshot(FileName, platform::ProfileBatch::Mode::Snapshot);
   script.ClearGroups();
   script.LostStepsFile.clear();
+  script.SkippedSteps.clear();
   script.PubKeysPath = ReadIniString("MAIN", "PUBKEYS", "", FileName);
   script.SecKeysPath = ReadIniString("MAIN", "SECKEYS", "", FileName);
   std::vector<std::string> lines;
@@ -146,7 +157,8 @@ void LoadFromIni(TTesselGroups& script, const std::string& FileName) {
   // Groups come in the order of the lines; their keys are not looked at.
   for (const std::string& line : lines) {
     TTesselActionList* group = script.AddGroup(NameOfListLine(line));
-    if (!LoadGroup(*group, FileName, steps.Of(group->Name))) script.LostStepsFile = FileName;
+    if (!LoadGroup(*group, FileName, steps.Of(group->Name), &script.SkippedSteps))
+      script.LostStepsFile = FileName;
   }
 }
 

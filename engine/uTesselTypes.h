@@ -275,6 +275,16 @@ class TTesselGroups {
   // A load met steps of kinds it could not make; the logged steps are lost.
   // While set, the load's file is not saved over (config/SettingsFile.h).
   std::string LostStepsFile;
+  // Every step the last load left out for its kind code: those above, and
+  // those of codes outside the known kinds, which it passes over without a
+  // word. A save writes neither, so the check reports them.
+  struct TSkippedStep {
+    std::string Group;
+    int Number = 0;  // among the group's step sections in the file, from 1
+    int32_t Code = 0;
+    std::string Section;
+  };
+  std::vector<TSkippedStep> SkippedSteps;
 
  private:
   const TStepKinds& kinds_;

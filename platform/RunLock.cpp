@@ -46,6 +46,22 @@ int RunLock::Acquire(const std::string& settingsFile, long* holder) {
   return 0;
 }
 
+long RunLock::OtherHolder(const std::string& settingsFile) const {
+  if (fd_ >= 0) return 0;
+  const std::string path = Cp1251ToUtf8(LockPath(settingsFile));
+  // No lock file: nobody has ever run the script here, nobody holds it.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) return 0;
+  // A record lock of this process never conflicts with its own asking.
+  struct flock probe {};
+  probe.l_type = F_WRLCK;
+  probe.l_whence = SEEK_SET;
+  long holder = 0;
+  if (::fcntl(fd, F_GETLK, &probe) == 0 && probe.l_type != F_UNLCK) holder = probe.l_pid;
+  ::close(fd);
+  return holder;
+}
+
 void RunLock::Release() {
   if (fd_ < 0) return;
   ::close(fd_);  // closing drops the lock

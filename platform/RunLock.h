@@ -26,6 +26,12 @@ class RunLock {
 
   // The lock file of a settings file.
   static std::string LockPath(const std::string& settingsFile);
+  // The id of another process that holds the lock of the settings file now,
+  // 0 when none does (or it cannot be told). Only asks: the lock is never
+  // taken, so a runner starting at the same moment is not refused. While
+  // this object holds the lock it answers 0 without opening the file, since
+  // closing another descriptor of it would drop the lock.
+  long OtherHolder(const std::string& settingsFile) const;
 
  private:
   int fd_ = -1;

@@ -141,6 +141,14 @@ class TChecker {
             " не создаётся, run и once не запустятся: " + platform::ErrorText(err));
   }
 
+  // Steps the load left out are gone from the script: a save drops them.
+  void SkippedSteps(const TTesselGroups& registry) {
+    for (const TTesselGroups::TSkippedStep& step : registry.SkippedSteps)
+      Error("группа " + Quoted(step.Group) + ": шаг " + std::to_string(step.Number) + " (раздел " +
+            Quoted(step.Section) + "): неизвестный вид действия " + std::to_string(step.Code) +
+            ", шаг пропущен при чтении настроек и не выполняется");
+  }
+
   void Names(const TTesselGroups& registry) {
     std::vector<std::string> before;
     for (int i = 0; i < registry.GroupCount(); ++i) {
@@ -252,6 +260,7 @@ std::vector<TFinding> CheckScript(const TTesselGroups& registry, const std::stri
   checker.KeyFolder(registry.SecKeysPath, "папка секретных ключей");
   checker.RunnerFiles(settingsFile);
   checker.Names(registry);
+  checker.SkippedSteps(registry);
 
   TKeyProbe keys(registry.SecKeysPath, registry.PubKeysPath);
   const bool libraryOpen = keys.SignInitCode() == 0 && keys.CryptoInitCode() == 0;

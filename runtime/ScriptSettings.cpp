@@ -16,21 +16,23 @@ int32_t LoadScript(const std::string& settingsFile) {
 namespace {
 
 constexpr const char* kOnFailureKey = "ON_FAILURE";
+constexpr const char* kStartInTrayKey = "START_IN_TRAY";
 
 }  // namespace
 
-bool SaveScript(const std::string& settingsFile, int32_t interval,
+bool SaveScript(const std::string& settingsFile, int32_t interval, bool startInTray,
                 const std::optional<std::string>& onFailure) {
   WriteLog({"Сохранение настроек в ini-файл"});
   // The script is written from nothing: a command it holds and the saver
   // does not know of is carried over.
   const std::string command = onFailure ? *onFailure : ReadFailureCommand(settingsFile);
   if (!SaveToIni(*ScriptRegistry, settingsFile)) return false;
-  // The script is on disk already; a lost interval or command is still a failed save.
+  // The script is on disk already; a lost interval or setting is still a failed save.
   bool written = WriteIniInteger("MAIN", "INTERVAL", interval, settingsFile);
-  // Written only when set, so a script without it keeps its old bytes.
+  // Each written only when set, so a script without them keeps its old bytes.
   if (written && !command.empty())
     written = WriteIniString("MAIN", kOnFailureKey, command, settingsFile);
+  if (written && startInTray) written = WriteIniBool("MAIN", kStartInTrayKey, true, settingsFile);
   if (!written) {
     WriteFailureLog({"Сохранение настроек - ошибка", settingsFile, platform::ErrorText(errno)});
     return false;
@@ -40,4 +42,8 @@ bool SaveScript(const std::string& settingsFile, int32_t interval,
 
 std::string ReadFailureCommand(const std::string& settingsFile) {
   return ReadIniString("MAIN", kOnFailureKey, "", settingsFile);
+}
+
+bool StartInTraySetting(const std::string& settingsFile) {
+  return ReadIniBool("MAIN", kStartInTrayKey, false, settingsFile);
 }

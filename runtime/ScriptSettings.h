@@ -15,12 +15,20 @@ int32_t LoadScript(const std::string& settingsFile);
 
 // Logs the start, writes the script, then the interval at the end of "MAIN"
 // and after it the command run when a failure starts (ON_FAILURE), when
-// there is one. Without onFailure the file's own command is kept. False
-// when the script could not be written (the old file stays, the reason is
-// in the log) or the interval or command could not be added to it (logged
-// the same way).
-bool SaveScript(const std::string& settingsFile, int32_t interval,
+// there is one, and the window's start in the tray (START_IN_TRAY), only
+// when set, so that a script without them keeps its bytes. Without
+// onFailure the file's own command is kept. False when the script could not
+// be written (the old file stays, the reason is in the log) or the interval
+// or a setting could not be added to it (logged the same way).
+bool SaveScript(const std::string& settingsFile, int32_t interval, bool startInTray = false,
                 const std::optional<std::string>& onFailure = std::nullopt);
+inline bool SaveScript(const std::string& settingsFile, int32_t interval,
+                       const std::string& onFailure) {
+  return SaveScript(settingsFile, interval, false, onFailure);
+}
 
 // The command run when a failure starts ("MAIN", "ON_FAILURE"); empty: none.
 std::string ReadFailureCommand(const std::string& settingsFile);
+
+// Whether the window starts hidden in the tray (MAIN, START_IN_TRAY).
+bool StartInTraySetting(const std::string& settingsFile);

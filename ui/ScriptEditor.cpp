@@ -6,14 +6,25 @@
 
 void TScriptEditor::Load(const std::string& settingsFile,
                          const std::function<void(int32_t interval)>& show) {
+  // Noted before the load reads: a change made while it reads shows later.
+  watch_.Note(settingsFile);
   const int32_t interval = LoadScript(settingsFile);
+  startInTray_ = StartInTraySetting(settingsFile);
   if (show) show(interval);
   saved_ = true;
 }
 
 bool TScriptEditor::Save(const std::string& settingsFile, int32_t interval) {
-  saved_ = SaveScript(settingsFile, interval);
+  saved_ = SaveScript(settingsFile, interval, startInTray_);
+  // Whatever reached the file is ours now, a failed save's old file included.
+  watch_.Note(settingsFile);
   return saved_;
+}
+
+void TScriptEditor::SetStartInTray(bool on) {
+  if (on == startInTray_) return;
+  startInTray_ = on;
+  saved_ = false;
 }
 
 void TScriptEditor::SetKeyFolders(const std::string& pubKeysPath, const std::string& secKeysPath) {

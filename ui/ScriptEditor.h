@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/uTesselTypes.h"
+#include "runtime/SettingsWatch.h"
 
 // What "Изменить" must know of a step before the step editor destroys it.
 struct TStepPlace {
@@ -26,8 +27,18 @@ class TScriptEditor {
   // whatever the controls reported while they were filled.
   void Load(const std::string& settingsFile, const std::function<void(int32_t interval)>& show);
   // "Сохранить": saved only when the whole save succeeded, so closing still
-  // asks after a failed one.
+  // asks after a failed one. It writes whatever the file holds now: ask
+  // ChangedOnDisk first.
   bool Save(const std::string& settingsFile, int32_t interval);
+  // The file no longer holds what the last load or save here left in it:
+  // another program wrote it, and a save would lose what it wrote.
+  bool ChangedOnDisk(const std::string& settingsFile) const {
+    return watch_.ChangedOnDisk(settingsFile);
+  }
+
+  // The window starts hidden in the tray; saved with the script.
+  bool StartInTray() const { return startInTray_; }
+  void SetStartInTray(bool on);
 
   // Either key-folder field sets both folders.
   void SetKeyFolders(const std::string& pubKeysPath, const std::string& secKeysPath);
@@ -55,4 +66,6 @@ class TScriptEditor {
 
  private:
   bool saved_ = false;
+  bool startInTray_ = false;
+  TSettingsWatch watch_;
 };

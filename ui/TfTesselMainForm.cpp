@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QSpinBox>
 #include <QTimer>
@@ -19,7 +20,9 @@
 #include "ui/MainFormParts.h"
 #include "ui/ModalSeam.h"
 #include "ui/TButtonEdit.h"
+#include "ui/TrayIcon.h"
 #include "ui/UiText.h"
+#include "ui/WindowNotices.h"
 
 using main_form::kStepRole;
 using main_form::Raise;
@@ -36,6 +39,8 @@ TfTesselMainForm::TfTesselMainForm(QWidget* parent)
   FormCreate();
 
   FCrypto.OnKeyUtilityError = [this](const std::string& text) { ShowMessage(this, ToQ(text)); };
+  // Called on the pass's thread; taken with the pass's other reports.
+  ScriptRegistry->OnFailure = [this](const TFailureEvent& failure) { FPass.AddFailure(failure); };
 
   connect(cxSpinEdit1, &QSpinBox::valueChanged, this,
           &TfTesselMainForm::cxSpinEdit1PropertiesChange);
@@ -94,7 +99,10 @@ TfTesselMainForm::~TfTesselMainForm() {
     FPass.WaitForEnd();
     if (!stopWasRequested) ScriptRegistry->ClearStop();
   }
-  if (ScriptRegistry) ScriptRegistry->OnFileStart = nullptr;
+  if (ScriptRegistry) {
+    ScriptRegistry->OnFileStart = nullptr;
+    ScriptRegistry->OnFailure = nullptr;
+  }
   // The log must not reach a window that is gone.
   if (LogTarget == this) LogTarget = nullptr;
 }
@@ -117,7 +125,16 @@ void TfTesselMainForm::showEvent(QShowEvent* event) {
 
 void TfTesselMainForm::FormShow() {
   LogTarget = this;
-  if (actLoad->isEnabled()) actLoad->trigger();
+  if (actLoad->isEnabled()) RestoreScript();
+  // Hidden once shown, so that the tray's "Показать окно" brings back a
+  // window laid out as usual. Without a tray it stays: nothing could show it.
+  if (FEditor.StartInTray() && FTrayIcon->Available())
+    QTimer::singleShot(0, this, &QWidget::hide);
+}
+
+void TfTesselMainForm::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && isActiveWindow()) Looked();
 }
 
 void TfTesselMainForm::closeEvent(QCloseEvent* event) {
@@ -179,6 +196,7 @@ void TfTesselMainForm::actRunUpdate() {
   actChange->setEnabled(enabled.Change);
   actMaskList->setEnabled(enabled.MaskListing);
   actCheck->setEnabled(enabled.Check);
+  actStartInTray->setChecked(FEditor.StartInTray());
   for (QWidget* control :
        {static_cast<QWidget*>(cxButtonEdit1), static_cast<QWidget*>(cxButtonEdit2),
         static_cast<QWidget*>(cxButtonEdit3), static_cast<QWidget*>(cxButtonEdit4),
@@ -191,6 +209,11 @@ void TfTesselMainForm::actRunUpdate() {
 // Load and save
 
 void TfTesselMainForm::actLoadExecute() {
+  if (!FEditor.Saved() && !Confirm(ToQ(RestoreQuestionText()))) return;
+  RestoreScript();
+}
+
+void TfTesselMainForm::RestoreScript() {
   FEditor.Load(SettingsFile, [this](int32_t interval) {
     {
       // The lists' rows stand for groups and steps that are gone now; the
@@ -204,12 +227,49 @@ void TfTesselMainForm::actLoadExecute() {
     cxSpinEdit1->setValue(interval);
     ShowScript();
   });
+  LookForOtherRunner();
+  ShowStatus();
   actRunUpdate();
 }
 
 void TfTesselMainForm::actSaveExecute() {
+  // Another program wrote the file since this window read or saved it: the
+  // save would lose that without a word.
+  if (FEditor.ChangedOnDisk(SettingsFile)) {
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Confirm"),
+                    ToQ(SaveConflictText(SettingsFile)),
+                    QMessageBox::Save | QMessageBox::Open | QMessageBox::Cancel, this);
+    box.button(QMessageBox::Save)->setText(QStringLiteral("Перезаписать"));
+    box.button(QMessageBox::Open)->setText(QStringLiteral("Прочитать"));
+    box.setDefaultButton(QMessageBox::Cancel);
+    modal::Run(box);
+    switch (box.standardButton(box.clickedButton())) {
+      case QMessageBox::Save:
+        break;
+      case QMessageBox::Open:
+        RestoreScript();
+        return;
+      default:
+        return;
+    }
+  }
   FEditor.Save(SettingsFile, cxSpinEdit1->value());
+  LookForOtherRunner();
+  ShowStatus();
   actRunUpdate();
+}
+
+void TfTesselMainForm::actStartInTrayExecute() {
+  FEditor.SetStartInTray(actStartInTray->isChecked());
+  actRunUpdate();
+}
+
+bool TfTesselMainForm::Confirm(const QString& text) {
+  QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), text,
+                  QMessageBox::Yes | QMessageBox::No, this);
+  box.setDefaultButton(QMessageBox::No);
+  modal::Run(box);
+  return box.standardButton(box.clickedButton()) == QMessageBox::Yes;
 }
 
 // ---------------------------------------------------------------------------

@@ -19,6 +19,7 @@
 #include "runtime/CryptoSession.h"
 #include "runtime/PassStatus.h"
 #include "runtime/TickGate.h"
+#include "runtime/TrayState.h"
 #include "ui/ScriptEditor.h"
 
 class QAction;
@@ -34,6 +35,7 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class TButtonEdit;
 class TLogView;
+class TTrayIcon;
 
 class TfTesselMainForm : public QWidget, public TLogTarget {
   Q_OBJECT
@@ -53,10 +55,15 @@ class TfTesselMainForm : public QWidget, public TLogTarget {
   bool CryptoReady() const { return FCrypto.FCryptoReady; }
   // A tick's pass has begun and the window has not yet taken its end.
   bool PassInFlight() const { return FPass.InFlight(); }
+  // What the tray icon shows (also without a tray).
+  const TTrayState& Tray() const { return FTrayState; }
+  // Failure notifications sent (through the tray when there is one).
+  int FailureNotices() const { return FFailureNotices; }
 
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   void BuildLayout();
@@ -97,6 +104,19 @@ class TfTesselMainForm : public QWidget, public TLogTarget {
   void cxButtonEdit5PropertiesButtonClick();
 
   // Own operations.
+  // Replaces the script on screen by the file's, without asking.
+  void RestoreScript();
+  // A question with "Да" and "Нет"; true for "Да".
+  bool Confirm(const QString& text);
+  // Another process that runs the script from its file, looked for while
+  // this window does not run it.
+  void LookForOtherRunner();
+  // Failure events from the pass: the tray, a notification, the status line.
+  void TakeFailures(const std::vector<TFailureEvent>& failures);
+  // The operator has looked at the window.
+  void Looked();
+  void ShowTray();
+  void actStartInTrayExecute();
   void InitCrypto();
   void DoneCrypto();
   // "Пуск" and "Стоп" beyond the library: the script's run lock.
@@ -136,6 +156,9 @@ class TfTesselMainForm : public QWidget, public TLogTarget {
   TPassTally FTally;
   TRunTotals FTotals;  // since "Пуск"
   std::optional<TBackgroundPass::TProgress> FProgress;
+  TTrayState FTrayState;
+  int FFailureNotices = 0;
+  long FOtherRunner = 0;  // its process id; 0: none seen
   TBackgroundPass FPass;
 
   QFrame* Panel8;
@@ -181,5 +204,7 @@ class TfTesselMainForm : public QWidget, public TLogTarget {
   QAction* actChange;
   QAction* actMaskList;  // what the selected group's mask takes now
   QAction* actCheck;     // the script on screen held against this machine
+  QAction* actStartInTray;  // the window starts hidden in the tray
+  TTrayIcon* FTrayIcon;
   QTimer* Timer1;
 };

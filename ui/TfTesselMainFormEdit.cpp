@@ -22,6 +22,7 @@
 #include "ui/TForm2.h"
 #include "ui/TextBox.h"
 #include "ui/TfTesselMainForm.h"
+#include "ui/WindowNotices.h"
 
 using main_form::Raise;
 using main_form::StepOf;
@@ -205,6 +206,7 @@ void TfTesselMainForm::actGroupDelExecute() {
   const QList<QListWidgetItem*> selected = CheckListBox1->selectedItems();
   if (selected.isEmpty()) return;
   const int index = CheckListBox1->row(selected.first());
+  if (!Confirm(ToQ(DeleteGroupQuestionText(ScriptRegistry->GetGroup(index)->Name)))) return;
   FEditor.DeleteGroup(index);
   {
     Raise filling(FFilling);
@@ -233,6 +235,7 @@ void TfTesselMainForm::actDelExecute() {
   std::vector<int> rows;
   for (int row = 0; row < ListView1->topLevelItemCount(); ++row)
     if (ListView1->topLevelItem(row)->isSelected()) rows.push_back(row);
+  if (rows.empty() || !Confirm(ToQ(DeleteStepsQuestionText(static_cast<int>(rows.size()))))) return;
   FEditor.DeleteSteps(*group, rows);
   ShowGroup();
   actRunUpdate();

@@ -21,6 +21,7 @@
 #include "ui/Look.h"
 #include "ui/TButtonEdit.h"
 #include "ui/TfTesselMainForm.h"
+#include "ui/TrayIcon.h"
 
 namespace {
 
@@ -109,6 +110,12 @@ void TfTesselMainForm::BuildLayout() {
                            &TfTesselMainForm::actMaskListExecute);
   actCheck = MakeAction("actCheck", QStringLiteral("Проверить сценарий"),
                         &TfTesselMainForm::actCheckExecute);
+
+  actStartInTray = MakeAction("actStartInTray", QStringLiteral("Запускать свёрнутым в трей"), nullptr);
+  actStartInTray->setCheckable(true);
+  connect(actStartInTray, &QAction::triggered, this, &TfTesselMainForm::actStartInTrayExecute);
+  FTrayIcon = new TTrayIcon(this, actStartInTray);
+  connect(FTrayIcon, &TTrayIcon::Opened, this, &TfTesselMainForm::Looked);
 
   Timer1 = new QTimer(this);
   Timer1->setObjectName(QStringLiteral("Timer1"));

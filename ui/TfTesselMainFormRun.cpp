@@ -2,7 +2,9 @@
 // lock and the library, the timer's ticks and their passes on the second
 // thread, the pass's reports, and the status line.
 #include <QCoreApplication>
+#include <cerrno>
 #include <QLabel>
+#include <QPalette>
 #include <QListWidget>
 #include <QSpinBox>
 #include <QThread>
@@ -11,9 +13,12 @@
 #include "platform/Clock.h"
 #include "ui/Application.h"
 #include "ui/LogView.h"
+#include "ui/Look.h"
 #include "ui/RunRefusal.h"
 #include "ui/TfTesselMainForm.h"
+#include "ui/TrayIcon.h"
 #include "ui/UiText.h"
+#include "ui/WindowNotices.h"
 
 bool TfTesselMainForm::TimerOn() const {
   return Timer1->isActive();
@@ -24,6 +29,7 @@ void TfTesselMainForm::actStopExecute(int tag) {
     // Another runner of this script (a service, another window) keeps the
     // library closed and the timer off here.
     if (!TakeRunLock()) return;
+    FOtherRunner = 0;
     if (!FCrypto.FCryptoReady) InitCrypto();
     ScriptRegistry->ClearStop();
     FTotals = {};
@@ -44,6 +50,7 @@ void TfTesselMainForm::actStopExecute(int tag) {
     // A tick that is letting events through must not run its pass now.
     FTicks.NoteStop();
   }
+  ShowTray();
   ShowStatus();
   actRunUpdate();
 }
@@ -52,6 +59,8 @@ bool TfTesselMainForm::TakeRunLock() {
   long holder = 0;
   const int error = FRunLock.Acquire(SettingsFile, &holder);
   if (error == 0) return true;
+  if (error == EWOULDBLOCK) FOtherRunner = holder > 0 ? holder : -1;
+  ShowStatus();
   ShowMessage(this, ToQ(RunRefusalText(error, holder, platform::RunLock::LockPath(SettingsFile))),
               QMessageBox::Warning);
   actRunUpdate();
@@ -62,6 +71,13 @@ void TfTesselMainForm::FinishStop() {
   FStopPending = false;
   DoneCrypto();
   FRunLock.Release();
+  LookForOtherRunner();
+  ShowStatus();
+}
+
+void TfTesselMainForm::LookForOtherRunner() {
+  // While this window holds the lock nobody else can.
+  if (!FRunLock.Held()) FOtherRunner = FRunLock.OtherHolder(SettingsFile);
 }
 
 void TfTesselMainForm::InitCrypto() {
@@ -91,6 +107,7 @@ void TfTesselMainForm::StartPass() {
 void TfTesselMainForm::TakeReports() {
   TBackgroundPass::TReport report = FPass.Take();
   ShowLines(report.Lines);
+  TakeFailures(report.Failures);
   if (report.Progress) FProgress = report.Progress;
   if (report.PassEnded) PassEnded();
   ShowStatus();
@@ -134,11 +151,42 @@ void TfTesselMainForm::ShowLines(const std::vector<TBackgroundPass::TLine>& line
   Memo1->AddLines(shown);
 }
 
+void TfTesselMainForm::TakeFailures(const std::vector<TFailureEvent>& failures) {
+  for (const TFailureEvent& failure : failures) {
+    if (!FTrayState.Note(failure)) continue;
+    ++FFailureNotices;
+    FTrayIcon->Notify(ToQ(FailureNoticeTitle(failure)), ToQ(FailureNoticeText(failure)));
+  }
+  // An operator at the window sees the failure as it comes.
+  if (isActiveWindow()) FTrayState.Looked();
+  if (!failures.empty()) ShowTray();
+}
+
+void TfTesselMainForm::Looked() {
+  FTrayState.Looked();
+  ShowTray();
+}
+
+void TfTesselMainForm::ShowTray() {
+  FTrayState.SetRunning(TimerOn());
+  FTrayIcon->Show(FTrayState.Look(), ToQ(TrayTipText(FTrayState.Look(), FTrayState.Unseen())));
+}
+
 void TfTesselMainForm::ShowStatus() {
   std::string group;
   // Group names never change while a pass runs.
   if (FProgress && FProgress->Group >= 0 && FProgress->Group < ScriptRegistry->GroupCount())
     group = ScriptRegistry->GetGroup(FProgress->Group)->Name;
-  StatusLine->setText(
-      ToQ(StatusLineText(FTotals, FProgress, group, FStopPending && FPass.InFlight())));
+  std::string text = StatusLineText(FTotals, FProgress, group, FStopPending && FPass.InFlight());
+  // What an operator coming back must see first goes first.
+  const bool libraryClosed = FCrypto.FCryptoReady && !FCrypto.LibraryOpen();
+  if (FTrayState.LastFailure()) text = LastFailureText(*FTrayState.LastFailure()) + "  " + text;
+  if (libraryClosed) text = LibraryClosedText() + "  " + text;
+  if (FOtherRunner != 0) text = OtherRunnerText(FOtherRunner) + "  " + text;
+  StatusLine->setText(ToQ(text));
+  StatusLine->setToolTip(StatusLine->text());
+  QPalette colours = StatusLine->palette();
+  colours.setColor(QPalette::WindowText, libraryClosed ? look::FailureColour()
+                                                       : palette().color(QPalette::WindowText));
+  StatusLine->setPalette(colours);
 }

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "config/SettingsFile.h"
+#include "config/uIniUtil.h"
 #include "crypto/CryptoActions.h"
 #include "engine/uTesselTypes.h"
 #include "platform/Cp1251.h"
@@ -233,6 +234,34 @@ TEST_F(Check, EveryKindOfFindingIsReported) {
   for (char c : out) lines += c == '\n';
   EXPECT_EQ(lines, findings.size() + 1);
   EXPECT_NE(out.find("ошибка: группа \"Петля\""), std::string::npos) << out;
+}
+
+// A load passes over a step of a kind code it does not know; a save would
+// then drop it. The check names it, whichever group holds it.
+TEST_F(Check, AStepOfAnUnknownKindIsAnErrorNamingGroupStepAndCode) {
+  ex.WriteScript([&] {
+    ex.AddBankGroup();
+    ex.AddClientGroup("Выключенная");
+    ScriptRegistry->GetGroup(1)->Enabled = false;
+  });
+  // After the two steps of "Исходящие", and after the disabled group's three.
+  ASSERT_TRUE(WriteIniInteger("Исходящие\\ACTION_7", "ACTION_TYPE", 42, ex.ini));
+  ASSERT_TRUE(WriteIniInteger("Выключенная\\ACTION_", "ACTION_TYPE", -3, ex.ini));
+  const std::vector<TFinding> findings = CheckNow();
+  EXPECT_EQ(ScriptRegistry->GetGroup(0)->ActionCount(), 2);
+  EXPECT_TRUE(Has(findings, TSeverity::Error,
+                  "группа \"Исходящие\": шаг 3 (раздел \"Исходящие\\ACTION_7\"): неизвестный вид "
+                  "действия 42, шаг пропущен при чтении настроек и не выполняется"))
+      << All(findings);
+  EXPECT_TRUE(Has(findings, TSeverity::Error,
+                  "группа \"Выключенная\": шаг 4 (раздел \"Выключенная\\ACTION_\"): неизвестный "
+                  "вид действия -3, шаг пропущен при чтении настроек и не выполняется"))
+      << All(findings);
+  EXPECT_EQ(findings.size(), 2u) << All(findings);
+
+  std::string out;
+  EXPECT_EQ(ex.Run({"check"}, &out), 1);
+  EXPECT_NE(out.find("ошибка: группа \"Исходящие\": шаг 3 (раздел "), std::string::npos) << out;
 }
 
 TEST_F(Check, MissingKeyFoldersAndAnUnwritableLogAreErrors) {

@@ -21,6 +21,7 @@ TEST(RunLock, AnotherProcessIsRefusedAndNamedUntilTheHolderIsKilled) {
   ASSERT_GT(child, 0);
 
   RunLock lock;
+  EXPECT_EQ(lock.OtherHolder(settings), child);
   long holder = 0;
   EXPECT_EQ(lock.Acquire(settings, &holder), EWOULDBLOCK);
   EXPECT_EQ(holder, child);
@@ -30,9 +31,17 @@ TEST(RunLock, AnotherProcessIsRefusedAndNamedUntilTheHolderIsKilled) {
   ::waitpid(child, nullptr, 0);
   // The lock file stays behind and does not matter.
   EXPECT_TRUE(testing_support::FileExists(RunLock::LockPath(settings)));
+  EXPECT_EQ(lock.OtherHolder(settings), 0);
   EXPECT_EQ(lock.Acquire(settings, &holder), 0);
   EXPECT_TRUE(lock.Held());
   EXPECT_EQ(lock.Acquire(settings), 0);  // again: still held, nothing changes
+  // Asking while holding keeps the lock: another runner is still refused.
+  EXPECT_EQ(lock.OtherHolder(settings), 0);
+  const pid_t other = ::fork();
+  if (other == 0) ::_exit(RunLock().Acquire(settings) == EWOULDBLOCK ? 0 : 1);
+  int status = -1;
+  ASSERT_EQ(::waitpid(other, &status, 0), other);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the lock was dropped";
 }
 
 TEST(RunLock, ReleaseLetsTheNextRunnerInAndLocksAreNotShared) {

@@ -197,6 +197,7 @@ TEST_F(UnsavedSettings, FieldsAndIntervalMarkThemAndReachTheModel) {
   EXPECT_EQ(ScriptRegistry->PubKeysPath, Cp("/ключи/открытые"));
   EXPECT_FALSE(window->Saved());
 
+  modal::Prepare(Click(QMessageBox::Yes));  // the edits are thrown away
   Action("actLoad")->trigger();
   EXPECT_TRUE(window->Saved());
   EXPECT_EQ(ScriptRegistry->SecKeysPath, "/keys/secret");
@@ -209,6 +210,7 @@ TEST_F(UnsavedSettings, FieldsAndIntervalMarkThemAndReachTheModel) {
   EXPECT_EQ(out->BadFolder, "/b");
   EXPECT_FALSE(window->Saved());
 
+  modal::Prepare(Click(QMessageBox::Yes));
   Action("actLoad")->trigger();
   Interval()->setValue(11);
   EXPECT_FALSE(window->Saved());
@@ -379,6 +381,15 @@ TEST_F(GroupCommands, DeleteRemovesTheSelectedGroupAndLeavesNoneSelected) {
   WriteScript(TwoGroups);
   Open();
   SelectGroup(0);
+  // Asked first; "Нет" keeps the group and the script saved.
+  auto seen = std::make_shared<Seen>();
+  modal::Prepare(Click(QMessageBox::No, seen));
+  Action("actGroupDel")->trigger();
+  EXPECT_EQ(seen->text, QStringLiteral("Удалить группу \"Исходящие\" со всеми её действиями?"));
+  EXPECT_EQ(ScriptRegistry->GroupCount(), 2);
+  EXPECT_EQ(Groups()->count(), 2);
+  EXPECT_TRUE(window->Saved());
+  modal::Prepare(Click(QMessageBox::Yes));
   Action("actGroupDel")->trigger();
   ASSERT_EQ(ScriptRegistry->GroupCount(), 1);
   EXPECT_EQ(ScriptRegistry->GetGroup(0)->Name, Cp("Входящие"));
@@ -399,6 +410,13 @@ TEST_F(StepCommands, DeleteRemovesEverySelectedStepAndRenumbers) {
   TTesselAction* second = g->GetAction(1);
   TTesselAction* fourth = g->GetAction(3);
   SelectSteps({0, 2});
+  auto seen = std::make_shared<Seen>();
+  modal::Prepare(Click(QMessageBox::No, seen));
+  Action("actDel")->trigger();
+  EXPECT_EQ(seen->text, QStringLiteral("Удалить выбранные действия (2)?"));
+  EXPECT_EQ(g->ActionCount(), 4);
+  EXPECT_EQ(StepColumn(0), (std::vector<QString>{"1", "2", "3", "4"}));
+  modal::Prepare(Click(QMessageBox::Yes));
   Action("actDel")->trigger();
   ASSERT_EQ(g->ActionCount(), 2);
   EXPECT_EQ(g->GetAction(0), second);
