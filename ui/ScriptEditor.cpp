@@ -10,6 +10,7 @@ void TScriptEditor::Load(const std::string& settingsFile,
   watch_.Note(settingsFile);
   const int32_t interval = LoadScript(settingsFile);
   startInTray_ = StartInTraySetting(settingsFile);
+  failureCommand_ = ReadFailureCommand(settingsFile);
   if (show) show(interval);
   saved_ = true;
 }

@@ -38,6 +38,8 @@ class TScriptEditor {
 
   // The window starts hidden in the tray; saved with the script.
   bool StartInTray() const { return startInTray_; }
+  // The command run when a failure episode starts, as the script last loaded names it.
+  const std::string& FailureCommand() const { return failureCommand_; }
   void SetStartInTray(bool on);
 
   // Either key-folder field sets both folders.
@@ -67,5 +69,6 @@ class TScriptEditor {
  private:
   bool saved_ = false;
   bool startInTray_ = false;
+  std::string failureCommand_;
   TSettingsWatch watch_;
 };

@@ -17,6 +17,7 @@
 #include "platform/RunLock.h"
 #include "runtime/BackgroundPass.h"
 #include "runtime/CryptoSession.h"
+#include "runtime/FailureHook.h"
 #include "runtime/PassStatus.h"
 #include "runtime/TickGate.h"
 #include "runtime/TrayState.h"
@@ -157,6 +158,7 @@ class TfTesselMainForm : public QWidget, public TLogTarget {
   TRunTotals FTotals;  // since "Пуск"
   std::optional<TBackgroundPass::TProgress> FProgress;
   TTrayState FTrayState;
+  TFailureHook FFailureHook{{}};  // the script's ON_FAILURE command
   int FFailureNotices = 0;
   long FOtherRunner = 0;  // its process id; 0: none seen
   TBackgroundPass FPass;
@@ -202,8 +204,8 @@ class TfTesselMainForm : public QWidget, public TLogTarget {
   QAction* actAdd;
   QAction* actDel;
   QAction* actChange;
-  QAction* actMaskList;  // what the selected group's mask takes now
-  QAction* actCheck;     // the script on screen held against this machine
+  QAction* actMaskList;     // what the selected group's mask takes now
+  QAction* actCheck;        // the script on screen held against this machine
   QAction* actStartInTray;  // the window starts hidden in the tray
   TTrayIcon* FTrayIcon;
   QTimer* Timer1;

@@ -2,13 +2,14 @@
 // lock and the library, the timer's ticks and their passes on the second
 // thread, the pass's reports, and the status line.
 #include <QCoreApplication>
-#include <cerrno>
 #include <QLabel>
-#include <QPalette>
 #include <QListWidget>
+#include <QPalette>
 #include <QSpinBox>
 #include <QThread>
 #include <QTimer>
+#include <cerrno>
+#include <chrono>
 
 #include "platform/Clock.h"
 #include "ui/Application.h"
@@ -90,6 +91,9 @@ void TfTesselMainForm::DoneCrypto() {
 
 void TfTesselMainForm::Timer1Timer() {
   FTicks.Tick([] { QCoreApplication::processEvents(); }, [this] { StartPass(); });
+  FFailureHook.Poll(std::chrono::steady_clock::now());
+  // A long file's bytes move on between the pass's reports.
+  if (FPass.InFlight()) ShowStatus();
   actRunUpdate();
 }
 
@@ -99,6 +103,10 @@ void TfTesselMainForm::StartPass() {
   FTally.Before(*ScriptRegistry);
   ScriptRegistry->OnFileStart = [this](int group, int file, int files) {
     FPass.SetProgress(group, file, files);
+  };
+  ScriptRegistry->OnActivity = [this](int group, const std::string& what, const std::string& output,
+                                      uint64_t bytes) {
+    FPass.SetActivity(group, what, output, bytes);
   };
   FPass.Start([] { ScriptRegistry->RunAllGroups(); });
   actRunUpdate();
@@ -115,6 +123,7 @@ void TfTesselMainForm::TakeReports() {
 
 void TfTesselMainForm::PassEnded() {
   ScriptRegistry->OnFileStart = nullptr;
+  ScriptRegistry->OnActivity = nullptr;
   FProgress.reset();
   FTally.After(*ScriptRegistry, FTotals, platform::FormatTimestamp(platform::LocalNow()));
   ShowGroupLines();
@@ -152,7 +161,10 @@ void TfTesselMainForm::ShowLines(const std::vector<TBackgroundPass::TLine>& line
 }
 
 void TfTesselMainForm::TakeFailures(const std::vector<TFailureEvent>& failures) {
+  if (!failures.empty() && FFailureHook.Command() != FEditor.FailureCommand())
+    FFailureHook.SetCommand(FEditor.FailureCommand());
   for (const TFailureEvent& failure : failures) {
+    FFailureHook.Note(failure, std::chrono::steady_clock::now());
     if (!FTrayState.Note(failure)) continue;
     ++FFailureNotices;
     FTrayIcon->Notify(ToQ(FailureNoticeTitle(failure)), ToQ(FailureNoticeText(failure)));
@@ -174,6 +186,7 @@ void TfTesselMainForm::ShowTray() {
 
 void TfTesselMainForm::ShowStatus() {
   std::string group;
+  if (FProgress) MeasureProgress(*FProgress);
   // Group names never change while a pass runs.
   if (FProgress && FProgress->Group >= 0 && FProgress->Group < ScriptRegistry->GroupCount())
     group = ScriptRegistry->GetGroup(FProgress->Group)->Name;
@@ -186,7 +199,7 @@ void TfTesselMainForm::ShowStatus() {
   StatusLine->setText(ToQ(text));
   StatusLine->setToolTip(StatusLine->text());
   QPalette colours = StatusLine->palette();
-  colours.setColor(QPalette::WindowText, libraryClosed ? look::FailureColour()
-                                                       : palette().color(QPalette::WindowText));
+  colours.setColor(QPalette::WindowText,
+                   libraryClosed ? look::FailureColour() : palette().color(QPalette::WindowText));
   StatusLine->setPalette(colours);
 }

@@ -2,10 +2,10 @@
 // changes ask, so do "Восстановить" over unsaved edits; failures reach the
 // status line and the notifications; another runner of the script and a
 // library that did not open are said; the check names steps a load left out.
-#include <QLabel>
-#include <QPlainTextEdit>
 #include <signal.h>
 #include <sys/wait.h>
+#include <QLabel>
+#include <QPlainTextEdit>
 
 #include "config/uIniUtil.h"
 #include "tests/ui/MainWindowFixture.h"
@@ -82,8 +82,9 @@ TEST_F(UnattendedWindow, RestoreAsksOnlyOverUnsavedEdits) {
   auto seen = std::make_shared<Seen>();
   modal::Prepare(Click(QMessageBox::No, seen));
   Action("actLoad")->trigger();
-  EXPECT_EQ(seen->text,
-            QStringLiteral("Настройки не сохранены! Восстановить сохранённые и потерять изменения?"));
+  EXPECT_EQ(
+      seen->text,
+      QStringLiteral("Настройки не сохранены! Восстановить сохранённые и потерять изменения?"));
   EXPECT_EQ(ScriptRegistry->GetGroup(0)->DestFolder, "/mine");
   EXPECT_FALSE(window->Saved());
 
@@ -96,6 +97,10 @@ TEST_F(UnattendedWindow, RestoreAsksOnlyOverUnsavedEdits) {
 // Failure events reach the status line and a notification once per episode.
 TEST_F(UnattendedWindow, FailuresNameTheLastInTheStatusLineAndNotifyOncePerEpisode) {
   OneGroup();
+  // The script's command runs once for the episode, with the failure in its environment.
+  const std::string told = dir.Path() + "told.txt";
+  ASSERT_TRUE(
+      WriteIniString("MAIN", "ON_FAILURE", "printf %s \"$TESSEL_FILE\" >> '" + told + "'", ini));
   Open();
   TFailureEvent failure;
   failure.Group = "G";
@@ -112,9 +117,12 @@ TEST_F(UnattendedWindow, FailuresNameTheLastInTheStatusLineAndNotifyOncePerEpiso
     ScriptRegistry->OnFailure(failure);
   });
   pass.join();
-  ASSERT_TRUE(WaitFor([&] { return window->Tray().LastFailure().has_value() &&
-                                   window->Tray().LastFailure()->File == "pay0002.txt"; }));
+  ASSERT_TRUE(WaitFor([&] {
+    return window->Tray().LastFailure().has_value() &&
+           window->Tray().LastFailure()->File == "pay0002.txt";
+  }));
   EXPECT_EQ(window->FailureNotices(), 1);
+  ASSERT_TRUE(WaitFor([&] { return ReadFile(told) == "pay0001.txt"; })) << ReadFile(told);
   EXPECT_TRUE(Status().startsWith(
       QStringLiteral("Последний сбой: группа \"G\", файл pay0002.txt: Не найден ключ BANK")))
       << Status().toStdString();
