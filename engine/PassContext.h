@@ -137,6 +137,8 @@ struct TPassContext {
 struct TStepContext {
   const TPassContext& Pass;
   unsigned ModeCap = 0666;
+  // A rehearsal of a held file's road: copies to copy folders are left out.
+  bool Rehearsal = false;
   // Set by a step that failed on its working files (no room, an I/O error),
   // not on the file's content: the file then waits instead of going bad.
   mutable bool WorkingSpaceFault = false;

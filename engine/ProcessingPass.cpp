@@ -61,7 +61,8 @@ struct TakenSource {
 };
 
 // Held: a key or library fault (not the file's) keeps it in its source folder.
-enum class Outcome { NotTaken, Delivered, Bad, Refused, Held };
+// Rehearsed: a rehearsal's steps went otherwise than held; nothing delivered.
+enum class Outcome { NotTaken, Delivered, Bad, Refused, Held, Rehearsed };
 
 struct FileResult {
   Outcome outcome = Outcome::NotTaken;
@@ -167,9 +168,12 @@ uint64_t TempBytesNeeded(const TTesselActionList& group, uint64_t fileSize) {
 }
 
 // Runs one file through the group.
+// A rehearsal runs the steps without copies to their copy folders and
+// delivers nothing: it only tells whether a fault that holds the group is
+// still there.
 FileResult ProcessFile(const TPassContext& ctx, TTesselActionList& group, const std::string& path,
                        const platform::FileStat* seen, TakenSource& taken,
-                       TDeliveryJournal& journal, TempSpace& space) {
+                       TDeliveryJournal& journal, TempSpace& space, bool rehearsal = false) {
   FileResult result;
   const std::string name = ExtractFileName(path);
   ctx.Log->Subject(group.Name, name);
@@ -213,7 +217,8 @@ FileResult ProcessFile(const TPassContext& ctx, TTesselActionList& group, const 
   }
 
   // Copies made by the steps are journalled and no more open than the source.
-  const TStepContext context{ctx, taken.stat.mode};
+  TStepContext context{ctx, taken.stat.mode};
+  context.Rehearsal = rehearsal;
   bool ok = true;
   const int count = group.ActionCount();
   for (int i = 0; i < count; ++i) {
@@ -237,6 +242,11 @@ FileResult ProcessFile(const TPassContext& ctx, TTesselActionList& group, const 
 
   // A step that failed for want of working space says nothing about the
   // file: it waits in its source folder until the temp folder can take it.
+  if (rehearsal) {
+    if (ok || !context.EnvironmentFault) return end(Outcome::Rehearsed);
+    result.reason = context.FaultReason;
+    return end(Outcome::Held);
+  }
   if (!ok) {
     result.code = context.FaultCode;
     result.reason = context.FaultReason;
@@ -561,28 +571,32 @@ bool TTesselActionList::ProcessGroup(const TPassContext& given) {
       ++counts.Held;
       continue;
     }
-    const bool retry = run.Hold.has_value();
-    TLineBuffer kept;
-    TPassContext fileCtx = ctx;
-    if (retry)
-      fileCtx.Log = &kept;
-    else
-      header();
-    TakenSource source;
-    const FileResult result = ProcessFile(
-        fileCtx, *this, files[i], ready.HasStat ? &ready.Stat : nullptr, source, journal, space);
-    TempFiles.EndFile();  // its road has ended: its working files go now
-    if (retry) {
-      if (result.outcome == Outcome::Held && result.reason == run.Hold->Reason) {
+    const platform::FileStat* seen = ready.HasStat ? &ready.Stat : nullptr;
+    if (run.Hold) {
+      // A rehearsal without lines, copies or delivery: the fault is still
+      // there, or the file could not be taken (that says nothing of it).
+      TLineBuffer unsaid;
+      TPassContext quiet = ctx;
+      quiet.Log = &unsaid;
+      TakenSource none;
+      const FileResult rehearsed =
+          ProcessFile(quiet, *this, files[i], seen, none, journal, space, /*rehearsal=*/true);
+      TempFiles.EndFile();
+      if (rehearsed.outcome == Outcome::NotTaken ||
+          (rehearsed.outcome == Outcome::Held && rehearsed.reason == run.Hold->Reason)) {
         run.Hold->MetInPass = pass;
         ++counts.Left;
         ++counts.Held;
         continue;
       }
+      // Mended (or another fault): said, then the file's road in full.
       header();
-      kept.ReplayTo(*ctx.Log);
       EndHold(ctx, *this, ExtractFileName(files[i]));
     }
+    header();
+    TakenSource source;
+    const FileResult result = ProcessFile(ctx, *this, files[i], seen, source, journal, space);
+    TempFiles.EndFile();  // its road has ended: its working files go now
     if (result.outcome == Outcome::Held) StartHold(ctx, *this, files[i], result, pass);
     NoteResult(ctx, *this, files[i], result, settings);
     if (result.outcome == Outcome::Bad) TellBad(ctx, *this, files[i], result);

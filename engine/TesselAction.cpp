@@ -4,7 +4,8 @@
 
 bool TTesselAction::Run(const TStepContext& context, const std::string& InputFileName,
                         std::string& OutputFileName) {
-  if (CopyTo.empty()) return true;
+  // A rehearsal leaves nothing outside the working folders.
+  if (CopyTo.empty() || context.Rehearsal) return true;
   // The input always carries the source file's own name.
   const std::string target = IncludeTrailingDelimiter(CopyTo) + ExtractFileName(InputFileName);
   int error = 0;

@@ -101,6 +101,22 @@ TEST_F(KeyFaultPass, AReceiverKeyAddedWhileRunningIsUsedByTheNextPass) {
   EXPECT_EQ(ts::ListNames(out), (Lines{"pay.txt"}));
 }
 
+TEST_F(KeyFaultPass, AMistypedKeyFolderIsNamed) {
+  const std::string typo = dir.Path() + "sek/";
+  ScriptRegistry->SecKeysPath = typo;
+  CryptoDone();
+  SignDone();
+  EXPECT_NE(SignInit(typo.c_str(), pub.c_str()), 0);
+  ts::WriteFile(in + "pay.txt", "1");
+  Pass();
+  EXPECT_TRUE(Logged("Папка секретных ключей не найдена\t" + dir.Path() +
+                     "sek/\tпроверьте путь к папке секретных ключей"));
+  EXPECT_TRUE(ts::ListNames(bad).empty());
+  EXPECT_EQ(ts::ListNames(in), (Lines{"pay.txt"}));
+  ASSERT_EQ(SignInit(sec.c_str(), pub.c_str()), 0);  // for the fixture to close
+  ASSERT_EQ(CryptoInit(sec.c_str(), pub.c_str()), 0);
+}
+
 TEST_F(KeyFaultPass, WithoutTheLibraryGroupsWithKeysWaitAndTheOthersRun) {
   CryptoDone();
   SignDone();

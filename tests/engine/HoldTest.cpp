@@ -2,7 +2,11 @@
 // instead of sending them to the bad-files folder: said once, silent while it
 // lasts, said again when mended. Failures reach the pass's listener once per
 // episode, and a refused file is retried at once when its group is changed.
+#include <unistd.h>
+
 #include <algorithm>
+
+#include "platform/Cp1251.h"
 
 #include "tests/engine/PassFixture.h"
 
@@ -73,6 +77,31 @@ TEST_F(HoldTest, AMissingKeyHoldsEveryFileSilentlyUntilMendedThenDeliversThemAll
   ASSERT_EQ(events.size(), 2u);
   EXPECT_TRUE(events[1].Cleared);
   EXPECT_EQ(group->Run().LastPass.Delivered, 3);
+}
+
+TEST_F(HoldTest, AHeldFilesCopiesAreMadeOnlyOnTheRoadThatDeliversIt) {
+  const std::string copies = dir.Sub("copies/");
+  AddStep("a")->CopyTo = copies;
+  TFakeStep* keyed = AddStep("b");
+  keyed->MissingKey = "PAY";
+  WriteFile(in + "a.txt", "a");
+  registry.RunAllGroups();
+  // The first road made its copy, as a failing step's earlier steps always did.
+  EXPECT_EQ(ListNames(copies), (std::vector<std::string>{"a.txt"}));
+  ASSERT_EQ(::unlink(platform::Cp1251ToUtf8(copies + "a.txt").c_str()), 0);  // taken by its reader
+
+  // Passes that find the fault still there leave the copy folder alone.
+  registry.RunAllGroups();
+  registry.RunAllGroups();
+  EXPECT_TRUE(ListNames(copies).empty());
+
+  keyed->MissingKey.clear();
+  registry.RunAllGroups();
+  EXPECT_EQ(ListNames(copies), (std::vector<std::string>{"a.txt"}));
+  EXPECT_EQ(ReadFile(out + "a.txt"), "a+a+b");
+  const auto lines = log.Fields();
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "Копия - успешно\t" + copies + "a.txt"), 2)
+      << "the held road and the delivering one";
 }
 
 TEST_F(HoldTest, BadFilesStartOneEpisodeUntilAPassSendsNone) {
