@@ -40,47 +40,57 @@ bool MayNameByContent(const std::string& id) {
   return true;
 }
 
+// The texts of one side of the key folders.
+struct TSide {
+  const char* missingFolder;
+  const char* folderFix;
+  const char* missingKey;
+  const char* keyFix;
+  const char* unreadable;
+  bool secret;  // a secret key file must be its owner's alone
+};
+
+constexpr TSide kSecretSide{"Папка секретных ключей не найдена",
+                            "проверьте путь к папке секретных ключей",
+                            "Секретный ключ не найден",
+                            "проверьте идентификатор ключа в шаге",
+                            "Нет доступа к файлу секретного ключа",
+                            true};
+constexpr TSide kPublicSide{"Папка открытых ключей не найдена",
+                            "проверьте путь к папке открытых ключей",
+                            "Открытый ключ не найден",
+                            "положите ключ в папку или исправьте идентификатор в шаге",
+                            "Нет доступа к файлу открытого ключа",
+                            false};
+
+std::vector<std::string> SideFault(const TSide& side, const std::string& folder,
+                                   const std::vector<std::string>& ids) {
+  if (ids.empty()) return {};
+  if (std::string fault = FolderFault(folder, side.missingFolder); !fault.empty())
+    return {fault, folder, side.folderFix};
+  for (const std::string& id : ids) {
+    const std::string path =
+        side.secret ? KeyFile(folder, id, kSecretSuffixes) : KeyFile(folder, id, kPublicSuffixes);
+    if (path.empty()) {
+      if (MayNameByContent(id)) continue;
+      return {side.missingKey, id, folder, side.keyFix};
+    }
+    platform::FileStat stat;
+    if (side.secret && platform::StatPath(path, stat) == 0 && (stat.mode & 077) != 0) {
+      char mode[8];
+      std::snprintf(mode, sizeof mode, "%04o", stat.mode & 07777);
+      return {"Файл секретного ключа доступен другим (права " + std::string(mode) + ")", path,
+              "исправьте: chmod 600 " + path};
+    }
+    if (platform::MayReadFile(path) != 0)
+      return {side.unreadable, path, "дайте права на чтение пользователю программы"};
+  }
+  return {};
+}
+
 }  // namespace
 
 std::vector<std::string> DescribeKeyFault(const TKeyScene& scene) {
-  if (!scene.SecretIds.empty()) {
-    if (std::string fault = FolderFault(scene.SecretFolder, "Папка секретных ключей не найдена");
-        !fault.empty())
-      return {fault, scene.SecretFolder, "проверьте путь к папке секретных ключей"};
-    for (const std::string& id : scene.SecretIds) {
-      const std::string path = KeyFile(scene.SecretFolder, id, kSecretSuffixes);
-      if (path.empty()) {
-        if (MayNameByContent(id)) continue;
-        return {"Секретный ключ не найден", id, scene.SecretFolder,
-                "проверьте идентификатор ключа в шаге"};
-      }
-      platform::FileStat stat;
-      if (platform::StatPath(path, stat) == 0 && (stat.mode & 077) != 0) {
-        char mode[8];
-        std::snprintf(mode, sizeof mode, "%04o", stat.mode & 07777);
-        return {"Файл секретного ключа доступен другим (права " + std::string(mode) + ")", path,
-                "исправьте: chmod 600 " + path};
-      }
-      if (platform::MayReadFile(path) != 0)
-        return {"Нет доступа к файлу секретного ключа", path,
-                "дайте права на чтение пользователю программы"};
-    }
-  }
-  if (!scene.PublicIds.empty()) {
-    if (std::string fault = FolderFault(scene.PublicFolder, "Папка открытых ключей не найдена");
-        !fault.empty())
-      return {fault, scene.PublicFolder, "проверьте путь к папке открытых ключей"};
-    for (const std::string& id : scene.PublicIds) {
-      const std::string path = KeyFile(scene.PublicFolder, id, kPublicSuffixes);
-      if (path.empty()) {
-        if (MayNameByContent(id)) continue;
-        return {"Открытый ключ не найден", id, scene.PublicFolder,
-                "положите ключ в папку или исправьте идентификатор в шаге"};
-      }
-      if (platform::MayReadFile(path) != 0)
-        return {"Нет доступа к файлу открытого ключа", path,
-                "дайте права на чтение пользователю программы"};
-    }
-  }
-  return {};
+  std::vector<std::string> fault = SideFault(kSecretSide, scene.SecretFolder, scene.SecretIds);
+  return fault.empty() ? SideFault(kPublicSide, scene.PublicFolder, scene.PublicIds) : fault;
 }

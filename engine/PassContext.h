@@ -100,7 +100,8 @@ struct TPassContext {
   // the working file it writes (whose size tells how far it has come) and
   // the bytes it reads; or work between files (a folder read, the disk
   // flushed, the journal recovered), with no file.
-  // The group is Group's index, or -1 for work of the whole pass.
+  // The group is Group's index, or -1 for work of the whole pass. Callers on
+  // the hot path look at Activity first, so that no text is made for nobody.
   std::function<void(int group, const std::string& what, const std::string& output, uint64_t bytes)>
       Activity;
   void Doing(const std::string& what, const std::string& output = {}, uint64_t bytes = 0) const {

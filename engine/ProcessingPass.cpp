@@ -207,7 +207,7 @@ FileResult ProcessFile(const TPassContext& ctx, TTesselActionList& group, const 
   std::string current = work.NewWorkPath(&workError);
   taken.path = path;
   int takeError = 0;
-  ctx.Doing("Копирование в рабочую папку", current, listed.size);
+  if (ctx.Activity) ctx.Doing("Копирование в рабочую папку", current, listed.size);
   if (!TakeFile(ctx, path, current, workError, name, seen, taken.stat, takeError)) {
     if (IsSpaceError(takeError)) {
       result.refusedFolder = temp;
@@ -233,7 +233,7 @@ FileResult ProcessFile(const TPassContext& ctx, TTesselActionList& group, const 
       break;
     }
     std::string out = made;
-    ctx.Doing(step->GetCaption(), out, taken.stat.size);
+    if (ctx.Activity) ctx.Doing(step->GetCaption(), out, taken.stat.size);
     ok = step->Run(context, current, out);
     if (!ok) break;
     if (out != made) work.Unused(made);  // the step passed a file on: its link stays free
@@ -271,7 +271,7 @@ FileResult ProcessFile(const TPassContext& ctx, TTesselActionList& group, const 
   }
   const std::string& folder = ok ? group.DestFolder : group.BadFolder;
   std::string target;
-  ctx.Doing("Доставка", IncludeTrailingDelimiter(folder) + name, taken.stat.size);
+  if (ctx.Activity) ctx.Doing("Доставка", IncludeTrailingDelimiter(folder) + name, taken.stat.size);
   if (int err = Deliver(current, folder, taken, name, journal, target, ctx.Delivered)) {
     ctx.Failure({"Ошибка переноса в", target, platform::ErrorText(err)});
     ctx.Failure({"Файл оставлен до следующего прохода", Quoted(name)});
@@ -484,7 +484,7 @@ bool TTesselActionList::ProcessGroup(const TPassContext& given) {
   SplitSourceMask(SourceMask, folder, maskText);
 
   std::vector<std::string> files, unnamed;
-  given.Doing("Чтение папки " + folder);
+  if (given.Activity) given.Doing("Чтение папки " + folder);
   // A missing folder gives no files.
   counts.SourceMissing = folder.empty() || !FindFiles(folder, maskText, files, &unnamed);
   counts.Found = static_cast<int>(files.size());

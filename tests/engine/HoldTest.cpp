@@ -142,13 +142,7 @@ TEST_F(HoldTest, ARefusedFileIsRetriedAtOnceWhenItsGroupIsPointedAtAWorkingFolde
 }
 
 TEST_F(HoldTest, AResultDeliveredIntoAnotherGroupsSourceIsCountedAsPassedOn) {
-  const std::string mid = dir.Sub("mid/");
-  group->DestFolder = mid;
-  TTesselActionList* next = registry.AddGroup("Next");
-  next->Enabled = true;
-  next->SourceMask = mid + "*.txt";
-  next->DestFolder = out;
-  next->BadFolder = bad;
+  TTesselActionList* next = AddNextGroup(dir.Sub("mid/"));
   WriteFile(in + "a.txt", "a");
   WriteFile(in + "b.dat", "b");
   group->SourceMask = in + "*.*";

@@ -33,6 +33,18 @@ class PassTest : public ::testing::Test {
     group->BadFolder = bad;
   }
 
+  // A second group that takes what the first delivers into mid (a folder
+  // ending in a delimiter) and delivers it to out.
+  TTesselActionList* AddNextGroup(const std::string& mid) {
+    group->DestFolder = mid;
+    TTesselActionList* next = registry.AddGroup("Next");
+    next->Enabled = true;
+    next->SourceMask = mid + "*.txt";
+    next->DestFolder = out;
+    next->BadFolder = bad;
+    return next;
+  }
+
   TFakeStep* AddStep(const std::string& marker, bool enabled = true) {
     auto* step = new TFakeStep(marker);
     step->Enabled = enabled;

@@ -211,12 +211,7 @@ TEST_F(Settling, AChangeDatedAheadOfTheClockWaitsOnThePassClockInstead) {
 
 TEST_F(PassTest, AResultThisPassDeliveredIsTakenAtOnceByTheNextGroup) {
   const std::string mid = dir.Sub("mid/");
-  group->DestFolder = mid;
-  TTesselActionList* next = registry.AddGroup("Next");
-  next->Enabled = true;
-  next->SourceMask = mid + "*.txt";
-  next->DestFolder = out;
-  next->BadFolder = bad;
+  AddNextGroup(mid);
   WriteFile(in + "a.txt", "chained");
   registry.RunAllGroups();
   EXPECT_EQ(ReadFile(out + "a.txt"), "chained");
