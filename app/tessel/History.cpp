@@ -21,8 +21,9 @@ std::string Where(const THistoryRecord& r) {
   return r.Target.empty() ? r.Why : r.Target;
 }
 
+// The text and blanks up to the width, at least one.
 std::string Padded(std::string text, size_t width) {
-  if (text.size() < width) text.append(width - text.size(), ' ');
+  text.append(text.size() < width ? width - text.size() : 1, ' ');
   return text;
 }
 

@@ -147,7 +147,7 @@ int TRunner::Start() {
 
   history_ = std::make_unique<THistoryStore>(
       HistoryPath(), THistoryStore::Seconds{},
-      [](const std::vector<std::string>& fields) { WriteFailureLog(fields); });
+      [](const std::vector<std::string>& fields) { WriteLog(TLogKind::Failure, fields); });
   recorder_ = std::make_unique<THistoryRecorder>(*history_, settings, TESSEL_VERSION);
   interval_ = LoadScript(settings);
   hook_.SetCommand(options_.OnFailure.empty() ? ReadFailureCommand(settings) : options_.OnFailure);
