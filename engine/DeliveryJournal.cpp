@@ -120,11 +120,13 @@ bool InScope(const Record& r, const std::vector<TJournalScope>& script) {
   });
 }
 
-// True when the source was deleted.
-bool FinishDelivery(const Record& r) {
+// True when the source was deleted; complete when the target holds the result.
+bool FinishDelivery(const Record& r, bool& complete) {
   platform::FileStat now;
+  complete = false;
   if (platform::StatPath(r.target, now) != 0 || now.device != r.device || now.inode != r.inode)
     return false;  // it never took the target's name: the source is processed again
+  complete = true;
   platform::FileStat sourceNow;
   if (platform::LinkStat(r.source, sourceNow) != 0 || !sourceNow.isRegular ||
       sourceNow.device != r.taken.device || sourceNow.inode != r.taken.inode ||
@@ -143,6 +145,14 @@ bool FinishDelivery(const Record& r) {
   return true;
 }
 
+// Whether the delivery went to its group's bad-files folder.
+bool IsBadFolder(const Record& r, const std::vector<TJournalScope>& script) {
+  const std::string from = ExtractFileFolder(r.source), to = ExtractFileFolder(r.target);
+  return std::any_of(script.begin(), script.end(), [&](const TJournalScope& scope) {
+    return scope.SourceFolder == from && scope.BadFolder == to;
+  });
+}
+
 void AddScopeFolder(std::vector<std::string>& folders, const std::string& folder) {
   // An empty folder is "not set": nothing is ever delivered there.
   if (!folder.empty()) folders.push_back(IncludeTrailingDelimiter(folder));
@@ -156,6 +166,7 @@ TJournalScope JournalScopeOf(const TTesselActionList& group) {
   SplitSourceMask(group.SourceMask, scope.SourceFolder, mask);
   AddScopeFolder(scope.TargetFolders, group.DestFolder);
   AddScopeFolder(scope.TargetFolders, group.BadFolder);
+  if (!group.BadFolder.empty()) scope.BadFolder = IncludeTrailingDelimiter(group.BadFolder);
   for (int i = 0; i < group.ActionCount(); ++i)
     if (const TTesselAction* step = group.GetAction(i))
       AddScopeFolder(scope.TargetFolders, step->CopyTo);
@@ -238,7 +249,8 @@ platform::CopyJournal TDeliveryJournal::ForDelivery(const std::string& source,
   return journal;
 }
 
-void TDeliveryJournal::Recover(const std::vector<TJournalScope>& script) {
+void TDeliveryJournal::Recover(const std::vector<TJournalScope>& script,
+                               const TRecoveredDelivery& recovered) {
   std::string bytes;
   const int err = platform::ReadPrivateFile(path_, bytes);
   if (err == EPERM) return SetAside("чужой файл или доступен другим");
@@ -255,8 +267,11 @@ void TDeliveryJournal::Recover(const std::vector<TJournalScope>& script) {
       if (platform::IsSideName(ExtractFileName(r.side)) && platform::LinkStat(r.side, st) == 0 &&
           st.isRegular)
         (void)platform::DeleteFile(r.side);  // a side name left over is harmless
-    } else if (FinishDelivery(r)) {
-      released.insert(ExtractFileFolder(r.source));
+    } else {
+      bool complete = false;
+      if (FinishDelivery(r, complete)) released.insert(ExtractFileFolder(r.source));
+      if (complete && recovered) recovered(r.source, r.taken.size, r.taken.mtimeNs, r.target,
+                                           IsBadFolder(r, script));
     }
   }
   // The deletions reach the disk before the records that explain them go.

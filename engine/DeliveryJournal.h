@@ -32,6 +32,7 @@
 // one failure line, and nothing it names is touched.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -45,7 +46,13 @@ class TTesselGroups;
 struct TJournalScope {
   std::string SourceFolder;
   std::vector<std::string> TargetFolders;
+  std::string BadFolder;  // the one of them that takes bad files; empty: none
 };
+
+// A delivery of a killed pass that the replay found complete: the source as
+// taken, the target holding the result, and whether it went to bad files.
+using TRecoveredDelivery = std::function<void(const std::string& source, uint64_t size,
+                                              int64_t mtimeNs, const std::string& target, bool bad)>;
 TJournalScope JournalScopeOf(const TTesselActionList& group);
 std::vector<TJournalScope> JournalScopesOf(const TTesselGroups& script);
 
@@ -53,8 +60,9 @@ class TDeliveryJournal {
  public:
   explicit TDeliveryJournal(std::string path) : path_(std::move(path)) {}
 
-  // Finishes what the journal of an earlier pass recorded, then empties it.
-  void Recover(const std::vector<TJournalScope>& script);
+  // Finishes what the journal of an earlier pass recorded, then empties it;
+  // each delivery found complete is told to recovered.
+  void Recover(const std::vector<TJournalScope>& script, const TRecoveredDelivery& recovered = {});
   // Flushes the records appended so far to the disk.
   void Sync();
   // Callbacks for a copy into a script folder that is not a delivery.

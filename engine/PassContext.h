@@ -18,6 +18,7 @@
 #include "engine/LogKind.h"
 
 class TDeliveryJournal;
+class TFileRoadSink;  // engine/FileRoad.h
 class TKeyLoader;  // the key cache, crypto/TKeyLoader.h
 
 // Where a pass's lines go.
@@ -113,6 +114,8 @@ struct TPassContext {
   // Results this pass delivered, complete when named: a later group that
   // takes them from its source folder need not wait for them to settle.
   std::set<TFileIdentity>* Delivered = nullptr;
+  // Told each file's road (the history); null: nobody keeps them.
+  TFileRoadSink* Roads = nullptr;
   // Told each failure that starts or clears; called on the pass's thread.
   std::function<void(const TFailureEvent&)> Failures;
   // The script's key folders, for a line that names a key a step missed.

@@ -25,7 +25,9 @@
 #include <set>
 
 #include "engine/DeliveryJournal.h"
+#include "engine/FileRoad.h"
 #include "engine/LineBuffer.h"
+#include "engine/LineTap.h"
 #include "engine/PassContext.h"
 #include "engine/Readiness.h"
 #include "engine/uFileUtil.h"
@@ -70,6 +72,8 @@ struct FileResult {
   uint64_t bytes = 0;         // what it needs there
   int error = 0;              // why the folder refused it
   bool passedOn = false;      // Delivered into another group's source folder
+  std::string target;         // Delivered, Bad: where it went
+  std::string resultWork;     // Delivered, Bad: the working file delivered
   // Bad or Held: the failed step's code and what it says (Held: what to mend).
   int code = 0;
   std::vector<std::string> reason;
@@ -216,8 +220,14 @@ FileResult ProcessFile(const TPassContext& ctx, TTesselActionList& group, const 
     return end(Outcome::NotTaken);
   }
 
+  if (ctx.Roads)
+    ctx.Roads->FileTaken({group.Name, path, current, taken.stat.size, taken.stat.mtimeNs});
+  // What a step writes goes into its road as well, when roads are kept.
+  std::optional<TLineTap> tap;
+  TPassContext tapped = ctx;
+  if (ctx.Roads) tapped.Log = &tap.emplace(*ctx.Log);
   // Copies made by the steps are journalled and no more open than the source.
-  TStepContext context{ctx, taken.stat.mode};
+  TStepContext context{tapped, taken.stat.mode};
   context.Rehearsal = rehearsal;
   bool ok = true;
   const int count = group.ActionCount();
@@ -235,6 +245,12 @@ FileResult ProcessFile(const TPassContext& ctx, TTesselActionList& group, const 
     std::string out = made;
     if (ctx.Activity) ctx.Doing(step->GetCaption(), out, taken.stat.size);
     ok = step->Run(context, current, out);
+    if (ctx.Roads) {
+      const bool copied = ok && !rehearsal && !step->CopyTo.empty();
+      ctx.Roads->StepDone({step->GetKind(), step->GetCaption(), step->GetParamText(), ok,
+                           ok ? 0 : context.FaultCode, tap->Take(),
+                           copied ? IncludeTrailingDelimiter(step->CopyTo) + name : ""});
+    }
     if (!ok) break;
     if (out != made) work.Unused(made);  // the step passed a file on: its link stays free
     current = out;
@@ -281,6 +297,8 @@ FileResult ProcessFile(const TPassContext& ctx, TTesselActionList& group, const 
     return end(Outcome::Refused);
   }
   taken.deliveredTo = folder;
+  result.target = target;
+  result.resultWork = current;
   result.passedOn =
       ok && ctx.TakenByAGroup && ctx.TakenByAGroup(IncludeTrailingDelimiter(folder), name);
   return end(ok ? Outcome::Delivered : Outcome::Bad);
@@ -473,6 +491,41 @@ bool ReleaseSources(const TPassContext& ctx, const std::vector<TakenSource>& tak
   return durable;
 }
 
+// Tells the file's road's end, before its working files go. A file that
+// waits on as it did is on record already.
+void TellRoad(const TPassContext& ctx, const TTesselActionList& group, const std::string& path,
+              const FileResult& result) {
+  TRoadEnd end;
+  end.Code = result.code ? result.code : result.error;
+  end.Why = Joined(result.reason);
+  switch (result.outcome) {
+    case Outcome::Delivered:
+    case Outcome::Bad:
+      end.Outcome = result.outcome == Outcome::Delivered ? TRoadOutcome::Delivered : TRoadOutcome::Bad;
+      end.Target = result.target;
+      end.Result = result.resultWork;
+      break;
+    case Outcome::Refused:
+      if (group.Run().DeliveryFaults.count(path)) return ctx.Roads->FileForgotten();
+      end.Outcome = TRoadOutcome::Left;
+      end.Why = "Папка не принимает файлы: " + result.refusedFolder;
+      if (result.error) end.Why += " (" + platform::ErrorText(result.error) + ")";
+      break;
+    default:  // Held: a hold starts with it
+      end.Outcome = TRoadOutcome::Held;
+      break;
+  }
+  ctx.Roads->FileEnded(end);
+}
+
+TRecoveredDelivery RecoveredTo(TFileRoadSink* roads) {
+  if (!roads) return {};
+  return [roads](const std::string& source, uint64_t size, int64_t mtimeNs,
+                 const std::string& target, bool bad) {
+    roads->DeliveryRecovered(source, size, mtimeNs, target, bad);
+  };
+}
+
 }  // namespace
 
 bool TTesselActionList::ProcessGroup(const TPassContext& given) {
@@ -498,10 +551,11 @@ bool TTesselActionList::ProcessGroup(const TPassContext& given) {
   std::optional<TDeliveryJournal> ownJournal;
   if (!ctx.Journal) {
     ownJournal.emplace(DeliveryJournalPath());
-    ownJournal->Recover({JournalScopeOf(*this)});
+    ownJournal->Recover({JournalScopeOf(*this)}, RecoveredTo(ctx.Roads));
     ctx.Journal = &*ownJournal;
   }
   TDeliveryJournal& journal = *ctx.Journal;
+  if (ctx.Roads) ctx.Roads->GroupStarted(Name);
   ctx.TempFolder = given.Temp();
   TempFiles.TempFolder = ctx.TempFolder;
   TempSpace space;
@@ -578,6 +632,7 @@ bool TTesselActionList::ProcessGroup(const TPassContext& given) {
       TLineBuffer unsaid;
       TPassContext quiet = ctx;
       quiet.Log = &unsaid;
+      quiet.Roads = nullptr;  // a rehearsal's road is nobody's record
       TakenSource none;
       const FileResult rehearsed =
           ProcessFile(quiet, *this, files[i], seen, none, journal, space, /*rehearsal=*/true);
@@ -596,6 +651,7 @@ bool TTesselActionList::ProcessGroup(const TPassContext& given) {
     header();
     TakenSource source;
     const FileResult result = ProcessFile(ctx, *this, files[i], seen, source, journal, space);
+    if (ctx.Roads && result.outcome != Outcome::NotTaken) TellRoad(ctx, *this, files[i], result);
     TempFiles.EndFile();  // its road has ended: its working files go now
     if (result.outcome == Outcome::Held) StartHold(ctx, *this, files[i], result, pass);
     NoteResult(ctx, *this, files[i], result, settings);
@@ -621,7 +677,11 @@ bool TTesselActionList::ProcessGroup(const TPassContext& given) {
   }
 
   if (!taken.empty()) ctx.Doing("Запись на диск и удаление исходных файлов");
-  if (ReleaseSources(ctx, taken, journal)) journal.Clear();
+  const bool released = ReleaseSources(ctx, taken, journal);
+  // The records of the deliveries go after them, before the journal that
+  // would complete them after a kill goes.
+  if (ctx.Roads) ctx.Roads->GroupEnded();
+  if (released) journal.Clear();
   TempFiles.Cleanup();
   counts.DurationMs =
       std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count();
@@ -692,7 +752,7 @@ bool TTesselGroups::RunAllGroups(const TPassContext& given) {
   if (!ctx.Journal) {
     ctx.PassDoing("Восстановление журнала доставки");
     journal.emplace(DeliveryJournalPath());
-    journal->Recover(JournalScopesOf(*this));
+    journal->Recover(JournalScopesOf(*this), RecoveredTo(ctx.Roads));
     ctx.Journal = &*journal;
   }
 

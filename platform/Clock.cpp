@@ -1,7 +1,10 @@
 #include "platform/Clock.h"
 
 #include <langinfo.h>
+#include <unistd.h>
 
+#include <climits>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/Cp1251.h"
@@ -34,6 +37,45 @@ std::string FormatTimestamp(const std::tm& time) {
   const char* codeset = nl_langinfo(CODESET);
   if (codeset && std::strcmp(codeset, "UTF-8") == 0) return Utf8ToCp1251Lossy(text);
   return text;
+}
+
+
+std::string FormatLocalTime(int64_t seconds) {
+  const std::time_t t = static_cast<std::time_t>(seconds);
+  std::tm local{};
+  localtime_r(&t, &local);
+  char buf[32];
+  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &local);
+  return buf;
+}
+
+std::optional<int64_t> ParseLocalTime(const std::string& text) {
+  std::tm local{};
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+  char sep = ' ';
+  int used = 0;
+  const int n = std::sscanf(text.c_str(), "%4d-%2d-%2d%n%c%2d:%2d%n:%2d%n", &year, &month, &day,
+                            &used, &sep, &hour, &minute, &used, &second, &used);
+  if (n < 3 || static_cast<size_t>(used) != text.size() || (n > 3 && sep != ' ' && sep != 'T'))
+    return std::nullopt;
+  if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60)
+    return std::nullopt;
+  local.tm_year = year - 1900;
+  local.tm_mon = month - 1;
+  local.tm_mday = day;
+  local.tm_hour = hour;
+  local.tm_min = minute;
+  local.tm_sec = second;
+  local.tm_isdst = -1;
+  const std::time_t t = std::mktime(&local);
+  if (t == static_cast<std::time_t>(-1)) return std::nullopt;
+  return static_cast<int64_t>(t);
+}
+
+std::string HostName() {
+  char name[HOST_NAME_MAX + 1] = {};
+  if (::gethostname(name, sizeof name - 1) != 0) return {};
+  return Utf8ToCp1251Lossy(name);
 }
 
 }  // namespace platform

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <optional>
 #include <string>
 
 namespace platform {
@@ -14,5 +15,13 @@ int64_t WallClockNs();
 // The user's short date ("%x"), then, unless the time is 00:00:00, one blank
 // and the long time ("%X"); Windows-1251. Needs setlocale(LC_ALL, "") at start.
 std::string FormatTimestamp(const std::tm& time);
+
+// Local time "YYYY-MM-DD HH:MM:SS" of seconds since the epoch, and back:
+// "YYYY-MM-DD" or "YYYY-MM-DD HH:MM[:SS]" (a T in place of the blank too).
+std::string FormatLocalTime(int64_t seconds);
+std::optional<int64_t> ParseLocalTime(const std::string& text);
+
+// This machine's name (Windows-1251); empty when it cannot be read.
+std::string HostName();
 
 }  // namespace platform

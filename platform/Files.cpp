@@ -340,6 +340,22 @@ int ReadWholeFile(const std::string& path, std::string& bytes) {
   return ReadAll(fd.get(), bytes);
 }
 
+int ReadFileChunks(const std::string& path,
+                   const std::function<void(const char*, size_t)>& chunk) {
+  Fd fd(::open(Native(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (fd.get() < 0) return errno;
+  std::vector<char> buf(1 << 20);
+  for (;;) {
+    const ssize_t n = ::read(fd.get(), buf.data(), buf.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (n == 0) return 0;
+    chunk(buf.data(), static_cast<size_t>(n));
+  }
+}
+
 int ReadPrivateFile(const std::string& path, std::string& bytes) {
   bytes.clear();
   Fd fd(::open(Native(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW));

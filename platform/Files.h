@@ -130,6 +130,10 @@ class AppendHandle {
 // symbolic link, no second hard link) owned by this process's user, mode
 // 0600 or stricter. EPERM
 // when it is not such a file, ENOENT when it is missing.
+// Hands the file's bytes to chunk a piece at a time (a large file is never
+// held whole); 0 or the errno value of the failed open or read.
+[[nodiscard]] int ReadFileChunks(const std::string& path,
+                                 const std::function<void(const char*, size_t)>& chunk);
 [[nodiscard]] int ReadPrivateFile(const std::string& path, std::string& bytes);
 // Empties a file that exists and is private as ReadPrivateFile requires
 // (EPERM otherwise); a missing one is left missing.

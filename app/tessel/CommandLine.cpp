@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "config/uIniUtil.h"
+#include "platform/Clock.h"
 #include "platform/Cp1251.h"
 
 #ifndef TESSEL_VERSION
@@ -17,8 +18,60 @@ struct TCommandName {
 };
 constexpr TCommandName kCommands[] = {
     {"run", TCommand::Run},     {"once", TCommand::Once}, {"list", TCommand::List},
-    {"check", TCommand::Check}, {"help", TCommand::Help},
+    {"check", TCommand::Check}, {"history", TCommand::History}, {"help", TCommand::Help},
 };
+
+const std::string_view kHistoryOutcomes[] = {"delivered", "bad", "left", "held"};
+
+// An option of history; false when arg is none of them.
+bool TakeHistoryOption(std::string_view arg, int& i, int argc, const char* const* argv,
+                       THistoryQuery& query, std::string& error) {
+  if (arg == "--json" || arg == "--csv") {
+    query.Shape = arg == "--json" ? THistoryQuery::Format::Json : THistoryQuery::Format::Csv;
+    return true;
+  }
+  if (arg == "--verify") {
+    query.Verify = true;
+    return true;
+  }
+  const std::string_view option = arg.substr(0, arg.find('='));
+  if (option != "--group" && option != "--sha256" && option != "--outcome" &&
+      option != "--from" && option != "--to")
+    return false;
+  std::string_view value;
+  if (arg.size() > option.size())
+    value = arg.substr(option.size() + 1);
+  else if (i + 1 < argc)
+    value = argv[++i];
+  const std::optional<std::string> text = platform::Utf8ToCp1251(value);
+  if (value.empty() || !text) {
+    error = "Параметр " + std::string(option) + " требует значения в кодовой странице Windows-1251.";
+    return true;
+  }
+  if (option == "--group") {
+    query.Group = *text;
+  } else if (option == "--sha256") {
+    query.Sha256 = *text;
+    for (char& c : query.Sha256) c = c >= 'A' && c <= 'F' ? static_cast<char>(c - 'A' + 'a') : c;
+  } else if (option == "--outcome") {
+    bool known = false;
+    for (std::string_view outcome : kHistoryOutcomes) known = known || outcome == *text;
+    if (!known) error = "Итог бывает delivered, bad, left или held.";
+    query.Outcome = *text;
+  } else {
+    const std::optional<int64_t> at = platform::ParseLocalTime(*text);
+    if (!at) {
+      error = "Время в параметре " + std::string(option) +
+              " пишется ГГГГ-ММ-ДД или ГГГГ-ММ-ДД ЧЧ:ММ.";
+      return true;
+    }
+    // A day alone reaches to its end.
+    const bool dayOnly = text->size() == 10;
+    (option == "--from" ? query.From : query.To) =
+        option == "--to" && dayOnly ? *at + 86399 : *at;
+  }
+  return true;
+}
 
 // Paths of the command line become the system's text; a name without a
 // Windows-1251 form could not be used by the rest of the system.
@@ -68,6 +121,11 @@ TCommandLine ParseCommandLine(int argc, const char* const* argv) {
       continue;
     }
     if (!optionsEnded && arg.starts_with("-")) {
+      if (line.Command == TCommand::History &&
+          TakeHistoryOption(arg, i, argc, argv, line.History, line.Error)) {
+        if (!line.Error.empty()) return line;
+        continue;
+      }
       if (arg == "--help" || arg == "-h") {
         line.Command = TCommand::Help;
         return line;
@@ -111,6 +169,12 @@ TCommandLine ParseCommandLine(int argc, const char* const* argv) {
       line.Groups.push_back(*name);
       continue;
     }
+    if (line.Command == TCommand::History && line.History.Name.empty()) {
+      const std::optional<std::string> name = platform::Utf8ToCp1251(arg);
+      if (!name) return fail("Имя файла содержит символы вне кодовой страницы Windows-1251.");
+      line.History.Name = *name;
+      continue;
+    }
     return fail("Лишний аргумент: " + platform::Utf8ToCp1251Lossy(arg));
   }
   if (line.Command == TCommand::None) return fail("Не указана команда.");
@@ -142,6 +206,13 @@ std::string UsageText() {
          "               не трогает\n"
          "  check        проверить сценарий на этой машине: строка на замечание,\n"
          "               код выхода 1 при любой ошибке\n"
+         "  history [ИМЯ] [--group ГРУППА] [--from ВРЕМЯ] [--to ВРЕМЯ]\n"
+         "          [--sha256 ДАЙДЖЕСТ] [--outcome delivered|bad|left|held]\n"
+         "          [--json | --csv] [--verify]\n"
+         "               история файлов: что взято, какими шагами, куда\n"
+         "               доставлено; ИМЯ - маска или имя (имя - весь путь\n"
+         "               каждого файла); --verify - проверить цепочку записей;\n"
+         "               работает и при запущенной службе\n"
          "  help         эта справка\n"
          "\n"
          "Параметры:\n"

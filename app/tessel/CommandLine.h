@@ -1,6 +1,7 @@
 // The command line of tessel: one command, its options and their checks.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -9,7 +10,16 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFilesFailed = 1;  // once: a file went to bad or was left; check: an error
 inline constexpr int kExitOperational = 2;  // usage, settings, lock, library
 
-enum class TCommand { None, Run, Once, List, Check, Help, Version };
+enum class TCommand { None, Run, Once, List, Check, History, Help, Version };
+
+// history: which records, and how they are shown. Texts are Windows-1251.
+struct THistoryQuery {
+  std::string Name;  // a mask or a whole name; a whole name shows each road in full
+  std::string Group, Sha256, Outcome;
+  int64_t From = 0, To = 0;  // seconds since the epoch; 0: open
+  enum class Format { Table, Json, Csv } Shape = Format::Table;
+  bool Verify = false;
+};
 
 struct TCommandLine {
   TCommand Command = TCommand::None;
@@ -23,6 +33,7 @@ struct TCommandLine {
   bool Strict = false;
   // list: the groups to show (any, enabled or not); empty: every enabled group.
   std::vector<std::string> Groups;
+  THistoryQuery History;
   // Set when the command line cannot be used; the message for the operator.
   std::string Error;
 };

@@ -24,6 +24,10 @@
 #include "runtime/ScriptSettings.h"
 #include "runtime/TickGate.h"
 
+#ifndef TESSEL_VERSION
+#define TESSEL_VERSION "0"
+#endif
+
 namespace {
 
 // The stop request the runner's passes are handed. The signal handler sets
@@ -141,6 +145,10 @@ int TRunner::Start() {
     PrintError("Журнал событий " + log +
                " не записывается, его строки теряются: " + platform::ErrorText(err));
 
+  history_ = std::make_unique<THistoryStore>(
+      HistoryPath(), THistoryStore::Seconds{},
+      [](const std::vector<std::string>& fields) { WriteLog(TLogKind::Failure, fields); });
+  recorder_ = std::make_unique<THistoryRecorder>(*history_, settings, TESSEL_VERSION);
   interval_ = LoadScript(settings);
   hook_.SetCommand(options_.OnFailure.empty() ? ReadFailureCommand(settings) : options_.OnFailure);
   session_.InitCrypto(ScriptRegistry->SecKeysPath, ScriptRegistry->PubKeysPath);
@@ -158,6 +166,7 @@ void TRunner::Pass() {
   TPassContext context;
   context.Log = &log;
   context.Stop = &g_stopRequested;
+  context.Roads = recorder_.get();
   context.Failures = [this](const TFailureEvent& event) {
     console_.NoteFailure(event);
     metrics_.NoteFailure(event);
@@ -235,6 +244,8 @@ void TRunner::Finish() {
   if (session_.FCryptoReady) session_.DoneCrypto();
   metrics_.SetLibraryOpen(false);
   WriteMetrics();
+  recorder_.reset();
+  history_.reset();
   if (LogTarget == &console_) LogTarget = nullptr;
   lock_.Release();
 }

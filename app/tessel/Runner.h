@@ -5,11 +5,13 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/tessel/Console.h"
 #include "engine/uTesselTypes.h"
+#include "history/HistoryRecorder.h"
 #include "platform/RunLock.h"
 #include "runtime/CryptoSession.h"
 #include "runtime/FailureHook.h"
@@ -91,6 +93,9 @@ class TRunner {
   TPassTally tally_;
   TRunTotals totals_;
   std::function<void()> onFileStart_;
+  // Each file's road, kept beside the log from the start on.
+  std::unique_ptr<THistoryStore> history_;
+  std::unique_ptr<THistoryRecorder> recorder_;
   bool libraryFault_ = false;  // the library's failure episode is under way
   int32_t interval_ = 0;
   int metricsError_ = 0;  // of the last write, so a lasting failure is told once

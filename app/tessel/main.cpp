@@ -4,6 +4,7 @@
 
 #include "app/tessel/CommandLine.h"
 #include "app/tessel/Console.h"
+#include "app/tessel/History.h"
 #include "app/tessel/Runner.h"
 #include "crypto/StepKinds.h"
 #include "engine/uTesselTypes.h"
@@ -43,6 +44,9 @@ int main(int argc, char** argv) {
       break;
     case TCommand::Check:
       status = CheckSettings(options.SettingsFile);
+      break;
+    case TCommand::History:
+      status = ShowHistory(options.SettingsFile, line.History);
       break;
     default:
       break;

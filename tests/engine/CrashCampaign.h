@@ -39,6 +39,11 @@ struct Script {
   std::function<void(const Folders&)> putSources;
   // What must be in the final folder when all is done: name -> bytes.
   std::map<std::string, std::string> expected;
+  // One pass of the script; empty: RunAllGroups() with no context.
+  std::function<void(const Folders&, TTesselGroups&)> pass;
+  // The targets of the deliveries that records (a history) claim, one per
+  // record, read after the round; empty: no records are kept.
+  std::function<std::vector<std::string>(const Folders&)> claims;
 };
 
 inline void AppendLine(const std::string& file, const std::string& line) {
@@ -75,6 +80,18 @@ inline std::vector<std::string> Lines(const std::string& file) {
   return lines;
 }
 
+// Every delivery made has exactly one record saying so, and no record
+// claims a delivery that was not made.
+inline void CheckClaims(const std::map<std::string, int>& commits,
+                        const std::vector<std::string>& claims) {
+  std::map<std::string, int> claimed;
+  for (const std::string& target : claims) ++claimed[target];
+  for (const auto& [target, times] : commits)
+    EXPECT_EQ(claimed[target], times) << "records of the delivery to " << target;
+  for (const auto& [target, times] : claimed)
+    EXPECT_TRUE(commits.count(target)) << "a record claims a delivery never made: " << target;
+}
+
 inline void CheckRound(const Folders& f, const Script& script, int killAt) {
   SCOPED_TRACE("kill point " + std::to_string(killAt));
   using testing_support::ListNames;
@@ -97,6 +114,14 @@ inline void CheckRound(const Folders& f, const Script& script, int killAt) {
     EXPECT_EQ(commits[f.mid + name], 1) << "delivered to the middle folder: " << name;
     EXPECT_EQ(commits[f.out + name], 1) << "delivered to the final folder: " << name;
   }
+  if (script.claims) CheckClaims(commits, script.claims(f));
+}
+
+inline void PassOf(const Script& script, const Folders& f, TTesselGroups& registry) {
+  if (script.pass)
+    script.pass(f, registry);
+  else
+    registry.RunAllGroups();
 }
 
 // Returns the number of kill points tried.
@@ -114,8 +139,8 @@ inline int Run(const Script& script, int passesToFinish = 3) {
       int count = 0;
       auto hook = Hook(f, killAt, &count);
       TTesselGroups& registry = script.build(f);
-      registry.RunAllGroups();
-      registry.RunAllGroups();
+      PassOf(script, f, registry);
+      PassOf(script, f, registry);
       ::_exit(0);
     }
     int status = 0;
@@ -132,7 +157,7 @@ inline int Run(const Script& script, int passesToFinish = 3) {
       // delivered a moment before it died no longer looks freshly written.
       SetPassWallClock([] { return platform::WallClockNs() + 60'000'000'000; });
       TTesselGroups& registry = script.build(f);
-      for (int pass = 0; pass < passesToFinish; ++pass) registry.RunAllGroups();
+      for (int pass = 0; pass < passesToFinish; ++pass) PassOf(script, f, registry);
       SetPassWallClock({});
     }
     CheckRound(f, script, killAt);

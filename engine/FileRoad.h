@@ -1,0 +1,62 @@
+// What a pass tells of each file's road, for a record kept elsewhere (the
+// history of deliveries). The engine tells, in order, for one group's pass:
+// GroupStarted, then per file taken FileTaken, StepDone for each step run,
+// and FileEnded (or FileForgotten for a file that only waits on), then
+// GroupEnded once the group's deliveries are on the disk. All of it on the
+// pass's thread. A sink never stops a pass: whatever fails is its own affair.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Where a file's road ended.
+enum class TRoadOutcome {
+  Delivered,  // to the destination folder
+  Bad,        // to the bad-files folder
+  Left,       // left in its source folder for a later pass (a folder refused it)
+  Held,       // left in its source folder until a key or library fault is mended
+};
+
+struct TRoadTaken {
+  std::string Group;
+  std::string Source;  // the path it was taken from
+  std::string Work;    // the working copy: the bytes taken, there until FileEnded
+  uint64_t Size = 0;
+  int64_t MtimeNs = 0;
+};
+
+struct TRoadStep {
+  int Kind = 0;
+  std::string Caption;
+  std::string Params;  // the step's parameter text: its keys among them
+  bool Ok = false;
+  int Code = 0;         // a failed step's code, where it told one
+  std::string Text;     // the lines the step wrote, one per line
+  std::string CopiedTo;  // the copy the step made to its copy folder; empty: none
+};
+
+struct TRoadEnd {
+  TRoadOutcome Outcome = TRoadOutcome::Delivered;
+  std::string Target;  // Delivered, Bad: the path it was delivered to
+  std::string Result;  // Delivered, Bad: the working file whose bytes went there
+  std::string Why;     // Bad, Left, Held: the reason
+  int Code = 0;
+};
+
+class TFileRoadSink {
+ public:
+  virtual ~TFileRoadSink() = default;
+  virtual void GroupStarted(const std::string& group) = 0;
+  virtual void FileTaken(const TRoadTaken& taken) = 0;
+  virtual void StepDone(const TRoadStep& step) = 0;
+  virtual void FileEnded(const TRoadEnd& end) = 0;
+  // The file's road is already on record (it waits as it did).
+  virtual void FileForgotten() = 0;
+  // The group's deliveries are on the disk: its records may be kept.
+  virtual void GroupEnded() = 0;
+  // A killed pass's delivery that its journal's replay found complete: the
+  // source as taken and the target that holds the result (in the
+  // bad-files folder: bad).
+  virtual void DeliveryRecovered(const std::string& source, uint64_t size, int64_t mtimeNs,
+                                 const std::string& target, bool bad) = 0;
+};

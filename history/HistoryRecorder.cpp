@@ -1,0 +1,124 @@
+#include "history/HistoryRecorder.h"
+
+#include "engine/uFileUtil.h"
+#include "history/Sha256.h"
+#include "platform/Clock.h"
+
+namespace {
+
+constexpr int64_t kDay = 86400;
+
+const char* OutcomeName(TRoadOutcome outcome) {
+  switch (outcome) {
+    case TRoadOutcome::Delivered:
+      return "delivered";
+    case TRoadOutcome::Bad:
+      return "bad";
+    case TRoadOutcome::Left:
+      return "left";
+    case TRoadOutcome::Held:
+      return "held";
+  }
+  return "";
+}
+
+}  // namespace
+
+THistoryRecorder::THistoryRecorder(THistoryStore& store, std::string script, std::string version,
+                                   int retentionDays)
+    : store_(store),
+      script_(std::move(script)),
+      version_(std::move(version)),
+      host_(platform::HostName()),
+      retentionDays_(retentionDays) {
+  PruneWhenDue();
+}
+
+THistoryRecord THistoryRecorder::NewRecord(const std::string& group,
+                                           const std::string& source) const {
+  THistoryRecord record;
+  record.Script = script_;
+  record.Group = group;
+  record.PassStart = passStart_;
+  record.Source = source;
+  record.Name = ExtractFileName(source);
+  record.Host = host_;
+  record.Version = version_;
+  record.TakenAt = store_.Now();
+  return record;
+}
+
+void THistoryRecorder::GroupStarted(const std::string& group) {
+  group_ = group;
+  passStart_ = store_.Now();
+  current_.reset();
+  done_.clear();
+}
+
+void THistoryRecorder::FileTaken(const TRoadTaken& taken) {
+  current_ = NewRecord(taken.Group, taken.Source);
+  current_->Size = taken.Size;
+  current_->MtimeNs = taken.MtimeNs;
+  uint64_t size = 0;
+  (void)Sha256OfFile(taken.Work, current_->Sha256, size);  // unreadable: no digest
+}
+
+void THistoryRecorder::StepDone(const TRoadStep& step) {
+  if (!current_) return;
+  current_->Steps.push_back(
+      {step.Kind, step.Caption, step.Params, step.Ok, step.Code, step.Text, step.CopiedTo});
+}
+
+void THistoryRecorder::FileEnded(const TRoadEnd& end) {
+  if (!current_) return;
+  THistoryRecord& record = *current_;
+  record.Outcome = OutcomeName(end.Outcome);
+  record.Target = end.Target;
+  record.Why = end.Why;
+  record.Code = end.Code;
+  if (!end.Result.empty()) {
+    // A result no step changed is the bytes taken.
+    if (end.Result == record.Source || record.Steps.empty()) {
+      record.ResultSha256 = record.Sha256;
+      record.ResultSize = record.Size;
+    } else {
+      (void)Sha256OfFile(end.Result, record.ResultSha256, record.ResultSize);
+    }
+  }
+  record.DoneAt = store_.Now();
+  done_.push_back(std::move(record));
+  current_.reset();
+}
+
+void THistoryRecorder::FileForgotten() {
+  current_.reset();
+}
+
+void THistoryRecorder::GroupEnded() {
+  store_.Append(std::move(done_));
+  done_.clear();
+  current_.reset();
+  PruneWhenDue();
+}
+
+void THistoryRecorder::DeliveryRecovered(const std::string& source, uint64_t size,
+                                         int64_t mtimeNs, const std::string& target, bool bad) {
+  if (store_.HasDelivery(source, size, mtimeNs, target)) return;  // its pass kept it
+  THistoryRecord record = NewRecord({}, source);
+  record.Size = size;
+  record.MtimeNs = mtimeNs;
+  record.Outcome = bad ? "bad" : "delivered";
+  record.Target = target;
+  record.Recovered = true;
+  record.Why = "Доставка завершена по журналу доставки после сбоя";
+  (void)Sha256OfFile(target, record.ResultSha256, record.ResultSize);
+  record.DoneAt = record.TakenAt;
+  store_.Append({std::move(record)});
+}
+
+void THistoryRecorder::PruneWhenDue() {
+  const int64_t now = store_.Now();
+  if (prunedAt_ != 0 && now - prunedAt_ < kDay) return;
+  prunedAt_ = now;
+  (void)store_.Prune(retentionDays_);
+}

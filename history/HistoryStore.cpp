@@ -1,0 +1,388 @@
+#include "history/HistoryStore.h"
+
+#include <sqlite3.h>
+
+#include <optional>
+
+#include "engine/uFileUtil.h"
+#include "engine/uTesselTypes.h"
+#include "history/RecordCodec.h"
+#include "history/Sha256.h"
+#include "masks/FileMask.h"
+#include "platform/Clock.h"
+#include "platform/Cp1251.h"
+#include "platform/Files.h"
+
+namespace {
+
+constexpr int kBusyMs = 2000;
+
+// Each entry upgrades the schema by one version; the database keeps the
+// number of those it has had.
+const char* const kUpgrades[] = {
+    "CREATE TABLE roads ("
+    " id INTEGER PRIMARY KEY, script TEXT, grp TEXT, pass_start INTEGER, source TEXT,"
+    " name TEXT, size INTEGER, mtime_ns INTEGER, sha256 TEXT, steps TEXT, outcome TEXT,"
+    " target TEXT, why TEXT, code INTEGER, result_size INTEGER, result_sha256 TEXT,"
+    " taken_at INTEGER, done_at INTEGER, host TEXT, version TEXT, recovered INTEGER,"
+    " digest TEXT NOT NULL);"
+    "CREATE INDEX roads_name ON roads(name);"
+    "CREATE INDEX roads_sha256 ON roads(sha256);"
+    "CREATE INDEX roads_result_sha256 ON roads(result_sha256);"
+    "CREATE INDEX roads_taken ON roads(taken_at);"
+    "CREATE INDEX roads_source ON roads(source);"
+    "CREATE TABLE anchor (digest TEXT NOT NULL);"
+    // The chain's anchor before the first record.
+    "INSERT INTO anchor VALUES ('0000000000000000000000000000000000000000000000000000000000000000');",
+};
+constexpr int kSchemaVersion = sizeof kUpgrades / sizeof kUpgrades[0];
+
+// The hashed columns, in the chain's order.
+const char* const kFields =
+    "script, grp, pass_start, source, name, size, mtime_ns, sha256, steps, outcome, target, why,"
+    " code, result_size, result_sha256, taken_at, done_at, host, version, recovered";
+constexpr int kFieldCount = 20;
+
+std::string Utf8(const std::string& text) {
+  return platform::Cp1251ToUtf8(text);
+}
+
+std::vector<std::string> Fields(const THistoryRecord& r) {
+  return {Utf8(r.Script), Utf8(r.Group), std::to_string(r.PassStart), Utf8(r.Source),
+          Utf8(r.Name), std::to_string(r.Size), std::to_string(r.MtimeNs), r.Sha256,
+          Utf8(EncodeSteps(r.Steps)), r.Outcome, Utf8(r.Target), Utf8(r.Why),
+          std::to_string(r.Code), std::to_string(r.ResultSize), r.ResultSha256,
+          std::to_string(r.TakenAt), std::to_string(r.DoneAt), Utf8(r.Host), Utf8(r.Version),
+          r.Recovered ? "1" : "0"};
+}
+
+// A prepared statement that finalizes itself.
+class Statement {
+ public:
+  Statement(sqlite3* db, const std::string& sql) {
+    rc_ = sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt_, nullptr);
+  }
+  ~Statement() { sqlite3_finalize(stmt_); }
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+  int Prepared() const { return rc_; }
+  void Bind(int at, const std::string& text) {
+    sqlite3_bind_text(stmt_, at, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+  }
+  void Bind(int at, int64_t value) { sqlite3_bind_int64(stmt_, at, value); }
+  int Step() { return sqlite3_step(stmt_); }
+  void Reset() {
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+  }
+  std::string Text(int column) const {
+    const unsigned char* text = sqlite3_column_text(stmt_, column);
+    return text ? std::string(reinterpret_cast<const char*>(text),
+                              static_cast<size_t>(sqlite3_column_bytes(stmt_, column)))
+                : std::string();
+  }
+  int64_t Int(int column) const { return sqlite3_column_int64(stmt_, column); }
+
+ private:
+  sqlite3_stmt* stmt_ = nullptr;
+  int rc_ = SQLITE_OK;
+};
+
+int Exec(sqlite3* db, const char* sql) {
+  return sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+}
+
+std::string ChainDigest(const std::string& previous, const std::vector<std::string>& fields) {
+  return Sha256Hex(previous + CanonicalBytes(fields));
+}
+
+THistoryRecord FromRow(const Statement& s) {
+  // id, then the hashed fields in their order, then the digest.
+  THistoryRecord r;
+  auto text = [&](int column) { return platform::Utf8ToCp1251Lossy(s.Text(column)); };
+  r.Id = s.Int(0);
+  r.Script = text(1);
+  r.Group = text(2);
+  r.PassStart = s.Int(3);
+  r.Source = text(4);
+  r.Name = text(5);
+  r.Size = static_cast<uint64_t>(s.Int(6));
+  r.MtimeNs = s.Int(7);
+  r.Sha256 = s.Text(8);
+  r.Steps = DecodeSteps(text(9));
+  r.Outcome = s.Text(10);
+  r.Target = text(11);
+  r.Why = text(12);
+  r.Code = static_cast<int>(s.Int(13));
+  r.ResultSize = static_cast<uint64_t>(s.Int(14));
+  r.ResultSha256 = s.Text(15);
+  r.TakenAt = s.Int(16);
+  r.DoneAt = s.Int(17);
+  r.Host = text(18);
+  r.Version = text(19);
+  r.Recovered = s.Int(20) != 0;
+  r.Digest = s.Text(21);
+  return r;
+}
+
+bool HasWildcard(const std::string& mask) {
+  return mask.find_first_of("*?") != std::string::npos;
+}
+
+}  // namespace
+
+THistoryStore::THistoryStore(std::string path, Seconds clock, FailureLine failure)
+    : path_(std::move(path)), clock_(std::move(clock)), failure_(std::move(failure)) {
+  if (int rc = Open()) SetAside(rc);
+}
+
+THistoryStore::THistoryStore(std::string path, bool readOnly)
+    : path_(std::move(path)), readOnly_(readOnly) {}
+
+THistoryStore::~THistoryStore() {
+  Close();
+}
+
+std::unique_ptr<THistoryStore> THistoryStore::OpenToRead(const std::string& path,
+                                                         std::string* why) {
+  std::unique_ptr<THistoryStore> store(new THistoryStore(path, true));
+  if (int rc = store->Open()) {
+    if (why) *why = sqlite3_errstr(rc);
+    return nullptr;
+  }
+  return store;
+}
+
+void THistoryStore::Close() {
+  if (db_) sqlite3_close_v2(db_);
+  db_ = nullptr;
+}
+
+int64_t THistoryStore::Now() const {
+  return clock_ ? clock_() : platform::WallClockNs() / 1'000'000'000;
+}
+
+int THistoryStore::Open() {
+  Close();
+  const int flags = readOnly_ ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+  int rc = sqlite3_open_v2(Utf8(path_).c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+  if (rc != SQLITE_OK) return rc;
+  sqlite3_busy_timeout(db_, kBusyMs);
+  if (readOnly_) {
+    // A read touches the file: a damaged or foreign one says so now.
+    Statement probe(db_, "SELECT count(*) FROM sqlite_master");
+    if (probe.Prepared() != SQLITE_OK) return probe.Prepared();
+    rc = probe.Step();
+    return rc == SQLITE_ROW ? SQLITE_OK : rc;
+  }
+  if ((rc = Exec(db_, "PRAGMA journal_mode=WAL"))) return rc;
+  // A commit is on the disk before the sources it tells of are deleted.
+  if ((rc = Exec(db_, "PRAGMA synchronous=FULL"))) return rc;
+  return Upgrade();
+}
+
+int THistoryStore::Upgrade() {
+  int rc = Exec(db_, "BEGIN IMMEDIATE");
+  if (rc) return rc;
+  rc = Exec(db_, "CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)");
+  int version = 0;
+  if (!rc) {
+    Statement get(db_, "SELECT version FROM schema_version");
+    if ((rc = get.Prepared()) == SQLITE_OK) {
+      const int step = get.Step();
+      if (step == SQLITE_ROW) version = static_cast<int>(get.Int(0));
+      else if (step != SQLITE_DONE) rc = step;
+      else rc = Exec(db_, "INSERT INTO schema_version VALUES (0)");
+    }
+  }
+  for (; !rc && version < kSchemaVersion; ++version) rc = Exec(db_, kUpgrades[version]);
+  if (!rc) {
+    Statement set(db_, "UPDATE schema_version SET version = ?");
+    set.Bind(1, static_cast<int64_t>(version));
+    rc = set.Prepared() ? set.Prepared() : set.Step() == SQLITE_DONE ? SQLITE_OK : SQLITE_ERROR;
+  }
+  if (rc) {
+    Exec(db_, "ROLLBACK");
+    return rc;
+  }
+  return Exec(db_, "COMMIT");
+}
+
+void THistoryStore::SetAside(int code) {
+  Close();
+  const std::string aside =
+      path_ + ".aside-" + std::to_string(platform::WallClockNs() / 1'000'000);
+  int err = 0;
+  for (const char* suffix : {"", "-wal", "-shm"}) {
+    platform::FileStat stat;
+    if (platform::StatPath(path_ + suffix, stat) == 0)
+      if (int e = platform::RenameFile(path_ + suffix, aside + suffix); e && !err) err = e;
+  }
+  if (failure_) {
+    if (err)
+      failure_({"Ошибка записи истории", path_, sqlite3_errstr(code), platform::ErrorText(err)});
+    else
+      failure_({"Ошибка записи истории, база отложена", aside, sqlite3_errstr(code)});
+  }
+  if (Open() != SQLITE_OK) Close();  // a history that cannot start: nothing is kept
+}
+
+void THistoryStore::Append(std::vector<THistoryRecord> records) {
+  if (records.empty()) return;
+  const int rc = db_ ? AppendOnce(records) : SQLITE_CANTOPEN;
+  if (rc == SQLITE_OK) return;
+  SetAside(rc);
+  if (db_) (void)AppendOnce(records);
+}
+
+int THistoryStore::AppendOnce(std::vector<THistoryRecord>& records) {
+  int rc = Exec(db_, "BEGIN IMMEDIATE");
+  if (rc) return rc;
+  auto fail = [&](int code) {
+    Exec(db_, "ROLLBACK");
+    return code ? code : SQLITE_ERROR;
+  };
+  std::string previous;
+  {
+    Statement last(db_, "SELECT digest FROM roads ORDER BY id DESC LIMIT 1");
+    if (last.Prepared()) return fail(last.Prepared());
+    rc = last.Step();
+    if (rc == SQLITE_ROW) {
+      previous = last.Text(0);
+    } else {
+      Statement anchor(db_, "SELECT digest FROM anchor");
+      if (anchor.Prepared() || anchor.Step() != SQLITE_ROW) return fail(anchor.Prepared());
+      previous = anchor.Text(0);
+    }
+  }
+  Statement insert(db_, std::string("INSERT INTO roads (") + kFields +
+                            ", digest) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+  if (insert.Prepared()) return fail(insert.Prepared());
+  for (THistoryRecord& record : records) {
+    const std::vector<std::string> fields = Fields(record);
+    record.Digest = ChainDigest(previous, fields);
+    for (int i = 0; i < kFieldCount; ++i) insert.Bind(i + 1, fields[i]);
+    insert.Bind(kFieldCount + 1, record.Digest);
+    if ((rc = insert.Step()) != SQLITE_DONE) return fail(rc);
+    insert.Reset();
+    record.Id = sqlite3_last_insert_rowid(db_);
+    previous = record.Digest;
+  }
+  rc = Exec(db_, "COMMIT");
+  return rc ? fail(rc) : SQLITE_OK;
+}
+
+bool THistoryStore::HasDelivery(const std::string& source, uint64_t size, int64_t mtimeNs,
+                                const std::string& target) {
+  if (!db_) return false;
+  Statement s(db_,
+              "SELECT 1 FROM roads WHERE source = ? AND size = ? AND mtime_ns = ? AND target = ?"
+              " AND outcome IN ('delivered', 'bad') LIMIT 1");
+  if (s.Prepared()) return false;
+  s.Bind(1, Utf8(source));
+  s.Bind(2, static_cast<int64_t>(size));
+  s.Bind(3, mtimeNs);
+  s.Bind(4, Utf8(target));
+  return s.Step() == SQLITE_ROW;
+}
+
+std::vector<THistoryRecord> THistoryStore::Find(const THistoryFilter& filter) {
+  std::vector<THistoryRecord> found;
+  if (!db_) return found;
+  std::string sql = std::string("SELECT id, ") + kFields + ", digest FROM roads WHERE 1";
+  std::vector<std::string> texts;
+  std::vector<int64_t> numbers;
+  const bool exactName = !filter.NameMask.empty() && !HasWildcard(filter.NameMask);
+  if (exactName) sql += " AND name = ?1";
+  if (!filter.Group.empty()) sql += " AND grp = ?2";
+  if (!filter.Sha256.empty()) sql += " AND (sha256 = ?3 OR result_sha256 = ?3)";
+  if (!filter.Outcome.empty()) sql += " AND outcome = ?4";
+  if (filter.From) sql += " AND taken_at >= ?5";
+  if (filter.To) sql += " AND taken_at <= ?6";
+  sql += " ORDER BY id DESC";
+  Statement s(db_, sql);
+  if (s.Prepared()) return found;
+  if (exactName) s.Bind(1, Utf8(filter.NameMask));
+  if (!filter.Group.empty()) s.Bind(2, Utf8(filter.Group));
+  if (!filter.Sha256.empty()) s.Bind(3, filter.Sha256);
+  if (!filter.Outcome.empty()) s.Bind(4, filter.Outcome);
+  if (filter.From) s.Bind(5, filter.From);
+  if (filter.To) s.Bind(6, filter.To);
+  std::optional<TFileMask> mask;
+  if (!filter.NameMask.empty() && !exactName) mask.emplace(filter.NameMask);
+  while (s.Step() == SQLITE_ROW) {
+    THistoryRecord record = FromRow(s);
+    if (mask && !mask->Matches(record.Name, ExtractFileFolder(record.Source))) continue;
+    found.push_back(std::move(record));
+    if (filter.Limit && found.size() >= filter.Limit) break;
+  }
+  return {found.rbegin(), found.rend()};
+}
+
+int64_t THistoryStore::Verify(std::string* why) {
+  if (!db_) {
+    if (why) *why = "база не открыта";
+    return -1;
+  }
+  std::string previous;
+  {
+    Statement anchor(db_, "SELECT digest FROM anchor");
+    if (anchor.Prepared() || anchor.Step() != SQLITE_ROW) {
+      if (why) *why = "нет начала цепочки";
+      return -1;
+    }
+    previous = anchor.Text(0);
+  }
+  Statement s(db_, std::string("SELECT id, ") + kFields + ", digest FROM roads ORDER BY id");
+  if (s.Prepared()) return -1;
+  while (s.Step() == SQLITE_ROW) {
+    std::vector<std::string> fields;
+    for (int i = 1; i <= kFieldCount; ++i) fields.push_back(s.Text(i));
+    const std::string digest = s.Text(kFieldCount + 1);
+    if (ChainDigest(previous, fields) != digest) {
+      if (why) *why = "запись изменена, удалена или вставлена";
+      return s.Int(0);
+    }
+    previous = digest;
+  }
+  return 0;
+}
+
+int THistoryStore::Prune(int days) {
+  if (!db_ || days <= 0) return 0;
+  const int64_t cutoff = Now() - static_cast<int64_t>(days) * 86400;
+  // The oldest records up to the last one done before the cutoff go: the
+  // chain stays whole from the new anchor.
+  if (Exec(db_, "BEGIN IMMEDIATE")) return 0;
+  int64_t last = 0;
+  std::string anchor;
+  {
+    Statement s(db_, "SELECT id, digest FROM roads WHERE id = "
+                     "(SELECT max(id) FROM roads WHERE done_at < ?)");
+    s.Bind(1, cutoff);
+    if (s.Prepared() == SQLITE_OK && s.Step() == SQLITE_ROW) {
+      last = s.Int(0);
+      anchor = s.Text(1);
+    }
+  }
+  int removed = 0;
+  if (last) {
+    Statement del(db_, "DELETE FROM roads WHERE id <= ?");
+    del.Bind(1, last);
+    Statement set(db_, "UPDATE anchor SET digest = ?");
+    set.Bind(1, anchor);
+    if (del.Step() == SQLITE_DONE) {
+      removed = sqlite3_changes(db_);
+      if (set.Step() != SQLITE_DONE) removed = 0;
+    }
+  }
+  if (Exec(db_, "COMMIT")) {
+    Exec(db_, "ROLLBACK");
+    return 0;
+  }
+  return removed;
+}
+
+std::string HistoryPath() {
+  return platform::ReplaceExtension(LogFilePath(), ".history");
+}

@@ -1,0 +1,83 @@
+// The history's database: an SQLite file beside the event log (its name
+// with ".history" in place of ".log"), in WAL mode so that readers never
+// wait for a pass, with a schema version that upgrades itself.
+//
+// Each record's digest is the SHA-256 of the previous record's digest and
+// the record's own canonical bytes, so a record edited, removed or put in
+// between without the program shows at the first link that no longer holds.
+// Retention removes the oldest records and keeps the digest of the last one
+// removed as the chain's new anchor.
+//
+// A database that cannot be written (locked, damaged, the disk full) is set
+// aside under a new name, with one failure line, and a new one is started:
+// a pass never stops for its history.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "history/HistoryRecord.h"
+
+struct sqlite3;
+
+// Which records a query wants; an empty field does not filter.
+struct THistoryFilter {
+  std::string NameMask;  // the file's name: a mask (* and ?) or a whole name
+  std::string Group;
+  std::string Sha256;  // of the bytes taken or delivered
+  std::string Outcome;
+  int64_t From = 0, To = 0;  // taken within [From, To], seconds; 0: open
+  size_t Limit = 0;          // the newest so many; 0: all
+};
+
+class THistoryStore {
+ public:
+  using Seconds = std::function<int64_t()>;
+  using FailureLine = std::function<void(const std::vector<std::string>& fields)>;
+
+  // Opens (or makes) the database for writing; clock: the wall clock in
+  // seconds (tests set it); failure: where the failure line goes.
+  THistoryStore(std::string path, Seconds clock = {}, FailureLine failure = {});
+  ~THistoryStore();
+  THistoryStore(const THistoryStore&) = delete;
+  THistoryStore& operator=(const THistoryStore&) = delete;
+
+  // Opens an existing database to read only; null (and why) when it cannot.
+  static std::unique_ptr<THistoryStore> OpenToRead(const std::string& path, std::string* why);
+
+  // Keeps the records in one transaction, each chained to the one before.
+  // Whatever fails sets the database aside and the records go to a new one.
+  void Append(std::vector<THistoryRecord> records);
+  // Whether a record says the source as taken was delivered to the target.
+  bool HasDelivery(const std::string& source, uint64_t size, int64_t mtimeNs,
+                   const std::string& target);
+  // The matching records, newest last.
+  std::vector<THistoryRecord> Find(const THistoryFilter& filter);
+  // The id of the first record whose chain does not hold (why in *why); 0: all hold.
+  int64_t Verify(std::string* why = nullptr);
+  // Removes the records done more than days ago; the number removed.
+  int Prune(int days);
+
+  const std::string& Path() const { return path_; }
+  int64_t Now() const;
+
+ private:
+  THistoryStore(std::string path, bool readOnly);
+  int Open();
+  int Upgrade();
+  int AppendOnce(std::vector<THistoryRecord>& records);
+  void SetAside(int code);
+  void Close();
+
+  std::string path_;
+  bool readOnly_ = false;
+  Seconds clock_;
+  FailureLine failure_;
+  sqlite3* db_ = nullptr;
+};
+
+// Beside the event log: its name with ".history" in place of ".log".
+std::string HistoryPath();
