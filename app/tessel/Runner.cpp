@@ -368,13 +368,28 @@ int ListGroups(const std::string& settingsFile, const std::vector<std::string>& 
   return kExitOk;
 }
 
-int CheckSettings(const std::string& settingsFile) {
-  if (std::string problem = SettingsFileProblem(settingsFile); !problem.empty()) {
-    PrintError(problem);
-    return kExitOperational;
+int CheckSettings(const std::vector<std::string>& settingsFiles) {
+  const bool several = settingsFiles.size() > 1;
+  bool errors = false;
+  std::vector<TSourceOwner> owners;
+  for (const std::string& settingsFile : settingsFiles) {
+    if (several) PrintLine("Сценарий " + settingsFile + ":");
+    if (std::string problem = SettingsFileProblem(settingsFile); !problem.empty()) {
+      PrintError(problem);
+      return kExitOperational;
+    }
+    LoadFromIni(*ScriptRegistry, settingsFile);
+    const std::vector<TFinding> findings = CheckScript(*ScriptRegistry, settingsFile);
+    for (const std::string& line : CheckReportLines(findings)) PrintLine(line);
+    errors = errors || HasErrors(findings);
+    for (TSourceOwner& owner : SourceOwners(*ScriptRegistry, settingsFile))
+      owners.push_back(std::move(owner));
   }
-  LoadFromIni(*ScriptRegistry, settingsFile);
-  const std::vector<TFinding> findings = CheckScript(*ScriptRegistry, settingsFile);
-  for (const std::string& line : CheckReportLines(findings)) PrintLine(line);
-  return HasErrors(findings) ? kExitFilesFailed : kExitOk;
+  if (several) {
+    PrintLine("Сценарии вместе:");
+    const std::vector<TFinding> shared = SharedSourceFolders(owners);
+    for (const std::string& line : CheckReportLines(shared)) PrintLine(line);
+    errors = errors || HasErrors(shared);
+  }
+  return errors ? kExitFilesFailed : kExitOk;
 }

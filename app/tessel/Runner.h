@@ -29,7 +29,7 @@ inline constexpr std::chrono::seconds kHookWaitAtEnd{30};
 int RunService(const TRunOptions& options);
 int RunOnce(const TRunOptions& options);
 int ListGroups(const std::string& settingsFile, const std::vector<std::string>& names);
-int CheckSettings(const std::string& settingsFile);
+int CheckSettings(const std::vector<std::string>& settingsFiles);
 
 // Empty when the settings file can be read; otherwise why not.
 std::string SettingsFileProblem(const std::string& settingsFile);
