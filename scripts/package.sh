@@ -60,7 +60,7 @@ for unit in tessel.service tessel@.service; do
   mkdir -p "$out/units"
   # ExecStart names /usr/bin/tessel, which is in the package, not on this machine.
   sed "s|/usr/bin/tessel|$root/usr/bin/tessel|" "$path" >"$check"
-  msg=$(cd "$out/units" && systemd-analyze verify "./$(basename "$check")" 2>&1) && [ -z "$msg" ] ||
+  msg=$(cd "$out/units" && systemd-analyze verify --man=no "./$(basename "$check")" 2>&1) && [ -z "$msg" ] ||
     fail "$unit: $msg"
 done
 grep -q '^u tessel ' "$root/usr/lib/sysusers.d/tessel.conf" || fail "no sysusers.d entry for tessel"

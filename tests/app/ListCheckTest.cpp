@@ -295,9 +295,9 @@ TEST_F(Check, MissingKeyFoldersAndAnUnwritableLogAreErrors) {
 // disabled groups, share folders freely.
 TEST_F(Check, ScriptsCheckedTogetherNameTheSourceFoldersTwoOfThemTakeFrom) {
   const std::string partner = ex.dir.Path() + "partner.ini";
-  const std::string inboxLink = ex.dir.Path() + "ссылка-на-входящие";
+  const std::string inboxLink = ex.dir.Path() + "ссылка-на-входящие/";
   fs::create_directory_symlink(platform::Cp1251ToUtf8(ex.inbox),
-                               platform::Cp1251ToUtf8(inboxLink));
+                               platform::Cp1251ToUtf8(ex.dir.Path() + "ссылка-на-входящие"));
   auto writePartner = [&](const std::string& source) {
     ex.WriteScript([&] {
       ex.AddClientGroup("Партнёр");
