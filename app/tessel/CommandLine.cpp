@@ -122,8 +122,9 @@ TCommandLine ParseCommandLine(int argc, const char* const* argv) {
   if (line.Command == TCommand::None) return fail("Не указана команда.");
   if (!line.MoreSettingsFiles.empty() && line.Command != TCommand::Check)
     return fail("Параметр --settings указан дважды.");
-  if (!line.MetricsFile.empty() && line.Command != TCommand::Run && line.Command != TCommand::Once)
-    return fail("Параметр --metrics относится только к командам run и once.");
+  if (!line.MetricsFile.empty() && line.Command != TCommand::Run && line.Command != TCommand::Once &&
+      line.Command != TCommand::Check)
+    return fail("Параметр --metrics относится только к командам run, once и check.");
   if (!line.OnFailure.empty() && line.Command != TCommand::Run && line.Command != TCommand::Once)
     return fail("Параметр --on-failure относится только к командам run и once.");
   if (line.Strict && line.Command != TCommand::Run)
@@ -159,7 +160,8 @@ std::string UsageText() {
          "                   программы, тот же, что у окна; check принимает\n"
          "                   несколько\n"
          "  --metrics ФАЙЛ   (run, once) после каждого прохода записать показатели\n"
-         "                   в текстовом формате Prometheus\n"
+         "                   в текстовом формате Prometheus; (check) проверить,\n"
+         "                   что папка файла доступна для записи\n"
          "  --on-failure КОМАНДА\n"
          "                   (run, once) выполнить /bin/sh -c КОМАНДА, когда начинается\n"
          "                   сбой: группа, файл, причина и код - в переменных\n"

@@ -50,6 +50,14 @@ constexpr unsigned kMetricsMode = 0644;
 
 }  // namespace
 
+std::string MetricsFileProblem(const std::string& metricsFile) {
+  if (metricsFile.empty()) return {};
+  const std::string folder = FolderOf(metricsFile);
+  if (int err = platform::MayChangeFolder(folder))
+    return "папка файла показателей " + folder + " недоступна для записи: " + platform::ErrorText(err);
+  return {};
+}
+
 std::string SettingsFileProblem(const std::string& settingsFile) {
   platform::FileStat stat;
   if (int err = platform::StatPath(settingsFile, stat))
@@ -104,13 +112,9 @@ int TRunner::Start() {
     PrintError(problem);
     return kExitOperational;
   }
-  if (!options_.MetricsFile.empty()) {
-    const std::string folder = FolderOf(options_.MetricsFile);
-    if (int err = platform::MayChangeFolder(folder)) {
-      PrintError("Папка файла показателей " + folder +
-                 " недоступна для записи: " + platform::ErrorText(err));
-      return kExitOperational;
-    }
+  if (std::string problem = MetricsFileProblem(options_.MetricsFile); !problem.empty()) {
+    PrintError("Показатели не запишутся: " + problem);
+    return kExitOperational;
   }
   long holder = 0;
   if (int err = lock_.Acquire(settings, &holder)) {
@@ -368,7 +372,7 @@ int ListGroups(const std::string& settingsFile, const std::vector<std::string>& 
   return kExitOk;
 }
 
-int CheckSettings(const std::vector<std::string>& settingsFiles) {
+int CheckSettings(const std::vector<std::string>& settingsFiles, const std::string& metricsFile) {
   const bool several = settingsFiles.size() > 1;
   bool errors = false;
   std::vector<TSourceOwner> owners;
@@ -379,7 +383,11 @@ int CheckSettings(const std::vector<std::string>& settingsFiles) {
       return kExitOperational;
     }
     LoadFromIni(*ScriptRegistry, settingsFile);
-    const std::vector<TFinding> findings = CheckScript(*ScriptRegistry, settingsFile);
+    std::vector<TFinding> findings = CheckScript(*ScriptRegistry, settingsFile);
+    // run and once refuse to start without their metrics file's folder.
+    if (std::string problem = MetricsFileProblem(metricsFile); !problem.empty())
+      findings.insert(findings.begin(),
+                      {TSeverity::Error, problem + ", run и once не запустятся с --metrics"});
     for (const std::string& line : CheckReportLines(findings)) PrintLine(line);
     errors = errors || HasErrors(findings);
     for (TSourceOwner& owner : SourceOwners(*ScriptRegistry, settingsFile))

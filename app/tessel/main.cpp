@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
     case TCommand::Check: {
       std::vector<std::string> files{options.SettingsFile};
       files.insert(files.end(), line.MoreSettingsFiles.begin(), line.MoreSettingsFiles.end());
-      status = CheckSettings(files);
+      status = CheckSettings(files, options.MetricsFile);
       break;
     }
     default:

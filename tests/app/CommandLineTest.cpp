@@ -81,7 +81,7 @@ TEST(CommandLine, MistakesAreNamed) {
       {{"--settings", "a", "--settings", "b", "list"}, "Параметр --settings указан дважды."},
       {{"check", "--settings", "a", "--settings="}, "Параметр --settings требует имени файла."},
       {{"once", "extra"}, "Лишний аргумент: extra"},
-      {{"check", "--metrics", "m"}, "Параметр --metrics относится только к командам run и once."},
+      {{"list", "--metrics", "m"}, "Параметр --metrics относится только к командам run, once и check."},
       {{"run", "--settings", "/tmp/\xe4\xb8\xad.ini"},
        "Имя файла в параметре --settings содержит символы вне кодовой страницы Windows-1251."},
       {{"run", "--on-failure"}, "Параметр --on-failure требует команды."},

@@ -342,4 +342,22 @@ TEST_F(Check, ScriptsCheckedTogetherNameTheSourceFoldersTwoOfThemTakeFrom) {
       << out;
 }
 
+// What stops once and run from starting, check reports: a metrics file
+// whose folder is missing.
+TEST_F(Check, AMetricsFolderThatStopsTheStartIsAnError) {
+  ex.WriteScript([&] { ex.AddBankGroup(); });
+  const std::string missing = ex.dir.Path() + "нет-папки/tessel.prom";
+  std::string out, err;
+  EXPECT_EQ(ex.Run({"check", "--metrics", missing}, &out), 1);
+  const std::string problem = "папка файла показателей " + ex.dir.Path() +
+                              "нет-папки/ недоступна для записи: " + platform::ErrorText(ENOENT);
+  EXPECT_EQ(out.rfind("ошибка: " + problem + ", run и once не запустятся с --metrics\n", 0), 0u)
+      << out;
+  EXPECT_EQ(ex.Run({"once", "--metrics", missing}, &out, &err), 2);
+  EXPECT_NE(err.find(problem), std::string::npos) << err;
+
+  EXPECT_EQ(ex.Run({"check", "--metrics", ex.dir.Path() + "tessel.prom"}, &out), 0) << out;
+  EXPECT_FALSE(FileExists(ex.dir.Path() + "tessel.prom")) << "check writes no metrics";
+}
+
 }  // namespace

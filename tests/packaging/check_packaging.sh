@@ -56,7 +56,8 @@ if [ -f /usr/share/bash-completion/bash_completion ]; then
   completes "tessel " run once list check help
   completes "tessel --settings x.ini ch" check
   completes "tessel run --s" --settings --strict
-  completes "tessel check --" --settings
+  completes "tessel check --" --settings --metrics
+  completes "tessel list --" --settings
   completes "marvik import-" import-public import-secret
   completes "marvik create-pgp K s p uid --r" --rsa3072 --rsa4096
 else
