@@ -36,7 +36,7 @@ version=$(dpkg-parsechangelog -l debian/changelog -S Version)
 arch=$(dpkg --print-architecture)
 
 echo "=== lintian"
-lintian --fail-on error,warning --no-tag-display-limit "$out/tessel_${version}_${arch}.changes" ||
+lintian --fail-on error,warning --tag-display-limit 0 "$out/tessel_${version}_${arch}.changes" ||
   fail "lintian"
 
 echo "=== file lists"
@@ -68,8 +68,10 @@ for script in postinst prerm postrm; do
   dpkg-deb --ctrl-tarfile "$out/tessel_${version}_${arch}.deb" | tar -xOf - "./$script" >"$out/$script" 2>/dev/null || true
 done
 grep -q 'systemd-sysusers' "$out/postinst" || fail "postinst does not make the user"
-grep -q 'deb-systemd-helper.*enable\|deb-systemd-invoke start' "$out/postinst" &&
-  fail "postinst enables or starts a unit"
+# Enabled again only where the administrator had it enabled; started never.
+[ "$(grep -c 'deb-systemd-helper enable' "$out/postinst")" -eq "$(grep -c 'was-enabled' "$out/postinst")" ] ||
+  fail "postinst enables a unit"
+grep -qE 'deb-systemd-invoke (start|restart)' "$out/postinst" && fail "postinst starts a unit"
 grep -q "deb-systemd-invoke stop tessel.service 'tessel@\*.service'" "$out/prerm" ||
   fail "prerm does not stop the service and its instances on removal"
 grep -qE 'rm .*/var/lib/tessel|deluser|userdel' "$out/postrm" && fail "postrm removes the operator's data"
