@@ -27,6 +27,15 @@ bool IsBlankText(const std::string& text) {
   return true;
 }
 
+// Whether two folders are one, by the file system where both exist.
+bool SameFolder(const std::string& a, const std::string& b) {
+  if (a.empty() || b.empty()) return false;
+  platform::FileStat sa, sb;
+  if (platform::StatPath(a, sa) == 0 && platform::StatPath(b, sb) == 0)
+    return sa.isFolder && sb.isFolder && sa.device == sb.device && sa.inode == sb.inode;
+  return IncludeTrailingDelimiter(a) == IncludeTrailingDelimiter(b);
+}
+
 // Keys asked of the library, each identifier once.
 class TKeyProbe {
  public:
@@ -110,15 +119,6 @@ class TChecker {
     if (int err = platform::MayChangeFolder(folder))
       return "нет записи: " + platform::ErrorText(err);
     return {};
-  }
-
-  // Whether two folders are one, by the file system where both exist.
-  static bool SameFolder(const std::string& a, const std::string& b) {
-    if (a.empty() || b.empty()) return false;
-    platform::FileStat sa, sb;
-    if (platform::StatPath(a, sa) == 0 && platform::StatPath(b, sb) == 0)
-      return sa.isFolder && sb.isFolder && sa.device == sb.device && sa.inode == sb.inode;
-    return IncludeTrailingDelimiter(a) == IncludeTrailingDelimiter(b);
   }
 
   void KeyFolder(const std::string& folder, const std::string& what) {
@@ -273,6 +273,37 @@ std::vector<TFinding> CheckScript(const TTesselGroups& registry, const std::stri
     if (group->Enabled) checker.Group(*group, libraryOpen ? &keys : nullptr);
   }
   return checker.findings;
+}
+
+std::vector<TSourceOwner> SourceOwners(const TTesselGroups& registry,
+                                       const std::string& settingsFile) {
+  std::vector<TSourceOwner> owners;
+  for (int i = 0; i < registry.GroupCount(); ++i) {
+    const TTesselActionList* group = registry.GetGroup(i);
+    if (!group->Enabled) continue;
+    std::string folder, maskText;
+    SplitSourceMask(group->SourceMask, folder, maskText);
+    if (!folder.empty()) owners.push_back({settingsFile, group->Name, folder});
+  }
+  return owners;
+}
+
+std::vector<TFinding> SharedSourceFolders(const std::vector<TSourceOwner>& owners) {
+  std::vector<TFinding> findings;
+  for (size_t a = 0; a < owners.size(); ++a)
+    for (size_t b = a + 1; b < owners.size(); ++b) {
+      // Groups of one script share a folder by design (their masks split it);
+      // two scripts know nothing of each other's masks.
+      if (owners[a].SettingsFile == owners[b].SettingsFile) continue;
+      if (!SameFolder(owners[a].Folder, owners[b].Folder)) continue;
+      findings.push_back(
+          {TSeverity::Error, "папка исходных файлов " + owners[a].Folder + " - общая у группы " +
+                                 Quoted(owners[a].Group) + " сценария " + owners[a].SettingsFile +
+                                 " и группы " + Quoted(owners[b].Group) + " сценария " +
+                                 owners[b].SettingsFile +
+                                 ": оба сценария возьмут и доставят один и тот же файл"});
+    }
+  return findings;
 }
 
 std::string FindingLine(const TFinding& finding) {

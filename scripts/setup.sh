@@ -10,6 +10,8 @@ PACKAGES=(
   qt6-base-dev qt6-translations-l10n libgl-dev fonts-dejavu-core fonts-dejavu-extra
   clang libclang-rt-14-dev
   xvfb xauth
+  time
+  debhelper lintian scdoc desktop-file-utils bash-completion man-db groff-base
 )
 
 missing=()

@@ -54,6 +54,14 @@ constexpr unsigned kMetricsMode = 0644;
 
 }  // namespace
 
+std::string MetricsFileProblem(const std::string& metricsFile) {
+  if (metricsFile.empty()) return {};
+  const std::string folder = FolderOf(metricsFile);
+  if (int err = platform::MayChangeFolder(folder))
+    return "папка файла показателей " + folder + " недоступна для записи: " + platform::ErrorText(err);
+  return {};
+}
+
 std::string SettingsFileProblem(const std::string& settingsFile) {
   platform::FileStat stat;
   if (int err = platform::StatPath(settingsFile, stat))
@@ -108,13 +116,9 @@ int TRunner::Start() {
     PrintError(problem);
     return kExitOperational;
   }
-  if (!options_.MetricsFile.empty()) {
-    const std::string folder = FolderOf(options_.MetricsFile);
-    if (int err = platform::MayChangeFolder(folder)) {
-      PrintError("Папка файла показателей " + folder +
-                 " недоступна для записи: " + platform::ErrorText(err));
-      return kExitOperational;
-    }
+  if (std::string problem = MetricsFileProblem(options_.MetricsFile); !problem.empty()) {
+    PrintError("Показатели не запишутся: " + problem);
+    return kExitOperational;
   }
   long holder = 0;
   if (int err = lock_.Acquire(settings, &holder)) {
@@ -379,13 +383,32 @@ int ListGroups(const std::string& settingsFile, const std::vector<std::string>& 
   return kExitOk;
 }
 
-int CheckSettings(const std::string& settingsFile) {
-  if (std::string problem = SettingsFileProblem(settingsFile); !problem.empty()) {
-    PrintError(problem);
-    return kExitOperational;
+int CheckSettings(const std::vector<std::string>& settingsFiles, const std::string& metricsFile) {
+  const bool several = settingsFiles.size() > 1;
+  bool errors = false;
+  std::vector<TSourceOwner> owners;
+  for (const std::string& settingsFile : settingsFiles) {
+    if (several) PrintLine("Сценарий " + settingsFile + ":");
+    if (std::string problem = SettingsFileProblem(settingsFile); !problem.empty()) {
+      PrintError(problem);
+      return kExitOperational;
+    }
+    LoadFromIni(*ScriptRegistry, settingsFile);
+    std::vector<TFinding> findings = CheckScript(*ScriptRegistry, settingsFile);
+    // run and once refuse to start without their metrics file's folder.
+    if (std::string problem = MetricsFileProblem(metricsFile); !problem.empty())
+      findings.insert(findings.begin(),
+                      {TSeverity::Error, problem + ", run и once не запустятся с --metrics"});
+    for (const std::string& line : CheckReportLines(findings)) PrintLine(line);
+    errors = errors || HasErrors(findings);
+    for (TSourceOwner& owner : SourceOwners(*ScriptRegistry, settingsFile))
+      owners.push_back(std::move(owner));
   }
-  LoadFromIni(*ScriptRegistry, settingsFile);
-  const std::vector<TFinding> findings = CheckScript(*ScriptRegistry, settingsFile);
-  for (const std::string& line : CheckReportLines(findings)) PrintLine(line);
-  return HasErrors(findings) ? kExitFilesFailed : kExitOk;
+  if (several) {
+    PrintLine("Сценарии вместе:");
+    const std::vector<TFinding> shared = SharedSourceFolders(owners);
+    for (const std::string& line : CheckReportLines(shared)) PrintLine(line);
+    errors = errors || HasErrors(shared);
+  }
+  return errors ? kExitFilesFailed : kExitOk;
 }

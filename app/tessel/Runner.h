@@ -31,10 +31,14 @@ inline constexpr std::chrono::seconds kHookWaitAtEnd{30};
 int RunService(const TRunOptions& options);
 int RunOnce(const TRunOptions& options);
 int ListGroups(const std::string& settingsFile, const std::vector<std::string>& names);
-int CheckSettings(const std::string& settingsFile);
+// check: each script, the source folders they share, and (when given) the
+// metrics file's folder.
+int CheckSettings(const std::vector<std::string>& settingsFiles, const std::string& metricsFile);
 
 // Empty when the settings file can be read; otherwise why not.
 std::string SettingsFileProblem(const std::string& settingsFile);
+// Empty when no metrics file is asked for or its folder takes it; otherwise why not.
+std::string MetricsFileProblem(const std::string& metricsFile);
 // once's status after its pass: kExitFilesFailed when a group that ran sent a
 // file to its bad-files folder or left one for later, else kExitOk.
 int PassExitStatus(const TTesselGroups& registry, bool freshOnesComeAgain = false);
