@@ -47,3 +47,8 @@ std::string ReadFailureCommand(const std::string& settingsFile) {
 bool StartInTraySetting(const std::string& settingsFile) {
   return ReadIniBool("MAIN", kStartInTrayKey, false, settingsFile);
 }
+
+int32_t KeyWarningDays(const std::string& settingsFile) {
+  const int32_t days = ReadIniInteger("MAIN", "KEY_WARN_DAYS", kDefaultKeyWarningDays, settingsFile);
+  return days >= 0 ? days : kDefaultKeyWarningDays;
+}

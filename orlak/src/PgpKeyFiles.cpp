@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Codes.h"
+#include "KeyFacts.h"
 #include "KeyStore.h"
 #include "platform/Cp1251.h"
 
@@ -103,14 +104,6 @@ std::vector<rnp::Key> WholeKey(rnp_key_handle_t primary, rnp_ffi_t ffi) {
   return keys;
 }
 
-std::string Date(uint64_t seconds) {
-  const std::time_t t = static_cast<std::time_t>(seconds);
-  std::tm tm{};
-  gmtime_r(&t, &tm);
-  char text[16];
-  std::strftime(text, sizeof text, "%Y-%m-%d", &tm);
-  return text;
-}
 
 }  // namespace
 
@@ -301,8 +294,8 @@ std::string Describe(const KeyFile& file, bool secret) {
     }
   }
   if (code != kOk) verdict = std::string("refused: ") + CodeName(code);
-  return format + "\t" + file.fingerprint + "\t" + algorithms + "\t" + Date(created) + "\t" +
-         (expiration == 0 ? std::string("never") : Date(uint64_t{created} + expiration)) + "\t" +
+  return format + "\t" + file.fingerprint + "\t" + algorithms + "\t" + UtcDate(created) + "\t" +
+         (expiration == 0 ? std::string("never") : UtcDate(int64_t{created} + expiration)) + "\t" +
          capabilities + "\t" + verdict;
 }
 
