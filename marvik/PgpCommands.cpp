@@ -65,8 +65,8 @@ int Written(const orlak::pgp::KeyFileResult& result, const std::string& what, st
   return kOk;
 }
 
-// Seconds from now to the end of the given UTC day; 0 when not a later date.
-uint32_t SecondsUntil(const std::string& date) {
+// The end of the given UTC day; 0 when not a later date.
+int64_t EndOfDay(const std::string& date) {
   std::tm tm{};
   if (!strptime(date.c_str(), "%Y-%m-%d", &tm)) return 0;
   tm.tm_hour = 23;
@@ -74,7 +74,7 @@ uint32_t SecondsUntil(const std::string& date) {
   tm.tm_sec = 59;
   const std::time_t end = timegm(&tm);
   const std::time_t now = std::time(nullptr);
-  return end > now ? static_cast<uint32_t>(end - now) : 0;
+  return end > now ? end : 0;
 }
 
 // One line of the terminal with echo off, or of the input when there is no
@@ -124,7 +124,7 @@ int CreatePgpKey(const std::string& id, const std::string& secretFolder,
     err << "marvik: unknown algorithm '" << options.algorithm << "': ed25519, rsa3072 or rsa4096\n";
     return kUsage;
   }
-  if (!options.expires.empty() && (request.expirySeconds = SecondsUntil(options.expires)) == 0) {
+  if (!options.expires.empty() && (request.expiresAt = EndOfDay(options.expires)) == 0) {
     err << "marvik: the expiry date must be a later day as YYYY-MM-DD\n";
     return kUsage;
   }

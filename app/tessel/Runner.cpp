@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <ctime>
 
 #include "app/tessel/CommandLine.h"
 #include "app/tessel/Console.h"
@@ -237,6 +238,7 @@ void TRunner::Reload() {
   }
   metrics_.KeepOnly(*ScriptRegistry);
   metrics_.SetLibraryOpen(session_.LibraryOpen());
+  keysLooked_.reset();
   WriteMetrics();
 }
 
@@ -252,6 +254,12 @@ void TRunner::Finish() {
 
 void TRunner::WriteMetrics() {
   if (options_.MetricsFile.empty()) return;
+  // A key's state changes by the day, not by the pass: looked at once a minute.
+  const auto now = std::chrono::steady_clock::now();
+  if (!keysLooked_ || now - *keysLooked_ >= std::chrono::minutes(1)) {
+    metrics_.SetKeys(ScriptKeyGauges(*ScriptRegistry, std::time(nullptr)));
+    keysLooked_ = now;
+  }
   const int err =
       platform::ReplaceFileContents(options_.MetricsFile, metrics_.Text(), kMetricsMode);
   if (err != 0 && err != metricsError_)

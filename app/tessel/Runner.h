@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -99,4 +100,7 @@ class TRunner {
   bool libraryFault_ = false;  // the library's failure episode is under way
   int32_t interval_ = 0;
   int metricsError_ = 0;  // of the last write, so a lasting failure is told once
+  // When the keys' states were last looked at for the metrics; a reload
+  // looks again at once.
+  std::optional<std::chrono::steady_clock::time_point> keysLooked_;
 };

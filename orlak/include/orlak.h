@@ -76,6 +76,8 @@ ORLAK_API uint16_t ORLAK_CALL ExtractKey(const char* pubKeysFolder, const char* 
 #define ORLAK_KEY_REVOKED 2
 #define ORLAK_KEY_WEAK 3
 #define ORLAK_KEY_REFUSED 4
+#define ORLAK_KEY_FORMAT_ORLAK 0
+#define ORLAK_KEY_FORMAT_OPENPGP 1
 #define ORLAK_KEY_FINGERPRINT_SIZE 72
 
 typedef struct OrlakKeyState {
@@ -83,7 +85,8 @@ typedef struct OrlakKeyState {
   int64_t Expires;   /* seconds since 1970 UTC, 0 never */
   uint8_t Condition; /* ORLAK_KEY_... */
   uint8_t CanSign, CanEncrypt;
-  uint8_t Reserved[5];
+  uint8_t Format;    /* ORLAK_KEY_FORMAT_... */
+  uint8_t Reserved[4];
   char Fingerprint[ORLAK_KEY_FINGERPRINT_SIZE]; /* zero-terminated hex */
 } OrlakKeyState;
 

@@ -319,6 +319,7 @@ ORLAK_API uint16_t ORLAK_CALL GetKeyState(const char* folder, const char* keyId,
     state->Condition = static_cast<uint8_t>(facts.condition);
     state->CanSign = facts.canSign;
     state->CanEncrypt = facts.canEncrypt;
+    state->Format = facts.format == "openpgp" ? ORLAK_KEY_FORMAT_OPENPGP : ORLAK_KEY_FORMAT_ORLAK;
     std::strncpy(state->Fingerprint, facts.fingerprint.c_str(), sizeof state->Fingerprint - 1);
     return kOk;
   });

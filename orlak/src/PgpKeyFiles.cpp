@@ -105,6 +105,15 @@ std::vector<rnp::Key> WholeKey(rnp_key_handle_t primary, rnp_ffi_t ffi) {
 }
 
 
+// A key's expiry is kept as seconds after its creation, which the
+// generation sets: fixed afterwards, the key ends at the very second asked.
+bool ExpireAt(rnp_key_handle_t key, int64_t at) {
+  if (at == 0) return true;
+  uint32_t created = 0;
+  if (rnp_key_get_creation(key, &created) != RNP_SUCCESS || at <= int64_t{created}) return false;
+  return rnp_key_set_expiration(key, static_cast<uint32_t>(at - created)) == RNP_SUCCESS;
+}
+
 }  // namespace
 
 std::string KeyFilePath(const std::string& folder, const std::string& id) {
@@ -134,7 +143,6 @@ KeyFileResult CreateKeyFiles(const std::string& secretFolder, const std::string&
   if (rnp_op_generate_create(&primaryOp.op, ffi.get(), rsa ? "RSA" : "EDDSA") != RNP_SUCCESS ||
       (rsa && rnp_op_generate_set_bits(primaryOp.op, bits) != RNP_SUCCESS) ||
       rnp_op_generate_set_userid(primaryOp.op, request.userId.c_str()) != RNP_SUCCESS ||
-      rnp_op_generate_set_expiration(primaryOp.op, request.expirySeconds) != RNP_SUCCESS ||
       rnp_op_generate_set_hash(primaryOp.op, RNP_ALGNAME_SHA256) != RNP_SUCCESS ||
       rnp_op_generate_add_usage(primaryOp.op, "sign") != RNP_SUCCESS ||
       rnp_op_generate_add_usage(primaryOp.op, "certify") != RNP_SUCCESS ||
@@ -150,7 +158,6 @@ KeyFileResult CreateKeyFiles(const std::string& secretFolder, const std::string&
           RNP_SUCCESS ||
       (rsa ? rnp_op_generate_set_bits(subOp.op, bits)
            : rnp_op_generate_set_curve(subOp.op, "Curve25519")) != RNP_SUCCESS ||
-      rnp_op_generate_set_expiration(subOp.op, request.expirySeconds) != RNP_SUCCESS ||
       rnp_op_generate_set_hash(subOp.op, RNP_ALGNAME_SHA256) != RNP_SUCCESS ||
       rnp_op_generate_add_usage(subOp.op, "encrypt") != RNP_SUCCESS ||
       rnp_op_generate_execute(subOp.op) != RNP_SUCCESS ||
@@ -159,6 +166,10 @@ KeyFileResult CreateKeyFiles(const std::string& secretFolder, const std::string&
     return result;
   }
   rnp::Key sub(subHandle);
+  if (!ExpireAt(primary.get(), request.expiresAt) || !ExpireAt(sub.get(), request.expiresAt)) {
+    result.code = kCryptoFailure;
+    return result;
+  }
   std::string secretText, publicText;
   if ((result.code = Export(primary.get(), RNP_KEY_EXPORT_SECRET, secretText)) != kOk ||
       (result.code = Export(primary.get(), RNP_KEY_EXPORT_PUBLIC, publicText)) != kOk)
