@@ -11,6 +11,7 @@
 #include "engine/uTesselTypes.h"
 #include "masks/FileMask.h"
 #include "platform/Access.h"
+#include "platform/Clock.h"
 #include "platform/Files.h"
 #include "platform/RunLock.h"
 #include "platform/WorkFolders.h"
@@ -95,16 +96,6 @@ class TKeyProbe {
   int signInit_ = 0, cryptoInit_ = 0;
   std::map<std::string, int> public_, secret_;
 };
-
-// YYYY-MM-DD in UTC, as keys' dates are given.
-std::string KeyDate(int64_t seconds) {
-  const std::time_t t = static_cast<std::time_t>(seconds);
-  std::tm tm{};
-  gmtime_r(&t, &tm);
-  char text[16];
-  std::strftime(text, sizeof text, "%Y-%m-%d", &tm);
-  return text;
-}
 
 class TChecker {
  public:
@@ -246,7 +237,7 @@ class TChecker {
   void Lifetime(const std::string& what, const std::string& id, bool secret, TKeyProbe& keys) {
     OrlakKeyState state;
     if (!keys.State(id, secret, state)) return;
-    const std::string until = state.Expires ? KeyDate(state.Expires) : std::string();
+    const std::string until = state.Expires ? platform::FormatUtcDate(state.Expires) : std::string();
     switch (state.Condition) {
       case ORLAK_KEY_EXPIRED:
         return Error(what + "срок действия ключа истёк " + until);
