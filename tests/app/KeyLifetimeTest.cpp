@@ -121,7 +121,7 @@ TEST_F(KeyLifetime, CheckErrsOnUnusableKeysAndWarnsWithinTheScriptsDays) {
   EXPECT_TRUE(has("Итого: ошибок 4, предупреждений 0.")) << out;
 }
 
-TEST_F(KeyLifetime, MetricsGiveEachUsedKeysExpiryAndUsability) {
+TEST_F(KeyLifetime, MetricsGiveEachUsedKeysExpiryAndUsabilityAndTheLogWarnsOfTheEndingOne) {
   const std::string metrics = ex.dir.Path() + "tessel.prom";
   ASSERT_EQ(ex.Run({"once", "--metrics", platform::Cp1251ToUtf8(metrics)}), 0);
   const std::string text = ReadFile(metrics);
@@ -149,6 +149,18 @@ TEST_F(KeyLifetime, MetricsGiveEachUsedKeysExpiryAndUsability) {
   EXPECT_EQ(value("tessel_key_usable{key=\"BANK\",folder=\"secret\",format=\"orlak\"}"), "1")
       << text;
   EXPECT_EQ(text.find("tessel_key_expiry_timestamp_seconds{key=\"BANK\""), std::string::npos);
+
+  // One failure line for the key within the days; the ended ones fail their steps instead.
+  int told = 0;
+  for (const std::string& line : LogFields(ex.log)) {
+    if (line.find("Срок действия ключа истекает") == std::string::npos) continue;
+    ++told;
+    EXPECT_NE(line.find("Срок действия ключа истекает " + soonDate +
+                        ", через 10 дн.\tсекретный ключ SOON\tподготовьте замену ключа"),
+              std::string::npos)
+        << line;
+  }
+  EXPECT_EQ(told, 1);
 }
 
 }  // namespace
