@@ -6,6 +6,7 @@
 
 #include "Commands.h"
 #include "KeyFacts.h"
+#include "PgpKeys.h"
 #include "config/SettingsFile.h"
 #include "config/uIniUtil.h"
 #include "crypto/ScriptKeys.h"
@@ -45,7 +46,7 @@ std::string UsedBy(const std::vector<TKeyUseSite>& uses) {
 // (OpenPGP) its e-mail, key ID or fingerprint as the library looks it up.
 bool Names(const TKeyUseSite& use, const orlak::KeyFacts& facts, const std::string& folder) {
   if (use.Secret != facts.secret) return false;
-  if (use.Id == facts.id) return true;
+  if (use.Id == facts.id || use.Id == orlak::pgp::RotationBase(facts.id)) return true;
   orlak::KeyFacts named;
   return facts.format == "openpgp" &&
          orlak::FindKeyFacts(folder, facts.secret, use.Id, 0, named) == 0 &&

@@ -259,7 +259,15 @@ ORLAK_API uint16_t ORLAK_CALL DeCryptFileEx(const char* inputFile, const char* o
       const pgp::KeyFile* receiver = nullptr;
       if ((code = pgp::FindKey(folders.secretFolder, true, receiverId, receiver)) != kOk)
         return code;
-      return pgp::DecryptFile(input, NativePath(outputFile), *receiver);
+      const std::string output = NativePath(outputFile);
+      code = pgp::DecryptFile(input, output, *receiver);
+      // While an identifier rotates, files addressed to its other keys arrive too.
+      for (const pgp::KeyFile* other : pgp::RotationKeys(folders.secretFolder, true, receiverId)) {
+        if (code != kNotAddressed) break;
+        if (other != receiver && other->code == kOk)
+          code = pgp::DecryptFile(input, output, *other);
+      }
+      return code;
     }
     if (pgp::IsKeyBlock(block)) return IsOwnEncryptedFile(input) ? kMixedFormats : kNotEncrypted;
     if (!plain) return kBadParameter;

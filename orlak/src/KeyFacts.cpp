@@ -245,8 +245,10 @@ uint16_t FindKeyFacts(const std::string& folder, bool secret, const std::string&
                       KeyFacts& found) {
   std::vector<KeyFacts> all = FolderKeyFacts(folder, secret, now);
   std::string fileId = id;
-  if (std::none_of(all.begin(), all.end(), [&](const KeyFacts& f) { return f.id == id; }) &&
-      pgp::IsLookupForm(id)) {
+  // Unless liborlak's own file holds it, the OpenPGP key the calls would use:
+  // by lookup, or the newest usable of several that serve the identifier.
+  if (std::none_of(all.begin(), all.end(),
+                   [&](const KeyFacts& f) { return f.id == id && f.format == "orlak"; })) {
     const auto lock = pgp::Lock();
     const pgp::KeyFile* file = nullptr;
     const uint16_t code = pgp::FindKey(folder, secret, id, file);
