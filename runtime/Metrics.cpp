@@ -209,7 +209,7 @@ std::string TMetrics::Text() const {
            (key.Secret ? "secret" : "public") + "\",format=\"" + key.Format + "\"";
   };
   header("tessel_key_expiry_timestamp_seconds", "gauge",
-         "When a key a step uses expires, in seconds since 1970; keys that never expire and "
+         "When a key a step uses expires, in seconds since 1970; keys without an end and "
          "keys no file provides have no sample.");
   for (const TKeyGauge& key : keys_)
     if (key.Expires != 0)
