@@ -1,30 +1,27 @@
 #include "runtime/Check.h"
 
 #include <cerrno>
+#include <ctime>
 #include <map>
 
 #include "crypto/Orlak.h"
-#include "crypto/SplitKeyList.h"
+#include "crypto/ScriptKeys.h"
 #include "engine/StepSettings.h"
 #include "engine/uFileUtil.h"
 #include "engine/uTesselTypes.h"
 #include "masks/FileMask.h"
 #include "platform/Access.h"
+#include "platform/Clock.h"
 #include "platform/Files.h"
 #include "platform/RunLock.h"
 #include "platform/WorkFolders.h"
 #include "runtime/GroupNames.h"
+#include "runtime/ScriptSettings.h"
 
 namespace {
 
 std::string Quoted(const std::string& text) {
   return "\"" + text + "\"";
-}
-
-bool IsBlankText(const std::string& text) {
-  for (char c : text)
-    if (static_cast<unsigned char>(c) > 32) return false;
-  return true;
 }
 
 // Whether two folders are one, by the file system where both exist.
@@ -39,7 +36,8 @@ bool SameFolder(const std::string& a, const std::string& b) {
 // Keys asked of the library, each identifier once.
 class TKeyProbe {
  public:
-  TKeyProbe(const std::string& secKeys, const std::string& pubKeys) : pubKeys_(pubKeys) {
+  TKeyProbe(const std::string& secKeys, const std::string& pubKeys)
+      : secKeys_(secKeys), pubKeys_(pubKeys) {
     signInit_ = SignInit(secKeys.c_str(), pubKeys.c_str());
     cryptoInit_ = CryptoInit(secKeys.c_str(), pubKeys.c_str());
   }
@@ -69,6 +67,11 @@ class TKeyProbe {
     return it->second;
   }
 
+  // The key's dates and condition; false when the library cannot tell.
+  bool State(const std::string& id, bool secret, OrlakKeyState& state) const {
+    return GetKeyState((secret ? secKeys_ : pubKeys_).c_str(), id.c_str(), secret, &state) == 0;
+  }
+
   // The library's code for signing with the secret key; the library offers
   // no other way to ask for one.
   int Secret(const std::string& id) {
@@ -95,7 +98,7 @@ class TKeyProbe {
     return probeError_ == 0;
   }
 
-  std::string pubKeys_;
+  std::string secKeys_, pubKeys_;
   std::string probeFolder_;
   bool probeTried_ = false;
   int probeError_ = 0;  // why no probe file could be made
@@ -106,6 +109,8 @@ class TKeyProbe {
 class TChecker {
  public:
   std::vector<TFinding> findings;
+  int64_t now = 0;
+  int warnDays = kDefaultKeyWarningDays;
 
   void Error(const std::string& text) { findings.push_back({TSeverity::Error, text}); }
   void Warning(const std::string& text) { findings.push_back({TSeverity::Warning, text}); }
@@ -213,6 +218,8 @@ class TChecker {
   void Public(const std::string& where, const std::string& id, TKeyProbe& keys) {
     if (int code = keys.Public(id))
       Error(where + "открытый ключ " + Quoted(id) + ": " + ResultMessage(code));
+    else
+      Lifetime(where + "открытый ключ " + Quoted(id) + ": ", id, false, keys);
   }
   void Secret(const std::string& where, const std::string& id, TKeyProbe& keys) {
     const int code = keys.Secret(id);
@@ -221,34 +228,41 @@ class TChecker {
             " не проверен: нет рабочей папки: " + platform::ErrorText(keys.ProbeError()));
     else if (code != 0)
       Error(where + "секретный ключ " + Quoted(id) + ": " + ResultMessage(code));
+    else
+      Lifetime(where + "секретный ключ " + Quoted(id) + ": ", id, true, keys);
+  }
+
+  // A key the library takes now may still be one it should not: expired or
+  // revoked by the key's own dates, weak, or ending within the warning days.
+  void Lifetime(const std::string& what, const std::string& id, bool secret, TKeyProbe& keys) {
+    OrlakKeyState state;
+    if (!keys.State(id, secret, state)) return;
+    const std::string until = state.Expires ? platform::FormatUtcDate(state.Expires) : std::string();
+    switch (state.Condition) {
+      case ORLAK_KEY_EXPIRED:
+        return Error(what + "срок действия ключа истёк " + until);
+      case ORLAK_KEY_REVOKED:
+        return Error(what + "ключ отозван владельцем");
+      case ORLAK_KEY_WEAK:
+        return Error(what + "слабый ключ (RSA, DSA или ElGamal короче 2048 бит)");
+      case ORLAK_KEY_USABLE:
+        break;
+      default:
+        return Error(what + "ключ не используется библиотекой");
+    }
+    if (state.Expires == 0) return;
+    const int64_t days = (state.Expires - now) / 86400;
+    if (days < warnDays)
+      Warning(what + "срок действия ключа истекает " + until + ", через " + std::to_string(days) +
+              " дн.; подготовьте замену");
   }
 
   // The keys the step's settings name, as its kind describes them.
   void Keys(const std::string& where, const TTesselAction& step, TKeyProbe& keys) {
-    for (const TStepSetting& setting : StepSettings(step)) {
-      const std::string& value = setting.Value;
-      switch (setting.Field.Keys) {
-        case TKeyUse::None:
-          break;
-        case TKeyUse::SecretKey:
-          Secret(where, value, keys);
-          break;
-        case TKeyUse::PublicKey:
-          Public(where, value, keys);
-          break;
-        case TKeyUse::PublicKeyList:
-          // A blank list asks for none in particular.
-          if (!IsBlankText(value))
-            for (const std::string& id : SplitKeyList(value)) Public(where, id, keys);
-          break;
-        case TKeyUse::ReceiverList: {
-          const std::vector<std::string> receivers = SplitKeyList(value);
-          if (receivers.empty()) Error(where + "не указаны получатели");
-          for (const std::string& id : receivers) Public(where, id, keys);
-          break;
-        }
-      }
-    }
+    const TStepKeyIds ids = StepKeyIds(step);
+    for (const std::string& id : ids.Secret) Secret(where, id, keys);
+    if (ids.NoReceivers) Error(where + "не указаны получатели");
+    for (const std::string& id : ids.Public) Public(where, id, keys);
   }
 };
 
@@ -256,6 +270,8 @@ class TChecker {
 
 std::vector<TFinding> CheckScript(const TTesselGroups& registry, const std::string& settingsFile) {
   TChecker checker;
+  checker.now = std::time(nullptr);
+  checker.warnDays = KeyWarningDays(settingsFile);
   checker.KeyFolder(registry.PubKeysPath, "папка открытых ключей");
   checker.KeyFolder(registry.SecKeysPath, "папка секретных ключей");
   checker.RunnerFiles(settingsFile);

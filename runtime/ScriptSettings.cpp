@@ -17,6 +17,7 @@ namespace {
 
 constexpr const char* kOnFailureKey = "ON_FAILURE";
 constexpr const char* kStartInTrayKey = "START_IN_TRAY";
+constexpr const char* kKeyWarningDaysKey = "KEY_WARN_DAYS";
 
 }  // namespace
 
@@ -26,6 +27,7 @@ bool SaveScript(const std::string& settingsFile, int32_t interval, bool startInT
   // The script is written from nothing: a command it holds and the saver
   // does not know of is carried over.
   const std::string command = onFailure ? *onFailure : ReadFailureCommand(settingsFile);
+  const std::string warnDays = ReadIniString("MAIN", kKeyWarningDaysKey, "", settingsFile);
   if (!SaveToIni(*ScriptRegistry, settingsFile)) return false;
   // The script is on disk already; a lost interval or setting is still a failed save.
   bool written = WriteIniInteger("MAIN", "INTERVAL", interval, settingsFile);
@@ -33,6 +35,8 @@ bool SaveScript(const std::string& settingsFile, int32_t interval, bool startInT
   if (written && !command.empty())
     written = WriteIniString("MAIN", kOnFailureKey, command, settingsFile);
   if (written && startInTray) written = WriteIniBool("MAIN", kStartInTrayKey, true, settingsFile);
+  if (written && !warnDays.empty())
+    written = WriteIniString("MAIN", kKeyWarningDaysKey, warnDays, settingsFile);
   if (!written) {
     WriteFailureLog({"Сохранение настроек - ошибка", settingsFile, platform::ErrorText(errno)});
     return false;
@@ -46,4 +50,10 @@ std::string ReadFailureCommand(const std::string& settingsFile) {
 
 bool StartInTraySetting(const std::string& settingsFile) {
   return ReadIniBool("MAIN", kStartInTrayKey, false, settingsFile);
+}
+
+int32_t KeyWarningDays(const std::string& settingsFile) {
+  const int32_t days =
+      ReadIniInteger("MAIN", kKeyWarningDaysKey, kDefaultKeyWarningDays, settingsFile);
+  return days >= 0 ? days : kDefaultKeyWarningDays;
 }

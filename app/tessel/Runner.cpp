@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <ctime>
 
 #include "app/tessel/CommandLine.h"
 #include "app/tessel/Console.h"
@@ -154,6 +155,7 @@ int TRunner::Start() {
       [](const std::vector<std::string>& fields) { WriteLog(TLogKind::Failure, fields); });
   recorder_ = std::make_unique<THistoryRecorder>(*history_, settings, TESSEL_VERSION);
   interval_ = LoadScript(settings);
+  keyWarningDays_ = KeyWarningDays(settings);
   hook_.SetCommand(options_.OnFailure.empty() ? ReadFailureCommand(settings) : options_.OnFailure);
   session_.InitCrypto(ScriptRegistry->SecKeysPath, ScriptRegistry->PubKeysPath);
   metrics_.SetLibraryOpen(session_.LibraryOpen());
@@ -177,6 +179,7 @@ void TRunner::Pass() {
     hook_.Note(event, std::chrono::steady_clock::now());
   };
   if (onFileStart_) context.Progress = [this](int, int, int) { onFileStart_(); };
+  LookAtKeys();
   tally_.Before(*ScriptRegistry);
   ScriptRegistry->RunAllGroups(context);
   console_.Subject({}, {});  // the lines between passes are about no group
@@ -233,6 +236,7 @@ void TRunner::Reload() {
     InitEngine(kinds);
   }
   interval_ = LoadScript(settings);
+  keyWarningDays_ = KeyWarningDays(settings);
   if (options_.OnFailure.empty()) hook_.SetCommand(ReadFailureCommand(settings));
   if (ScriptRegistry->SecKeysPath != oldSec || ScriptRegistry->PubKeysPath != oldPub) {
     // As "Стоп" and "Пуск" would, so the library holds the new folders.
@@ -241,6 +245,7 @@ void TRunner::Reload() {
   }
   metrics_.KeepOnly(*ScriptRegistry);
   metrics_.SetLibraryOpen(session_.LibraryOpen());
+  keysLooked_.reset();
   WriteMetrics();
 }
 
@@ -252,6 +257,20 @@ void TRunner::Finish() {
   history_.reset();
   if (LogTarget == &console_) LogTarget = nullptr;
   lock_.Release();
+}
+
+void TRunner::LookAtKeys() {
+  // A key's state changes by the day, not by the pass.
+  const auto now = std::chrono::steady_clock::now();
+  if (keysLooked_ && now - *keysLooked_ < std::chrono::minutes(1)) return;
+  keysLooked_ = now;
+  const int64_t wall = std::time(nullptr);
+  const std::vector<TKeyGauge> keys = ScriptKeyGauges(*ScriptRegistry, wall);
+  const std::string today = platform::FormatLocalTime(wall).substr(0, 10);
+  for (const std::vector<std::string>& fields :
+       keyWarnings_.Due(keys, wall, keyWarningDays_, today))
+    WriteLog(TLogKind::Failure, fields);
+  metrics_.SetKeys(keys);
 }
 
 void TRunner::WriteMetrics() {

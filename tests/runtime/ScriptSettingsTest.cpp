@@ -107,4 +107,21 @@ TEST_F(ScriptSettings, TheFailureCommandFollowsTheIntervalAndASaveWithoutItKeeps
   EXPECT_EQ(ReadFailureCommand(ini), "");
 }
 
+TEST_F(ScriptSettings, TheKeyWarningDaysWrittenByHandSurviveASaveAndBadValuesFallBack) {
+  ScriptRegistry->ClearGroups();
+  ScriptRegistry->PubKeysPath = "/pub";
+  ScriptRegistry->SecKeysPath.clear();
+  ASSERT_TRUE(SaveScript(ini, 5));
+  EXPECT_EQ(KeyWarningDays(ini), kDefaultKeyWarningDays);
+  EXPECT_EQ(ReadFile(ini), "[MAIN]\r\nPUBKEYS=/pub\r\nINTERVAL=5\r\n") << "not written unless set";
+
+  ASSERT_TRUE(WriteIniInteger("MAIN", "KEY_WARN_DAYS", 45, ini));
+  ASSERT_TRUE(SaveScript(ini, 7));
+  EXPECT_EQ(KeyWarningDays(ini), 45);
+  EXPECT_EQ(ReadFile(ini), "[MAIN]\r\nPUBKEYS=/pub\r\nINTERVAL=7\r\nKEY_WARN_DAYS=45\r\n");
+
+  ASSERT_TRUE(WriteIniInteger("MAIN", "KEY_WARN_DAYS", -3, ini));
+  EXPECT_EQ(KeyWarningDays(ini), kDefaultKeyWarningDays);
+}
+
 }  // namespace
