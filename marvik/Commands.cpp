@@ -83,15 +83,23 @@ std::string DescribeKeyFile(const std::string& folder, const std::string& name) 
 }  // namespace
 
 bool EnsureFolder(const std::string& folder, mode_t mode, std::ostream& err) {
-  struct stat st;
-  if (::stat(folder.c_str(), &st) == 0) {
-    if (S_ISDIR(st.st_mode)) return true;
-    err << "marvik: " << folder << " is not a folder\n";
-    return false;
+  // Missing parents are made as mkdir -p makes them; only the folder itself
+  // gets the mode asked for (a secret-key folder's 0700).
+  for (size_t end = folder.find('/', 1);; end = folder.find('/', end + 1)) {
+    const bool last = end == std::string::npos;
+    const std::string path = last ? folder : folder.substr(0, end);
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0) {
+      if (!S_ISDIR(st.st_mode)) {
+        err << "marvik: " << path << " is not a folder\n";
+        return false;
+      }
+    } else if (::mkdir(path.c_str(), last ? mode : 0755) != 0 && errno != EEXIST) {
+      err << "marvik: cannot create folder " << path << ": " << std::strerror(errno) << "\n";
+      return false;
+    }
+    if (last) return true;
   }
-  if (::mkdir(folder.c_str(), mode) == 0) return true;
-  err << "marvik: cannot create folder " << folder << ": " << std::strerror(errno) << "\n";
-  return false;
 }
 
 int CreateKeyPair(const std::string& id, const std::string& secretFolder,

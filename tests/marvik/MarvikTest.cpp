@@ -92,7 +92,8 @@ TEST_F(MarvikTest, SelfTestAnswersU) {
 }
 
 TEST_F(MarvikTest, CreateWritesAKeyPairTheLibraryReads) {
-  const std::string secret = dir_.Path() + "new secret", pub = dir_.Path() + "new public";
+  // Folders two levels deep that do not exist yet: both levels are made.
+  const std::string secret = dir_.Path() + "keys/new secret", pub = dir_.Path() + "keys/new public";
   const std::string id = "Бухгалтерия";  // Windows-1251 here, UTF-8 on the command line
   Outcome run = Marvik({"create", Arg(id), Arg(secret), Arg(pub)});
   ASSERT_EQ(run.status, 0) << run.err;
