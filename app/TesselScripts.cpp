@@ -3,8 +3,10 @@
 #include <QApplication>
 #include <clocale>
 
+#include "config/uIniUtil.h"
 #include "crypto/StepKinds.h"
 #include "engine/uTesselTypes.h"
+#include "platform/Files.h"
 #include "ui/Application.h"
 #include "ui/TfTesselMainForm.h"
 
@@ -12,6 +14,9 @@ int main(int argc, char** argv) {
   // Log timestamps use the user's date and time formats.
   std::setlocale(LC_ALL, "");
   InitEngine(CryptoStepKinds());
+  // The log lives beside the settings file, which an installed program keeps
+  // in the user's settings folder.
+  SetLogFilePath(platform::ReplaceExtension(SettingsFilePath(), ".log"));
   int result = 0;
   {
     QApplication app(argc, argv);

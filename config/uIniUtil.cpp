@@ -9,6 +9,7 @@
 #include "platform/Cp1251.h"
 #include "platform/Files.h"
 #include "platform/Profile.h"
+#include "platform/SettingsPlace.h"
 
 namespace {
 
@@ -113,7 +114,7 @@ std::string SettingsFilePathFor(const std::string& programPath) {
 }
 
 std::string SettingsFilePath() {
-  return SettingsFilePathFor(platform::ProgramPath());
+  return platform::SettingsPlace(SettingsFilePathFor(platform::ProgramPath()));
 }
 
 std::string ReadIniString(const std::string& Section, const std::string& Key,

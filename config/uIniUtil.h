@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
-// The program's path with ".ini" in place of its extension.
+// The program's path with ".ini" in place of its extension, or that file's
+// name in the user's settings folder for an installed program
+// (platform/SettingsPlace.h).
 std::string SettingsFilePath();
 // The same rule for any program path: the extension (from the last "." of the
 // file name) is cut and ".ini" appended.

@@ -9,6 +9,7 @@
 #include "crypto/StepKinds.h"
 #include "engine/uTesselTypes.h"
 #include "platform/Files.h"
+#include "platform/SettingsPlace.h"
 
 int main(int argc, char** argv) {
   // Log timestamps and error texts follow the user's locale.
@@ -28,7 +29,9 @@ int main(int argc, char** argv) {
     return kExitOk;
   }
   const TRunOptions options{
-      line.SettingsFile.empty() ? DefaultSettingsFile(platform::ProgramPath()) : line.SettingsFile,
+      line.SettingsFile.empty()
+          ? platform::SettingsPlace(DefaultSettingsFile(platform::ProgramPath()))
+          : line.SettingsFile,
       line.MetricsFile, line.OnFailure, line.Strict};
   InitEngine(CryptoStepKinds());
   int status = kExitOperational;
