@@ -220,13 +220,14 @@ int FindKeys(const std::string& folder, const std::string& identifier, std::ostr
 
 void ListPgpKeys(const std::string& folder, std::ostream& out) {
   const auto lock = orlak::pgp::Lock();
-  // Read both ways: a file that holds a usable secret key is listed as
-  // secret, any other as public (with what is wrong with it).
-  const auto& secrets = orlak::pgp::FolderKeys(folder, true);
-  const auto& publics = orlak::pgp::FolderKeys(folder, false);
-  for (size_t i = 0; i < publics.size() && i < secrets.size(); ++i) {
-    const bool secret = secrets[i].code == orlak::kOk;
-    const orlak::pgp::KeyFile& file = secret ? secrets[i] : publics[i];
+  // Read both ways: a file that holds usable secret keys is listed as
+  // secret, any other as public (with what is wrong with it); each key of a
+  // file on a line of its own.
+  std::string loosePath;
+  for (const orlak::pgp::ListedKey& key : orlak::pgp::ListKeysBothWays(folder)) {
+    if (key.file->path == loosePath) continue;  // named once, however many keys it holds
+    const bool secret = key.secret;
+    const orlak::pgp::KeyFile& file = *key.file;
     if (!secret) {
       if (const mode_t mode = orlak::LooseSecretKeyMode(file.path); mode != 0) {
         // As ssh does with private keys: named, and not used.
@@ -234,6 +235,7 @@ void ListPgpKeys(const std::string& folder, std::ostream& out) {
         std::snprintf(octal, sizeof octal, "%04o", static_cast<unsigned>(mode) & 07777);
         out << "secret\t" << platform::Cp1251ToUtf8(file.id) << "\trefused: mode " << octal
             << " lets group or others access it; not used until chmod 600\n";
+        loosePath = file.path;
         continue;
       }
     }
