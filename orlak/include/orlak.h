@@ -95,6 +95,15 @@ typedef struct OrlakKeyState {
 ORLAK_API uint16_t ORLAK_CALL GetKeyState(const char* folder, const char* keyId, uint8_t secret,
                                           OrlakKeyState* state);
 
+/* The OpenPGP keys the calling thread's last successful SignFile,
+   EnCryptFileEx, DeCryptFileEx, check_file_sign or CheckFileSeparate used,
+   one line each: "<identifier>\t<fingerprint>\t<number of keys the
+   identifier has>\n" (the signer or sender first, then the receivers; the
+   signers of a check; the secret key that opened a decrypted file). Empty
+   after a call with liborlak's own keys. Written zero-terminated into text;
+   needed receives the size that takes (kBadParameter when size is less). */
+ORLAK_API uint16_t ORLAK_CALL GetKeysUsed(char* text, uint32_t size, uint32_t* needed);
+
 #ifdef __cplusplus
 }
 #endif

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "Codes.h"
+#include "KeysUsed.h"
 #include "PgpPackets.h"
 
 namespace orlak::pgp {
@@ -401,6 +402,7 @@ uint16_t CheckSignatures(const std::string& file, const std::string* separateFil
     }
     if (named) {
       report.id = RotationBase(named->id);  // any key of the identifier signs for it
+      NoteKeyUsed(publicFolder, false, *named);
       report.status = rnp_op_verify_signature_get_status(sig) == RNP_SUCCESS ? kSignatureValid
                                                                              : kSignatureInvalid;
     } else {

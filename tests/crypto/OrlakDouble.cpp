@@ -148,4 +148,12 @@ uint16_t GetKeyState(const char*, const char*, uint8_t, OrlakKeyState* state) {
   return 0;
 }
 
+uint16_t GetKeysUsed(char* text, uint32_t size, uint32_t* needed) {
+  const std::string& used = State().KeysUsed;
+  if (needed) *needed = static_cast<uint32_t>(used.size() + 1);
+  if (!text || size < used.size() + 1) return 7;
+  std::memcpy(text, used.c_str(), used.size() + 1);
+  return 0;
+}
+
 }  // extern "C"

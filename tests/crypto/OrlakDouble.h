@@ -45,6 +45,9 @@ struct TState {
   uint8_t FillByte = 0x5A;
   int ExtractCalls = 0;
 
+  // GetKeysUsed hands this out whatever was called.
+  std::string KeysUsed;
+
   std::vector<TCall> Calls;
 };
 

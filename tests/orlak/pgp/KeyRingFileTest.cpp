@@ -17,6 +17,8 @@
 
 namespace {
 
+constexpr uint16_t kNotSigned = 30;  // the file holds no signature
+
 using pgp_test::Quote;
 using pgp_test::Shell;
 using testing_support::ReadFile;
@@ -50,7 +52,8 @@ class KeyRingFile : public ::testing::Test {
     EXPECT_NE(at_, std::string::npos) << made.err;
     if (at_ == std::string::npos) return {};
     const std::string fpr = made.err.substr(at_ + 14, 40);
-    EXPECT_EQ(Shell(Gpg(faked + "--quick-add-key " + fpr + " cv25519 encr " + expiry)).status, 0);
+    const pgp_test::Outcome sub = Shell(Gpg(faked + "--quick-add-key " + fpr + " cv25519 encr " + expiry));
+    EXPECT_EQ(sub.status, 0) << sub.err;
     return fpr;
   }
   // The fingerprint a key block names (bytes 24.. as hex, length at 23).
@@ -77,6 +80,14 @@ class KeyRingFile : public ::testing::Test {
                  ":" + std::to_string(records[i].Bytes[ORLAK_SIGN_RECORD_STATUS_OFFSET]) + " ";
     if (records) FreeMemory(records);
     return signers;
+  }
+  // What GetKeysUsed tells of the last call.
+  static std::string KeysUsed() {
+    uint32_t needed = 0;
+    GetKeysUsed(nullptr, 0, &needed);
+    std::string text(needed, '\0');
+    EXPECT_EQ(GetKeysUsed(text.data(), needed, &needed), 0);
+    return text.substr(0, text.find('\0'));
   }
   std::vector<orlak::KeyFacts> FactsOf(const std::string& folder, bool secret,
                                        const std::string& id) {
@@ -116,10 +127,12 @@ TEST_F(KeyRingFile, APartnerRotatingWithBothKeysInOneFileLosesNoFileInFlight) {
   }
   std::vector<unsigned char> sender;
   EXPECT_EQ(BlockOf("BANK", sender), bankNew) << "the partner's newest key";
-  for (const char* name : {"old", "new"}) {
+  for (const auto& [name, by, to] : {std::tuple{"old", bankOld, ourOld}, {"new", bankNew, ourNew}}) {
     const std::string in = dir_.Path() + name + ".gpg", out = dir_.Path() + name + ".signed";
     ASSERT_EQ(DeCryptFileEx(in.c_str(), out.c_str(), "CLIENT", sender.data()), 0) << name;
+    EXPECT_EQ(KeysUsed(), "CLIENT\t" + to + "\t2\n") << "the key that opened it";
     EXPECT_EQ(Signers(out), "BANK:0 ") << name;
+    EXPECT_EQ(KeysUsed(), "BANK\t" + by + "\t2\n") << "the key that made the signature";
     ASSERT_EQ(DelSign(out.c_str(), 255), 0);
     EXPECT_EQ(ReadFile(out), std::string("statement ") + name);
   }
@@ -129,7 +142,11 @@ TEST_F(KeyRingFile, APartnerRotatingWithBothKeysInOneFileLosesNoFileInFlight) {
   const std::string pay = dir_.Path() + "pay", sig = pay + ".sig", enc = pay + ".enc";
   ASSERT_EQ(SignFile(pay.c_str(), sig.c_str(), "CLIENT"), 0);
   const void* blocks[] = {sender.data()};
+  EXPECT_EQ(KeysUsed(), "CLIENT\t" + ourNew + "\t2\n");
   ASSERT_EQ(EnCryptFileEx(sig.c_str(), enc.c_str(), "CLIENT", blocks, 1, 0), 0);
+  EXPECT_EQ(KeysUsed(), "CLIENT\t" + ourNew + "\t2\nBANK\t" + bankNew + "\t2\n");
+  ASSERT_EQ(DelSign((dir_.Path() + "old.signed").c_str(), 255), kNotSigned);
+  EXPECT_EQ(KeysUsed(), "") << "a call that uses no key forgets the last one's";
   const pgp_test::Outcome read = Shell(Gpg("--decrypt " + enc));
   ASSERT_EQ(read.status, 0) << read.err;
   EXPECT_EQ(read.out, "payment");

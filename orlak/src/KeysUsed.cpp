@@ -1,0 +1,33 @@
+#include "KeysUsed.h"
+
+namespace orlak {
+namespace {
+
+thread_local std::string used;
+
+void Add(const std::string& id, const std::string& fingerprint, size_t keys) {
+  const std::string line = id + "\t" + fingerprint + "\t" + std::to_string(keys) + "\n";
+  if (used.find(line) == std::string::npos) used += line;
+}
+
+}  // namespace
+
+void ForgetKeysUsed() {
+  used.clear();
+}
+
+void NoteKeyUsed(const std::string& folder, bool secret, const pgp::KeyFile& key) {
+  const std::string id = pgp::RotationBase(key.id);
+  Add(id, key.fingerprint, pgp::RotationKeys(folder, secret, id).size());
+}
+
+void NoteKeyUsed(const std::string& folder, const std::string& id, const std::string& fingerprint) {
+  const std::string base = pgp::RotationBase(id);
+  Add(base, fingerprint, pgp::RotationKeys(folder, false, base).size());
+}
+
+const std::string& KeysUsedText() {
+  return used;
+}
+
+}  // namespace orlak

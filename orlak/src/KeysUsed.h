@@ -1,0 +1,21 @@
+// Which OpenPGP keys the calling thread's last operation used: an
+// identifier may have several keys while it rotates, and an operator wants
+// to know which of them signed, received or opened a file (GetKeysUsed in
+// orlak.h). Each exported call that uses keys starts the list afresh.
+#pragma once
+
+#include <string>
+
+#include "PgpKeys.h"
+
+namespace orlak {
+
+void ForgetKeysUsed();
+// Notes a key of folder's; the caller holds pgp::Lock().
+void NoteKeyUsed(const std::string& folder, bool secret, const pgp::KeyFile& key);
+// Notes a receiver's key by the identifier and fingerprint its key block names.
+void NoteKeyUsed(const std::string& folder, const std::string& id, const std::string& fingerprint);
+// One line per key, "<identifier>\t<fingerprint>\t<keys of the identifier>\n".
+const std::string& KeysUsedText();
+
+}  // namespace orlak
