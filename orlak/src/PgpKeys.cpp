@@ -365,8 +365,7 @@ const KeyFile* Newest(const std::vector<const KeyFile*>& files, bool secret) {
   std::tuple<bool, uint32_t, uint64_t> bestRank{};
   for (const KeyFile* file : files) {
     if (file->code != kOk) continue;
-    rnp::Key primary = secret ? rnp::FindByFingerprint(file->secret.get(), file->fingerprint)
-                              : PublicKeyOf(*file);
+    rnp::Key primary = PrimaryOf(*file, secret);
     if (!primary) continue;
     const bool usable = CheckUsable(primary.get(), secret ? "sign" : "encrypt") == kOk;
     uint32_t created = 0;
@@ -384,6 +383,16 @@ const KeyFile* Newest(const std::vector<const KeyFile*>& files, bool secret) {
 }
 
 }  // namespace
+
+rnp::Key PrimaryOf(const KeyFile& file, bool secret) {
+  if (file.code != kOk) return nullptr;
+  return secret ? rnp::FindByFingerprint(file.secret.get(), file.fingerprint) : PublicKeyOf(file);
+}
+
+bool IsUsable(const KeyFile& file, bool secret) {
+  rnp::Key primary = PrimaryOf(file, secret);
+  return primary && CheckUsable(primary.get(), secret ? "sign" : "encrypt") == kOk;
+}
 
 uint16_t FindKey(const std::string& folder, bool secret, const std::string& id,
                  const KeyFile*& found, std::vector<std::string>* candidates) {

@@ -78,6 +78,12 @@ rnp_ffi_t PublicRing();
 // The primary key of a file in the public ring.
 rnp::Key PublicKeyOf(const KeyFile& file);
 
+// The primary key of a file's entry: in its own ring (secret) or the public
+// ring; null when the file is unusable.
+rnp::Key PrimaryOf(const KeyFile& file, bool secret);
+// Whether it can sign (secret) or receive (public) now.
+bool IsUsable(const KeyFile& file, bool secret);
+
 // Secret keys are read again after this (a part closed).
 void ForgetSecretKeys();
 
