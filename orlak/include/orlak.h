@@ -104,6 +104,13 @@ ORLAK_API uint16_t ORLAK_CALL GetKeyState(const char* folder, const char* keyId,
    needed receives the size that takes (kBadParameter when size is less). */
 ORLAK_API uint16_t ORLAK_CALL GetKeysUsed(char* text, uint32_t size, uint32_t* needed);
 
+/* Why the calling thread's last signature check failed with 702 (weak
+   material): "<signer>\thash\t<hash algorithm>" for a SHA-1 or MD5
+   signature, "<signer>\tkey\t<algorithm>/<bits>" for a key too short; the
+   signer named as the report would name it. Empty after any other outcome.
+   Handed out as GetKeysUsed hands out its text. */
+ORLAK_API uint16_t ORLAK_CALL GetRefusalReason(char* text, uint32_t size, uint32_t* needed);
+
 #ifdef __cplusplus
 }
 #endif

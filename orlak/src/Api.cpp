@@ -352,12 +352,22 @@ ORLAK_API uint16_t ORLAK_CALL GetKeyState(const char* folder, const char* keyId,
 
 }  // extern "C"
 
+namespace {
+
+// A text handed out zero-terminated; needed tells the size it takes.
+uint16_t HandOut(const std::string& value, char* text, uint32_t size, uint32_t* needed) {
+  if (needed) *needed = static_cast<uint32_t>(value.size() + 1);
+  if (!text || size < value.size() + 1) return kBadParameter;
+  std::memcpy(text, value.c_str(), value.size() + 1);
+  return kOk;
+}
+
+}  // namespace
+
 ORLAK_API uint16_t ORLAK_CALL GetKeysUsed(char* text, uint32_t size, uint32_t* needed) {
-  return Guarded([&]() -> uint16_t {
-    const std::string& used = KeysUsedText();
-    if (needed) *needed = static_cast<uint32_t>(used.size() + 1);
-    if (!text || size < used.size() + 1) return kBadParameter;
-    std::memcpy(text, used.c_str(), used.size() + 1);
-    return kOk;
-  });
+  return Guarded([&] { return HandOut(KeysUsedText(), text, size, needed); });
+}
+
+ORLAK_API uint16_t ORLAK_CALL GetRefusalReason(char* text, uint32_t size, uint32_t* needed) {
+  return Guarded([&] { return HandOut(RefusalText(), text, size, needed); });
 }

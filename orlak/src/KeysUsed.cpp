@@ -4,6 +4,7 @@ namespace orlak {
 namespace {
 
 thread_local std::string used;
+thread_local std::string refusal;
 
 void Add(const std::string& id, const std::string& fingerprint, size_t keys) {
   const std::string line = id + "\t" + fingerprint + "\t" + std::to_string(keys) + "\n";
@@ -14,6 +15,7 @@ void Add(const std::string& id, const std::string& fingerprint, size_t keys) {
 
 void ForgetKeysUsed() {
   used.clear();
+  refusal.clear();
 }
 
 void NoteKeyUsed(const std::string& folder, bool secret, const pgp::KeyFile& key) {
@@ -28,6 +30,15 @@ void NoteKeyUsed(const std::string& folder, const std::string& id, const std::st
 
 const std::string& KeysUsedText() {
   return used;
+}
+
+void NoteWeakSignature(const std::string& signer, const std::string& what,
+                       const std::string& value) {
+  refusal = signer + "\t" + what + "\t" + value;
+}
+
+const std::string& RefusalText() {
+  return refusal;
 }
 
 }  // namespace orlak

@@ -1,7 +1,8 @@
 // Which OpenPGP keys the calling thread's last operation used: an
 // identifier may have several keys while it rotates, and an operator wants
 // to know which of them signed, received or opened a file (GetKeysUsed in
-// orlak.h). Each exported call that uses keys starts the list afresh.
+// orlak.h), and why it refused a signature as weak. Each exported call that
+// uses keys starts both afresh.
 #pragma once
 
 #include <string>
@@ -17,5 +18,12 @@ void NoteKeyUsed(const std::string& folder, bool secret, const pgp::KeyFile& key
 void NoteKeyUsed(const std::string& folder, const std::string& id, const std::string& fingerprint);
 // One line per key, "<identifier>\t<fingerprint>\t<keys of the identifier>\n".
 const std::string& KeysUsedText();
+
+// Why the last call refused a signature as weak (GetRefusalReason in orlak.h):
+// the signer as the report would name it, and what is weak ("hash" with the
+// hash algorithm's name, or "key" with the key's algorithm/bits).
+void NoteWeakSignature(const std::string& signer, const std::string& what,
+                       const std::string& value);
+const std::string& RefusalText();
 
 }  // namespace orlak

@@ -70,6 +70,17 @@ using orlak_double::Produce;
 using orlak_double::State;
 using orlak_double::Text;
 
+namespace {
+
+uint16_t HandOut(const std::string& value, char* text, uint32_t size, uint32_t* needed) {
+  if (needed) *needed = static_cast<uint32_t>(value.size() + 1);
+  if (!text || size < value.size() + 1) return 7;
+  std::memcpy(text, value.c_str(), value.size() + 1);
+  return 0;
+}
+
+}  // namespace
+
 extern "C" {
 
 uint16_t SignInit(const char* sec, const char* pub) {
@@ -149,11 +160,11 @@ uint16_t GetKeyState(const char*, const char*, uint8_t, OrlakKeyState* state) {
 }
 
 uint16_t GetKeysUsed(char* text, uint32_t size, uint32_t* needed) {
-  const std::string& used = State().KeysUsed;
-  if (needed) *needed = static_cast<uint32_t>(used.size() + 1);
-  if (!text || size < used.size() + 1) return 7;
-  std::memcpy(text, used.c_str(), used.size() + 1);
-  return 0;
+  return HandOut(State().KeysUsed, text, size, needed);
+}
+
+uint16_t GetRefusalReason(char* text, uint32_t size, uint32_t* needed) {
+  return HandOut(State().RefusalReason, text, size, needed);
 }
 
 }  // extern "C"

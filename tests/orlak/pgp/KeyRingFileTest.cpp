@@ -170,6 +170,31 @@ TEST_F(KeyRingFile, APartnerRotatingWithBothKeysInOneFileLosesNoFileInFlight) {
   EXPECT_EQ(FactsOf(pub_, false, "BANK").size(), 2u);
 }
 
+// A newer key that is weak (RSA 1024) never signs: the older strong key of
+// its file does, and a file with only the weak key signs nothing.
+TEST_F(KeyRingFile, AWeakKeyNeverSignsNewFiles) {
+  const std::string strong = GpgKey("Own <own@corp.example>", "20240101T000000", "never");
+  const pgp_test::Outcome made =
+      Shell(Gpg("--quick-gen-key 'Own <own@corp.example>' rsa1024 sign,encr never"));
+  const size_t at = made.err.find("KEY_CREATED P ");
+  ASSERT_NE(at, std::string::npos) << made.err;
+  const std::string weak = made.err.substr(at + 14, 40);
+  ASSERT_EQ(Shell(Gpg("--export-secret-keys " + strong + " " + weak + " > " + sec_ + "OWN.gpg && " +
+                      Gpg("--export-secret-keys " + weak + " > " + sec_ + "WEAK.gpg") +
+                      " && chmod 600 " + sec_ + "OWN.gpg " + sec_ + "WEAK.gpg"))
+                .status,
+            0);
+  WriteFile(dir_.Path() + "doc", "document");
+  const std::string doc = dir_.Path() + "doc", sig = doc + ".sig";
+  ASSERT_EQ(SignFile(doc.c_str(), sig.c_str(), "OWN"), 0);
+  EXPECT_EQ(KeysUsed(), "OWN\t" + strong + "\t2\n");
+  EXPECT_EQ(SignFile(doc.c_str(), (doc + ".weak").c_str(), "WEAK"), 702);
+  EXPECT_FALSE(testing_support::FileExists(doc + ".weak"));
+  const auto facts = FactsOf(sec_, true, "OWN");
+  ASSERT_EQ(facts.size(), 2u);
+  EXPECT_EQ(facts[1].condition, orlak::KeyCondition::kWeak);
+}
+
 TEST_F(KeyRingFile, ANewerKeyThatExpiredIsPassedOverAndListedExpired) {
   const std::string valid = GpgKey("Proc <p@proc.example>", "20240101T000000", "never");
   const std::string expired = GpgKey("Proc <p@proc.example>", "20250101T000000", "1d");
