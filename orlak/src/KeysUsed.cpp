@@ -19,8 +19,9 @@ void ForgetKeysUsed() {
 }
 
 void NoteKeyUsed(const std::string& folder, bool secret, const pgp::KeyFile& key) {
-  const std::string id = pgp::RotationBase(key.id);
-  Add(id, key.fingerprint, pgp::RotationKeys(folder, secret, id).size());
+  // Copied first: reading the folder again (it changed) replaces its entries.
+  const std::string id = pgp::RotationBase(key.id), fingerprint = key.fingerprint;
+  Add(id, fingerprint, pgp::RotationKeys(folder, secret, id).size());
 }
 
 void NoteKeyUsed(const std::string& folder, const std::string& id, const std::string& fingerprint) {

@@ -12,7 +12,8 @@
 namespace orlak {
 
 void ForgetKeysUsed();
-// Notes a key of folder's; the caller holds pgp::Lock().
+// Notes a key of folder's; the caller holds pgp::Lock(). The folder may be
+// read again, so no entry of it is to be used afterwards.
 void NoteKeyUsed(const std::string& folder, bool secret, const pgp::KeyFile& key);
 // Notes a receiver's key by the identifier and fingerprint its key block names.
 void NoteKeyUsed(const std::string& folder, const std::string& id, const std::string& fingerprint);

@@ -372,6 +372,7 @@ uint16_t CheckSignatures(const std::string& file, const std::string* separateFil
     return kNotSigned;
   }
   const std::vector<KeyFile>& folderKeys = FolderKeys(publicFolder, false);
+  std::vector<std::pair<std::string, std::string>> signers;  // file identifier, fingerprint
   rnp_ffi_t ring = PublicRing();
   rnp::Input source = rnp::InputOf(in);
   rnp::Input detached = separateFile ? rnp::InputOf(signatures) : nullptr;
@@ -426,7 +427,7 @@ uint16_t CheckSignatures(const std::string& file, const std::string* separateFil
     }
     if (named) {
       report.id = RotationBase(named->id);  // any key of the identifier signs for it
-      NoteKeyUsed(publicFolder, false, *named);
+      signers.push_back({named->id, named->fingerprint});
       report.status = rnp_op_verify_signature_get_status(sig) == RNP_SUCCESS ? kSignatureValid
                                                                              : kSignatureInvalid;
     } else {
@@ -435,6 +436,7 @@ uint16_t CheckSignatures(const std::string& file, const std::string* separateFil
     }
     reports.push_back(std::move(report));
   }
+  for (const auto& [id, fingerprint] : signers) NoteKeyUsed(publicFolder, id, fingerprint);
   return kOk;
 }
 
