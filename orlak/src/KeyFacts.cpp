@@ -142,8 +142,7 @@ void DescribeOpenPgp(rnp_key_handle_t primary, KeyFacts& facts) {
 }
 
 void JudgeOpenPgp(const pgp::KeyFile& file, bool secret, int64_t now, KeyFacts& facts) {
-  rnp::Key primary = secret ? rnp::FindByFingerprint(file.secret.get(), file.fingerprint)
-                            : pgp::PublicKeyOf(file);
+  rnp::Key primary = pgp::PrimaryOf(file, secret);
   if (!primary) {
     facts.reason = CodeName(kPublicKeyMissing);
     return;

@@ -275,8 +275,7 @@ std::string PrimaryUserId(const KeyFile& file, bool secret) {
 std::string Describe(const KeyFile& file, bool secret) {
   const std::string format = "openpgp";
   if (file.code != kOk) return format + "\t\t\t\t\t\trefused: " + CodeName(file.code);
-  rnp::Key primary =
-      secret ? rnp::FindByFingerprint(file.secret.get(), file.fingerprint) : PublicKeyOf(file);
+  rnp::Key primary = PrimaryOf(file, secret);
   if (!primary) return format + "\t\t\t\t\t\trefused: " + CodeName(kPublicKeyMissing);
   std::string algorithms, capabilities;
   uint32_t created = 0;
