@@ -41,6 +41,24 @@ std::string StatusText(uint8_t status, const char* unknownPrefix) {
   }
 }
 
+// The line that says whose signature is not accepted and why, from the
+// library's account of its refusal; empty when it gave none.
+std::string WeakSignatureText() {
+  uint32_t needed = 0;
+  GetRefusalReason(nullptr, 0, &needed);
+  std::string text(needed, '\0');
+  if (needed <= 1 || GetRefusalReason(text.data(), needed, &needed) != 0) return {};
+  text.resize(text.find('\0'));
+  const size_t tab = text.find('\t'), tab2 = text.find('\t', tab + 1);
+  if (tab == std::string::npos || tab2 == std::string::npos) return {};
+  const std::string signer = text.substr(0, tab), what = text.substr(tab + 1, tab2 - tab - 1),
+                    value = text.substr(tab2 + 1);
+  const std::string because =
+      what == "hash" ? "подпись сделана с хешем " + value + ", нужен SHA-256 или сильнее"
+                     : "ключ подписи " + value + " бит слабый, нужно не менее 2048 бит";
+  return "ЭЦП " + signer + " : ЭЦП не принимается: " + because;
+}
+
 }  // namespace
 
 uint16_t CheckSignReport(const std::string& FileName, const std::string& SignFileName,
@@ -65,6 +83,10 @@ uint16_t CheckSignReport(const std::string& FileName, const std::string& SignFil
   if (CallCode) *CallCode = code;
   if (code != 0) {
     if (code == 26) add("Файл не подписан или искажен", true);
+    if (code == 702) {
+      const std::string why = WeakSignatureText();
+      if (!why.empty()) add(why, true);
+    }
     add("check_file_sign: " + ResultMessage(code), true);
     return SignCheckFailed;
   }

@@ -81,6 +81,7 @@ bool TTesselAction_checksign::Run(const TStepContext& context, const std::string
     NoteStepFault(context, *this, call ? call : verdict);
     return false;
   }
+  NoteKeysUsed(context, *this);
   return TTesselAction::Run(context, InputFileName, OutputFileName);
 }
 

@@ -1,5 +1,7 @@
 #include "crypto/StepResult.h"
 
+#include <cstdlib>
+
 #include "crypto/Orlak.h"
 #include "crypto/ResultKind.h"
 #include "crypto/SplitKeyList.h"
@@ -85,8 +87,30 @@ bool NoteStepFault(const TStepContext& context, TTesselAction& step, uint16_t co
   return true;
 }
 
+void NoteKeysUsed(const TStepContext& context, TTesselAction& step) {
+  uint32_t needed = 0;
+  GetKeysUsed(nullptr, 0, &needed);
+  std::string text(needed, '\0');
+  if (needed == 0 || GetKeysUsed(text.data(), needed, &needed) != 0) return;
+  text.resize(text.find('\0'));
+  context.KeysUsed.clear();
+  size_t start = 0;
+  for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+    const std::string line = text.substr(start, end - start);
+    const size_t tab = line.find('\t'), tab2 = line.find('\t', tab + 1);
+    if (tab == std::string::npos || tab2 == std::string::npos) continue;
+    const std::string id = line.substr(0, tab), fingerprint = line.substr(tab + 1, tab2 - tab - 1);
+    context.KeysUsed += (context.KeysUsed.empty() ? "" : " ") + fingerprint;
+    // Only an identifier with several keys leaves open which of them it was.
+    if (std::atoi(line.c_str() + tab2 + 1) > 1)
+      context.Pass.Write(TLogKind::Normal,
+                         {step.GetCaption(), "ключ " + id + ": отпечаток " + fingerprint});
+  }
+}
+
 bool LogStepResult(const TStepContext& context, TTesselAction& step, uint16_t code) {
   context.Pass.Write(ResultKind(code), {step.GetCaption(), ResultMessage(code)});
+  if (code == 0) NoteKeysUsed(context, step);
   if (code == 0) return true;
   NoteStepFault(context, step, code);
   return false;

@@ -12,7 +12,11 @@
 // The step's key folders and identifiers, as its settings name them.
 TKeyScene KeySceneOf(const TStepContext& context, TTesselAction& step);
 
-// One line for the library call; true on success.
+// For a call that worked: the fingerprints of the keys it used on the
+// context, and a line naming the key of each identifier that has several.
+void NoteKeysUsed(const TStepContext& context, TTesselAction& step);
+
+// One line for the library call (and NoteKeysUsed); true on success.
 bool LogStepResult(const TStepContext& context, TTesselAction& step, uint16_t code);
 
 // Notes the failure with that code as the environment's when the table

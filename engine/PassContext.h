@@ -159,6 +159,10 @@ struct TStepContext {
     FaultReason = std::move(reason);
   }
 
+  // The fingerprints of the keys the step used, blank between them, where
+  // its keys have fingerprints (OpenPGP); for the file's road.
+  mutable std::string KeysUsed{};
+
   // A copy the step makes (of its input, or of a result to its copy folder):
   // journalled, and no more open than the source.
   bool Copy(const std::string& source, const std::string& target, int* error = nullptr) const;

@@ -244,12 +244,14 @@ FileResult ProcessFile(const TPassContext& ctx, TTesselActionList& group, const 
     }
     std::string out = made;
     if (ctx.Activity) ctx.Doing(step->GetCaption(), out, taken.stat.size);
+    context.KeysUsed.clear();
     ok = step->Run(context, current, out);
     if (ctx.Roads) {
       const bool copied = ok && !rehearsal && !step->CopyTo.empty();
       ctx.Roads->StepDone({step->GetKind(), step->GetCaption(), step->GetParamText(), ok,
                            ok ? 0 : context.FaultCode, tap->Take(),
-                           copied ? IncludeTrailingDelimiter(step->CopyTo) + name : ""});
+                           copied ? IncludeTrailingDelimiter(step->CopyTo) + name : "",
+                           context.KeysUsed});
     }
     if (!ok) break;
     if (out != made) work.Unused(made);  // the step passed a file on: its link stays free

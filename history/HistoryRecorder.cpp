@@ -66,7 +66,8 @@ void THistoryRecorder::FileTaken(const TRoadTaken& taken) {
 void THistoryRecorder::StepDone(const TRoadStep& step) {
   if (!current_) return;
   current_->Steps.push_back(
-      {step.Kind, step.Caption, step.Params, step.Ok, step.Code, step.Text, step.CopiedTo});
+      {step.Kind, step.Caption, step.Params, step.Ok, step.Code, step.Text, step.CopiedTo,
+       step.Fingerprints});
 }
 
 void THistoryRecorder::FileEnded(const TRoadEnd& end) {

@@ -28,6 +28,9 @@ std::string EncodeSteps(const std::vector<THistoryStep>& steps) {
       text += field;
       text += kFieldEnd;
     }
+    // Only a step that used keys with fingerprints has the eighth field, so
+    // every other step is kept as it always was.
+    if (!step.Fingerprints.empty()) text += step.Fingerprints + kFieldEnd;
     text += kStepEnd;
   }
   return text;
@@ -37,7 +40,7 @@ std::vector<THistoryStep> DecodeSteps(const std::string& text) {
   std::vector<THistoryStep> steps;
   for (const std::string& part : Split(text, kStepEnd)) {
     const std::vector<std::string> f = Split(part, kFieldEnd);
-    if (f.size() != 7) continue;
+    if (f.size() != 7 && f.size() != 8) continue;
     THistoryStep step;
     step.Kind = std::atoi(f[0].c_str());
     step.Caption = f[1];
@@ -46,6 +49,7 @@ std::vector<THistoryStep> DecodeSteps(const std::string& text) {
     step.Code = std::atoi(f[4].c_str());
     step.Text = f[5];
     step.CopiedTo = f[6];
+    if (f.size() == 8) step.Fingerprints = f[7];
     steps.push_back(std::move(step));
   }
   return steps;

@@ -16,9 +16,12 @@
 #include "Commands.h"
 #include "KeyFacts.h"
 #include "KeyId.h"
+#include "KeyStore.h"
+#include "PgpCertify.h"
 #include "PgpKeyFiles.h"
 #include "PgpKeys.h"
 #include "platform/Cp1251.h"
+#include "platform/Files.h"
 
 namespace marvik {
 namespace {
@@ -220,13 +223,14 @@ int FindKeys(const std::string& folder, const std::string& identifier, std::ostr
 
 void ListPgpKeys(const std::string& folder, std::ostream& out) {
   const auto lock = orlak::pgp::Lock();
-  // Read both ways: a file that holds a usable secret key is listed as
-  // secret, any other as public (with what is wrong with it).
-  const auto& secrets = orlak::pgp::FolderKeys(folder, true);
-  const auto& publics = orlak::pgp::FolderKeys(folder, false);
-  for (size_t i = 0; i < publics.size() && i < secrets.size(); ++i) {
-    const bool secret = secrets[i].code == orlak::kOk;
-    const orlak::pgp::KeyFile& file = secret ? secrets[i] : publics[i];
+  // Read both ways: a file that holds usable secret keys is listed as
+  // secret, any other as public (with what is wrong with it); each key of a
+  // file on a line of its own.
+  std::string loosePath;
+  for (const orlak::pgp::ListedKey& key : orlak::pgp::ListKeysBothWays(folder)) {
+    if (key.file->path == loosePath) continue;  // named once, however many keys it holds
+    const bool secret = key.secret;
+    const orlak::pgp::KeyFile& file = *key.file;
     if (!secret) {
       if (const mode_t mode = orlak::LooseSecretKeyMode(file.path); mode != 0) {
         // As ssh does with private keys: named, and not used.
@@ -234,12 +238,172 @@ void ListPgpKeys(const std::string& folder, std::ostream& out) {
         std::snprintf(octal, sizeof octal, "%04o", static_cast<unsigned>(mode) & 07777);
         out << "secret\t" << platform::Cp1251ToUtf8(file.id) << "\trefused: mode " << octal
             << " lets group or others access it; not used until chmod 600\n";
+        loosePath = file.path;
         continue;
       }
     }
     out << (secret ? "secret" : "public") << "\t" << platform::Cp1251ToUtf8(file.id) << "\t"
         << orlak::pgp::Describe(file, secret) << "\n";
   }
+}
+
+namespace {
+
+std::string Utf8(const std::string& cp1251) {
+  return platform::Cp1251ToUtf8(cp1251);
+}
+
+int64_t Now() {
+  return static_cast<int64_t>(std::time(nullptr));
+}
+
+}  // namespace
+
+int MakeSuccessor(const std::string& id, const std::string& secretFolder,
+                  const std::string& publicFolder, const SuccessorOptions& options,
+                  std::ostream& out, std::ostream& err) {
+  std::string cp1251;
+  if (!IdOf(id, cp1251, err)) return kUsage;
+  const std::string base = orlak::pgp::RotationBase(cp1251);
+  const auto lock = orlak::pgp::Lock();
+  const orlak::pgp::KeyFile* current = nullptr;
+  const uint16_t found = orlak::pgp::FindKey(secretFolder, true, base, current);
+  if (found != orlak::kOk || !current || !orlak::pgp::IsUsable(*current, true)) {
+    err << "marvik: " << id << " has no usable OpenPGP secret key in " << secretFolder << ": "
+        << orlak::CodeName(found != orlak::kOk ? found : uint16_t{orlak::kKeyExpiredOrRevoked}) << "\n";
+    return kFailure;
+  }
+  const std::string currentId = current->id, currentFingerprint = current->fingerprint;
+  orlak::pgp::NewKey request;
+  {
+    const std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    gmtime_r(&now, &tm);
+    request.id = base + "." + std::to_string(tm.tm_year + 1900);
+  }
+  if (!orlak::IsValidKeyId(request.id)) {
+    err << "marvik: the successor's name " << Utf8(request.id)
+        << " is longer than an identifier may be (13 characters)\n";
+    return kUsage;
+  }
+  request.userId = orlak::pgp::PrimaryUserId(*current, true);
+  if (request.userId.empty()) {
+    err << "marvik: " << id << " has no user ID to hand on\n";
+    return kFailure;
+  }
+  request.algorithm = options.algorithm;
+  if (!options.expires.empty() && (request.expiresAt = EndOfDay(options.expires)) == 0) {
+    err << "marvik: the expiry date must be a later day as YYYY-MM-DD\n";
+    return kUsage;
+  }
+  const std::string exportPath =
+      options.exportFile.empty() ? Utf8(request.id) + ".certified.asc" : options.exportFile;
+  const int made = Written(orlak::pgp::CreateKeyFiles(secretFolder, publicFolder, request),
+                           "created OpenPGP key " + Utf8(request.id) + ", successor of " +
+                               Utf8(currentId) + " (" + currentFingerprint + ")" +
+                               "\n  secret: " + orlak::pgp::KeyFilePath(secretFolder, request.id) +
+                               "\n  public: " + orlak::pgp::KeyFilePath(publicFolder, request.id),
+                           out, err);
+  if (made != kOk) return made;
+  // The folders changed: their keys are read again, the current key's too.
+  const orlak::pgp::KeyFile* signer = nullptr;
+  const orlak::pgp::KeyFile* successor = nullptr;
+  std::string armored;
+  uint16_t code = orlak::pgp::FindKey(publicFolder, false, request.id, successor);
+  for (const orlak::pgp::KeyFile& file : orlak::pgp::FolderKeys(secretFolder, true))
+    if (file.fingerprint == currentFingerprint) signer = &file;
+  if (code == orlak::kOk && !signer) code = orlak::kKeyNotFound;
+  if (code == orlak::kOk)
+    code = orlak::pgp::CertifiedPublicKey(*signer, *successor, Now(), armored);
+  if (code == orlak::kKeyCapabilityMissing) {
+    err << "marvik: " << Utf8(currentId)
+        << " is no Ed25519 key: librnp 0.16 makes no certification by another key, so the "
+           "successor stays uncertified; give the partner its fingerprint over another channel\n";
+    return kFailure;
+  }
+  if (code != orlak::kOk) {
+    err << "marvik: the certification failed: " << orlak::CodeName(code) << "\n";
+    return kFailure;
+  }
+  const int error = orlak::WriteNewFile(exportPath,
+                                        reinterpret_cast<const unsigned char*>(armored.data()),
+                                        armored.size(), 0644);
+  if (error != 0) {
+    err << "marvik: cannot write " << exportPath << ": " << std::strerror(error) << "\n";
+    return kFailure;
+  }
+  out << "  for the partner, certified by " << Utf8(currentId) << ": " << exportPath << "\n";
+  return kOk;
+}
+
+int RetireKey(const std::string& name, const std::vector<std::string>& folders, std::ostream& out,
+              std::ostream& err) {
+  // A path names its file and folder; a bare name is looked for in each folder.
+  std::string typed = name, only;
+  if (const size_t slash = name.rfind('/'); slash != std::string::npos) {
+    only = name.substr(0, slash + 1);
+    typed = name.substr(slash + 1);
+    for (const char* suffix : orlak::pgp::kPgpSuffixes)
+      if (typed.size() > std::strlen(suffix) &&
+          typed.compare(typed.size() - std::strlen(suffix), std::string::npos, suffix) == 0)
+        typed.resize(typed.size() - std::strlen(suffix));
+  }
+  std::string id;
+  if (!IdOf(typed, id, err)) return kUsage;
+  const std::vector<std::string> where = only.empty() ? folders : std::vector<std::string>{only};
+  const auto lock = orlak::pgp::Lock();
+  struct Move {
+    std::string from, folder;
+  };
+  std::vector<Move> moves;
+  for (const std::string& folder : where) {
+    // Read as secret where the file holds secret keys, else as public.
+    for (bool secret : {true, false}) {
+      const std::vector<orlak::pgp::KeyFile>& keys = orlak::pgp::FolderKeys(folder, secret);
+      std::string path;
+      for (const orlak::pgp::KeyFile& file : keys)
+        if (file.id == id && (secret ? file.code == orlak::kOk : true)) path = file.path;
+      if (path.empty()) continue;
+      // After the overlap, never before: the identifier keeps a usable key.
+      const std::string base = orlak::pgp::RotationBase(id);
+      bool othersUsable = false;
+      for (const orlak::pgp::KeyFile* other : orlak::pgp::RotationKeys(folder, secret, base))
+        if (other->path != path && orlak::pgp::IsUsable(*other, secret)) othersUsable = true;
+      if (!othersUsable) {
+        err << "marvik: " << path << " holds the only usable key of " << Utf8(base)
+            << "; put its successor beside it before retiring it\n";
+        return kFailure;
+      }
+      if (std::none_of(moves.begin(), moves.end(), [&](const Move& m) { return m.from == path; }))
+        moves.push_back({path, folder});
+      break;
+    }
+  }
+  if (moves.empty()) {
+    err << "marvik: no OpenPGP key file named " << typed << " in "
+        << (only.empty() ? "the folders given" : only) << "\n";
+    return kFailure;
+  }
+  for (const Move& move : moves) {
+    const std::string retired =
+        move.folder + (move.folder.back() == '/' ? "" : "/") + "retired/";
+    const std::string to = retired + move.from.substr(move.from.rfind('/') + 1);
+    const auto cpRetired = platform::Utf8ToCp1251(retired);
+    const auto cpFrom = platform::Utf8ToCp1251(move.from);
+    const auto cpTo = platform::Utf8ToCp1251(to);
+    if (!cpRetired || !cpFrom || !cpTo) return kFailure;
+    int error = platform::CreateFolder(*cpRetired, 0700);
+    platform::FileStat st;
+    if (error == 0 || error == EEXIST)
+      error = platform::LinkStat(*cpTo, st) == 0 ? EEXIST : platform::RenameFile(*cpFrom, *cpTo);
+    if (error != 0) {
+      err << "marvik: cannot move " << move.from << " to " << to << ": " << std::strerror(error)
+          << (error == EEXIST ? " (a retired key is never replaced)" : "") << "\n";
+      return kFailure;
+    }
+    out << "retired " << move.from << "\n  now " << to << "\n";
+  }
+  return kOk;
 }
 
 }  // namespace marvik

@@ -5,6 +5,7 @@
 #include <istream>
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace marvik {
 
@@ -27,6 +28,22 @@ int ExportPublic(const std::string& id, const std::string& folder, std::ostream&
                  std::ostream& err);
 int FindKeys(const std::string& folder, const std::string& identifier, std::ostream& out,
              std::ostream& err);
+struct SuccessorOptions {
+  std::string algorithm = "ed25519";  // or "rsa3072", "rsa4096"
+  std::string expires;                // YYYY-MM-DD, empty for never
+  std::string exportFile;             // empty: "<ID>.<year>.certified.asc" here
+};
+// A new key "<ID>.<year>" beside the identifier's newest usable key, with its
+// primary user ID, and its public key for the partner certified by that key.
+int MakeSuccessor(const std::string& id, const std::string& secretFolder,
+                  const std::string& publicFolder, const SuccessorOptions& options,
+                  std::ostream& out, std::ostream& err);
+// Moves the key file named (a path, or an identifier looked for in each
+// folder) into "retired/" beside it; refused while it holds the only usable
+// key of its identifier.
+int RetireKey(const std::string& name, const std::vector<std::string>& folders, std::ostream& out,
+              std::ostream& err);
+
 // One line per OpenPGP key file of the folder (after the liborlak ones).
 void ListPgpKeys(const std::string& folder, std::ostream& out);
 

@@ -45,6 +45,17 @@ constexpr const char* kUsage =
     "        passphrase is asked once, the key is stored unprotected, mode 0600\n"
     "  export ID FOLDER\n"
     "        write the OpenPGP public key of ID, armored, for a partner\n"
+    "  successor ID SECRET_FOLDER PUBLIC_FOLDER [--rsa3072|--rsa4096]\n"
+    "            [--expires YYYY-MM-DD] [--export FILE]\n"
+    "        make the successor of our OpenPGP key ID: ID.<year>.asc in both\n"
+    "        folders with the current key's user ID, and FILE (else\n"
+    "        ID.<year>.certified.asc here), its public key for the partner with\n"
+    "        each user ID certified by the current key (an Ed25519 key)\n"
+    "  retire KEY FOLDER...\n"
+    "  retire KEY_FILE\n"
+    "        move the OpenPGP key file KEY (a name such as ID.2024, looked for in\n"
+    "        each FOLDER) out of service into retired/ beside it; never deletes;\n"
+    "        refused while it holds the identifier's only usable key\n"
     "  find FOLDER IDENTIFIER\n"
     "        the OpenPGP keys a fingerprint, key ID or e-mail address names\n"
     "  u\n"
@@ -97,6 +108,29 @@ int main(int argc, char** argv) {
     }
     return marvik::CreatePgpKey(argv[2], argv[3], argv[4], argv[5], options, std::cout,
                                 std::cerr);
+  }
+  if (command == "successor") {
+    if (rest < 3) return Usage("successor needs ID SECRET_FOLDER PUBLIC_FOLDER");
+    marvik::SuccessorOptions options;
+    for (int i = 5; i < argc; ++i) {
+      const std::string option = argv[i];
+      if (option == "--rsa3072" || option == "--rsa4096")
+        options.algorithm = option.substr(2);
+      else if (option == "--expires" && i + 1 < argc)
+        options.expires = argv[++i];
+      else if (option == "--export" && i + 1 < argc)
+        options.exportFile = argv[++i];
+      else
+        return Usage(("unknown option '" + option + "'").c_str());
+    }
+    return marvik::MakeSuccessor(argv[2], argv[3], argv[4], options, std::cout, std::cerr);
+  }
+  if (command == "retire") {
+    if (rest < 1) return Usage("retire needs KEY FOLDER... or KEY_FILE");
+    const std::vector<std::string> folders(argv + 3, argv + argc);
+    if (folders.empty() && std::strchr(argv[2], '/') == nullptr)
+      return Usage("retire needs the folders to look for KEY in, or the key file's path");
+    return marvik::RetireKey(argv[2], folders, std::cout, std::cerr);
   }
   if (command == "import-public") {
     if (rest != 3) return Usage("import-public needs ID PUBLIC_FOLDER FILE");

@@ -95,6 +95,22 @@ typedef struct OrlakKeyState {
 ORLAK_API uint16_t ORLAK_CALL GetKeyState(const char* folder, const char* keyId, uint8_t secret,
                                           OrlakKeyState* state);
 
+/* The OpenPGP keys the calling thread's last successful SignFile,
+   EnCryptFileEx, DeCryptFileEx, check_file_sign or CheckFileSeparate used,
+   one line each: "<identifier>\t<fingerprint>\t<number of keys the
+   identifier has>\n" (the signer or sender first, then the receivers; the
+   signers of a check; the secret key that opened a decrypted file). Empty
+   after a call with liborlak's own keys. Written zero-terminated into text;
+   needed receives the size that takes (kBadParameter when size is less). */
+ORLAK_API uint16_t ORLAK_CALL GetKeysUsed(char* text, uint32_t size, uint32_t* needed);
+
+/* Why the calling thread's last signature check failed with 702 (weak
+   material): "<signer>\thash\t<hash algorithm>" for a SHA-1 or MD5
+   signature, "<signer>\tkey\t<algorithm>/<bits>" for a key too short; the
+   signer named as the report would name it. Empty after any other outcome.
+   Handed out as GetKeysUsed hands out its text. */
+ORLAK_API uint16_t ORLAK_CALL GetRefusalReason(char* text, uint32_t size, uint32_t* needed);
+
 #ifdef __cplusplus
 }
 #endif

@@ -14,6 +14,7 @@
 #include "KeyId.h"
 #include "KeyStore.h"
 #include "Keys.h"
+#include "KeysUsed.h"
 #include "Library.h"
 #include "PgpKeys.h"
 #include "PgpOps.h"
@@ -77,6 +78,7 @@ uint16_t CheckCommon(const char* file, uint8_t* count, OrlakSignRecord** records
                      const char* separateFile, bool separate) {
   if (count) *count = 0;
   if (records) *records = nullptr;
+  ForgetKeysUsed();
   KeyFolders folders;
   if (!PartFolders(Part::kSign, folders)) return kNotInitialised;
   if (!HasText(file) || !count || !records) return kBadParameter;
@@ -130,6 +132,7 @@ ORLAK_API uint16_t ORLAK_CALL SignFile(const char* inputFile, const char* output
                                        const char* keyId) {
   return Guarded([&]() -> uint16_t {
     KeyFolders folders;
+    ForgetKeysUsed();
     if (!PartFolders(Part::kSign, folders)) return kNotInitialised;
     std::string id;
     bool plain = false;
@@ -145,7 +148,9 @@ ORLAK_API uint16_t ORLAK_CALL SignFile(const char* inputFile, const char* output
     const pgp::KeyFile* signer = nullptr;
     uint16_t code = pgp::FindKey(folders.secretFolder, true, id, signer);
     if (code != kOk) return code;
-    return pgp::SignFile(NativePath(inputFile), NativePath(outputFile), *signer);
+    code = pgp::SignFile(NativePath(inputFile), NativePath(outputFile), *signer);
+    if (code == kOk) NoteKeyUsed(folders.secretFolder, true, *signer);
+    return code;
   });
 }
 
@@ -169,6 +174,7 @@ ORLAK_API uint16_t ORLAK_CALL FreeMemory(OrlakSignRecord* records) {
 
 ORLAK_API uint16_t ORLAK_CALL DelSign(const char* file, uint8_t count) {
   return Guarded([&]() -> uint16_t {
+    ForgetKeysUsed();
     KeyFolders folders;
     if (!PartFolders(Part::kSign, folders)) return kNotInitialised;
     if (!HasText(file)) return kBadParameter;
@@ -188,6 +194,7 @@ ORLAK_API uint16_t ORLAK_CALL EnCryptFileEx(const char* inputFile, const char* o
                                             uint16_t receiverCount, uint32_t reserved) {
   return Guarded([&]() -> uint16_t {
     KeyFolders folders;
+    ForgetKeysUsed();
     if (!PartFolders(Part::kCrypto, folders)) return kNotInitialised;
     std::string senderId;
     bool plain = false;
@@ -196,7 +203,7 @@ ORLAK_API uint16_t ORLAK_CALL EnCryptFileEx(const char* inputFile, const char* o
     if (reserved != 0 || receiverCount == 0 || !receiverKeyBlocks || receiverCount > kMaxReceivers)
       return kBadParameter;
     std::vector<PublicKey> receivers;
-    std::vector<std::string> pgpReceivers;
+    std::vector<std::string> pgpReceivers, pgpReceiverIds;
     for (uint16_t i = 0; i < receiverCount; ++i) {
       if (!receiverKeyBlocks[i]) return kBadParameter;
       const auto* block = static_cast<const unsigned char*>(receiverKeyBlocks[i]);
@@ -205,6 +212,7 @@ ORLAK_API uint16_t ORLAK_CALL EnCryptFileEx(const char* inputFile, const char* o
         std::string id, fingerprint;
         code = pgp::ParseKeyBlock(block, id, fingerprint);
         pgpReceivers.push_back(fingerprint);
+        pgpReceiverIds.push_back(id);
       } else {
         code = ParseKeyBlock(block, receivers.emplace_back());
       }
@@ -230,7 +238,13 @@ ORLAK_API uint16_t ORLAK_CALL EnCryptFileEx(const char* inputFile, const char* o
     const pgp::KeyFile* sender = nullptr;
     uint16_t code = pgp::FindKey(folders.secretFolder, true, senderId, sender);
     if (code != kOk) return code;
-    return pgp::EncryptFile(NativePath(inputFile), NativePath(outputFile), *sender, pgpReceivers);
+    code = pgp::EncryptFile(NativePath(inputFile), NativePath(outputFile), *sender, pgpReceivers);
+    if (code == kOk) {
+      NoteKeyUsed(folders.secretFolder, true, *sender);
+      for (size_t i = 0; i < pgpReceivers.size(); ++i)
+        NoteKeyUsed(folders.publicFolder, pgpReceiverIds[i], pgpReceivers[i]);
+    }
+    return code;
   });
 }
 
@@ -238,6 +252,7 @@ ORLAK_API uint16_t ORLAK_CALL DeCryptFileEx(const char* inputFile, const char* o
                                             const char* receiverKeyId, const void* senderKeyBlock) {
   return Guarded([&]() -> uint16_t {
     KeyFolders folders;
+    ForgetKeysUsed();
     if (!PartFolders(Part::kCrypto, folders)) return kNotInitialised;
     std::string receiverId;
     bool plain = false;
@@ -260,13 +275,15 @@ ORLAK_API uint16_t ORLAK_CALL DeCryptFileEx(const char* inputFile, const char* o
       if ((code = pgp::FindKey(folders.secretFolder, true, receiverId, receiver)) != kOk)
         return code;
       const std::string output = NativePath(outputFile);
+      const pgp::KeyFile* opened = receiver;
       code = pgp::DecryptFile(input, output, *receiver);
       // While an identifier rotates, files addressed to its other keys arrive too.
       for (const pgp::KeyFile* other : pgp::RotationKeys(folders.secretFolder, true, receiverId)) {
         if (code != kNotAddressed) break;
         if (other != receiver && other->code == kOk)
-          code = pgp::DecryptFile(input, output, *other);
+          code = pgp::DecryptFile(input, output, *(opened = other));
       }
+      if (code == kOk) NoteKeyUsed(folders.secretFolder, true, *opened);
       return code;
     }
     if (pgp::IsKeyBlock(block)) return IsOwnEncryptedFile(input) ? kMixedFormats : kNotEncrypted;
@@ -334,3 +351,23 @@ ORLAK_API uint16_t ORLAK_CALL GetKeyState(const char* folder, const char* keyId,
 }
 
 }  // extern "C"
+
+namespace {
+
+// A text handed out zero-terminated; needed tells the size it takes.
+uint16_t HandOut(const std::string& value, char* text, uint32_t size, uint32_t* needed) {
+  if (needed) *needed = static_cast<uint32_t>(value.size() + 1);
+  if (!text || size < value.size() + 1) return kBadParameter;
+  std::memcpy(text, value.c_str(), value.size() + 1);
+  return kOk;
+}
+
+}  // namespace
+
+ORLAK_API uint16_t ORLAK_CALL GetKeysUsed(char* text, uint32_t size, uint32_t* needed) {
+  return Guarded([&] { return HandOut(KeysUsedText(), text, size, needed); });
+}
+
+ORLAK_API uint16_t ORLAK_CALL GetRefusalReason(char* text, uint32_t size, uint32_t* needed) {
+  return Guarded([&] { return HandOut(RefusalText(), text, size, needed); });
+}

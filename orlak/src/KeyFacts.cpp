@@ -142,8 +142,7 @@ void DescribeOpenPgp(rnp_key_handle_t primary, KeyFacts& facts) {
 }
 
 void JudgeOpenPgp(const pgp::KeyFile& file, bool secret, int64_t now, KeyFacts& facts) {
-  rnp::Key primary = secret ? rnp::FindByFingerprint(file.secret.get(), file.fingerprint)
-                            : pgp::PublicKeyOf(file);
+  rnp::Key primary = pgp::PrimaryOf(file, secret);
   if (!primary) {
     facts.reason = CodeName(kPublicKeyMissing);
     return;
@@ -185,11 +184,17 @@ void AddOpenPgpKeys(const std::string& folder, bool secret, int64_t now,
   const auto lock = pgp::Lock();
   // A secret folder's files are read both ways: one that holds no usable
   // secret key is described from its public half, with what is wrong.
-  const auto& asSecret = pgp::FolderKeys(folder, secret);
-  const auto& asPublic = pgp::FolderKeys(folder, false);
-  for (size_t i = 0; i < asSecret.size() && i < asPublic.size(); ++i) {
-    const bool useSecret = secret && asSecret[i].code == kOk;
-    const pgp::KeyFile& file = useSecret || !secret ? asSecret[i] : asPublic[i];
+  std::vector<pgp::ListedKey> keys;
+  if (secret)
+    keys = pgp::ListKeysBothWays(folder);
+  else
+    for (const pgp::KeyFile& file : pgp::FolderKeys(folder, false))
+      keys.push_back({&file, false, kOk});
+  std::string loosePath;
+  for (const pgp::ListedKey& key : keys) {
+    if (key.file->path == loosePath) continue;  // named once, however many keys it holds
+    const bool useSecret = key.secret;
+    const pgp::KeyFile& file = *key.file;
     KeyFacts facts;
     facts.id = file.id;
     facts.path = file.path;
@@ -200,12 +205,13 @@ void AddOpenPgpKeys(const std::string& folder, bool secret, int64_t now,
       if (const mode_t mode = LooseSecretKeyMode(file.path); mode != 0) {
         facts.fingerprint.clear();
         facts.reason = LooseModeReason(mode);
+        loosePath = file.path;
         all.push_back(std::move(facts));
         continue;
       }
     }
     if (file.code != kOk)
-      facts.reason = CodeName(secret && !useSecret ? asSecret[i].code : file.code);
+      facts.reason = CodeName(secret && !useSecret ? key.secretCode : file.code);
     else
       JudgeOpenPgp(file, useSecret, now, facts);
     all.push_back(std::move(facts));
@@ -236,15 +242,15 @@ std::vector<KeyFacts> FolderKeyFacts(const std::string& folder, bool secret, int
   if (folder.empty()) return all;
   AddOwnKeys(folder, secret, all);
   AddOpenPgpKeys(folder, secret, now, all);
-  std::sort(all.begin(), all.end(),
-            [](const KeyFacts& a, const KeyFacts& b) { return a.path < b.path; });
+  std::stable_sort(all.begin(), all.end(),
+                   [](const KeyFacts& a, const KeyFacts& b) { return a.path < b.path; });
   return all;
 }
 
 uint16_t FindKeyFacts(const std::string& folder, bool secret, const std::string& id, int64_t now,
                       KeyFacts& found) {
   std::vector<KeyFacts> all = FolderKeyFacts(folder, secret, now);
-  std::string fileId = id;
+  std::string fileId = id, fingerprint;
   // Unless liborlak's own file holds it, the OpenPGP key the calls would use:
   // by lookup, or the newest usable of several that serve the identifier.
   if (std::none_of(all.begin(), all.end(),
@@ -253,11 +259,16 @@ uint16_t FindKeyFacts(const std::string& folder, bool secret, const std::string&
     const pgp::KeyFile* file = nullptr;
     const uint16_t code = pgp::FindKey(folder, secret, id, file);
     if (code == kAmbiguousKey) return code;
-    if (file) fileId = file->id;
+    if (file) {
+      fileId = file->id;
+      fingerprint = file->fingerprint;
+    }
   }
   // Where both formats hold the identifier, the library takes its own first.
   for (const KeyFacts& facts : all) {
-    if (facts.id != fileId) continue;
+    if (facts.id != fileId || (!fingerprint.empty() && facts.fingerprint != fingerprint &&
+                               !facts.fingerprint.empty()))
+      continue;
     found = facts;
     return kOk;
   }

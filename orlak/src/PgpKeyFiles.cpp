@@ -265,11 +265,17 @@ uint16_t ExportPublicKey(const KeyFile& file, std::string& armored) {
   return Export(key.get(), RNP_KEY_EXPORT_PUBLIC, armored);
 }
 
+std::string PrimaryUserId(const KeyFile& file, bool secret) {
+  rnp::Key primary = PrimaryOf(file, secret);
+  char* uid = nullptr;
+  if (!primary || rnp_key_get_primary_uid(primary.get(), &uid) != RNP_SUCCESS) return {};
+  return rnp::Take(uid);
+}
+
 std::string Describe(const KeyFile& file, bool secret) {
   const std::string format = "openpgp";
   if (file.code != kOk) return format + "\t\t\t\t\t\trefused: " + CodeName(file.code);
-  rnp::Key primary =
-      secret ? rnp::FindByFingerprint(file.secret.get(), file.fingerprint) : PublicKeyOf(file);
+  rnp::Key primary = PrimaryOf(file, secret);
   if (!primary) return format + "\t\t\t\t\t\trefused: " + CodeName(kPublicKeyMissing);
   std::string algorithms, capabilities;
   uint32_t created = 0;

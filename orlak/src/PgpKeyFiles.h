@@ -50,6 +50,9 @@ bool NeedsPassphrase(const std::string& bytes);
 // The armored public key of a key file (public or secret).
 uint16_t ExportPublicKey(const KeyFile& file, std::string& armored);
 
+// The primary user ID of a key (UTF-8); empty when it has none.
+std::string PrimaryUserId(const KeyFile& file, bool secret);
+
 // Tab-separated: format, fingerprint, algorithm and size, created, expires,
 // capabilities, then "ok" or what the library refuses and why.
 std::string Describe(const KeyFile& file, bool secret);

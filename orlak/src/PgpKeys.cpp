@@ -176,67 +176,95 @@ void Describe(rnp_key_handle_t primary, KeyFile& file) {
   }
 }
 
-// Reads one key file: its description, its public half into the public
-// ring, and for a secret key its own ring.
-void LoadKeyFile(State& state, bool secret, KeyFile& file) {
-  const uint16_t damaged = secret ? kSecretKeyDamaged : kPublicKeyDamaged;
-  std::string bytes;
-  file.code = ReadFile(file.path, secret, bytes);
-  if (file.code != kOk) return;
-  rnp::Ffi ffi = rnp::NewFfi();
+// The ring of one primary key of a ring that holds several, with its
+// subkeys and, when it has them, its secret parts.
+rnp::Ffi RingOfOne(rnp_key_handle_t primary) {
+  rnp::Output exported = rnp::MemoryOutput();
+  if (!exported || rnp_key_export(primary, exported.get(),
+                                  RNP_KEY_EXPORT_SECRET | RNP_KEY_EXPORT_SUBKEYS) != RNP_SUCCESS)
+    return nullptr;
+  std::string bytes = rnp::MemoryBytes(exported.get());
+  rnp::Ffi ring = rnp::NewFfi();
   rnp::Input input = rnp::InputOfMemory(bytes.data(), bytes.size());
-  const uint32_t flags =
-      RNP_LOAD_SAVE_PUBLIC_KEYS | (secret ? RNP_LOAD_SAVE_SECRET_KEYS : 0);
-  if (!ffi || !input || rnp_import_keys(ffi.get(), input.get(), flags, nullptr) != RNP_SUCCESS) {
-    sodium_memzero(bytes.data(), bytes.size());
-    file.code = damaged;
-    return;
-  }
+  const bool read = ring && input &&
+                    rnp_import_keys(ring.get(), input.get(),
+                                    RNP_LOAD_SAVE_PUBLIC_KEYS | RNP_LOAD_SAVE_SECRET_KEYS,
+                                    nullptr) == RNP_SUCCESS;
   sodium_memzero(bytes.data(), bytes.size());
-  std::vector<rnp::Key> primaries = Primaries(ffi.get());
-  if (primaries.size() != 1) {
-    file.code = damaged;
-    return;
+  return read ? std::move(ring) : nullptr;
+}
+
+bool HasAnySecret(rnp_key_handle_t primary) {
+  bool any = false;
+  rnp_key_have_secret(primary, &any);
+  size_t count = 0;
+  rnp_key_get_subkey_count(primary, &count);
+  for (size_t i = 0; i < count && !any; ++i) {
+    rnp_key_handle_t sub = nullptr;
+    if (rnp_key_get_subkey_at(primary, i, &sub) != RNP_SUCCESS) continue;
+    rnp::Key owned(sub);
+    rnp_key_have_secret(sub, &any);
   }
-  rnp_key_handle_t primary = primaries[0].get();
-  Describe(primary, file);
-  if (secret) {
-    bool any = false;
-    rnp_key_have_secret(primary, &any);
-    size_t count = 0;
-    rnp_key_get_subkey_count(primary, &count);
-    for (size_t i = 0; i < count && !any; ++i) {
-      rnp_key_handle_t sub = nullptr;
-      if (rnp_key_get_subkey_at(primary, i, &sub) != RNP_SUCCESS) continue;
-      rnp::Key owned(sub);
-      rnp_key_have_secret(sub, &any);
-    }
-    if (!any) {
-      file.code = damaged;
-      return;
-    }
-  }
-  // The public half joins the public ring (merged with what it holds).
+  return any;
+}
+
+// One primary key of a file: its description, its public half into the
+// public ring.
+uint16_t LoadPrimary(State& state, bool secret, rnp_key_handle_t primary, KeyFile& entry) {
+  const uint16_t damaged = secret ? kSecretKeyDamaged : kPublicKeyDamaged;
+  Describe(primary, entry);
+  if (secret && !HasAnySecret(primary)) return damaged;
   rnp::Output exported = rnp::MemoryOutput();
   if (!exported ||
       rnp_key_export(primary, exported.get(), RNP_KEY_EXPORT_PUBLIC | RNP_KEY_EXPORT_SUBKEYS) !=
-          RNP_SUCCESS) {
-    file.code = damaged;
-    return;
-  }
+          RNP_SUCCESS)
+    return damaged;
   const std::string publicBytes = rnp::MemoryBytes(exported.get());
   rnp::Input publicInput = rnp::InputOfMemory(publicBytes.data(), publicBytes.size());
   if (!state.publicRing) state.publicRing = rnp::NewFfi();
   if (!state.publicRing || !publicInput ||
       rnp_import_keys(state.publicRing.get(), publicInput.get(), RNP_LOAD_SAVE_PUBLIC_KEYS,
-                      nullptr) != RNP_SUCCESS) {
-    file.code = kCryptoFailure;
+                      nullptr) != RNP_SUCCESS)
+    return kCryptoFailure;
+  return kOk;
+}
+
+// Reads one key file into one entry per primary key it holds (as
+// "gpg --export A B" writes several): each entry its description, its
+// public half in the public ring, and for a secret key a ring of its own.
+void LoadKeyFile(State& state, bool secret, KeyFile file, std::vector<KeyFile>& entries) {
+  const uint16_t damaged = secret ? kSecretKeyDamaged : kPublicKeyDamaged;
+  std::string bytes;
+  file.code = ReadFile(file.path, secret, bytes);
+  rnp::Ffi ffi = file.code == kOk ? rnp::NewFfi() : nullptr;
+  if (file.code == kOk) {
+    rnp::Input input = rnp::InputOfMemory(bytes.data(), bytes.size());
+    const uint32_t flags = RNP_LOAD_SAVE_PUBLIC_KEYS | (secret ? RNP_LOAD_SAVE_SECRET_KEYS : 0);
+    if (!ffi || !input || rnp_import_keys(ffi.get(), input.get(), flags, nullptr) != RNP_SUCCESS)
+      file.code = damaged;
+  }
+  sodium_memzero(bytes.data(), bytes.size());
+  std::vector<rnp::Key> primaries = file.code == kOk ? Primaries(ffi.get()) : std::vector<rnp::Key>{};
+  if (file.code == kOk && primaries.empty()) file.code = damaged;
+  if (file.code != kOk) {
+    entries.push_back(std::move(file));
     return;
   }
+  const bool several = primaries.size() > 1;
+  for (const rnp::Key& primary : primaries) {
+    KeyFile entry;
+    entry.id = file.id;
+    entry.path = file.path;
+    entry.code = LoadPrimary(state, secret, primary.get(), entry);
+    if (entry.code == kOk && secret && several && !(entry.secret = RingOfOne(primary.get())))
+      entry.code = damaged;
+    if (entry.secret) rnp_ffi_set_key_provider(entry.secret.get(), ProvidePublicKey, nullptr);
+    entries.push_back(std::move(entry));
+  }
   primaries.clear();
-  if (secret) {
+  if (secret && !several && entries.back().code == kOk) {
     rnp_ffi_set_key_provider(ffi.get(), ProvidePublicKey, nullptr);
-    file.secret = std::move(ffi);
+    entries.back().secret = std::move(ffi);
   }
 }
 
@@ -259,8 +287,9 @@ std::vector<KeyFile> ReadFolder(State& state, const std::string& folder, bool se
   ::closedir(dir);
   std::sort(files.begin(), files.end(),
             [](const KeyFile& a, const KeyFile& b) { return a.path < b.path; });
-  for (KeyFile& file : files) LoadKeyFile(state, secret, file);
-  return files;
+  std::vector<KeyFile> entries;
+  for (KeyFile& file : files) LoadKeyFile(state, secret, std::move(file), entries);
+  return entries;
 }
 
 }  // namespace
@@ -336,8 +365,7 @@ const KeyFile* Newest(const std::vector<const KeyFile*>& files, bool secret) {
   std::tuple<bool, uint32_t, uint64_t> bestRank{};
   for (const KeyFile* file : files) {
     if (file->code != kOk) continue;
-    rnp::Key primary = secret ? rnp::FindByFingerprint(file->secret.get(), file->fingerprint)
-                              : PublicKeyOf(*file);
+    rnp::Key primary = PrimaryOf(*file, secret);
     if (!primary) continue;
     const bool usable = CheckUsable(primary.get(), secret ? "sign" : "encrypt") == kOk;
     uint32_t created = 0;
@@ -356,18 +384,33 @@ const KeyFile* Newest(const std::vector<const KeyFile*>& files, bool secret) {
 
 }  // namespace
 
+rnp::Key PrimaryOf(const KeyFile& file, bool secret) {
+  if (file.code != kOk) return nullptr;
+  return secret ? rnp::FindByFingerprint(file.secret.get(), file.fingerprint) : PublicKeyOf(file);
+}
+
+bool IsUsable(const KeyFile& file, bool secret) {
+  rnp::Key primary = PrimaryOf(file, secret);
+  return primary && CheckUsable(primary.get(), secret ? "sign" : "encrypt") == kOk;
+}
+
 uint16_t FindKey(const std::string& folder, bool secret, const std::string& id,
                  const KeyFile*& found, std::vector<std::string>* candidates) {
   found = nullptr;
   const uint16_t missing = secret ? kKeyNotFound : kPublicKeyMissing;
   const std::vector<KeyFile>& files = FolderKeys(folder, secret);
   std::vector<const KeyFile*> matches;
-  for (const KeyFile& file : files)
-    if (file.id == id) matches.push_back(&file);
-  if (matches.size() <= 1) {
-    // Keys beside the identifier's own file, or left when it was retired.
+  std::vector<std::string> paths;
+  for (const KeyFile& file : files) {
+    if (file.id != id) continue;
+    matches.push_back(&file);
+    if (std::find(paths.begin(), paths.end(), file.path) == paths.end()) paths.push_back(file.path);
+  }
+  if (paths.size() <= 1) {
+    // The keys of the identifier's own file, those beside it, or those left
+    // when its own file was retired.
     const std::vector<const KeyFile*> serving = RotationKeys(folder, secret, id);
-    if (serving.size() > matches.size()) {
+    if (!serving.empty()) {
       found = Newest(serving, secret);
       return found->code;
     }
@@ -387,6 +430,14 @@ uint16_t FindKey(const std::string& folder, bool secret, const std::string& id,
     }
   }
   if (matches.empty()) return missing;
+  const auto sameIdentifier = [&](const KeyFile* file) {
+    return RotationBase(file->id) == RotationBase(matches[0]->id);
+  };
+  if (matches.size() > 1 && std::all_of(matches.begin(), matches.end(), sameIdentifier)) {
+    // The old and the new key of one identifier share the partner's address.
+    found = Newest(matches, secret);
+    return found->code;
+  }
   if (matches.size() > 1) {
     if (candidates)
       for (const KeyFile* file : matches) candidates->push_back(file->id);
@@ -394,6 +445,31 @@ uint16_t FindKey(const std::string& folder, bool secret, const std::string& id,
   }
   found = matches[0];
   return found->code;
+}
+
+std::vector<ListedKey> ListKeysBothWays(const std::string& folder) {
+  const std::vector<KeyFile>& secrets = FolderKeys(folder, true);
+  const std::vector<KeyFile>& publics = FolderKeys(folder, false);
+  std::vector<ListedKey> listed;
+  for (size_t i = 0; i < publics.size();) {
+    const std::string& path = publics[i].path;
+    uint16_t secretCode = kSecretKeyDamaged;
+    std::vector<const KeyFile*> ofPath;
+    for (const KeyFile& file : secrets) {
+      if (file.path != path) continue;
+      ofPath.push_back(&file);
+      secretCode = file.code;
+      if (file.code != kOk) break;
+    }
+    if (secretCode == kOk) {
+      for (const KeyFile* file : ofPath) listed.push_back({file, true, kOk});
+    } else {
+      for (size_t j = i; j < publics.size() && publics[j].path == path; ++j)
+        listed.push_back({&publics[j], false, secretCode});
+    }
+    while (i < publics.size() && publics[i].path == path) ++i;
+  }
+  return listed;
 }
 
 rnp_ffi_t PublicRing() {

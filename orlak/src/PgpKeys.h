@@ -1,6 +1,7 @@
 // OpenPGP keys in the key folders: "<identifier>.asc" (armored),
-// "<identifier>.pgp" or "<identifier>.gpg" (binary), one primary key with its
-// subkeys per file. A folder's files are read once and again only when the
+// "<identifier>.pgp" or "<identifier>.gpg" (binary). A file holds one or more
+// primary keys with their subkeys (as "gpg --export A B" writes them); each
+// is an entry of its own that serves the file's identifier. A folder's files are read once and again only when the
 // folder changed (its modification time), so a pass does not parse keys per
 // file. Public keys from every folder read go into one ring kept for the
 // process, as the key blocks that name them may outlive a part's folders;
@@ -23,9 +24,10 @@ namespace orlak::pgp {
 
 std::unique_lock<std::mutex> Lock();
 
+// One primary key of a key file.
 struct KeyFile {
   std::string id;    // the file's name without its suffix, Windows-1251
-  std::string path;  // the file system's name
+  std::string path;  // the file system's name (shared by the keys of one file)
   uint16_t code = 0;  // kOk, or why the file cannot be used
   std::string fingerprint;          // of the primary key, upper-case hex
   std::vector<std::string> keyIds;  // of the primary key and every subkey
@@ -35,12 +37,23 @@ struct KeyFile {
 
 inline constexpr const char* kPgpSuffixes[] = {".asc", ".pgp", ".gpg"};
 
-// The OpenPGP key files of a folder (file system name), sorted by identifier.
+// The OpenPGP keys of a folder (file system name), sorted by file name, the
+// keys of one file in the file's order. An unreadable file is one entry.
 const std::vector<KeyFile>& FolderKeys(const std::string& folder, bool secret);
 
-// The key file an identifier names: the file named so (of several that serve
-// it, the newest one usable for signing (secret) or encrypting (public)),
-// else the one key whose fingerprint, 16-hex key ID or user ID e-mail it is. kKeyNotFound
+struct ListedKey {
+  const KeyFile* file;
+  bool secret;          // read as a secret key
+  uint16_t secretCode;  // why the file is not read as secret (kOk when it is)
+};
+// The keys of a folder read both ways: those of a file holding usable secret
+// keys as secret, every other file's as public.
+std::vector<ListedKey> ListKeysBothWays(const std::string& folder);
+
+// The key an identifier names: of the keys that serve it (its own file's and
+// those beside it), the newest one usable for signing (secret) or encrypting
+// (public); else the one key whose fingerprint, 16-hex key ID or user ID
+// e-mail it is (the newest, when they all serve one identifier). kKeyNotFound
 // (secret) or kPublicKeyMissing (public) when none, kAmbiguousKey when
 // several, with their identifiers in candidates when given.
 uint16_t FindKey(const std::string& folder, bool secret, const std::string& id,
@@ -51,7 +64,7 @@ uint16_t FindKey(const std::string& folder, bool secret, const std::string& id,
 // the dot. Several keys of one identifier let it rotate without a gap.
 std::string RotationBase(const std::string& fileId);
 
-// Every key file that serves the identifier (its own and those beside it),
+// Every key that serves the identifier (of its own file and those beside it),
 // for decryption, which takes a file addressed to any of them.
 std::vector<const KeyFile*> RotationKeys(const std::string& folder, bool secret,
                                          const std::string& id);
@@ -64,6 +77,12 @@ bool IsLookupForm(const std::string& id);
 rnp_ffi_t PublicRing();
 // The primary key of a file in the public ring.
 rnp::Key PublicKeyOf(const KeyFile& file);
+
+// The primary key of a file's entry: in its own ring (secret) or the public
+// ring; null when the file is unusable.
+rnp::Key PrimaryOf(const KeyFile& file, bool secret);
+// Whether it can sign (secret) or receive (public) now.
+bool IsUsable(const KeyFile& file, bool secret);
 
 // Secret keys are read again after this (a part closed).
 void ForgetSecretKeys();

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "Codes.h"
+#include "KeysUsed.h"
 #include "PgpPackets.h"
 
 namespace orlak::pgp {
@@ -67,6 +68,18 @@ rnp::Key PrimaryOf(rnp_ffi_t ffi, rnp_key_handle_t key) {
   const std::string fpr = primary ? TakeString(rnp_key_get_fprint, key)
                                   : TakeString(rnp_key_get_primary_fprint, key);
   return rnp::FindByFingerprint(ffi, fpr);
+}
+
+// A signature's signer by its key ID, as much of it as a record holds.
+std::string SignatureKeyId(rnp_op_verify_signature_t sig) {
+  rnp_signature_handle_t handle = nullptr;
+  std::string keyId;
+  if (rnp_op_verify_signature_get_handle(sig, &handle) == RNP_SUCCESS) {
+    rnp::Signature owned(handle);
+    char* s = nullptr;
+    if (rnp_signature_get_keyid(handle, &s) == RNP_SUCCESS) keyId = rnp::Take(s);
+  }
+  return keyId.size() > 13 ? keyId.substr(keyId.size() - 13) : keyId;
 }
 
 bool IsWeakHash(const std::string& hash) {
@@ -359,6 +372,7 @@ uint16_t CheckSignatures(const std::string& file, const std::string* separateFil
     return kNotSigned;
   }
   const std::vector<KeyFile>& folderKeys = FolderKeys(publicFolder, false);
+  std::vector<std::pair<std::string, std::string>> signers;  // file identifier, fingerprint
   rnp_ffi_t ring = PublicRing();
   rnp::Input source = rnp::InputOf(in);
   rnp::Input detached = separateFile ? rnp::InputOf(signatures) : nullptr;
@@ -386,37 +400,43 @@ uint16_t CheckSignatures(const std::string& file, const std::string* separateFil
     if (rnp_op_verify_get_signature_at(op.op, i, &sig) != RNP_SUCCESS) return kCryptoFailure;
     char* hash = nullptr;
     rnp_op_verify_signature_get_hash(sig, &hash);
-    if (IsWeakHash(rnp::Take(hash))) return kWeakMaterial;
+    const std::string hashName = rnp::Take(hash);
     SignatureReport report;
     rnp_key_handle_t signer = nullptr;
     rnp_op_verify_signature_get_key(sig, &signer);
     rnp::Key signerKey(signer);
     const KeyFile* named = nullptr;
     if (signerKey) {
-      if (IsWeakKey(signerKey.get())) return kWeakMaterial;
       rnp::Key primary = PrimaryOf(ring, signerKey.get());
       const std::string fpr = primary ? TakeString(rnp_key_get_fprint, primary.get()) : "";
       for (const KeyFile& key : folderKeys)
         if (key.code == kOk && key.fingerprint == fpr) named = &key;
     }
+    // Weak material is refused, with what is weak and whose it is.
+    const std::string who = named ? RotationBase(named->id) : SignatureKeyId(sig);
+    if (IsWeakHash(hashName)) {
+      NoteWeakSignature(who, "hash", hashName);
+      return kWeakMaterial;
+    }
+    if (signerKey && IsWeakKey(signerKey.get())) {
+      uint32_t bits = 0;
+      rnp_key_get_bits(signerKey.get(), &bits);
+      NoteWeakSignature(who, "key",
+                        TakeString(rnp_key_get_alg, signerKey.get()) + "/" + std::to_string(bits));
+      return kWeakMaterial;
+    }
     if (named) {
       report.id = RotationBase(named->id);  // any key of the identifier signs for it
+      signers.push_back({named->id, named->fingerprint});
       report.status = rnp_op_verify_signature_get_status(sig) == RNP_SUCCESS ? kSignatureValid
                                                                              : kSignatureInvalid;
     } else {
-      // Named by the signature's key ID, as much of it as a record holds.
-      rnp_signature_handle_t handle = nullptr;
-      std::string keyId;
-      if (rnp_op_verify_signature_get_handle(sig, &handle) == RNP_SUCCESS) {
-        rnp::Signature owned(handle);
-        char* s = nullptr;
-        if (rnp_signature_get_keyid(handle, &s) == RNP_SUCCESS) keyId = rnp::Take(s);
-      }
-      report.id = keyId.size() > 13 ? keyId.substr(keyId.size() - 13) : keyId;
+      report.id = who;
       report.status = kSignerUnknown;
     }
     reports.push_back(std::move(report));
   }
+  for (const auto& [id, fingerprint] : signers) NoteKeyUsed(publicFolder, id, fingerprint);
   return kOk;
 }
 

@@ -189,6 +189,26 @@ TEST_F(CheckSignReportTest, SeparateSignatureFileUsesTheOtherCallWithTheSamePref
   EXPECT_EQ(report, Lines{"check_file_sign: " + ResultMessage(24)});
 }
 
+// An old archive's signature refused as weak: the report says whose and why.
+TEST_F(CheckSignReportTest, AWeakSignatureIsNamedWithWhatIsWeak) {
+  od::State().CheckCode = 702;
+  od::State().RefusalReason = "BANK\thash\tSHA1";
+  Lines report;
+  EXPECT_EQ(CheckSignReport("/old.sig", "", nullptr, &report), 600);
+  EXPECT_EQ(report, (Lines{"ЭЦП BANK : ЭЦП не принимается: подпись сделана с хешем SHA1, нужен "
+                           "SHA-256 или сильнее",
+                           "check_file_sign: " + ResultMessage(702)}));
+  od::State().RefusalReason = "4F2A9C01B7E3D\tkey\tRSA/1024";
+  EXPECT_EQ(CheckSignReport("/old.sig", "", nullptr, &report), 600);
+  EXPECT_EQ(report.front(),
+            "ЭЦП 4F2A9C01B7E3D : ЭЦП не принимается: ключ подписи RSA/1024 бит слабый, нужно не "
+            "менее 2048 бит");
+  // Without the library's account only its code is told.
+  od::State().RefusalReason.clear();
+  CheckSignReport("/old.sig", "", nullptr, &report);
+  EXPECT_EQ(report, Lines{"check_file_sign: " + ResultMessage(702)});
+}
+
 TEST_F(CheckSignReportTest, EmptySeparateNameChecksTheFileItself) {
   Lines report;
   CheckSignReport("/data.bin", "", nullptr, &report);

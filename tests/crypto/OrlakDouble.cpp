@@ -70,6 +70,17 @@ using orlak_double::Produce;
 using orlak_double::State;
 using orlak_double::Text;
 
+namespace {
+
+uint16_t HandOut(const std::string& value, char* text, uint32_t size, uint32_t* needed) {
+  if (needed) *needed = static_cast<uint32_t>(value.size() + 1);
+  if (!text || size < value.size() + 1) return 7;
+  std::memcpy(text, value.c_str(), value.size() + 1);
+  return 0;
+}
+
+}  // namespace
+
 extern "C" {
 
 uint16_t SignInit(const char* sec, const char* pub) {
@@ -146,6 +157,14 @@ uint16_t ExtractKey(const char* folder, const char* keyId, void* block) {
 uint16_t GetKeyState(const char*, const char*, uint8_t, OrlakKeyState* state) {
   std::memset(state, 0, sizeof *state);  // usable, no expiry
   return 0;
+}
+
+uint16_t GetKeysUsed(char* text, uint32_t size, uint32_t* needed) {
+  return HandOut(State().KeysUsed, text, size, needed);
+}
+
+uint16_t GetRefusalReason(char* text, uint32_t size, uint32_t* needed) {
+  return HandOut(State().RefusalReason, text, size, needed);
 }
 
 }  // extern "C"

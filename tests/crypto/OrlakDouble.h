@@ -45,6 +45,9 @@ struct TState {
   uint8_t FillByte = 0x5A;
   int ExtractCalls = 0;
 
+  // GetKeysUsed and GetRefusalReason hand these out whatever was called.
+  std::string KeysUsed, RefusalReason;
+
   std::vector<TCall> Calls;
 };
 

@@ -2,6 +2,7 @@
 // the library, what is logged, and when a step succeeds.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <memory>
 #include <string>
@@ -11,6 +12,7 @@
 #include "crypto/Orlak.h"
 #include "crypto/StepKinds.h"
 #include "crypto/TKeyLoader.h"
+#include "engine/FileRoad.h"
 #include "engine/uTesselTypes.h"
 #include "tests/crypto/OrlakDouble.h"
 #include "tests/support/TestSupport.h"
@@ -336,6 +338,61 @@ TEST_F(StepTest, APassUsesWhatItIsHandedAndNoGlobal) {
   EXPECT_NE(std::find(lines.Fields.begin(), lines.Fields.end(), "Шифровать"), lines.Fields.end());
   for (const std::string& field : log.Fields())
     EXPECT_EQ(field.find("Шифровать"), std::string::npos) << "a pass line in the event log";
+}
+
+}  // namespace
+
+namespace {
+
+// The steps of each road, kept.
+class TKeptRoads : public TFileRoadSink {
+ public:
+  std::vector<TRoadStep> Steps;
+  void GroupStarted(const std::string&) override {}
+  void FileTaken(const TRoadTaken&) override {}
+  void StepDone(const TRoadStep& step) override { Steps.push_back(step); }
+  void FileEnded(const TRoadEnd&) override {}
+  void FileForgotten() override {}
+  void GroupEnded() override {}
+  void DeliveryRecovered(const std::string&, uint64_t, int64_t, const std::string&,
+                         bool) override {}
+};
+
+// A step names the key it used where its identifier has several, and the
+// file's road keeps the fingerprints of all its keys.
+TEST_F(StepTest, AStepNamesTheKeyOfAnIdentifierWithSeveralAndItsRoadKeepsEveryFingerprint) {
+  TTesselGroups own(CryptoStepKinds());
+  own.PubKeysPath = "/pub";
+  TTesselActionList* group = own.AddGroup("Out");
+  group->Enabled = true;
+  group->SourceMask = dir.Path() + "in/*.txt";
+  group->DestFolder = dir.Sub("sent/");
+  group->BadFolder = dir.Sub("bad/");
+  auto* sign = dynamic_cast<TTesselAction_sign*>(group->CreateAction(kKindSign));
+  sign->Enabled = true;
+  sign->KeyId = "CLIENT";
+  auto* del = dynamic_cast<TTesselAction_delsign*>(group->CreateAction(kKindDelSign));
+  del->Enabled = true;
+  del->DeleteCount = -1;
+  ts::ScopedTempPath temp(dir.Sub("tmp/"));
+  od::State().KeysUsed = "CLIENT\tAAAA\t2\nBANK\tBBBB\t1\n";
+  od::State().DelSignCode = 5;  // fails: no keys are taken from a failed call
+
+  TKeptLines lines;
+  TKeptRoads roads;
+  TPassContext context;
+  context.Log = &lines;
+  context.Roads = &roads;
+  own.RunAllGroups(context);
+
+  const auto named = [&](const std::string& text) {
+    return std::count(lines.Fields.begin(), lines.Fields.end(), text);
+  };
+  EXPECT_EQ(named("ключ CLIENT: отпечаток AAAA"), 1);
+  EXPECT_EQ(named("ключ BANK: отпечаток BBBB"), 0) << "its only key needs no naming";
+  ASSERT_EQ(roads.Steps.size(), 2u);
+  EXPECT_EQ(roads.Steps[0].Fingerprints, "AAAA BBBB");
+  EXPECT_EQ(roads.Steps[1].Fingerprints, "") << "a failed step used no key";
 }
 
 }  // namespace

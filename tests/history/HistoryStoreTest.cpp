@@ -1,9 +1,12 @@
 // The history's database: queries, the chain against an edited record,
 // retention by a clock the test sets, and a damaged database set aside.
 #include <gtest/gtest.h>
+
+#include <algorithm>
 #include <sqlite3.h>
 
 #include "history/HistoryStore.h"
+#include "history/RecordCodec.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -23,7 +26,7 @@ THistoryRecord Road(const std::string& group, const std::string& name, const std
   r.Outcome = outcome;
   r.Target = outcome == "delivered" ? "/out/" + name : "";
   r.TakenAt = r.DoneAt = at;
-  r.Steps = {{4, "Подпись", "ключ 0A1B", true, 0, "Подписано\nключом 0A1B", "/arch/" + name}};
+  r.Steps = {{4, "Подпись", "ключ 0A1B", true, 0, "Подписано\nключом 0A1B", "/arch/" + name, ""}};
   return r;
 }
 
@@ -93,6 +96,27 @@ TEST_F(HistoryStoreTest, QueriesFilterByNameGroupDigestOutcomeAndTime) {
   EXPECT_EQ(r.Steps[0].Text, "Подписано\nключом 0A1B");
   EXPECT_EQ(r.Steps[0].CopiedTo, "/arch/pay1.txt");
   EXPECT_EQ(CopiesOf(r), (std::vector<std::string>{"/arch/pay1.txt"}));
+}
+
+TEST_F(HistoryStoreTest, StepsKeepTheFingerprintsOfTheirKeysAndStepsWithoutKeepTheirOldForm) {
+  THistoryRecord r = Road("Банк", "pay.txt", "delivered", kMonday, "f1");
+  r.Steps.push_back({9, "Шифровать", "Ключ: CLIENT для BANK", true, 0, "", "",
+                     "AAAA0000AAAA0000AAAA0000AAAA0000AAAA0000 BBBB1111BBBB1111BBBB1111BBBB1111BBBB1111"});
+  const std::string encoded = EncodeSteps(r.Steps);
+  // The step without keys is encoded as it always was: seven fields.
+  const std::string first = encoded.substr(0, encoded.find('\x1e'));
+  EXPECT_EQ(std::count(first.begin(), first.end(), '\x1f'), 7);
+  THistoryStore store(path, clock, failure);
+  store.Append({r});
+  THistoryFilter f;
+  f.Sha256 = "f1";
+  const THistoryRecord back = store.Find(f).at(0);
+  ASSERT_EQ(back.Steps.size(), 2u);
+  EXPECT_EQ(back.Steps[0].Fingerprints, "");
+  EXPECT_EQ(back.Steps[0].CopiedTo, "/arch/pay.txt");
+  EXPECT_EQ(back.Steps[1].Fingerprints, r.Steps[1].Fingerprints);
+  EXPECT_EQ(back.Steps[1].Params, "Ключ: CLIENT для BANK");
+  EXPECT_EQ(store.Verify(), 0);
 }
 
 TEST_F(HistoryStoreTest, VerifyNamesTheFirstRecordWhoseChainBreaks) {

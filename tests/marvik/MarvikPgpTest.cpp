@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <ctime>
 #include <string>
 
 #include "tests/support/TestSupport.h"
@@ -102,6 +103,59 @@ TEST_F(MarvikPgp, KeysCreatedExportedAndImportedAgreeWithGpg) {
                       "not used until chmod 600\n"),
             std::string::npos)
       << out_;
+}
+
+// Our own key renewed: the successor beside it, its export carrying the
+// current key's certification as gpg checks it, each key of a gpg export on
+// a line of its own, and the old key retired after the overlap, not before.
+TEST_F(MarvikPgp, ASuccessorCertifiedByTheKeyItReplacesThenTheOldKeyRetired) {
+  ASSERT_EQ(Run(Marvik("create-pgp CLIENT sec pub 'Client <c@corp.example>'")), 0);
+  const std::string old = Fingerprint();
+  // Never before there is a successor.
+  EXPECT_EQ(Run(Marvik("retire CLIENT sec pub")), 1);
+  EXPECT_TRUE(FileExists(dir_.Path() + "sec/CLIENT.asc"));
+
+  ASSERT_EQ(Run(Marvik("successor CLIENT sec pub --export for-bank.asc")), 0);
+  const std::string year = std::to_string(1900 + [] {
+    const std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    gmtime_r(&now, &tm);
+    return tm.tm_year;
+  }());
+  const std::string fresh = Fingerprint();
+  ASSERT_EQ(fresh.size(), 40u);
+  EXPECT_TRUE(FileExists(dir_.Path() + "sec/CLIENT." + year + ".asc"));
+  EXPECT_TRUE(FileExists(dir_.Path() + "pub/CLIENT." + year + ".asc"));
+  // The partner imports the old key first (as it has it), then the export.
+  ASSERT_EQ(Run(Gpg("--import pub/CLIENT.asc") + " && " + Gpg("--import for-bank.asc") + " && " +
+                Gpg("--with-colons --check-sigs " + fresh)),
+            0);
+  // "sig:!:" a good certification, by the old key's ID, of the user ID.
+  const std::string byOld = "sig:!::22:" + old.substr(24) + ":";
+  EXPECT_NE(out_.find(byOld), std::string::npos) << out_;
+  EXPECT_NE(out_.find("uid:"), std::string::npos);
+  // A second run this year would replace nothing.
+  EXPECT_EQ(Run(Marvik("successor CLIENT sec pub --export again.asc")), 1);
+
+  // Both keys of one file (as gpg exports them), each on its own line.
+  ASSERT_EQ(Run(Gpg("--export " + old + " " + fresh + " > pub/BOTH.gpg") + " && " +
+                Marvik("list pub")),
+            0);
+  EXPECT_NE(out_.find("public\tBOTH\topenpgp\t" + old + "\t"), std::string::npos) << out_;
+  EXPECT_NE(out_.find("public\tBOTH\topenpgp\t" + fresh + "\t"), std::string::npos) << out_;
+
+  // After the overlap: moved aside in both folders, never deleted.
+  ASSERT_EQ(Run(Marvik("retire CLIENT sec pub")), 0) << out_;
+  EXPECT_FALSE(FileExists(dir_.Path() + "sec/CLIENT.asc"));
+  EXPECT_TRUE(FileExists(dir_.Path() + "sec/retired/CLIENT.asc"));
+  EXPECT_TRUE(FileExists(dir_.Path() + "pub/retired/CLIENT.asc"));
+  struct stat st;
+  ASSERT_EQ(::stat((dir_.Path() + "sec/retired").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  // The successor serves the identifier now, and is its only key.
+  ASSERT_EQ(Run(Marvik("export CLIENT pub") + " | " + Gpg("--with-colons --show-keys")), 0);
+  EXPECT_NE(out_.find(fresh), std::string::npos);
+  EXPECT_EQ(Run(Marvik("retire sec/CLIENT." + year + ".asc")), 1);
 }
 
 }  // namespace

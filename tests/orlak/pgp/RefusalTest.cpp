@@ -86,6 +86,14 @@ TEST_F(Refusal, ExpiredRevokedAndWeakReceivers) {
   EXPECT_EQ(Refused([&] { return Encrypt(input, Path("out"), "ours", {"weak"}); }), 702);
 }
 
+std::string RefusalReason() {
+  uint32_t needed = 0;
+  GetRefusalReason(nullptr, 0, &needed);
+  std::string text(needed, '\0');
+  EXPECT_EQ(GetRefusalReason(text.data(), needed, &needed), 0);
+  return text.substr(0, text.find('\0'));
+}
+
 TEST_F(Refusal, WeakSignaturesFailTheCheck) {
   const std::string input = Content("plain");
   ASSERT_EQ(Shell(keys_.Gpg("--local-user " + keys_.weak.fingerprint + " --output " +
@@ -93,11 +101,19 @@ TEST_F(Refusal, WeakSignaturesFailTheCheck) {
                 .status,
             0);
   EXPECT_EQ(Check(Path("rsa1024")).code, 702);
+  EXPECT_EQ(RefusalReason(), "weak\tkey\tRSA/1024") << "whose signature, and what is weak";
   ASSERT_EQ(Shell(keys_.Gpg("--digest-algo SHA1 --local-user " + keys_.gpgRsa.fingerprint +
                             " --output " + Path("sha1") + " --sign " + input))
                 .status,
             0);
   EXPECT_EQ(Check(Path("sha1")).code, 702);
+  EXPECT_EQ(RefusalReason(), "gpgrsa\thash\tSHA1");
+  ASSERT_EQ(Shell(keys_.Gpg("--local-user " + keys_.gpgRsa.fingerprint + " --output " +
+                            Path("sha256") + " --sign " + input))
+                .status,
+            0);
+  EXPECT_EQ(Check(Path("sha256")).code, 0);
+  EXPECT_EQ(RefusalReason(), "") << "a later check forgets the refusal";
 }
 
 TEST_F(Refusal, FormatsAreNeverMixedInOneCall) {
