@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs the test suite: a normal build
 # (hardened, as released), a build under AddressSanitizer and
-# UndefinedBehaviorSanitizer, liborlak's tests under ThreadSanitizer, then
-# short fuzzing runs. Every build treats compiler warnings as errors.
+# UndefinedBehaviorSanitizer, liborlak's tests under ThreadSanitizer, the
+# Debian packages with their checks, then short fuzzing runs. Every build treats compiler warnings as errors.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -22,6 +22,11 @@ for preset in default sanitize tsan; do
   echo "=== ${preset} tests ($((SECONDS - start)) s) ==="
   ctest --preset "$preset" -j "$((JOBS * 2))"
 done
+
+# The packages as Debian builds them, checked as Debian would (lintian, file
+# lists, units, manual pages); built without optimisation to keep within time.
+echo "=== Debian packages ($((SECONDS - start)) s) ==="
+scripts/package.sh --quick
 
 if [ -x scripts/fuzz.sh ]; then
   echo "=== short fuzzing runs ($((SECONDS - start)) s) ==="

@@ -5,11 +5,11 @@
 #include <vector>
 
 #include "Codes.h"
+#include "PgpPackets.h"
 
 namespace orlak::pgp {
 namespace {
 
-constexpr uint8_t kTagSecretKey = 5, kTagPublicKey = 6, kTagUserId = 13;
 constexpr uint8_t kAlgorithmEdDsa = 22, kHashSha256 = 8, kGenericCertification = 0x10;
 // The OID of Ed25519 in a legacy EdDSA key packet.
 const std::string kEd25519Oid = "\x2B\x06\x01\x04\x01\xDA\x47\x0F\x01";
@@ -19,41 +19,14 @@ struct Packet {
   std::string body;
 };
 
-// The packets of a binary key export (definite lengths only, as RNP writes them).
+// The packets of a binary key export.
 bool SplitPackets(const std::string& bytes, std::vector<Packet>& packets) {
-  size_t at = 0;
-  while (at < bytes.size()) {
-    const auto b = [&](size_t i) { return static_cast<uint8_t>(bytes[i]); };
-    const uint8_t first = b(at);
-    if ((first & 0x80) == 0) return false;
-    Packet packet;
-    size_t length = 0, header = 0;
-    if (first & 0x40) {
-      packet.tag = first & 0x3F;
-      if (at + 1 >= bytes.size()) return false;
-      const uint8_t l1 = b(at + 1);
-      if (l1 < 192) {
-        length = l1, header = 2;
-      } else if (l1 < 224 && at + 2 < bytes.size()) {
-        length = ((l1 - 192) << 8) + b(at + 2) + 192, header = 3;
-      } else if (l1 == 255 && at + 5 < bytes.size()) {
-        length = (size_t{b(at + 2)} << 24) | (size_t{b(at + 3)} << 16) | (size_t{b(at + 4)} << 8) |
-                 b(at + 5);
-        header = 6;
-      } else {
-        return false;
-      }
-    } else {
-      packet.tag = (first >> 2) & 0x0F;
-      const size_t n = (first & 3) == 0 ? 1 : (first & 3) == 1 ? 2 : (first & 3) == 2 ? 4 : 0;
-      if (n == 0 || at + n >= bytes.size()) return false;
-      for (size_t i = 1; i <= n; ++i) length = (length << 8) | b(at + i);
-      header = 1 + n;
-    }
-    if (at + header + length > bytes.size()) return false;
-    packet.body = bytes.substr(at + header, length);
-    packets.push_back(std::move(packet));
-    at += header + length;
+  MemorySource source(bytes.data(), bytes.size());
+  for (uint64_t at = 0; at < bytes.size();) {
+    PacketFrame frame;
+    if (!ReadPacket(source, at, frame)) return false;
+    packets.push_back({frame.tag, bytes.substr(frame.bodyStart, frame.bodyEnd - frame.bodyStart)});
+    at = frame.bodyEnd;
   }
   return true;
 }
@@ -143,7 +116,8 @@ uint16_t CertifiedPublicKey(const KeyFile& signer, const KeyFile& subject, int64
   sodium_memzero(seed, sizeof seed);
 
   std::vector<Packet> packets;
-  if (!SplitPackets(Export(theirs.get(), RNP_KEY_EXPORT_PUBLIC | RNP_KEY_EXPORT_SUBKEYS), packets) ||
+  if (!SplitPackets(Export(theirs.get(), RNP_KEY_EXPORT_PUBLIC | RNP_KEY_EXPORT_SUBKEYS),
+                    packets) ||
       packets.empty() || packets[0].tag != kTagPublicKey) {
     sodium_memzero(secretKey, sizeof secretKey);
     return kPublicKeyDamaged;
@@ -152,10 +126,10 @@ uint16_t CertifiedPublicKey(const KeyFile& signer, const KeyFile& subject, int64
   // Hashed: creation time, issuer fingerprint; unhashed: issuer key ID.
   const std::string hashed = Be(5, 1) + Be(2, 1) + Be(static_cast<uint64_t>(now), 4) +
                              Be(issuer.size() + 2, 1) + Be(33, 1) + Be(4, 1) + issuer;
-  const std::string head = std::string{4, static_cast<char>(kGenericCertification),
-                                       static_cast<char>(kAlgorithmEdDsa),
-                                       static_cast<char>(kHashSha256)} +
-                           Be(hashed.size(), 2) + hashed;
+  const std::string head =
+      std::string{4, static_cast<char>(kGenericCertification), static_cast<char>(kAlgorithmEdDsa),
+                  static_cast<char>(kHashSha256)} +
+      Be(hashed.size(), 2) + hashed;
   const std::string unhashed = Be(9, 1) + Be(16, 1) + issuer.substr(issuer.size() - 8);
   std::string out;
   for (size_t i = 0; i < packets.size(); ++i) {
@@ -174,8 +148,9 @@ uint16_t CertifiedPublicKey(const KeyFile& signer, const KeyFile& subject, int64
                              std::string(reinterpret_cast<const char*>(digest), 2) +
                              Mpi(signature, 32) + Mpi(signature + 32, 32);
     // The self-signature follows the user ID; the certification goes after it.
-    if (i + 1 < packets.size() && packets[i + 1].tag == 2) out += Framed(2, packets[++i].body);
-    out += Framed(2, body);
+    if (i + 1 < packets.size() && packets[i + 1].tag == kTagSignature)
+      out += Framed(kTagSignature, packets[++i].body);
+    out += Framed(kTagSignature, body);
   }
   sodium_memzero(secretKey, sizeof secretKey);
   // Read back through RNP, which checks what was built, and armored.
@@ -186,7 +161,8 @@ uint16_t CertifiedPublicKey(const KeyFile& signer, const KeyFile& subject, int64
     return kCryptoFailure;
   rnp::Key made = rnp::FindByFingerprint(ring.get(), subject.fingerprint);
   if (!made) return kCryptoFailure;
-  armored = Export(made.get(), RNP_KEY_EXPORT_PUBLIC | RNP_KEY_EXPORT_SUBKEYS | RNP_KEY_EXPORT_ARMORED);
+  armored =
+      Export(made.get(), RNP_KEY_EXPORT_PUBLIC | RNP_KEY_EXPORT_SUBKEYS | RNP_KEY_EXPORT_ARMORED);
   return armored.empty() ? kCryptoFailure : kOk;
 }
 

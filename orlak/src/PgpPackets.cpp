@@ -8,14 +8,9 @@ namespace {
 
 constexpr char kArmorStart[] = "-----BEGIN PGP ";
 
-struct Header {
-  uint8_t tag = 0;
-  uint64_t bodyStart = 0;
-  uint64_t bodyEnd = 0;  // after the last byte of the body
-};
+}  // namespace
 
-// One packet at offset, partial body lengths followed to their end.
-bool ReadPacket(ByteSource& source, uint64_t offset, Header& header) {
+bool ReadPacket(ByteSource& source, uint64_t offset, PacketFrame& header) {
   const uint64_t size = source.Size();
   unsigned char b[6];
   if (offset >= size || !source.ReadAt(offset, b, 1) || (b[0] & 0x80) == 0) return false;
@@ -67,10 +62,12 @@ bool ReadPacket(ByteSource& source, uint64_t offset, Header& header) {
   return true;
 }
 
+namespace {
+
 // Whether the body's first byte is one that packet of a message can start
 // with (a version, an algorithm, a data format): a header that runs to the
 // file's end is easily met in other data, a valid first byte behind it less so.
-bool PlausibleBody(ByteSource& source, const Header& packet) {
+bool PlausibleBody(ByteSource& source, const PacketFrame& packet) {
   unsigned char first = 0;
   if (packet.bodyStart >= packet.bodyEnd) return false;
   if (!source.ReadAt(packet.bodyStart, &first, 1)) return false;
@@ -113,12 +110,12 @@ Kind Classify(ByteSource& source) {
   // Binary OpenPGP is a chain of packets that ends exactly at the file's
   // end; one plausible header alone is common in other data.
   for (uint64_t at = 0; at < size;) {
-    Header packet;
+    PacketFrame packet;
     if (!ReadPacket(source, at, packet) || packet.bodyEnd <= at || !PlausibleBody(source, packet))
       return Kind::kNotPgp;
     at = packet.bodyEnd;
   }
-  Header header;
+  PacketFrame header;
   uint64_t offset = 0;
   if (!ReadPacket(source, offset, header)) return Kind::kNotPgp;
   if (header.tag == kTagMarker) {
@@ -146,7 +143,7 @@ bool IsSignedMessage(ByteSource& source) {
   std::vector<uint8_t> tags;
   uint64_t offset = 0;
   while (offset < source.Size()) {
-    Header header;
+    PacketFrame header;
     if (!ReadPacket(source, offset, header)) return false;
     if (header.tag != kTagMarker) tags.push_back(header.tag);
     offset = header.bodyEnd;
@@ -167,7 +164,7 @@ bool IsSignedMessage(ByteSource& source) {
 
 bool ParseSignaturePacket(const std::string& packet, SignatureFields& fields) {
   MemorySource source(packet.data(), packet.size());
-  Header header;
+  PacketFrame header;
   if (!ReadPacket(source, 0, header) || header.tag != kTagSignature ||
       header.bodyEnd != packet.size())
     return false;

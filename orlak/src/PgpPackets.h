@@ -18,13 +18,26 @@ enum Tag : uint8_t {
   kTagSignature = 2,
   kTagSkesk = 3,
   kTagOnePass = 4,
+  kTagSecretKey = 5,
+  kTagPublicKey = 6,
   kTagCompressed = 8,
   kTagSymEncrypted = 9,  // encrypted without integrity protection
   kTagMarker = 10,
   kTagLiteral = 11,
+  kTagUserId = 13,
   kTagSeipd = 18,
   kTagAead = 20,
 };
+
+// One packet's frame: its tag and where its body lies. A body in partial
+// lengths (only data packets have them) runs over their length octets.
+struct PacketFrame {
+  uint8_t tag = 0;
+  uint64_t bodyStart = 0;
+  uint64_t bodyEnd = 0;  // after the last byte of the body
+};
+// The packet at offset, partial body lengths followed to their end.
+bool ReadPacket(ByteSource& source, uint64_t offset, PacketFrame& frame);
 
 enum class Kind {
   kNotPgp,     // neither a packet the library reads first nor an armor header
