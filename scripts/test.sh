@@ -2,7 +2,8 @@
 # Installs what is missing, builds and runs the test suite: a normal build
 # (hardened, as released), a build under AddressSanitizer and
 # UndefinedBehaviorSanitizer, liborlak's tests under ThreadSanitizer, the
-# Debian packages with their checks, then short fuzzing runs. Every build treats compiler warnings as errors.
+# Debian packages with their checks, then short fuzzing runs. The presets'
+# builds and the fuzzing build treat compiler warnings as errors.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
