@@ -63,6 +63,16 @@ void THistoryRecorder::FileTaken(const TRoadTaken& taken) {
   (void)Sha256OfFile(taken.Work, current_->Sha256, size);  // unreadable: no digest
 }
 
+std::optional<TRoadEarlier> THistoryRecorder::DeliveredBefore(int days) {
+  if (!current_ || current_->Sha256.empty()) return std::nullopt;
+  const int64_t since = store_.Now() - static_cast<int64_t>(days) * kDay;
+  // This pass's deliveries are not kept yet: a file sent twice in one pass counts.
+  for (auto r = done_.rbegin(); r != done_.rend(); ++r)
+    if (r->Outcome == "delivered" && r->Sha256 == current_->Sha256 && r->DoneAt >= since)
+      return TRoadEarlier{r->Name, r->DoneAt};
+  return store_.LastDelivery(current_->Group, current_->Sha256, since);
+}
+
 void THistoryRecorder::StepDone(const TRoadStep& step) {
   if (!current_) return;
   current_->Steps.push_back(
@@ -114,6 +124,13 @@ void THistoryRecorder::DeliveryRecovered(const std::string& source, uint64_t siz
   (void)Sha256OfFile(target, record.ResultSha256, record.ResultSize);
   record.DoneAt = record.TakenAt;
   store_.Append({std::move(record)});
+}
+
+void THistoryRecorder::SetRetentionDays(int days) {
+  if (days == retentionDays_) return;
+  const bool shorter = days > 0 && (retentionDays_ <= 0 || days < retentionDays_);
+  retentionDays_ = days;
+  if (shorter) prunedAt_ = 0;
 }
 
 void THistoryRecorder::PruneWhenDue() {

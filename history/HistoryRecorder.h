@@ -22,10 +22,13 @@ class THistoryRecorder : public TFileRoadSink {
 
   void GroupStarted(const std::string& group) override;
   void FileTaken(const TRoadTaken& taken) override;
+  std::optional<TRoadEarlier> DeliveredBefore(int days) override;
   void StepDone(const TRoadStep& step) override;
   void FileEnded(const TRoadEnd& end) override;
   void FileForgotten() override;
   void GroupEnded() override;
+  // A retention changed by a script reloaded; a shorter one prunes at once.
+  void SetRetentionDays(int days);
   void DeliveryRecovered(const std::string& source, uint64_t size, int64_t mtimeNs,
                          const std::string& target, bool bad) override;
 

@@ -286,6 +286,20 @@ bool THistoryStore::HasDelivery(const std::string& source, uint64_t size, int64_
   return s.Step() == SQLITE_ROW;
 }
 
+std::optional<TRoadEarlier> THistoryStore::LastDelivery(const std::string& group,
+                                                       const std::string& sha256, int64_t since) {
+  if (!db_) return std::nullopt;
+  Statement s(db_,
+              "SELECT name, done_at FROM roads WHERE sha256 = ? AND grp = ?"
+              " AND outcome = 'delivered' AND done_at >= ? ORDER BY id DESC LIMIT 1");
+  if (s.Prepared()) return std::nullopt;
+  s.Bind(1, sha256);
+  s.Bind(2, Utf8(group));
+  s.Bind(3, since);
+  if (s.Step() != SQLITE_ROW) return std::nullopt;
+  return TRoadEarlier{platform::Utf8ToCp1251Lossy(s.Text(0)), s.Int(1)};
+}
+
 std::vector<THistoryRecord> THistoryStore::Find(const THistoryFilter& filter) {
   std::vector<THistoryRecord> found;
   if (!db_) return found;

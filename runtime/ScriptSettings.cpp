@@ -17,6 +17,7 @@ namespace {
 
 constexpr const char* kOnFailureKey = "ON_FAILURE";
 constexpr const char* kStartInTrayKey = "START_IN_TRAY";
+constexpr const char* kHistoryDaysKey = "HISTORY_DAYS";
 
 }  // namespace
 
@@ -26,6 +27,7 @@ bool SaveScript(const std::string& settingsFile, int32_t interval, bool startInT
   // The script is written from nothing: a command it holds and the saver
   // does not know of is carried over.
   const std::string command = onFailure ? *onFailure : ReadFailureCommand(settingsFile);
+  const std::string historyDays = ReadIniString("MAIN", kHistoryDaysKey, "", settingsFile);
   if (!SaveToIni(*ScriptRegistry, settingsFile)) return false;
   // The script is on disk already; a lost interval or setting is still a failed save.
   bool written = WriteIniInteger("MAIN", "INTERVAL", interval, settingsFile);
@@ -33,6 +35,8 @@ bool SaveScript(const std::string& settingsFile, int32_t interval, bool startInT
   if (written && !command.empty())
     written = WriteIniString("MAIN", kOnFailureKey, command, settingsFile);
   if (written && startInTray) written = WriteIniBool("MAIN", kStartInTrayKey, true, settingsFile);
+  if (written && !historyDays.empty())
+    written = WriteIniString("MAIN", kHistoryDaysKey, historyDays, settingsFile);
   if (!written) {
     WriteFailureLog({"Сохранение настроек - ошибка", settingsFile, platform::ErrorText(errno)});
     return false;
@@ -42,6 +46,11 @@ bool SaveScript(const std::string& settingsFile, int32_t interval, bool startInT
 
 std::string ReadFailureCommand(const std::string& settingsFile) {
   return ReadIniString("MAIN", kOnFailureKey, "", settingsFile);
+}
+
+int ReadHistoryDays(const std::string& settingsFile) {
+  const int32_t days = ReadIniInteger("MAIN", kHistoryDaysKey, kDefaultHistoryDays, settingsFile);
+  return days < 0 ? kDefaultHistoryDays : days;
 }
 
 bool StartInTraySetting(const std::string& settingsFile) {

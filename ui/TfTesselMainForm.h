@@ -21,6 +21,7 @@
 #include "runtime/PassStatus.h"
 #include "runtime/TickGate.h"
 #include "runtime/TrayState.h"
+#include "history/PassHistory.h"
 #include "ui/ScriptEditor.h"
 
 class QAction;
@@ -99,6 +100,7 @@ class TfTesselMainForm : public QWidget, public TLogTarget {
   void cxButtonEdit5PropertiesChange();
   void cxSpinEdit1PropertiesChange();
   void cxSpinEditSettlePropertiesChange();
+  void cxSpinEditDuplicatePropertiesChange();
   void cxButtonEdit1PropertiesButtonClick(TButtonEdit* edit);
   void cxButtonEdit3ropertiesButtonClick();
   void cxButtonEdit4PropertiesButtonClick();
@@ -161,6 +163,9 @@ class TfTesselMainForm : public QWidget, public TLogTarget {
   TFailureHook FFailureHook{{}};  // the script's ON_FAILURE command
   int FFailureNotices = 0;
   long FOtherRunner = 0;  // its process id; 0: none seen
+  // Each file's road of the window's passes; it outlives FPass, whose
+  // destruction waits for the pass that uses it.
+  TPassHistory FHistory;
   TBackgroundPass FPass;
 
   QFrame* Panel8;
@@ -189,6 +194,8 @@ class TfTesselMainForm : public QWidget, public TLogTarget {
   TButtonEdit* cxButtonEdit5;
   QLabel* LabelSettle;
   QSpinBox* cxSpinEditSettle;  // the group's settle time
+  QLabel* LabelDuplicate;
+  QSpinBox* cxSpinEditDuplicate;  // the group's duplicate guard, in days
   QTreeWidget* ListView1;
   QFrame* Panel7;
   TLogView* Memo1;

@@ -52,6 +52,12 @@ void TfTesselMainForm::cxButtonEdit5PropertiesChange() {
   actRunUpdate();
 }
 
+void TfTesselMainForm::cxSpinEditDuplicatePropertiesChange() {
+  if (FFilling) return;
+  FEditor.SetDuplicateDays(CurrentGroup(), cxSpinEditDuplicate->value());
+  actRunUpdate();
+}
+
 void TfTesselMainForm::cxSpinEditSettlePropertiesChange() {
   if (FFilling) return;
   FEditor.SetSettleSeconds(CurrentGroup(), cxSpinEditSettle->value());

@@ -236,6 +236,19 @@ void TfTesselMainForm::BuildLayout() {
       "указанное число секунд; 0 - сразу");
   LabelSettle->setToolTip(settleTip);
   cxSpinEditSettle->setToolTip(settleTip);
+  // The duplicate guard shares the bad-files row: that is where a repeat goes.
+  LabelDuplicate = Label(Panel3, "LabelDuplicate", QStringLiteral("Повторы (дней):"));
+  cxSpinEditDuplicate = new QSpinBox(Panel3);
+  cxSpinEditDuplicate->setObjectName(QStringLiteral("cxSpinEditDuplicate"));
+  cxSpinEditDuplicate->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  cxSpinEditDuplicate->setRange(0, std::numeric_limits<int32_t>::max() / 86400);
+  cxSpinEditDuplicate->setFixedSize(65, 21);
+  look::Input(cxSpinEditDuplicate);
+  const QString duplicateTip = QStringLiteral(
+      "Файл с тем же содержимым (SHA-256), который эта группа уже доставила за указанное "
+      "число дней, переносится в папку для \"плохих\" файлов; 0 - не проверять");
+  LabelDuplicate->setToolTip(duplicateTip);
+  cxSpinEditDuplicate->setToolTip(duplicateTip);
   fields->addWidget(Label12, 0, 0);
   fields->addWidget(cxButtonEdit3, 0, 1);
   fields->addWidget(LabelSettle, 0, 2);
@@ -243,7 +256,9 @@ void TfTesselMainForm::BuildLayout() {
   fields->addWidget(Label13, 1, 0);
   fields->addWidget(cxButtonEdit4, 1, 1, 1, 3);
   fields->addWidget(Label3, 2, 0);
-  fields->addWidget(cxButtonEdit5, 2, 1, 1, 3);
+  fields->addWidget(cxButtonEdit5, 2, 1);
+  fields->addWidget(LabelDuplicate, 2, 2);
+  fields->addWidget(cxSpinEditDuplicate, 2, 3);
   fields->setColumnStretch(1, 1);
   right->addWidget(Panel3);
 

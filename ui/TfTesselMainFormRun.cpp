@@ -108,6 +108,8 @@ void TfTesselMainForm::StartPass() {
                                       uint64_t bytes) {
     FPass.SetActivity(group, what, output, bytes);
   };
+  // Made here, used only on the pass's thread until PassEnded.
+  ScriptRegistry->Roads = FHistory.For(SettingsFile, FEditor.HistoryDays());
   FPass.Start([] { ScriptRegistry->RunAllGroups(); });
   actRunUpdate();
 }
@@ -124,6 +126,7 @@ void TfTesselMainForm::TakeReports() {
 void TfTesselMainForm::PassEnded() {
   ScriptRegistry->OnFileStart = nullptr;
   ScriptRegistry->OnActivity = nullptr;
+  ScriptRegistry->Roads = nullptr;
   FProgress.reset();
   FTally.After(*ScriptRegistry, FTotals, platform::FormatTimestamp(platform::LocalNow()));
   ShowGroupLines();

@@ -87,7 +87,8 @@ std::chrono::milliseconds PassInterval(int32_t storedSeconds) {
 
 // ---------------------------------------------------------------------------
 
-TRunner::TRunner(TRunOptions options) : options_(std::move(options)) {
+TRunner::TRunner(TRunOptions options)
+    : options_(std::move(options)), history_(TESSEL_VERSION) {
   session_.OnKeyUtilityError = [](const std::string& text) {
     PrintError("ключевая утилита " + std::string(kKeyUtilityName) + " не запустилась: " + text);
   };
@@ -145,11 +146,10 @@ int TRunner::Start() {
     PrintError("Журнал событий " + log +
                " не записывается, его строки теряются: " + platform::ErrorText(err));
 
-  history_ = std::make_unique<THistoryStore>(
-      HistoryPath(), THistoryStore::Seconds{},
-      [](const std::vector<std::string>& fields) { WriteLog(TLogKind::Failure, fields); });
-  recorder_ = std::make_unique<THistoryRecorder>(*history_, settings, TESSEL_VERSION);
   interval_ = LoadScript(settings);
+  historyDays_ = ReadHistoryDays(settings);
+  // Opened now, so that retention and a damaged database are seen at the start.
+  (void)history_.For(settings, historyDays_);
   hook_.SetCommand(options_.OnFailure.empty() ? ReadFailureCommand(settings) : options_.OnFailure);
   session_.InitCrypto(ScriptRegistry->SecKeysPath, ScriptRegistry->PubKeysPath);
   metrics_.SetLibraryOpen(session_.LibraryOpen());
@@ -166,7 +166,7 @@ void TRunner::Pass() {
   TPassContext context;
   context.Log = &log;
   context.Stop = &g_stopRequested;
-  context.Roads = recorder_.get();
+  context.Roads = history_.For(options_.SettingsFile, historyDays_);
   context.Failures = [this](const TFailureEvent& event) {
     console_.NoteFailure(event);
     metrics_.NoteFailure(event);
@@ -230,6 +230,7 @@ void TRunner::Reload() {
   }
   interval_ = LoadScript(settings);
   if (options_.OnFailure.empty()) hook_.SetCommand(ReadFailureCommand(settings));
+  historyDays_ = ReadHistoryDays(settings);
   if (ScriptRegistry->SecKeysPath != oldSec || ScriptRegistry->PubKeysPath != oldPub) {
     // As "Стоп" and "Пуск" would, so the library holds the new folders.
     session_.DoneCrypto();
@@ -244,8 +245,7 @@ void TRunner::Finish() {
   if (session_.FCryptoReady) session_.DoneCrypto();
   metrics_.SetLibraryOpen(false);
   WriteMetrics();
-  recorder_.reset();
-  history_.reset();
+  history_.Close();
   if (LogTarget == &console_) LogTarget = nullptr;
   lock_.Release();
 }

@@ -11,7 +11,7 @@
 
 #include "app/tessel/Console.h"
 #include "engine/uTesselTypes.h"
-#include "history/HistoryRecorder.h"
+#include "history/PassHistory.h"
 #include "platform/RunLock.h"
 #include "runtime/CryptoSession.h"
 #include "runtime/FailureHook.h"
@@ -94,8 +94,8 @@ class TRunner {
   TRunTotals totals_;
   std::function<void()> onFileStart_;
   // Each file's road, kept beside the log from the start on.
-  std::unique_ptr<THistoryStore> history_;
-  std::unique_ptr<THistoryRecorder> recorder_;
+  TPassHistory history_;
+  int historyDays_ = 0;
   bool libraryFault_ = false;  // the library's failure episode is under way
   int32_t interval_ = 0;
   int metricsError_ = 0;  // of the last write, so a lasting failure is told once

@@ -107,4 +107,24 @@ TEST_F(ScriptSettings, TheFailureCommandFollowsTheIntervalAndASaveWithoutItKeeps
   EXPECT_EQ(ReadFailureCommand(ini), "");
 }
 
+TEST_F(ScriptSettings, TheHistoryRetentionDefaultsToAYearAndASaveKeepsIt) {
+  ScriptRegistry->ClearGroups();
+  ScriptRegistry->PubKeysPath = "/pub";
+  ScriptRegistry->SecKeysPath.clear();
+  ASSERT_TRUE(SaveScript(ini, 5));
+  EXPECT_EQ(ReadHistoryDays(ini), 400);
+  EXPECT_EQ(ReadFile(ini), "[MAIN]\r\nPUBKEYS=/pub\r\nINTERVAL=5\r\n");  // no key added
+
+  ASSERT_TRUE(WriteIniInteger("MAIN", "HISTORY_DAYS", 30, ini));
+  const std::string set = ReadFile(ini);
+  EXPECT_EQ(ReadHistoryDays(ini), 30);
+  ASSERT_TRUE(SaveScript(ini, 5));  // the window has no field for it
+  EXPECT_EQ(ReadFile(ini), set);
+
+  ASSERT_TRUE(WriteIniInteger("MAIN", "HISTORY_DAYS", 0, ini));
+  EXPECT_EQ(ReadHistoryDays(ini), 0);  // keeps every record
+  ASSERT_TRUE(WriteIniInteger("MAIN", "HISTORY_DAYS", -3, ini));
+  EXPECT_EQ(ReadHistoryDays(ini), 400);
+}
+
 }  // namespace

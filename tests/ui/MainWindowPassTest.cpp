@@ -13,6 +13,7 @@
 #include <future>
 
 #include "crypto/Orlak.h"
+#include "history/HistoryStore.h"
 #include "platform/RunLock.h"
 #include "tests/engine/FakeStep.h"
 #include "tests/ui/MainWindowFixture.h"
@@ -113,6 +114,33 @@ TEST_F(PassingWindow, TheStatusLineCountsDeliveredBadAndLeftFilesSincePuskAndGro
   Run();
   EXPECT_TRUE(Status().contains(QStringLiteral("доставлено 0, в ошибки 0.  Ожидают: 0.")));
   Stop();
+}
+
+// The window's passes keep the history beside its log, and a group's
+// duplicate guard works there as in tessel.
+TEST_F(PassingWindow, PassesKeepTheHistoryAndTheGuardRefusesAResentPayment) {
+  const std::string in = dir.Sub("in/");
+  WriteScript([&] { Group("Платежи", in, out, bad)->DuplicateDays = 30; });
+  WriteFile(in + "pay-0412.txt", "pay 1000");
+  Open();
+  Run();
+  Tick();
+  WriteFile(in + "pay-0415.txt", "pay 1000");
+  Tick();
+  Stop();
+  EXPECT_TRUE(FileExists(out + "pay-0412.txt"));
+  EXPECT_TRUE(FileExists(bad + "pay-0415.txt"));
+
+  const auto store = THistoryStore::OpenToRead(dir.Path() + "TesselScripts.history", nullptr);
+  ASSERT_TRUE(store);
+  const std::vector<THistoryRecord> records = store->Find({});
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0].Name, "pay-0412.txt");
+  EXPECT_EQ(records[0].Outcome, "delivered");
+  EXPECT_EQ(records[0].Script, ini);
+  EXPECT_EQ(records[1].Outcome, "bad");
+  EXPECT_NE(records[1].Why.find("pay-0412.txt"), std::string::npos);
+  EXPECT_EQ(store->Verify(), 0);
 }
 
 TEST_F(PassingWindow, FailureLinesOfAPassStandOutAndTheOthersDoNot) {
