@@ -59,6 +59,7 @@ void THistoryRecorder::FileTaken(const TRoadTaken& taken) {
   current_ = NewRecord(taken.Group, taken.Source);
   current_->Size = taken.Size;
   current_->MtimeNs = taken.MtimeNs;
+  takenWork_ = taken.Work;
   uint64_t size = 0;
   (void)Sha256OfFile(taken.Work, current_->Sha256, size);  // unreadable: no digest
 }
@@ -87,8 +88,8 @@ void THistoryRecorder::FileEnded(const TRoadEnd& end) {
   record.Why = end.Why;
   record.Code = end.Code;
   if (!end.Result.empty()) {
-    // A result no step changed is the bytes taken.
-    if (end.Result == record.Source || record.Steps.empty()) {
+    // A result no step changed is the bytes taken: hashed once.
+    if (end.Result == takenWork_ || end.Result == record.Source || record.Steps.empty()) {
       record.ResultSha256 = record.Sha256;
       record.ResultSize = record.Size;
     } else {

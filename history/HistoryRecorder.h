@@ -43,5 +43,6 @@ class THistoryRecorder : public TFileRoadSink {
   int64_t passStart_ = 0;
   int64_t prunedAt_ = 0;
   std::optional<THistoryRecord> current_;
+  std::string takenWork_;  // the working copy of the file in hand as taken
   std::vector<THistoryRecord> done_;
 };

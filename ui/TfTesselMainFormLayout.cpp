@@ -54,6 +54,21 @@ TButtonEdit* Field(QWidget* parent, const char* name) {
   return edit;
 }
 
+// A group's number field at the right end of its row, its label and the
+// field sharing one tip.
+QSpinBox* NumberField(QWidget* parent, const char* name, int maximum, QLabel* label,
+                      const QString& tip) {
+  auto* spin = new QSpinBox(parent);
+  spin->setObjectName(QString::fromLatin1(name));
+  spin->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  spin->setRange(0, maximum);
+  spin->setFixedSize(65, 21);
+  look::Input(spin);
+  label->setToolTip(tip);
+  spin->setToolTip(tip);
+  return spin;
+}
+
 QToolButton* Button(QWidget* parent, QAction* action) {
   auto* button = new QToolButton(parent);
   button->setObjectName(QStringLiteral("btn_") + action->objectName());
@@ -225,30 +240,17 @@ void TfTesselMainForm::BuildLayout() {
   // The settle time shares the mask's row, at its right end: both say which
   // files a pass takes, and the panel keeps its three rows.
   LabelSettle = Label(Panel3, "LabelSettle", QStringLiteral("Выдержка (сек):"));
-  cxSpinEditSettle = new QSpinBox(Panel3);
-  cxSpinEditSettle->setObjectName(QStringLiteral("cxSpinEditSettle"));
-  cxSpinEditSettle->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  cxSpinEditSettle->setRange(0, std::numeric_limits<int32_t>::max());
-  cxSpinEditSettle->setFixedSize(65, 21);
-  look::Input(cxSpinEditSettle);
-  const QString settleTip = QStringLiteral(
-      "Файл берётся в обработку, только когда его размер и время изменения не менялись "
-      "указанное число секунд; 0 - сразу");
-  LabelSettle->setToolTip(settleTip);
-  cxSpinEditSettle->setToolTip(settleTip);
+  cxSpinEditSettle = NumberField(
+      Panel3, "cxSpinEditSettle", std::numeric_limits<int32_t>::max(), LabelSettle,
+      QStringLiteral("Файл берётся в обработку, только когда его размер и время изменения не "
+                     "менялись указанное число секунд; 0 - сразу"));
   // The duplicate guard shares the bad-files row: that is where a repeat goes.
   LabelDuplicate = Label(Panel3, "LabelDuplicate", QStringLiteral("Повторы (дней):"));
-  cxSpinEditDuplicate = new QSpinBox(Panel3);
-  cxSpinEditDuplicate->setObjectName(QStringLiteral("cxSpinEditDuplicate"));
-  cxSpinEditDuplicate->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  cxSpinEditDuplicate->setRange(0, std::numeric_limits<int32_t>::max() / 86400);
-  cxSpinEditDuplicate->setFixedSize(65, 21);
-  look::Input(cxSpinEditDuplicate);
-  const QString duplicateTip = QStringLiteral(
-      "Файл с тем же содержимым (SHA-256), который эта группа уже доставила за указанное "
-      "число дней, переносится в папку для \"плохих\" файлов; 0 - не проверять");
-  LabelDuplicate->setToolTip(duplicateTip);
-  cxSpinEditDuplicate->setToolTip(duplicateTip);
+  cxSpinEditDuplicate = NumberField(
+      Panel3, "cxSpinEditDuplicate", std::numeric_limits<int32_t>::max() / 86400, LabelDuplicate,
+      QStringLiteral("Файл с тем же содержимым (SHA-256), который эта группа уже доставила за "
+                     "указанное число дней, переносится в папку для \"плохих\" файлов; "
+                     "0 - не проверять"));
   fields->addWidget(Label12, 0, 0);
   fields->addWidget(cxButtonEdit3, 0, 1);
   fields->addWidget(LabelSettle, 0, 2);
