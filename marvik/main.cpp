@@ -1,9 +1,12 @@
 // marvik: key utility of liborlak.
 #include <cstring>
 #include <iostream>
+#include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "Commands.h"
+#include "Inventory.h"
 #include "PgpCommands.h"
 
 namespace {
@@ -21,6 +24,15 @@ constexpr const char* kUsage =
     "        secret key file its group or others may access is refused. OpenPGP\n"
     "        keys add format, algorithm/size, created, expires, capabilities and\n"
     "        what the library refuses and why\n"
+    "  list SECRET_FOLDER PUBLIC_FOLDER [--script SETTINGS_FILE] [--days N]\n"
+    "  list --script SETTINGS_FILE [--days N]\n"
+    "        the inventory: every key of both folders (the script's when not\n"
+    "        given), both formats, one tab-separated line each: folder,\n"
+    "        identifier, format, fingerprint, algorithm/size, created, expires,\n"
+    "        capabilities, state (usable, expires in N days, expired, revoked,\n"
+    "        weak, refused: why) and the steps of the script that use it; then\n"
+    "        the identifiers steps name that no key file provides. N: days\n"
+    "        ahead an expiry is shown (the script's KEY_WARN_DAYS, else 30)\n"
     "  create-pgp ID SECRET_FOLDER PUBLIC_FOLDER USER_ID [--rsa3072|--rsa4096]\n"
     "             [--expires YYYY-MM-DD]\n"
     "        create an OpenPGP key pair (Ed25519 signing key, Cv25519 encryption\n"
@@ -104,8 +116,33 @@ int main(int argc, char** argv) {
     return marvik::FindKeys(argv[2], argv[3], std::cout, std::cerr);
   }
   if (command == "list") {
-    if (rest != 1) return Usage("list needs FOLDER");
-    return marvik::ListKeys(argv[2], std::cout, std::cerr);
+    if (rest == 1) return marvik::ListKeys(argv[2], std::cout, std::cerr);
+    marvik::InventoryRequest request;
+    std::vector<std::string> folders;
+    bool daysGiven = false;
+    for (int i = 2; i < argc; ++i) {
+      const std::string argument = argv[i];
+      if (argument == "--script" && i + 1 < argc) {
+        request.script = argv[++i];
+      } else if (argument == "--days" && i + 1 < argc) {
+        char* end = nullptr;
+        request.warnDays = static_cast<int>(std::strtol(argv[++i], &end, 10));
+        if (*end != '\0' || request.warnDays < 0) return Usage("--days needs a number of days");
+        daysGiven = true;
+      } else if (argument.rfind("--", 0) == 0) {
+        return Usage(("unknown option '" + argument + "'").c_str());
+      } else {
+        folders.push_back(argument);
+      }
+    }
+    if (folders.size() == 2) {
+      request.secretFolder = folders[0];
+      request.publicFolder = folders[1];
+    } else if (!folders.empty() || request.script.empty()) {
+      return Usage("list needs FOLDER, or SECRET_FOLDER PUBLIC_FOLDER, or --script");
+    }
+    request.daysGiven = daysGiven;
+    return marvik::ListInventory(request, std::cout, std::cerr);
   }
   return Usage(("unknown command '" + command + "'").c_str());
 }

@@ -40,13 +40,28 @@ std::string FormatTimestamp(const std::tm& time) {
 }
 
 
-std::string FormatLocalTime(int64_t seconds) {
+namespace {
+
+std::string FormatTime(int64_t seconds, bool utc, const char* format) {
   const std::time_t t = static_cast<std::time_t>(seconds);
-  std::tm local{};
-  localtime_r(&t, &local);
+  std::tm time{};
+  if (utc)
+    gmtime_r(&t, &time);
+  else
+    localtime_r(&t, &time);
   char buf[32];
-  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &local);
+  std::strftime(buf, sizeof buf, format, &time);
   return buf;
+}
+
+}  // namespace
+
+std::string FormatLocalTime(int64_t seconds) {
+  return FormatTime(seconds, false, "%Y-%m-%d %H:%M:%S");
+}
+
+std::string FormatUtcDate(int64_t seconds) {
+  return FormatTime(seconds, true, "%Y-%m-%d");
 }
 
 std::optional<int64_t> ParseLocalTime(const std::string& text) {

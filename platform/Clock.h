@@ -21,6 +21,9 @@ std::string FormatTimestamp(const std::tm& time);
 std::string FormatLocalTime(int64_t seconds);
 std::optional<int64_t> ParseLocalTime(const std::string& text);
 
+// "YYYY-MM-DD" of seconds since the epoch in UTC, as key dates are given.
+std::string FormatUtcDate(int64_t seconds);
+
 // This machine's name (Windows-1251); empty when it cannot be read.
 std::string HostName();
 

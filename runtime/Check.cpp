@@ -1,19 +1,22 @@
 #include "runtime/Check.h"
 
 #include <cerrno>
+#include <ctime>
 #include <map>
 
 #include "crypto/Orlak.h"
-#include "crypto/SplitKeyList.h"
+#include "crypto/ScriptKeys.h"
 #include "engine/StepSettings.h"
 #include "engine/uFileUtil.h"
 #include "engine/uTesselTypes.h"
 #include "masks/FileMask.h"
 #include "platform/Access.h"
+#include "platform/Clock.h"
 #include "platform/Files.h"
 #include "platform/RunLock.h"
 #include "platform/WorkFolders.h"
 #include "runtime/GroupNames.h"
+#include "runtime/ScriptSettings.h"
 
 namespace {
 
@@ -21,16 +24,20 @@ std::string Quoted(const std::string& text) {
   return "\"" + text + "\"";
 }
 
-bool IsBlankText(const std::string& text) {
-  for (char c : text)
-    if (static_cast<unsigned char>(c) > 32) return false;
-  return true;
+// Whether two folders are one, by the file system where both exist.
+bool SameFolder(const std::string& a, const std::string& b) {
+  if (a.empty() || b.empty()) return false;
+  platform::FileStat sa, sb;
+  if (platform::StatPath(a, sa) == 0 && platform::StatPath(b, sb) == 0)
+    return sa.isFolder && sb.isFolder && sa.device == sb.device && sa.inode == sb.inode;
+  return IncludeTrailingDelimiter(a) == IncludeTrailingDelimiter(b);
 }
 
 // Keys asked of the library, each identifier once.
 class TKeyProbe {
  public:
-  TKeyProbe(const std::string& secKeys, const std::string& pubKeys) : pubKeys_(pubKeys) {
+  TKeyProbe(const std::string& secKeys, const std::string& pubKeys)
+      : secKeys_(secKeys), pubKeys_(pubKeys) {
     signInit_ = SignInit(secKeys.c_str(), pubKeys.c_str());
     cryptoInit_ = CryptoInit(secKeys.c_str(), pubKeys.c_str());
   }
@@ -60,6 +67,11 @@ class TKeyProbe {
     return it->second;
   }
 
+  // The key's dates and condition; false when the library cannot tell.
+  bool State(const std::string& id, bool secret, OrlakKeyState& state) const {
+    return GetKeyState((secret ? secKeys_ : pubKeys_).c_str(), id.c_str(), secret, &state) == 0;
+  }
+
   // The library's code for signing with the secret key; the library offers
   // no other way to ask for one.
   int Secret(const std::string& id) {
@@ -86,7 +98,7 @@ class TKeyProbe {
     return probeError_ == 0;
   }
 
-  std::string pubKeys_;
+  std::string secKeys_, pubKeys_;
   std::string probeFolder_;
   bool probeTried_ = false;
   int probeError_ = 0;  // why no probe file could be made
@@ -97,6 +109,8 @@ class TKeyProbe {
 class TChecker {
  public:
   std::vector<TFinding> findings;
+  int64_t now = 0;
+  int warnDays = kDefaultKeyWarningDays;
 
   void Error(const std::string& text) { findings.push_back({TSeverity::Error, text}); }
   void Warning(const std::string& text) { findings.push_back({TSeverity::Warning, text}); }
@@ -110,15 +124,6 @@ class TChecker {
     if (int err = platform::MayChangeFolder(folder))
       return "нет записи: " + platform::ErrorText(err);
     return {};
-  }
-
-  // Whether two folders are one, by the file system where both exist.
-  static bool SameFolder(const std::string& a, const std::string& b) {
-    if (a.empty() || b.empty()) return false;
-    platform::FileStat sa, sb;
-    if (platform::StatPath(a, sa) == 0 && platform::StatPath(b, sb) == 0)
-      return sa.isFolder && sb.isFolder && sa.device == sb.device && sa.inode == sb.inode;
-    return IncludeTrailingDelimiter(a) == IncludeTrailingDelimiter(b);
   }
 
   void KeyFolder(const std::string& folder, const std::string& what) {
@@ -213,6 +218,8 @@ class TChecker {
   void Public(const std::string& where, const std::string& id, TKeyProbe& keys) {
     if (int code = keys.Public(id))
       Error(where + "открытый ключ " + Quoted(id) + ": " + ResultMessage(code));
+    else
+      Lifetime(where + "открытый ключ " + Quoted(id) + ": ", id, false, keys);
   }
   void Secret(const std::string& where, const std::string& id, TKeyProbe& keys) {
     const int code = keys.Secret(id);
@@ -221,34 +228,41 @@ class TChecker {
             " не проверен: нет рабочей папки: " + platform::ErrorText(keys.ProbeError()));
     else if (code != 0)
       Error(where + "секретный ключ " + Quoted(id) + ": " + ResultMessage(code));
+    else
+      Lifetime(where + "секретный ключ " + Quoted(id) + ": ", id, true, keys);
+  }
+
+  // A key the library takes now may still be one it should not: expired or
+  // revoked by the key's own dates, weak, or ending within the warning days.
+  void Lifetime(const std::string& what, const std::string& id, bool secret, TKeyProbe& keys) {
+    OrlakKeyState state;
+    if (!keys.State(id, secret, state)) return;
+    const std::string until = state.Expires ? platform::FormatUtcDate(state.Expires) : std::string();
+    switch (state.Condition) {
+      case ORLAK_KEY_EXPIRED:
+        return Error(what + "срок действия ключа истёк " + until);
+      case ORLAK_KEY_REVOKED:
+        return Error(what + "ключ отозван владельцем");
+      case ORLAK_KEY_WEAK:
+        return Error(what + "слабый ключ (RSA, DSA или ElGamal короче 2048 бит)");
+      case ORLAK_KEY_USABLE:
+        break;
+      default:
+        return Error(what + "ключ не используется библиотекой");
+    }
+    if (state.Expires == 0) return;
+    const int64_t days = (state.Expires - now) / 86400;
+    if (days < warnDays)
+      Warning(what + "срок действия ключа истекает " + until + ", через " + std::to_string(days) +
+              " дн.; подготовьте замену");
   }
 
   // The keys the step's settings name, as its kind describes them.
   void Keys(const std::string& where, const TTesselAction& step, TKeyProbe& keys) {
-    for (const TStepSetting& setting : StepSettings(step)) {
-      const std::string& value = setting.Value;
-      switch (setting.Field.Keys) {
-        case TKeyUse::None:
-          break;
-        case TKeyUse::SecretKey:
-          Secret(where, value, keys);
-          break;
-        case TKeyUse::PublicKey:
-          Public(where, value, keys);
-          break;
-        case TKeyUse::PublicKeyList:
-          // A blank list asks for none in particular.
-          if (!IsBlankText(value))
-            for (const std::string& id : SplitKeyList(value)) Public(where, id, keys);
-          break;
-        case TKeyUse::ReceiverList: {
-          const std::vector<std::string> receivers = SplitKeyList(value);
-          if (receivers.empty()) Error(where + "не указаны получатели");
-          for (const std::string& id : receivers) Public(where, id, keys);
-          break;
-        }
-      }
-    }
+    const TStepKeyIds ids = StepKeyIds(step);
+    for (const std::string& id : ids.Secret) Secret(where, id, keys);
+    if (ids.NoReceivers) Error(where + "не указаны получатели");
+    for (const std::string& id : ids.Public) Public(where, id, keys);
   }
 };
 
@@ -256,6 +270,8 @@ class TChecker {
 
 std::vector<TFinding> CheckScript(const TTesselGroups& registry, const std::string& settingsFile) {
   TChecker checker;
+  checker.now = std::time(nullptr);
+  checker.warnDays = KeyWarningDays(settingsFile);
   checker.KeyFolder(registry.PubKeysPath, "папка открытых ключей");
   checker.KeyFolder(registry.SecKeysPath, "папка секретных ключей");
   checker.RunnerFiles(settingsFile);
@@ -273,6 +289,37 @@ std::vector<TFinding> CheckScript(const TTesselGroups& registry, const std::stri
     if (group->Enabled) checker.Group(*group, libraryOpen ? &keys : nullptr);
   }
   return checker.findings;
+}
+
+std::vector<TSourceOwner> SourceOwners(const TTesselGroups& registry,
+                                       const std::string& settingsFile) {
+  std::vector<TSourceOwner> owners;
+  for (int i = 0; i < registry.GroupCount(); ++i) {
+    const TTesselActionList* group = registry.GetGroup(i);
+    if (!group->Enabled) continue;
+    std::string folder, maskText;
+    SplitSourceMask(group->SourceMask, folder, maskText);
+    if (!folder.empty()) owners.push_back({settingsFile, group->Name, folder});
+  }
+  return owners;
+}
+
+std::vector<TFinding> SharedSourceFolders(const std::vector<TSourceOwner>& owners) {
+  std::vector<TFinding> findings;
+  for (size_t a = 0; a < owners.size(); ++a)
+    for (size_t b = a + 1; b < owners.size(); ++b) {
+      // Groups of one script share a folder by design (their masks split it);
+      // two scripts know nothing of each other's masks.
+      if (owners[a].SettingsFile == owners[b].SettingsFile) continue;
+      if (!SameFolder(owners[a].Folder, owners[b].Folder)) continue;
+      findings.push_back(
+          {TSeverity::Error, "папка исходных файлов " + owners[a].Folder + " - общая у группы " +
+                                 Quoted(owners[a].Group) + " сценария " + owners[a].SettingsFile +
+                                 " и группы " + Quoted(owners[b].Group) + " сценария " +
+                                 owners[b].SettingsFile +
+                                 ": оба сценария возьмут и доставят один и тот же файл"});
+    }
+  return findings;
 }
 
 std::string FindingLine(const TFinding& finding) {

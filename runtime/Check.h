@@ -21,6 +21,18 @@ struct TFinding {
 // working folder of its own, which is removed.
 std::vector<TFinding> CheckScript(const TTesselGroups& registry, const std::string& settingsFile);
 
+// A source folder an enabled group takes files from, for checking several
+// scripts of one machine together.
+struct TSourceOwner {
+  std::string SettingsFile;
+  std::string Group;
+  std::string Folder;
+};
+std::vector<TSourceOwner> SourceOwners(const TTesselGroups& registry, const std::string& settingsFile);
+// An error for each source folder that groups of two different scripts take
+// files from: each script's runner would deliver the same file.
+std::vector<TFinding> SharedSourceFolders(const std::vector<TSourceOwner>& owners);
+
 // "ошибка: ..." or "предупреждение: ...".
 std::string FindingLine(const TFinding& finding);
 // The report as tessel check prints it and the window shows it: one line per

@@ -204,5 +204,20 @@ std::string TMetrics::Text() const {
   for (const TGroup& group : groups_)
     sample("tessel_last_pass_end_time_seconds", groupLabel(group),
            std::to_string(static_cast<int64_t>(group.EndTime)));
+  auto keyLabels = [](const TKeyGauge& key) {
+    return "key=\"" + MetricLabelValue(key.Id) + "\",folder=\"" +
+           (key.Secret ? "secret" : "public") + "\",format=\"" + key.Format + "\"";
+  };
+  header("tessel_key_expiry_timestamp_seconds", "gauge",
+         "When a key a step uses expires, in seconds since 1970; keys without an end and "
+         "keys no file provides have no sample.");
+  for (const TKeyGauge& key : keys_)
+    if (key.Expires != 0)
+      sample("tessel_key_expiry_timestamp_seconds", keyLabels(key), std::to_string(key.Expires));
+  header("tessel_key_usable", "gauge",
+         "Whether a key a step uses is there and usable (1) or missing, expired, revoked, weak "
+         "or refused (0).");
+  for (const TKeyGauge& key : keys_)
+    sample("tessel_key_usable", keyLabels(key), key.Usable ? "1" : "0");
   return text;
 }

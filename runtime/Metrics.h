@@ -10,7 +10,10 @@
 #include <map>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
+
+#include "runtime/KeyWatch.h"
 
 class TTesselGroups;
 struct TFailureEvent;
@@ -26,6 +29,8 @@ class TMetrics {
   // Forgets the groups the script no longer has (after a reload).
   void KeepOnly(const TTesselGroups& registry);
   void SetLibraryOpen(bool open) { libraryOpen_ = open; }
+  // The keys the steps use, as last looked at.
+  void SetKeys(std::vector<TKeyGauge> keys) { keys_ = std::move(keys); }
   // A failure the pass told: every event but a clearing one counts.
   void NoteFailure(const TFailureEvent& event);
 
@@ -58,6 +63,7 @@ class TMetrics {
   int64_t scriptDelivered_ = 0, scriptBad_ = 0;
   // By group, class and code.
   std::map<std::tuple<std::string, std::string, int>, int64_t> failures_;
+  std::vector<TKeyGauge> keys_;
 };
 
 // The label value as the text format wants it: UTF-8 with backslash, double

@@ -39,3 +39,8 @@ int ReadHistoryDays(const std::string& settingsFile);
 
 // Whether the window starts hidden in the tray (MAIN, START_IN_TRAY).
 bool StartInTraySetting(const std::string& settingsFile);
+
+// Days ahead a key's expiry is warned of (MAIN, KEY_WARN_DAYS), by tessel
+// check. Written by hand; a save carries it over as it stands.
+inline constexpr int32_t kDefaultKeyWarningDays = 30;
+int32_t KeyWarningDays(const std::string& settingsFile);

@@ -7,9 +7,12 @@ PACKAGES=(
   build-essential cmake pkg-config
   libsodium-dev librnp-dev libsqlite3-dev libssl-dev libsystemd-dev libgtest-dev libgmock-dev libbenchmark-dev
   gnupg sq
+  prometheus
   qt6-base-dev qt6-translations-l10n libgl-dev fonts-dejavu-core fonts-dejavu-extra
   clang libclang-rt-14-dev
   xvfb xauth
+  time
+  debhelper lintian scdoc desktop-file-utils bash-completion man-db groff-base
 )
 
 missing=()

@@ -151,6 +151,12 @@ TCommandLine ParseCommandLine(int argc, const char* const* argv) {
         if (!TakeCommand(value, line.OnFailure, line.Error)) return line;
         continue;
       }
+      // check takes several scripts; the command may come later, so that is
+      // settled at the end.
+      if (option == "--settings" && !line.SettingsFile.empty()) {
+        if (!TakePath(option, value, line.MoreSettingsFiles.emplace_back(), line.Error)) return line;
+        continue;
+      }
       std::string& target = option == "--settings" ? line.SettingsFile : line.MetricsFile;
       if (!target.empty()) return fail("Параметр " + std::string(option) + " указан дважды.");
       if (!TakePath(option, value, target, line.Error)) return line;
@@ -178,8 +184,11 @@ TCommandLine ParseCommandLine(int argc, const char* const* argv) {
     return fail("Лишний аргумент: " + platform::Utf8ToCp1251Lossy(arg));
   }
   if (line.Command == TCommand::None) return fail("Не указана команда.");
-  if (!line.MetricsFile.empty() && line.Command != TCommand::Run && line.Command != TCommand::Once)
-    return fail("Параметр --metrics относится только к командам run и once.");
+  if (!line.MoreSettingsFiles.empty() && line.Command != TCommand::Check)
+    return fail("Параметр --settings указан дважды.");
+  if (!line.MetricsFile.empty() && line.Command != TCommand::Run && line.Command != TCommand::Once &&
+      line.Command != TCommand::Check)
+    return fail("Параметр --metrics относится только к командам run, once и check.");
   if (!line.OnFailure.empty() && line.Command != TCommand::Run && line.Command != TCommand::Once)
     return fail("Параметр --on-failure относится только к командам run и once.");
   if (line.Strict && line.Command != TCommand::Run)
@@ -205,7 +214,9 @@ std::string UsageText() {
          "               берёт сейчас, что исключает, и включённые шаги; ничего\n"
          "               не трогает\n"
          "  check        проверить сценарий на этой машине: строка на замечание,\n"
-         "               код выхода 1 при любой ошибке\n"
+         "               код выхода 1 при любой ошибке; с несколькими --settings -\n"
+         "               каждый сценарий и папки исходных файлов, общие у двух\n"
+         "               сценариев\n"
          "  history [ИМЯ] [--group ГРУППА] [--from ВРЕМЯ] [--to ВРЕМЯ]\n"
          "          [--sha256 ДАЙДЖЕСТ] [--outcome delivered|bad|left|held]\n"
          "          [--json | --csv] [--verify]\n"
@@ -217,9 +228,11 @@ std::string UsageText() {
          "\n"
          "Параметры:\n"
          "  --settings ФАЙЛ  файл настроек; по умолчанию TesselScripts.ini в папке\n"
-         "                   программы, тот же, что у окна\n"
+         "                   программы, тот же, что у окна; check принимает\n"
+         "                   несколько\n"
          "  --metrics ФАЙЛ   (run, once) после каждого прохода записать показатели\n"
-         "                   в текстовом формате Prometheus\n"
+         "                   в текстовом формате Prometheus; (check) проверить,\n"
+         "                   что папка файла доступна для записи\n"
          "  --on-failure КОМАНДА\n"
          "                   (run, once) выполнить /bin/sh -c КОМАНДА, когда начинается\n"
          "                   сбой: группа, файл, причина и код - в переменных\n"

@@ -25,6 +25,8 @@ struct TCommandLine {
   TCommand Command = TCommand::None;
   // Windows-1251, as the system keeps paths. Empty: not given.
   std::string SettingsFile;
+  // check: further scripts of this machine, checked with SettingsFile.
+  std::vector<std::string> MoreSettingsFiles;
   std::string MetricsFile;
   // run, once: the command run when a failure starts (Windows-1251); empty:
   // the script's own (ON_FAILURE), if any.

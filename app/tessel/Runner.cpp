@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <ctime>
 
 #include "app/tessel/CommandLine.h"
 #include "app/tessel/Console.h"
@@ -53,6 +54,14 @@ std::string FolderOf(const std::string& path) {
 constexpr unsigned kMetricsMode = 0644;
 
 }  // namespace
+
+std::string MetricsFileProblem(const std::string& metricsFile) {
+  if (metricsFile.empty()) return {};
+  const std::string folder = FolderOf(metricsFile);
+  if (int err = platform::MayChangeFolder(folder))
+    return "папка файла показателей " + folder + " недоступна для записи: " + platform::ErrorText(err);
+  return {};
+}
 
 std::string SettingsFileProblem(const std::string& settingsFile) {
   platform::FileStat stat;
@@ -109,13 +118,9 @@ int TRunner::Start() {
     PrintError(problem);
     return kExitOperational;
   }
-  if (!options_.MetricsFile.empty()) {
-    const std::string folder = FolderOf(options_.MetricsFile);
-    if (int err = platform::MayChangeFolder(folder)) {
-      PrintError("Папка файла показателей " + folder +
-                 " недоступна для записи: " + platform::ErrorText(err));
-      return kExitOperational;
-    }
+  if (std::string problem = MetricsFileProblem(options_.MetricsFile); !problem.empty()) {
+    PrintError("Показатели не запишутся: " + problem);
+    return kExitOperational;
   }
   long holder = 0;
   if (int err = lock_.Acquire(settings, &holder)) {
@@ -148,6 +153,7 @@ int TRunner::Start() {
 
   interval_ = LoadScript(settings);
   historyDays_ = ReadHistoryDays(settings);
+  keyWarningDays_ = KeyWarningDays(settings);
   // Opened now, so that retention and a damaged database are seen at the start.
   (void)history_.For(settings, historyDays_);
   hook_.SetCommand(options_.OnFailure.empty() ? ReadFailureCommand(settings) : options_.OnFailure);
@@ -173,6 +179,7 @@ void TRunner::Pass() {
     hook_.Note(event, std::chrono::steady_clock::now());
   };
   if (onFileStart_) context.Progress = [this](int, int, int) { onFileStart_(); };
+  LookAtKeys();
   tally_.Before(*ScriptRegistry);
   ScriptRegistry->RunAllGroups(context);
   console_.Subject({}, {});  // the lines between passes are about no group
@@ -229,6 +236,7 @@ void TRunner::Reload() {
     InitEngine(kinds);
   }
   interval_ = LoadScript(settings);
+  keyWarningDays_ = KeyWarningDays(settings);
   if (options_.OnFailure.empty()) hook_.SetCommand(ReadFailureCommand(settings));
   historyDays_ = ReadHistoryDays(settings);
   if (ScriptRegistry->SecKeysPath != oldSec || ScriptRegistry->PubKeysPath != oldPub) {
@@ -238,6 +246,7 @@ void TRunner::Reload() {
   }
   metrics_.KeepOnly(*ScriptRegistry);
   metrics_.SetLibraryOpen(session_.LibraryOpen());
+  keysLooked_.reset();
   WriteMetrics();
 }
 
@@ -248,6 +257,20 @@ void TRunner::Finish() {
   history_.Close();
   if (LogTarget == &console_) LogTarget = nullptr;
   lock_.Release();
+}
+
+void TRunner::LookAtKeys() {
+  // A key's state changes by the day, not by the pass.
+  const auto now = std::chrono::steady_clock::now();
+  if (keysLooked_ && now - *keysLooked_ < std::chrono::minutes(1)) return;
+  keysLooked_ = now;
+  const int64_t wall = std::time(nullptr);
+  const std::vector<TKeyGauge> keys = ScriptKeyGauges(*ScriptRegistry, wall);
+  const std::string today = platform::FormatLocalTime(wall).substr(0, 10);
+  for (const std::vector<std::string>& fields :
+       keyWarnings_.Due(keys, wall, keyWarningDays_, today))
+    WriteLog(TLogKind::Failure, fields);
+  metrics_.SetKeys(keys);
 }
 
 void TRunner::WriteMetrics() {
@@ -379,13 +402,32 @@ int ListGroups(const std::string& settingsFile, const std::vector<std::string>& 
   return kExitOk;
 }
 
-int CheckSettings(const std::string& settingsFile) {
-  if (std::string problem = SettingsFileProblem(settingsFile); !problem.empty()) {
-    PrintError(problem);
-    return kExitOperational;
+int CheckSettings(const std::vector<std::string>& settingsFiles, const std::string& metricsFile) {
+  const bool several = settingsFiles.size() > 1;
+  bool errors = false;
+  std::vector<TSourceOwner> owners;
+  for (const std::string& settingsFile : settingsFiles) {
+    if (several) PrintLine("Сценарий " + settingsFile + ":");
+    if (std::string problem = SettingsFileProblem(settingsFile); !problem.empty()) {
+      PrintError(problem);
+      return kExitOperational;
+    }
+    LoadFromIni(*ScriptRegistry, settingsFile);
+    std::vector<TFinding> findings = CheckScript(*ScriptRegistry, settingsFile);
+    // run and once refuse to start without their metrics file's folder.
+    if (std::string problem = MetricsFileProblem(metricsFile); !problem.empty())
+      findings.insert(findings.begin(),
+                      {TSeverity::Error, problem + ", run и once не запустятся с --metrics"});
+    for (const std::string& line : CheckReportLines(findings)) PrintLine(line);
+    errors = errors || HasErrors(findings);
+    for (TSourceOwner& owner : SourceOwners(*ScriptRegistry, settingsFile))
+      owners.push_back(std::move(owner));
   }
-  LoadFromIni(*ScriptRegistry, settingsFile);
-  const std::vector<TFinding> findings = CheckScript(*ScriptRegistry, settingsFile);
-  for (const std::string& line : CheckReportLines(findings)) PrintLine(line);
-  return HasErrors(findings) ? kExitFilesFailed : kExitOk;
+  if (several) {
+    PrintLine("Сценарии вместе:");
+    const std::vector<TFinding> shared = SharedSourceFolders(owners);
+    for (const std::string& line : CheckReportLines(shared)) PrintLine(line);
+    errors = errors || HasErrors(shared);
+  }
+  return errors ? kExitFilesFailed : kExitOk;
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,7 +17,9 @@
 #include "runtime/CryptoSession.h"
 #include "runtime/FailureHook.h"
 #include "runtime/Metrics.h"
+#include "runtime/KeyWatch.h"
 #include "runtime/PassStatus.h"
+#include "runtime/ScriptSettings.h"
 
 struct TRunOptions {
   std::string SettingsFile;  // Windows-1251
@@ -31,10 +34,14 @@ inline constexpr std::chrono::seconds kHookWaitAtEnd{30};
 int RunService(const TRunOptions& options);
 int RunOnce(const TRunOptions& options);
 int ListGroups(const std::string& settingsFile, const std::vector<std::string>& names);
-int CheckSettings(const std::string& settingsFile);
+// check: each script, the source folders they share, and (when given) the
+// metrics file's folder.
+int CheckSettings(const std::vector<std::string>& settingsFiles, const std::string& metricsFile);
 
 // Empty when the settings file can be read; otherwise why not.
 std::string SettingsFileProblem(const std::string& settingsFile);
+// Empty when no metrics file is asked for or its folder takes it; otherwise why not.
+std::string MetricsFileProblem(const std::string& metricsFile);
 // once's status after its pass: kExitFilesFailed when a group that ran sent a
 // file to its bad-files folder or left one for later, else kExitOk.
 int PassExitStatus(const TTesselGroups& registry, bool freshOnesComeAgain = false);
@@ -83,6 +90,9 @@ class TRunner {
 
  private:
   void WriteMetrics();
+  // Once a minute: the keys' states into the metrics, and a failure line for
+  // each key within the warning days when it enters them and each new day.
+  void LookAtKeys();
 
   TRunOptions options_;
   platform::RunLock lock_;
@@ -99,4 +109,9 @@ class TRunner {
   bool libraryFault_ = false;  // the library's failure episode is under way
   int32_t interval_ = 0;
   int metricsError_ = 0;  // of the last write, so a lasting failure is told once
+  // When the keys' states were last looked at for the metrics and the
+  // expiry lines; a reload looks again at once.
+  std::optional<std::chrono::steady_clock::time_point> keysLooked_;
+  TKeyExpiryWarnings keyWarnings_;
+  int32_t keyWarningDays_ = kDefaultKeyWarningDays;
 };

@@ -42,9 +42,12 @@ int main(int argc, char** argv) {
     case TCommand::List:
       status = ListGroups(options.SettingsFile, line.Groups);
       break;
-    case TCommand::Check:
-      status = CheckSettings(options.SettingsFile);
+    case TCommand::Check: {
+      std::vector<std::string> files{options.SettingsFile};
+      files.insert(files.end(), line.MoreSettingsFiles.begin(), line.MoreSettingsFiles.end());
+      status = CheckSettings(files, options.MetricsFile);
       break;
+    }
     case TCommand::History:
       status = ShowHistory(options.SettingsFile, line.History);
       break;

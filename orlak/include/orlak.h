@@ -70,6 +70,31 @@ ORLAK_API uint16_t ORLAK_CALL DeCryptFileEx(const char* inputFile, const char* o
 ORLAK_API uint16_t ORLAK_CALL ExtractKey(const char* pubKeysFolder, const char* keyId,
                                          void* keyBlock);
 
+/* What GetKeyState tells of a key (see FORMAT.md, "Key states"). */
+#define ORLAK_KEY_USABLE 0
+#define ORLAK_KEY_EXPIRED 1
+#define ORLAK_KEY_REVOKED 2
+#define ORLAK_KEY_WEAK 3
+#define ORLAK_KEY_REFUSED 4
+#define ORLAK_KEY_FORMAT_ORLAK 0
+#define ORLAK_KEY_FORMAT_OPENPGP 1
+#define ORLAK_KEY_FINGERPRINT_SIZE 72
+
+typedef struct OrlakKeyState {
+  int64_t Created;   /* seconds since 1970 UTC, 0 when the key keeps no date */
+  int64_t Expires;   /* seconds since 1970 UTC, 0 never */
+  uint8_t Condition; /* ORLAK_KEY_... */
+  uint8_t CanSign, CanEncrypt;
+  uint8_t Format;    /* ORLAK_KEY_FORMAT_... */
+  uint8_t Reserved[4];
+  char Fingerprint[ORLAK_KEY_FINGERPRINT_SIZE]; /* zero-terminated hex */
+} OrlakKeyState;
+
+/* The state of the key keyId in the folder (secret: non-zero for a secret-keys
+   folder), now. Needs no Init. The missing-key codes when no file holds it. */
+ORLAK_API uint16_t ORLAK_CALL GetKeyState(const char* folder, const char* keyId, uint8_t secret,
+                                          OrlakKeyState* state);
+
 #ifdef __cplusplus
 }
 #endif

@@ -2,6 +2,7 @@
 // given at initialisation, and the translation of every failure, exceptions
 // included, into a result code.
 #include <cstring>
+#include <ctime>
 #include <new>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "EncFormat.h"
 #include "Encryption.h"
 #include "Files.h"
+#include "KeyFacts.h"
 #include "KeyId.h"
 #include "KeyStore.h"
 #include "Keys.h"
@@ -22,6 +24,11 @@ using namespace orlak;
 
 static_assert(sizeof(OrlakSignRecord) == ORLAK_SIGN_RECORD_SIZE);
 static_assert(ORLAK_KEY_BLOCK_SIZE == kKeyBlockSize);
+static_assert(ORLAK_KEY_USABLE == static_cast<int>(KeyCondition::kUsable) &&
+              ORLAK_KEY_EXPIRED == static_cast<int>(KeyCondition::kExpired) &&
+              ORLAK_KEY_REVOKED == static_cast<int>(KeyCondition::kRevoked) &&
+              ORLAK_KEY_WEAK == static_cast<int>(KeyCondition::kWeak) &&
+              ORLAK_KEY_REFUSED == static_cast<int>(KeyCondition::kRefused));
 
 namespace {
 
@@ -252,7 +259,15 @@ ORLAK_API uint16_t ORLAK_CALL DeCryptFileEx(const char* inputFile, const char* o
       const pgp::KeyFile* receiver = nullptr;
       if ((code = pgp::FindKey(folders.secretFolder, true, receiverId, receiver)) != kOk)
         return code;
-      return pgp::DecryptFile(input, NativePath(outputFile), *receiver);
+      const std::string output = NativePath(outputFile);
+      code = pgp::DecryptFile(input, output, *receiver);
+      // While an identifier rotates, files addressed to its other keys arrive too.
+      for (const pgp::KeyFile* other : pgp::RotationKeys(folders.secretFolder, true, receiverId)) {
+        if (code != kNotAddressed) break;
+        if (other != receiver && other->code == kOk)
+          code = pgp::DecryptFile(input, output, *other);
+      }
+      return code;
     }
     if (pgp::IsKeyBlock(block)) return IsOwnEncryptedFile(input) ? kMixedFormats : kNotEncrypted;
     if (!plain) return kBadParameter;
@@ -291,6 +306,29 @@ ORLAK_API uint16_t ORLAK_CALL ExtractKey(const char* pubKeysFolder, const char* 
     uint16_t code = pgp::FindKey(folder, false, id, key);
     if (code != kOk) return code;
     pgp::EncodeKeyBlock(*key, static_cast<unsigned char*>(keyBlock));
+    return kOk;
+  });
+}
+
+ORLAK_API uint16_t ORLAK_CALL GetKeyState(const char* folder, const char* keyId, uint8_t secret,
+                                          OrlakKeyState* state) {
+  return Guarded([&]() -> uint16_t {
+    if (state) std::memset(state, 0, sizeof *state);
+    std::string id;
+    bool plain = false;
+    if (!HasText(folder) || !state || !IdFromArgument(keyId, id, plain)) return kBadParameter;
+    const std::string native = NativePath(folder);
+    if (!IsFolder(native)) return secret ? kSecretFolderMissing : kPublicFolderMissing;
+    KeyFacts facts;
+    const uint16_t code = FindKeyFacts(native, secret != 0, id, std::time(nullptr), facts);
+    if (code != kOk) return code;
+    state->Created = facts.created;
+    state->Expires = facts.expires;
+    state->Condition = static_cast<uint8_t>(facts.condition);
+    state->CanSign = facts.canSign;
+    state->CanEncrypt = facts.canEncrypt;
+    state->Format = facts.format == "openpgp" ? ORLAK_KEY_FORMAT_OPENPGP : ORLAK_KEY_FORMAT_ORLAK;
+    std::strncpy(state->Fingerprint, facts.fingerprint.c_str(), sizeof state->Fingerprint - 1);
     return kOk;
   });
 }

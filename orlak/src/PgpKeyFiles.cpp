@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Codes.h"
+#include "KeyFacts.h"
 #include "KeyStore.h"
 #include "platform/Cp1251.h"
 
@@ -103,13 +104,14 @@ std::vector<rnp::Key> WholeKey(rnp_key_handle_t primary, rnp_ffi_t ffi) {
   return keys;
 }
 
-std::string Date(uint64_t seconds) {
-  const std::time_t t = static_cast<std::time_t>(seconds);
-  std::tm tm{};
-  gmtime_r(&t, &tm);
-  char text[16];
-  std::strftime(text, sizeof text, "%Y-%m-%d", &tm);
-  return text;
+
+// A key's expiry is kept as seconds after its creation, which the
+// generation sets: fixed afterwards, the key ends at the very second asked.
+bool ExpireAt(rnp_key_handle_t key, int64_t at) {
+  if (at == 0) return true;
+  uint32_t created = 0;
+  if (rnp_key_get_creation(key, &created) != RNP_SUCCESS || at <= int64_t{created}) return false;
+  return rnp_key_set_expiration(key, static_cast<uint32_t>(at - created)) == RNP_SUCCESS;
 }
 
 }  // namespace
@@ -141,7 +143,6 @@ KeyFileResult CreateKeyFiles(const std::string& secretFolder, const std::string&
   if (rnp_op_generate_create(&primaryOp.op, ffi.get(), rsa ? "RSA" : "EDDSA") != RNP_SUCCESS ||
       (rsa && rnp_op_generate_set_bits(primaryOp.op, bits) != RNP_SUCCESS) ||
       rnp_op_generate_set_userid(primaryOp.op, request.userId.c_str()) != RNP_SUCCESS ||
-      rnp_op_generate_set_expiration(primaryOp.op, request.expirySeconds) != RNP_SUCCESS ||
       rnp_op_generate_set_hash(primaryOp.op, RNP_ALGNAME_SHA256) != RNP_SUCCESS ||
       rnp_op_generate_add_usage(primaryOp.op, "sign") != RNP_SUCCESS ||
       rnp_op_generate_add_usage(primaryOp.op, "certify") != RNP_SUCCESS ||
@@ -157,7 +158,6 @@ KeyFileResult CreateKeyFiles(const std::string& secretFolder, const std::string&
           RNP_SUCCESS ||
       (rsa ? rnp_op_generate_set_bits(subOp.op, bits)
            : rnp_op_generate_set_curve(subOp.op, "Curve25519")) != RNP_SUCCESS ||
-      rnp_op_generate_set_expiration(subOp.op, request.expirySeconds) != RNP_SUCCESS ||
       rnp_op_generate_set_hash(subOp.op, RNP_ALGNAME_SHA256) != RNP_SUCCESS ||
       rnp_op_generate_add_usage(subOp.op, "encrypt") != RNP_SUCCESS ||
       rnp_op_generate_execute(subOp.op) != RNP_SUCCESS ||
@@ -166,6 +166,10 @@ KeyFileResult CreateKeyFiles(const std::string& secretFolder, const std::string&
     return result;
   }
   rnp::Key sub(subHandle);
+  if (!ExpireAt(primary.get(), request.expiresAt) || !ExpireAt(sub.get(), request.expiresAt)) {
+    result.code = kCryptoFailure;
+    return result;
+  }
   std::string secretText, publicText;
   if ((result.code = Export(primary.get(), RNP_KEY_EXPORT_SECRET, secretText)) != kOk ||
       (result.code = Export(primary.get(), RNP_KEY_EXPORT_PUBLIC, publicText)) != kOk)
@@ -301,8 +305,8 @@ std::string Describe(const KeyFile& file, bool secret) {
     }
   }
   if (code != kOk) verdict = std::string("refused: ") + CodeName(code);
-  return format + "\t" + file.fingerprint + "\t" + algorithms + "\t" + Date(created) + "\t" +
-         (expiration == 0 ? std::string("never") : Date(uint64_t{created} + expiration)) + "\t" +
+  return format + "\t" + file.fingerprint + "\t" + algorithms + "\t" + UtcDate(created) + "\t" +
+         (expiration == 0 ? std::string("never") : UtcDate(int64_t{created} + expiration)) + "\t" +
          capabilities + "\t" + verdict;
 }
 

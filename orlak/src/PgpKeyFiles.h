@@ -16,7 +16,7 @@ struct NewKey {
   std::string id;                    // Windows-1251 key identifier
   std::string userId;                // UTF-8, e.g. "Bank <pay@bank.example>"
   std::string algorithm = "ed25519";  // "ed25519" (with cv25519), "rsa3072", "rsa4096"
-  uint32_t expirySeconds = 0;        // from now; 0 never
+  int64_t expiresAt = 0;             // seconds since 1970, after now; 0 never
 };
 
 struct KeyFileResult {

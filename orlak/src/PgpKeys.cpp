@@ -10,6 +10,7 @@
 #include <cctype>
 #include <cstring>
 #include <map>
+#include <tuple>
 #include <utility>
 
 #include "Bytes.h"
@@ -308,6 +309,53 @@ bool IsLookupForm(const std::string& id) {
   return !LookupKey(id).empty();
 }
 
+std::string RotationBase(const std::string& fileId) {
+  const size_t dot = fileId.rfind('.');
+  if (dot == std::string::npos || dot == 0 || dot + 1 == fileId.size()) return fileId;
+  for (size_t i = dot + 1; i < fileId.size(); ++i)
+    if (!std::isdigit(static_cast<unsigned char>(fileId[i]))) return fileId;
+  return fileId.substr(0, dot);
+}
+
+std::vector<const KeyFile*> RotationKeys(const std::string& folder, bool secret,
+                                         const std::string& id) {
+  std::vector<const KeyFile*> keys;
+  for (const KeyFile& file : FolderKeys(folder, secret))
+    if (file.id == id || (file.id != RotationBase(file.id) && RotationBase(file.id) == id))
+      keys.push_back(&file);
+  return keys;
+}
+
+namespace {
+
+// Of the files that serve one identifier, the newest usable one; else the
+// newest readable one, whose code then says what is wrong. Keys made in one
+// second are told apart by the number beside the name (none: the first).
+const KeyFile* Newest(const std::vector<const KeyFile*>& files, bool secret) {
+  const KeyFile* best = nullptr;
+  std::tuple<bool, uint32_t, uint64_t> bestRank{};
+  for (const KeyFile* file : files) {
+    if (file->code != kOk) continue;
+    rnp::Key primary = secret ? rnp::FindByFingerprint(file->secret.get(), file->fingerprint)
+                              : PublicKeyOf(*file);
+    if (!primary) continue;
+    const bool usable = CheckUsable(primary.get(), secret ? "sign" : "encrypt") == kOk;
+    uint32_t created = 0;
+    rnp_key_get_creation(primary.get(), &created);
+    const std::string base = RotationBase(file->id);
+    const uint64_t number =
+        base == file->id ? 0 : 1 + std::stoull(file->id.substr(base.size() + 1).substr(0, 18));
+    const std::tuple<bool, uint32_t, uint64_t> rank{usable, created, number};
+    if (!best || rank > bestRank) {
+      best = file;
+      bestRank = rank;
+    }
+  }
+  return best ? best : files.front();
+}
+
+}  // namespace
+
 uint16_t FindKey(const std::string& folder, bool secret, const std::string& id,
                  const KeyFile*& found, std::vector<std::string>* candidates) {
   found = nullptr;
@@ -316,6 +364,14 @@ uint16_t FindKey(const std::string& folder, bool secret, const std::string& id,
   std::vector<const KeyFile*> matches;
   for (const KeyFile& file : files)
     if (file.id == id) matches.push_back(&file);
+  if (matches.size() <= 1) {
+    // Keys beside the identifier's own file, or left when it was retired.
+    const std::vector<const KeyFile*> serving = RotationKeys(folder, secret, id);
+    if (serving.size() > matches.size()) {
+      found = Newest(serving, secret);
+      return found->code;
+    }
+  }
   const std::string wanted = matches.empty() ? LookupKey(id) : std::string();
   if (!wanted.empty()) {
     const bool email = wanted.find('@') != std::string::npos;

@@ -38,12 +38,23 @@ inline constexpr const char* kPgpSuffixes[] = {".asc", ".pgp", ".gpg"};
 // The OpenPGP key files of a folder (file system name), sorted by identifier.
 const std::vector<KeyFile>& FolderKeys(const std::string& folder, bool secret);
 
-// The key file an identifier names: the file named so, else the one key
-// whose fingerprint, 16-hex key ID or user ID e-mail it is. kKeyNotFound
+// The key file an identifier names: the file named so (of several that serve
+// it, the newest one usable for signing (secret) or encrypting (public)),
+// else the one key whose fingerprint, 16-hex key ID or user ID e-mail it is. kKeyNotFound
 // (secret) or kPublicKeyMissing (public) when none, kAmbiguousKey when
 // several, with their identifiers in candidates when given.
 uint16_t FindKey(const std::string& folder, bool secret, const std::string& id,
                  const KeyFile*& found, std::vector<std::string>* candidates = nullptr);
+
+// The identifier a key file serves: its name, or for a key placed beside
+// its predecessor as "<identifier>.<digits>" (BANK.2027) the name before
+// the dot. Several keys of one identifier let it rotate without a gap.
+std::string RotationBase(const std::string& fileId);
+
+// Every key file that serves the identifier (its own and those beside it),
+// for decryption, which takes a file addressed to any of them.
+std::vector<const KeyFile*> RotationKeys(const std::string& folder, bool secret,
+                                         const std::string& id);
 
 // Whether an argument may name an OpenPGP key although it is no key
 // identifier: a fingerprint, a key ID or an e-mail address.

@@ -400,7 +400,7 @@ uint16_t CheckSignatures(const std::string& file, const std::string* separateFil
         if (key.code == kOk && key.fingerprint == fpr) named = &key;
     }
     if (named) {
-      report.id = named->id;
+      report.id = RotationBase(named->id);  // any key of the identifier signs for it
       report.status = rnp_op_verify_signature_get_status(sig) == RNP_SUCCESS ? kSignatureValid
                                                                              : kSignatureInvalid;
     } else {

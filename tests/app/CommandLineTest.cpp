@@ -35,6 +35,12 @@ TEST(CommandLine, CommandsAndOptionsInEitherOrderAndForm) {
   EXPECT_EQ(line.Command, TCommand::Check);
   EXPECT_EQ(line.SettingsFile, "") << "the window's file is chosen later";
 
+  // check takes the scripts of a machine together, before or after the command.
+  line = Parse({"--settings", "/a.ini", "check", "--settings=/b.ini", "--settings", "/c.ini"});
+  EXPECT_EQ(line.Error, "");
+  EXPECT_EQ(line.SettingsFile, "/a.ini");
+  EXPECT_EQ(line.MoreSettingsFiles, (std::vector<std::string>{"/b.ini", "/c.ini"}));
+
   line = Parse({"list", U(u8"Исходящие"), "--", U(u8"-минус")});
   EXPECT_EQ(line.Error, "");
   EXPECT_EQ(line.Groups, (std::vector<std::string>{"Исходящие", "-минус"}));
@@ -72,8 +78,10 @@ TEST(CommandLine, MistakesAreNamed) {
       {{"run", "--settings"}, "Параметр --settings требует имени файла."},
       {{"run", "--settings="}, "Параметр --settings требует имени файла."},
       {{"run", "--settings", "a", "--settings", "b"}, "Параметр --settings указан дважды."},
+      {{"--settings", "a", "--settings", "b", "list"}, "Параметр --settings указан дважды."},
+      {{"check", "--settings", "a", "--settings="}, "Параметр --settings требует имени файла."},
       {{"once", "extra"}, "Лишний аргумент: extra"},
-      {{"check", "--metrics", "m"}, "Параметр --metrics относится только к командам run и once."},
+      {{"list", "--metrics", "m"}, "Параметр --metrics относится только к командам run, once и check."},
       {{"run", "--settings", "/tmp/\xe4\xb8\xad.ini"},
        "Имя файла в параметре --settings содержит символы вне кодовой страницы Windows-1251."},
       {{"run", "--on-failure"}, "Параметр --on-failure требует команды."},

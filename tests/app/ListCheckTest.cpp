@@ -289,4 +289,75 @@ TEST_F(Check, MissingKeyFoldersAndAnUnwritableLogAreErrors) {
   EXPECT_TRUE(log) << all;
 }
 
+// Several scripts of one machine: each is checked as alone, then a source
+// folder that two of them take files from is an error (both would deliver
+// the same file), however the folder is named; groups of one script, and
+// disabled groups, share folders freely.
+TEST_F(Check, ScriptsCheckedTogetherNameTheSourceFoldersTwoOfThemTakeFrom) {
+  const std::string partner = ex.dir.Path() + "partner.ini";
+  const std::string inboxLink = ex.dir.Path() + "ссылка-на-входящие/";
+  fs::create_directory_symlink(platform::Cp1251ToUtf8(ex.inbox),
+                               platform::Cp1251ToUtf8(ex.dir.Path() + "ссылка-на-входящие"));
+  auto writePartner = [&](const std::string& source) {
+    ex.WriteScript([&] {
+      ex.AddClientGroup("Партнёр");
+      ScriptRegistry->GetGroup(0)->SourceMask = source + "*.txt";
+      ex.AddClientGroup("Выключенная");
+      ScriptRegistry->GetGroup(1)->SourceMask = ex.outbox + "*";
+      ScriptRegistry->GetGroup(1)->Enabled = false;
+    });
+    fs::rename(platform::Cp1251ToUtf8(ex.ini), platform::Cp1251ToUtf8(partner));
+  };
+  auto writeBank = [&] {
+    ex.WriteScript([&] {
+      ex.AddBankGroup();
+      ex.AddClientGroup();
+      ex.AddClientGroup("Входящие 2");
+    });
+  };
+
+  writePartner(inboxLink);
+  writeBank();
+  std::string out;
+  EXPECT_EQ(ex.Run({"check", "--settings", partner}, &out), 1);
+  const size_t together = out.find("Сценарии вместе:\n");
+  ASSERT_NE(together, std::string::npos) << out;
+  EXPECT_EQ(out.rfind("Сценарий " + partner + ":\n", 0), 0u) << out;
+  EXPECT_NE(out.find("Сценарий " + ex.ini + ":\n"), std::string::npos) << out;
+  const std::string shared = out.substr(together);
+  for (const char* group : {"\"Входящие\"", "\"Входящие 2\""})
+    EXPECT_NE(shared.find("ошибка: папка исходных файлов " + inboxLink +
+                          " - общая у группы \"Партнёр\" сценария " + partner + " и группы " +
+                          group + " сценария " + ex.ini),
+              std::string::npos)
+        << group << "\n" << out;
+  EXPECT_NE(shared.find("Итого: ошибок 2, предупреждений 0."), std::string::npos) << out;
+
+  // The partner takes from a folder of its own: nothing in common.
+  writePartner(ex.archive);
+  writeBank();
+  EXPECT_EQ(ex.Run({"check", "--settings", partner}, &out), 0) << out;
+  EXPECT_NE(out.find("Сценарии вместе:\nИтого: ошибок 0, предупреждений 0.\n"),
+            std::string::npos)
+      << out;
+}
+
+// What stops once and run from starting, check reports: a metrics file
+// whose folder is missing.
+TEST_F(Check, AMetricsFolderThatStopsTheStartIsAnError) {
+  ex.WriteScript([&] { ex.AddBankGroup(); });
+  const std::string missing = ex.dir.Path() + "нет-папки/tessel.prom";
+  std::string out, err;
+  EXPECT_EQ(ex.Run({"check", "--metrics", missing}, &out), 1);
+  const std::string problem = "папка файла показателей " + ex.dir.Path() +
+                              "нет-папки/ недоступна для записи: " + platform::ErrorText(ENOENT);
+  EXPECT_EQ(out.rfind("ошибка: " + problem + ", run и once не запустятся с --metrics\n", 0), 0u)
+      << out;
+  EXPECT_EQ(ex.Run({"once", "--metrics", missing}, &out, &err), 2);
+  EXPECT_NE(err.find(problem), std::string::npos) << err;
+
+  EXPECT_EQ(ex.Run({"check", "--metrics", ex.dir.Path() + "tessel.prom"}, &out), 0) << out;
+  EXPECT_FALSE(FileExists(ex.dir.Path() + "tessel.prom")) << "check writes no metrics";
+}
+
 }  // namespace

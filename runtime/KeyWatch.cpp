@@ -1,0 +1,54 @@
+#include "runtime/KeyWatch.h"
+
+#include <algorithm>
+
+#include "crypto/Orlak.h"
+#include "crypto/ScriptKeys.h"
+#include "engine/uTesselTypes.h"
+#include "platform/Clock.h"
+
+std::vector<TKeyGauge> ScriptKeyGauges(const TTesselGroups& registry, int64_t now) {
+  std::vector<TKeyGauge> gauges;
+  for (const TKeyUseSite& use : ScriptKeyUses(registry)) {
+    if (std::any_of(gauges.begin(), gauges.end(), [&](const TKeyGauge& g) {
+          return g.Id == use.Id && g.Secret == use.Secret;
+        }))
+      continue;
+    TKeyGauge gauge;
+    gauge.Id = use.Id;
+    gauge.Secret = use.Secret;
+    OrlakKeyState state;
+    const std::string& folder = use.Secret ? registry.SecKeysPath : registry.PubKeysPath;
+    if (GetKeyState(folder.c_str(), use.Id.c_str(), use.Secret, &state) == 0) {
+      gauge.Format = state.Format == ORLAK_KEY_FORMAT_OPENPGP ? "openpgp" : "orlak";
+      gauge.Expires = state.Expires;
+      gauge.Usable =
+          state.Condition == ORLAK_KEY_USABLE && (state.Expires == 0 || state.Expires > now);
+    }
+    gauges.push_back(std::move(gauge));
+  }
+  return gauges;
+}
+
+std::vector<std::vector<std::string>> TKeyExpiryWarnings::Due(const std::vector<TKeyGauge>& keys,
+                                                              int64_t now, int warnDays,
+                                                              const std::string& today) {
+  std::vector<std::vector<std::string>> lines;
+  std::map<std::pair<std::string, bool>, std::string> told;
+  for (const TKeyGauge& key : keys) {
+    if (key.Expires == 0 || key.Expires <= now) continue;  // an ended key fails its steps itself
+    const int64_t days = (key.Expires - now) / 86400;
+    if (days >= warnDays) continue;
+    const std::pair<std::string, bool> id{key.Id, key.Secret};
+    const auto before = toldOn_.find(id);
+    told[id] = today;
+    if (before != toldOn_.end() && before->second == today) continue;
+    lines.push_back({std::string("Срок действия ключа истекает ") +
+                         platform::FormatUtcDate(key.Expires) + ", через " +
+                         std::to_string(days) + " дн.",
+                     (key.Secret ? "секретный ключ " : "открытый ключ ") + key.Id,
+                     "подготовьте замену ключа"});
+  }
+  toldOn_ = std::move(told);
+  return lines;
+}

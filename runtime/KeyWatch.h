@@ -1,0 +1,38 @@
+// The keys a script's steps use, as the library sees them now: for the
+// metrics (expiry and usability per key) and whoever warns ahead of an
+// expiry.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+class TTesselGroups;
+
+struct TKeyGauge {
+  std::string Id;      // as the steps name it, Windows-1251
+  bool Secret = false;  // from the secret-keys folder
+  std::string Format;  // "orlak", "openpgp"; empty when no file holds it
+  int64_t Expires = 0;  // seconds since 1970; 0 never (or not found)
+  bool Usable = false;  // found, not expired, revoked, weak or refused
+};
+
+// Each key the enabled steps use, once, in the order the script first names it.
+std::vector<TKeyGauge> ScriptKeyGauges(const TTesselGroups& registry, int64_t now);
+
+// Lines of the log for keys that end within the warning days: one when a key
+// enters the window, then one each day at the first look of the day, so an
+// operator who reads the log sees it every day until the key is replaced.
+class TKeyExpiryWarnings {
+ public:
+  // The fields of each line due now; today: the local date that makes a new
+  // day. A key that left the window (replaced, or the days changed) is told
+  // again when it comes back.
+  std::vector<std::vector<std::string>> Due(const std::vector<TKeyGauge>& keys, int64_t now,
+                                            int warnDays, const std::string& today);
+
+ private:
+  std::map<std::pair<std::string, bool>, std::string> toldOn_;  // key: the day last told
+};
