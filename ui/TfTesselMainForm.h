@@ -89,6 +89,7 @@ class TfTesselMainForm : public QWidget, public TLogTarget {
   void actChangeExecute();
   void actMaskListExecute();
   void actCheckExecute();
+  void actHistoryExecute();
   void cxButtonEdit3ContextMenu(const QPoint& at);
   void CheckListBox1Click();
   void CheckListBox1ClickCheck(QListWidgetItem* item);
@@ -213,6 +214,7 @@ class TfTesselMainForm : public QWidget, public TLogTarget {
   QAction* actChange;
   QAction* actMaskList;     // what the selected group's mask takes now
   QAction* actCheck;        // the script on screen held against this machine
+  QAction* actHistory;      // each file's road, read only, running or not
   QAction* actStartInTray;  // the window starts hidden in the tray
   TTrayIcon* FTrayIcon;
   QTimer* Timer1;

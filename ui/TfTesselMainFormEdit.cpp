@@ -10,11 +10,13 @@
 #include <memory>
 
 #include "engine/MaskListing.h"
+#include "history/HistoryStore.h"
 
 #include "runtime/Check.h"
 #include "runtime/GroupNames.h"
 #include "ui/Application.h"
 #include "ui/BrowseForFolder.h"
+#include "ui/HistoryDialog.h"
 #include "ui/MainFormParts.h"
 #include "ui/MaskReport.h"
 #include "ui/ModalSeam.h"
@@ -144,6 +146,11 @@ void TfTesselMainForm::actCheckExecute() {
   for (const std::string& line : CheckReportLines(CheckScript(*ScriptRegistry, SettingsFile)))
     lines << ToQ(line);
   ShowTextBox(this, QStringLiteral("Проверка сценария"), lines.join(QLatin1Char('\n')));
+}
+
+void TfTesselMainForm::actHistoryExecute() {
+  // Beside the log, where the window's passes keep it; open while they run.
+  ShowHistory(this, HistoryPath(), LogFilePath());
 }
 
 void TfTesselMainForm::cxButtonEdit4PropertiesButtonClick() {

@@ -125,6 +125,8 @@ void TfTesselMainForm::BuildLayout() {
                            &TfTesselMainForm::actMaskListExecute);
   actCheck = MakeAction("actCheck", QStringLiteral("Проверить сценарий"),
                         &TfTesselMainForm::actCheckExecute);
+  actHistory = MakeAction("actHistory", QStringLiteral("История..."),
+                          &TfTesselMainForm::actHistoryExecute);
 
   actStartInTray = MakeAction("actStartInTray", QStringLiteral("Запускать свёрнутым в трей"), nullptr);
   actStartInTray->setCheckable(true);
@@ -158,6 +160,7 @@ void TfTesselMainForm::BuildLayout() {
   top->addWidget(Button(Panel8, actRun));
   top->addWidget(Button(Panel8, actStop));
   top->addStretch(1);
+  top->addWidget(Button(Panel8, actHistory));
   top->addWidget(Button(Panel8, actCheck));
   top->addWidget(Button(Panel8, actSave));
   top->addWidget(Button(Panel8, actLoad));
