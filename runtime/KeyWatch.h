@@ -22,6 +22,14 @@ struct TKeyGauge {
 // Each key the enabled steps use, once, in the order the script first names it.
 std::vector<TKeyGauge> ScriptKeyGauges(const TTesselGroups& registry, int64_t now);
 
+// Whole days left to a key that ends within the warning days (0: it ends
+// today); -1 for a key that never ends, has ended or ends later.
+int64_t WarnedDaysLeft(const TKeyGauge& key, int64_t now, int warnDays);
+
+// The status line's word on the key that ends first within the warning
+// days; empty when none does.
+std::string NearestKeyExpiryText(const std::vector<TKeyGauge>& keys, int64_t now, int warnDays);
+
 // Lines of the log for keys that end within the warning days: one when a key
 // enters the window, then one each day at the first look of the day, so an
 // operator who reads the log sees it every day until the key is replaced.

@@ -11,6 +11,7 @@
 #include <QWidget>
 #include <string>
 
+#include <chrono>
 #include <optional>
 
 #include "engine/uTesselTypes.h"
@@ -90,6 +91,7 @@ class TfTesselMainForm : public QWidget, public TLogTarget {
   void actMaskListExecute();
   void actCheckExecute();
   void actHistoryExecute();
+  void actKeysExecute();
   void cxButtonEdit3ContextMenu(const QPoint& at);
   void CheckListBox1Click();
   void CheckListBox1ClickCheck(QListWidgetItem* item);
@@ -122,6 +124,8 @@ class TfTesselMainForm : public QWidget, public TLogTarget {
   void ShowTray();
   void actStartInTrayExecute();
   void InitCrypto();
+  // The nearest key expiry for the status line; always when asked to.
+  void LookAtKeys(bool now = false);
   void DoneCrypto();
   // "Пуск" and "Стоп" beyond the library: the script's run lock.
   bool TakeRunLock();
@@ -164,6 +168,10 @@ class TfTesselMainForm : public QWidget, public TLogTarget {
   TFailureHook FFailureHook{{}};  // the script's ON_FAILURE command
   int FFailureNotices = 0;
   long FOtherRunner = 0;  // its process id; 0: none seen
+  // The key that ends first within the script's warning days, in words; the
+  // keys are looked at on "Пуск" and then at most once a minute between passes.
+  std::string FKeyExpiry;
+  std::optional<std::chrono::steady_clock::time_point> FKeysLooked;
   // Each file's road of the window's passes; it outlives FPass, whose
   // destruction waits for the pass that uses it.
   TPassHistory FHistory;
@@ -215,6 +223,7 @@ class TfTesselMainForm : public QWidget, public TLogTarget {
   QAction* actMaskList;     // what the selected group's mask takes now
   QAction* actCheck;        // the script on screen held against this machine
   QAction* actHistory;      // each file's road, read only, running or not
+  QAction* actKeys;         // the key inventory of the saved script, read only
   QAction* actStartInTray;  // the window starts hidden in the tray
   TTrayIcon* FTrayIcon;
   QTimer* Timer1;

@@ -17,6 +17,7 @@
 #include "ui/Application.h"
 #include "ui/BrowseForFolder.h"
 #include "ui/HistoryDialog.h"
+#include "ui/KeysDialog.h"
 #include "ui/MainFormParts.h"
 #include "ui/MaskReport.h"
 #include "ui/ModalSeam.h"
@@ -151,6 +152,11 @@ void TfTesselMainForm::actCheckExecute() {
 void TfTesselMainForm::actHistoryExecute() {
   // Beside the log, where the window's passes keep it; open while they run.
   ShowHistory(this, HistoryPath(), LogFilePath());
+}
+
+void TfTesselMainForm::actKeysExecute() {
+  // marvik reads the key files itself: the library the passes use is not touched.
+  ShowKeys(this, SettingsFile);
 }
 
 void TfTesselMainForm::cxButtonEdit4PropertiesButtonClick() {

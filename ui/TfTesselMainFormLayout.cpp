@@ -127,6 +127,7 @@ void TfTesselMainForm::BuildLayout() {
                         &TfTesselMainForm::actCheckExecute);
   actHistory = MakeAction("actHistory", QStringLiteral("История..."),
                           &TfTesselMainForm::actHistoryExecute);
+  actKeys = MakeAction("actKeys", QStringLiteral("Ключи..."), &TfTesselMainForm::actKeysExecute);
 
   actStartInTray = MakeAction("actStartInTray", QStringLiteral("Запускать свёрнутым в трей"), nullptr);
   actStartInTray->setCheckable(true);
@@ -160,6 +161,7 @@ void TfTesselMainForm::BuildLayout() {
   top->addWidget(Button(Panel8, actRun));
   top->addWidget(Button(Panel8, actStop));
   top->addStretch(1);
+  top->addWidget(Button(Panel8, actKeys));
   top->addWidget(Button(Panel8, actHistory));
   top->addWidget(Button(Panel8, actCheck));
   top->addWidget(Button(Panel8, actSave));

@@ -12,6 +12,8 @@
 #include <chrono>
 
 #include "platform/Clock.h"
+#include "runtime/KeyWatch.h"
+#include "runtime/ScriptSettings.h"
 #include "ui/Application.h"
 #include "ui/LogView.h"
 #include "ui/Look.h"
@@ -34,6 +36,7 @@ void TfTesselMainForm::actStopExecute(int tag) {
     if (!FCrypto.FCryptoReady) InitCrypto();
     ScriptRegistry->ClearStop();
     FTotals = {};
+    LookAtKeys(true);
   } else {
     // The pass in flight ends after its file in hand; the rest wait in their
     // source folders for the next "Пуск".
@@ -85,6 +88,16 @@ void TfTesselMainForm::InitCrypto() {
   FCrypto.InitCrypto(ScriptRegistry->SecKeysPath, ScriptRegistry->PubKeysPath);
 }
 
+void TfTesselMainForm::LookAtKeys(bool now) {
+  // A key's state changes by the day, not by the pass.
+  const auto at = std::chrono::steady_clock::now();
+  if (!now && FKeysLooked && at - *FKeysLooked < std::chrono::minutes(1)) return;
+  FKeysLooked = at;
+  const int64_t wall = platform::WallClockNs() / 1'000'000'000;
+  FKeyExpiry = NearestKeyExpiryText(ScriptKeyGauges(*ScriptRegistry, wall), wall,
+                                    KeyWarningDays(SettingsFile));
+}
+
 void TfTesselMainForm::DoneCrypto() {
   FCrypto.DoneCrypto();
 }
@@ -130,6 +143,8 @@ void TfTesselMainForm::PassEnded() {
   FProgress.reset();
   FTally.After(*ScriptRegistry, FTotals, platform::FormatTimestamp(platform::LocalNow()));
   ShowGroupLines();
+  // Between passes: no pass asks the library about keys meanwhile.
+  LookAtKeys();
   if (FStopPending) FinishStop();
   actRunUpdate();
 }
@@ -196,6 +211,7 @@ void TfTesselMainForm::ShowStatus() {
   std::string text = StatusLineText(FTotals, FProgress, group, FStopPending && FPass.InFlight());
   // What an operator coming back must see first goes first.
   const bool libraryClosed = FCrypto.FCryptoReady && !FCrypto.LibraryOpen();
+  if (!FKeyExpiry.empty()) text = FKeyExpiry + "  " + text;
   if (FTrayState.LastFailure()) text = LastFailureText(*FTrayState.LastFailure()) + "  " + text;
   if (libraryClosed) text = LibraryClosedText() + "  " + text;
   if (FOtherRunner != 0) text = OtherRunnerText(FOtherRunner) + "  " + text;
