@@ -325,9 +325,11 @@ std::vector<THistoryRecord> THistoryStore::Find(const THistoryFilter& filter) {
   std::optional<TFileMask> mask;
   if (!filter.NameMask.empty() && !exactName) mask.emplace(filter.NameMask);
   while (s.Step() == SQLITE_ROW) {
-    THistoryRecord record = FromRow(s);
-    if (mask && !mask->Matches(record.Name, ExtractFileFolder(record.Source))) continue;
-    found.push_back(std::move(record));
+    // A mask looks at the name and folder alone: a row it refuses is not decoded.
+    if (mask && !mask->Matches(platform::Utf8ToCp1251Lossy(s.Text(5)),
+                               ExtractFileFolder(platform::Utf8ToCp1251Lossy(s.Text(4)))))
+      continue;
+    found.push_back(FromRow(s));
     if (filter.Limit && found.size() >= filter.Limit) break;
   }
   return {found.rbegin(), found.rend()};
