@@ -42,7 +42,8 @@ class TRoadPicker {
 
   void Feed(const std::string& text) {
     const TLogLine line = Split(text);
-    if (inBlock_ && IsMark(line, kBegin, false)) CloseBlock();  // its end was never written
+    // A block whose end was never written (a kill) ends where the next file or group begins.
+    if (inBlock_ && (IsMark(line, kBegin, false) || IsSeparator(line))) CloseBlock();
     if (inBlock_) {
       block_.push_back(line.Text);
       blockLast_ = line.Stamp;
@@ -70,6 +71,13 @@ class TRoadPicker {
   // A begin or end line; ours: of this file's name, else of any file.
   bool IsMark(const TLogLine& line, const std::string& mark, bool ours) const {
     return line.Fields.size() >= 2 && line.Fields[0] == mark && (!ours || line.Fields[1] == quoted_);
+  }
+  // The line of stars or equal signs the pass writes before a group and a file.
+  static bool IsSeparator(const TLogLine& line) {
+    if (line.Fields.size() != 1) return false;
+    const std::string& field = line.Fields[0];
+    return field.size() >= 20 && (field[0] == '*' || field[0] == '=') &&
+           field.find_first_not_of(field[0]) == std::string::npos;
   }
   bool Names(const TLogLine& line) const {
     for (const std::string& field : line.Fields)

@@ -5,8 +5,8 @@
 // signature report among them) stand in between without naming it. So the
 // lines picked are
 //   - each such block of the file's name whose time overlaps the record's,
-//     from its taken to its done time (a block cut off by a kill ends at its
-//     last line), and
+//     from its taken to its done time (a block cut off by a kill ends before
+//     the next group's or file's separator or begin line), and
 //   - outside the blocks, the lines within that time that name the file: its
 //     quoted name as a field, its source path or its target in a field (the
 //     delivery's and the failure lines a pass writes after the block).

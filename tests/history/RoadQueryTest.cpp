@@ -84,11 +84,13 @@ TEST_F(RoadLog, ARoadHasItsFileLinesOfItsOwnTimeAndNoOther) {
   EXPECT_EQ(monday.front(), log[IndexOf(log, Start("pay.txt"))]);
   EXPECT_EQ(monday.back(), log[IndexOf(log, End("pay.txt"))]);
 
-  // A road cut off by a kill: its block ends where the next file's begins;
+  // A road cut off by a kill: its block ends where the next group or file begins;
   // a line naming its source outside the block counts within its time only.
   now = Local("2026-12-09 09:00:00");
   WriteLog({"Начало обработки файла", "\"pay.txt\""});
   WriteLog({"Шаг", "подписано"});
+  WriteLog({std::string(55, '*')});
+  WriteLog({"Другая группа"});
   WriteLog({"Начало обработки файла", "\"next.txt\""});
   WriteLog({"Конец обработки файла", "\"next.txt\""});
   WriteLog({"Доставка восстановлена", in + "pay.txt"});
