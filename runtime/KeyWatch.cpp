@@ -4,6 +4,7 @@
 
 #include "crypto/Orlak.h"
 #include "crypto/ScriptKeys.h"
+#include "engine/Readiness.h"
 #include "engine/uTesselTypes.h"
 #include "platform/Clock.h"
 
@@ -72,4 +73,27 @@ std::vector<std::vector<std::string>> TKeyExpiryWarnings::Due(const std::vector<
   }
   toldOn_ = std::move(told);
   return lines;
+}
+
+namespace {
+int64_t WallSeconds() {
+  return PassWallClockNs() / 1'000'000'000;
+}
+}  // namespace
+
+bool TKeyWatch::Due() const {
+  // A key's state changes by the day, not by the pass.
+  const int64_t now = WallSeconds();
+  return !lookedAt_ || now < *lookedAt_ || now - *lookedAt_ >= 60;
+}
+
+TKeyWatch::TLook TKeyWatch::Look(const TTesselGroups& registry, int warnDays) {
+  TLook look;
+  look.At = WallSeconds();
+  lookedAt_ = look.At;
+  look.Keys = ScriptKeyGauges(registry, look.At);
+  const std::string today = platform::FormatLocalTime(look.At).substr(0, 10);
+  for (const std::vector<std::string>& fields : warnings_.Due(look.Keys, look.At, warnDays, today))
+    WriteLog(TLogKind::Failure, fields);
+  return look;
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -43,4 +44,28 @@ class TKeyExpiryWarnings {
 
  private:
   std::map<std::pair<std::string, bool>, std::string> toldOn_;  // key: the day last told
+};
+
+// What a running script does about its keys between passes, the window and
+// tessel run alike: looks at them at most once a minute of the passes' wall
+// clock (engine/Readiness.h, which tests move) and writes the warnings due
+// to the log as failure lines.
+class TKeyWatch {
+ public:
+  struct TLook {
+    std::vector<TKeyGauge> Keys;
+    int64_t At = 0;  // seconds since 1970
+  };
+
+  // A minute has passed since the last look (or none was made, or the clock
+  // was set back).
+  bool Due() const;
+  // Never while a pass runs: the keys are read through the library.
+  TLook Look(const TTesselGroups& registry, int warnDays);
+  // The next look is due at once (the script was read again).
+  void LookSoon() { lookedAt_.reset(); }
+
+ private:
+  std::optional<int64_t> lookedAt_;
+  TKeyExpiryWarnings warnings_;
 };

@@ -19,6 +19,7 @@
 #include "runtime/BackgroundPass.h"
 #include "runtime/CryptoSession.h"
 #include "runtime/FailureHook.h"
+#include "runtime/KeyWatch.h"
 #include "runtime/PassStatus.h"
 #include "runtime/TickGate.h"
 #include "runtime/TrayState.h"
@@ -171,7 +172,7 @@ class TfTesselMainForm : public QWidget, public TLogTarget {
   // The key that ends first within the script's warning days, in words; the
   // keys are looked at on "Пуск" and then at most once a minute between passes.
   std::string FKeyExpiry;
-  std::optional<std::chrono::steady_clock::time_point> FKeysLooked;
+  TKeyWatch FKeyWatch;  // the expiry lines of the log; FKeyExpiry from its looks
   // Each file's road of the window's passes; it outlives FPass, whose
   // destruction waits for the pass that uses it.
   TPassHistory FHistory;

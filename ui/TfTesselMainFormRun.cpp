@@ -89,13 +89,10 @@ void TfTesselMainForm::InitCrypto() {
 }
 
 void TfTesselMainForm::LookAtKeys(bool now) {
-  // A key's state changes by the day, not by the pass.
-  const auto at = std::chrono::steady_clock::now();
-  if (!now && FKeysLooked && at - *FKeysLooked < std::chrono::minutes(1)) return;
-  FKeysLooked = at;
-  const int64_t wall = platform::WallClockNs() / 1'000'000'000;
-  FKeyExpiry = NearestKeyExpiryText(ScriptKeyGauges(*ScriptRegistry, wall), wall,
-                                    KeyWarningDays(SettingsFile));
+  if (!now && !FKeyWatch.Due()) return;
+  const int warnDays = KeyWarningDays(SettingsFile);
+  const TKeyWatch::TLook look = FKeyWatch.Look(*ScriptRegistry, warnDays);
+  FKeyExpiry = NearestKeyExpiryText(look.Keys, look.At, warnDays);
 }
 
 void TfTesselMainForm::DoneCrypto() {

@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <cerrno>
-#include <ctime>
 
 #include "app/tessel/CommandLine.h"
 #include "app/tessel/Console.h"
@@ -246,7 +245,7 @@ void TRunner::Reload() {
   }
   metrics_.KeepOnly(*ScriptRegistry);
   metrics_.SetLibraryOpen(session_.LibraryOpen());
-  keysLooked_.reset();
+  keyWatch_.LookSoon();
   WriteMetrics();
 }
 
@@ -260,17 +259,8 @@ void TRunner::Finish() {
 }
 
 void TRunner::LookAtKeys() {
-  // A key's state changes by the day, not by the pass.
-  const auto now = std::chrono::steady_clock::now();
-  if (keysLooked_ && now - *keysLooked_ < std::chrono::minutes(1)) return;
-  keysLooked_ = now;
-  const int64_t wall = std::time(nullptr);
-  const std::vector<TKeyGauge> keys = ScriptKeyGauges(*ScriptRegistry, wall);
-  const std::string today = platform::FormatLocalTime(wall).substr(0, 10);
-  for (const std::vector<std::string>& fields :
-       keyWarnings_.Due(keys, wall, keyWarningDays_, today))
-    WriteLog(TLogKind::Failure, fields);
-  metrics_.SetKeys(keys);
+  if (!keyWatch_.Due()) return;
+  metrics_.SetKeys(keyWatch_.Look(*ScriptRegistry, keyWarningDays_).Keys);
 }
 
 void TRunner::WriteMetrics() {

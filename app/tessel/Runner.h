@@ -109,9 +109,8 @@ class TRunner {
   bool libraryFault_ = false;  // the library's failure episode is under way
   int32_t interval_ = 0;
   int metricsError_ = 0;  // of the last write, so a lasting failure is told once
-  // When the keys' states were last looked at for the metrics and the
-  // expiry lines; a reload looks again at once.
-  std::optional<std::chrono::steady_clock::time_point> keysLooked_;
-  TKeyExpiryWarnings keyWarnings_;
+  // The keys' states for the metrics and the expiry lines; a reload looks
+  // again at once.
+  TKeyWatch keyWatch_;
   int32_t keyWarningDays_ = kDefaultKeyWarningDays;
 };
