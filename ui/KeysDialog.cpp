@@ -1,7 +1,6 @@
 #include "ui/KeysDialog.h"
 
 #include <QDialog>
-#include <QDialogButtonBox>
 #include <QLabel>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -9,7 +8,7 @@
 #include "runtime/KeyTable.h"
 #include "ui/Application.h"
 #include "ui/Look.h"
-#include "ui/ModalSeam.h"
+#include "ui/TextBox.h"
 #include "ui/UiText.h"
 
 void ShowKeys(QWidget* parent, const std::string& settingsFile) {
@@ -40,10 +39,5 @@ void ShowKeys(QWidget* parent, const std::string& settingsFile) {
   for (int c = 0; c < view->columnCount(); ++c) view->resizeColumnToContents(c);
   look::Input(view);
   layout->addWidget(view, 1);
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &box);
-  QObject::connect(buttons, &QDialogButtonBox::rejected, &box, &QDialog::reject);
-  layout->addWidget(buttons);
-  box.resize(900, 360);
-  FitCaption(box);
-  modal::Run(box);
+  RunReadingBox(box, *layout, 900, 360);
 }

@@ -1,16 +1,23 @@
-// "Ключи..." shows marvik's inventory of the saved script row for row, and the
-// status line names a key the script uses that ends within its warning days.
+// "Ключи..." shows marvik's inventory of the saved script row for row, the
+// status line names a key the script uses that ends within its warning days,
+// and the log tells it as a failure line at "Пуск" and again each new day.
 #include <unistd.h>
 
 #include <QLabel>
+#include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QTreeWidget>
+#include <atomic>
 #include <cstdio>
 #include <ctime>
 
 #include "crypto/CryptoActions.h"
+#include "engine/Readiness.h"
 #include "platform/Clock.h"
 #include "platform/Cp1251.h"
 #include "tests/ui/MainWindowFixture.h"
+#include "ui/LogView.h"
 
 #ifdef TESSEL_MARVIK
 namespace ui_test {
@@ -40,17 +47,12 @@ class KeysWindow : public MainWindowTest {
     ASSERT_EQ(::symlink(TESSEL_MARVIK, utility.c_str()), 0);
     const std::string command = std::string("'") + TESSEL_MARVIK + "' create-pgp SOON '" +
                                 platform::Cp1251ToUtf8(secret) + "' '" +
-                                platform::Cp1251ToUtf8(pub) + "' 'Soon <soon@corp.example>' --expires " +
-                                soon + " >/dev/null";
+                                platform::Cp1251ToUtf8(pub) +
+                                "' 'Soon <soon@corp.example>' --expires " + soon + " >/dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
     WriteScript([this] {
-      ScriptRegistry->PubKeysPath = pub;
-      ScriptRegistry->SecKeysPath = secret;
-      TTesselActionList* out = ScriptRegistry->AddGroup(Cp("Исходящие"));
-      out->Enabled = true;
-      out->SourceMask = dir.Sub("out/") + "*.txt";
-      out->DestFolder = dir.Sub("sent/");
-      out->BadFolder = dir.Sub("bad/");
+      TTesselActionList* out = KeyedGroup(secret, pub, Cp("Исходящие"), dir.Sub("out/") + "*.txt",
+                                          dir.Sub("sent/"), dir.Sub("bad/"));
       auto* sign = static_cast<TTesselAction_sign*>(out->CreateAction(kKindSign));
       sign->KeyId = "SOON";
       sign->Enabled = true;
@@ -102,6 +104,43 @@ TEST_F(KeysWindow, TheTableIsMarviksAndTheStatusLineNamesTheNearestExpiry) {
   EXPECT_TRUE(status.startsWith(QStringLiteral("Секретный ключ SOON истекает ") +
                                 QString::fromStdString(soon)))
       << status.toStdString();
+}
+
+TEST_F(KeysWindow, AKeyWithinItsDaysIsAFailureLineAtStartAndAgainOnTheNextDayOnly) {
+  // Noon of today, moved by the test: two minutes and a day later.
+  std::atomic<int64_t> now = *platform::ParseLocalTime(
+      platform::FormatLocalTime(std::time(nullptr)).substr(0, 10) + " 12:00");
+  SetPassWallClock([&now] { return now.load() * 1'000'000'000; });
+  struct RealClockAfter {
+    ~RealClockAfter() { SetPassWallClock({}); }
+  } realClockAfter;
+  const std::string warning = Cp("Срок действия ключа истекает ") + soon + ", ";
+  const auto warnings = [&] {
+    int count = 0;
+    for (const std::string& line : LogFields())
+      if (line.rfind(warning, 0) == 0) {
+        ++count;
+        EXPECT_NE(line.find(Cp("\tсекретный ключ SOON\t")), std::string::npos)
+            << Q(line).toStdString();
+      }
+    return count;
+  };
+
+  Open();
+  Action("actRun")->trigger();
+  EXPECT_EQ(warnings(), 1);
+  const QTextBlock shown =
+      Find<QPlainTextEdit>(window.get(), "Memo1")->document()->find(Q(warning)).block();
+  ASSERT_TRUE(shown.isValid());
+  EXPECT_TRUE(TLogView::ShowsFailure(shown));
+
+  now += 120;  // looked at again, the same day
+  Tick();
+  EXPECT_EQ(warnings(), 1);
+  now += 86400;
+  Tick();
+  EXPECT_EQ(warnings(), 2);
+  Action("actStop")->trigger();
 }
 
 }  // namespace
