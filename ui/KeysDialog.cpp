@@ -6,7 +6,6 @@
 #include <QVBoxLayout>
 
 #include "runtime/KeyTable.h"
-#include "ui/Application.h"
 #include "ui/Look.h"
 #include "ui/TextBox.h"
 #include "ui/UiText.h"
