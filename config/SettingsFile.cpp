@@ -97,6 +97,7 @@ bool LoadGroup(TTesselActionList& group, const std::string& FileName,
   group.BadFolder = ReadIniString(main, "BAD_FOLDER", "", FileName);
   group.Enabled = ReadIniBool(main, "ENABLE", false, FileName);
   group.SettleSeconds = std::max<int32_t>(0, ReadIniInteger(main, "SETTLE_TIME", 0, FileName));
+  group.DuplicateDays = std::max<int32_t>(0, ReadIniInteger(main, "DUPLICATE_DAYS", 0, FileName));
   bool complete = true;
   int number = 0;
   for (const std::string* section : stepSections) {
@@ -213,6 +214,8 @@ bool SaveToIni(const TTesselActionList& group, const std::string& FileName) {
   // Written only when set, so a script without it keeps its old bytes.
   if (group.SettleSeconds != 0)
     written = WriteIniInteger(main, "SETTLE_TIME", group.SettleSeconds, FileName) && written;
+  if (group.DuplicateDays != 0)
+    written = WriteIniInteger(main, "DUPLICATE_DAYS", group.DuplicateDays, FileName) && written;
   const std::string prefix = ActionPrefix(group.Name);
   for (int n = 0; n < group.ActionCount(); ++n) {
     TTesselAction* step = group.GetAction(n);

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 // Where a file's road ended.
@@ -44,11 +45,20 @@ struct TRoadEnd {
   int Code = 0;
 };
 
+// A delivery the same bytes had before (the duplicate guard).
+struct TRoadEarlier {
+  std::string Name;  // the file's name then
+  int64_t At = 0;    // when its road ended, seconds since the epoch
+};
+
 class TFileRoadSink {
  public:
   virtual ~TFileRoadSink() = default;
   virtual void GroupStarted(const std::string& group) = 0;
   virtual void FileTaken(const TRoadTaken& taken) = 0;
+  // The group's latest delivery, done within the last days, of the bytes of
+  // the file just taken; none: nullopt. Between FileTaken and FileEnded.
+  virtual std::optional<TRoadEarlier> DeliveredBefore(int days) = 0;
   virtual void StepDone(const TRoadStep& step) = 0;
   virtual void FileEnded(const TRoadEnd& end) = 0;
   // The file's road is already on record (it waits as it did).

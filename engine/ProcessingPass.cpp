@@ -33,6 +33,7 @@
 #include "engine/uFileUtil.h"
 #include "engine/uTesselTypes.h"
 #include "masks/FileMask.h"
+#include "platform/Clock.h"
 #include "platform/Files.h"
 #include "platform/WorkFolders.h"
 #include "platform/Writers.h"
@@ -77,6 +78,8 @@ struct FileResult {
   // Bad or Held: the failed step's code and what it says (Held: what to mend).
   int code = 0;
   std::vector<std::string> reason;
+  // Bad: the duplicate guard's earlier delivery of the same bytes.
+  std::optional<TRoadEarlier> duplicate;
 };
 
 bool SameFile(const platform::FileStat& a, const platform::FileStat& b) {
@@ -171,6 +174,12 @@ uint64_t TempBytesNeeded(const TTesselActionList& group, uint64_t fileSize) {
   return fileSize * static_cast<uint64_t>(EnabledSteps(group) + 1) + kTempMargin;
 }
 
+// Why the duplicate guard refused a file: the earlier delivery of its bytes.
+std::string DuplicateReason(const TRoadEarlier& earlier) {
+  return "Файл с тем же содержимым уже доставлен " + platform::FormatLocalTime(earlier.At) +
+         " под именем " + Quoted(earlier.Name);
+}
+
 // Runs one file through the group.
 // A rehearsal runs the steps without copies to their copy folders and
 // delivers nothing: it only tells whether a fault that holds the group is
@@ -222,6 +231,10 @@ FileResult ProcessFile(const TPassContext& ctx, TTesselActionList& group, const 
 
   if (ctx.Roads)
     ctx.Roads->FileTaken({group.Name, path, current, taken.stat.size, taken.stat.mtimeNs});
+  // The same bytes delivered by this group lately go, as taken, to the
+  // bad-files folder (a payment sent twice). Without a history nothing is known.
+  if (ctx.Roads && group.DuplicateDays > 0 && !rehearsal)
+    result.duplicate = ctx.Roads->DeliveredBefore(group.DuplicateDays);
   // What a step writes goes into its road as well, when roads are kept.
   std::optional<TLineTap> tap;
   TPassContext tapped = ctx;
@@ -230,7 +243,7 @@ FileResult ProcessFile(const TPassContext& ctx, TTesselActionList& group, const 
   TStepContext context{tapped, taken.stat.mode};
   context.Rehearsal = rehearsal;
   bool ok = true;
-  const int count = group.ActionCount();
+  const int count = result.duplicate ? 0 : group.ActionCount();
   for (int i = 0; i < count; ++i) {
     TTesselAction* step = group.GetAction(i);
     if (!step || !step->Enabled) continue;
@@ -286,6 +299,11 @@ FileResult ProcessFile(const TPassContext& ctx, TTesselActionList& group, const 
       return end(Outcome::Refused);
     }
     ctx.Failure({"Перенос в ошибки"});
+  }
+  if (result.duplicate) {
+    ok = false;
+    result.reason = {DuplicateReason(*result.duplicate)};
+    ctx.Failure({"Перенос в ошибки", result.reason.front()});
   }
   const std::string& folder = ok ? group.DestFolder : group.BadFolder;
   std::string target;
@@ -777,5 +795,6 @@ bool TTesselGroups::RunAllGroups() {
   if (OnFileStart) context.Progress = OnFileStart;
   if (OnFailure) context.Failures = OnFailure;
   if (OnActivity) context.Activity = OnActivity;
+  context.Roads = Roads;
   return RunAllGroups(context);
 }

@@ -34,8 +34,9 @@ TReadiness CheckReadiness(TTesselActionList& group, const std::string& path,
                           std::chrono::steady_clock::time_point now, int64_t wallNowNs,
                           const std::set<TFileIdentity>* delivered = nullptr);
 
-// The wall clock a pass reads file times against. Tests move it (a restart
-// that comes some time after a kill); an empty function restores the real one.
+// The wall clock a pass reads file times against, and the key watch between
+// passes its keys' dates. Tests move it (a restart that comes some time after
+// a kill, a new day); an empty function restores the real one.
 int64_t PassWallClockNs();
 void SetPassWallClock(std::function<int64_t()> clock);
 

@@ -184,6 +184,9 @@ class TTesselActionList {
   // A file is taken only once its size, time and identity have stayed the
   // same for this many seconds of the pass's own clock; 0 takes it at once.
   int32_t SettleSeconds = 0;
+  // The duplicate guard: a file whose bytes this group delivered within so
+  // many days goes to the bad-files folder; 0: off.
+  int32_t DuplicateDays = 0;
   TTempFileList TempFiles;
 
   // The kinds and the run state are the registry's; they outlive the group.
@@ -254,7 +257,7 @@ class TTesselGroups {
   // one is under way does nothing.
   bool RunAllGroups(const TPassContext& context);
   // The same with the event log, the registry's key cache, its stop request
-  // (RequestStop), OnFileStart and OnFailure.
+  // (RequestStop), OnFileStart, OnFailure, OnActivity and Roads.
   bool RunAllGroups();
 
   // Asks the pass under way to end after the file in hand; the files not yet
@@ -271,6 +274,8 @@ class TTesselGroups {
   // Called on the pass's thread with what the pass is doing (TPassContext::Activity).
   std::function<void(int group, const std::string& what, const std::string& output, uint64_t bytes)>
       OnActivity;
+  // Told each file's road on the pass's thread (the history); null: nobody.
+  TFileRoadSink* Roads = nullptr;
 
   // A load met steps of kinds it could not make; the logged steps are lost.
   // While set, the load's file is not saved over (config/SettingsFile.h).

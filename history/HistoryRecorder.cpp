@@ -59,8 +59,19 @@ void THistoryRecorder::FileTaken(const TRoadTaken& taken) {
   current_ = NewRecord(taken.Group, taken.Source);
   current_->Size = taken.Size;
   current_->MtimeNs = taken.MtimeNs;
+  takenWork_ = taken.Work;
   uint64_t size = 0;
   (void)Sha256OfFile(taken.Work, current_->Sha256, size);  // unreadable: no digest
+}
+
+std::optional<TRoadEarlier> THistoryRecorder::DeliveredBefore(int days) {
+  if (!current_ || current_->Sha256.empty()) return std::nullopt;
+  const int64_t since = store_.Now() - static_cast<int64_t>(days) * kDay;
+  // This pass's deliveries are not kept yet: a file sent twice in one pass counts.
+  for (auto r = done_.rbegin(); r != done_.rend(); ++r)
+    if (r->Outcome == "delivered" && r->Sha256 == current_->Sha256 && r->DoneAt >= since)
+      return TRoadEarlier{r->Name, r->DoneAt};
+  return store_.LastDelivery(current_->Group, current_->Sha256, since);
 }
 
 void THistoryRecorder::StepDone(const TRoadStep& step) {
@@ -78,8 +89,8 @@ void THistoryRecorder::FileEnded(const TRoadEnd& end) {
   record.Why = end.Why;
   record.Code = end.Code;
   if (!end.Result.empty()) {
-    // A result no step changed is the bytes taken.
-    if (end.Result == record.Source || record.Steps.empty()) {
+    // A result no step changed is the bytes taken: hashed once.
+    if (end.Result == takenWork_ || end.Result == record.Source || record.Steps.empty()) {
       record.ResultSha256 = record.Sha256;
       record.ResultSize = record.Size;
     } else {
@@ -115,6 +126,13 @@ void THistoryRecorder::DeliveryRecovered(const std::string& source, uint64_t siz
   (void)Sha256OfFile(target, record.ResultSha256, record.ResultSize);
   record.DoneAt = record.TakenAt;
   store_.Append({std::move(record)});
+}
+
+void THistoryRecorder::SetRetentionDays(int days) {
+  if (days == retentionDays_) return;
+  const bool shorter = days > 0 && (retentionDays_ <= 0 || days < retentionDays_);
+  retentionDays_ = days;
+  if (shorter) prunedAt_ = 0;
 }
 
 void THistoryRecorder::PruneWhenDue() {

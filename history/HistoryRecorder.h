@@ -22,10 +22,13 @@ class THistoryRecorder : public TFileRoadSink {
 
   void GroupStarted(const std::string& group) override;
   void FileTaken(const TRoadTaken& taken) override;
+  std::optional<TRoadEarlier> DeliveredBefore(int days) override;
   void StepDone(const TRoadStep& step) override;
   void FileEnded(const TRoadEnd& end) override;
   void FileForgotten() override;
   void GroupEnded() override;
+  // A retention changed by a script reloaded; a shorter one prunes at once.
+  void SetRetentionDays(int days);
   void DeliveryRecovered(const std::string& source, uint64_t size, int64_t mtimeNs,
                          const std::string& target, bool bad) override;
 
@@ -40,5 +43,6 @@ class THistoryRecorder : public TFileRoadSink {
   int64_t passStart_ = 0;
   int64_t prunedAt_ = 0;
   std::optional<THistoryRecord> current_;
+  std::string takenWork_;  // the working copy of the file in hand as taken
   std::vector<THistoryRecord> done_;
 };

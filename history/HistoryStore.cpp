@@ -286,6 +286,20 @@ bool THistoryStore::HasDelivery(const std::string& source, uint64_t size, int64_
   return s.Step() == SQLITE_ROW;
 }
 
+std::optional<TRoadEarlier> THistoryStore::LastDelivery(const std::string& group,
+                                                       const std::string& sha256, int64_t since) {
+  if (!db_) return std::nullopt;
+  Statement s(db_,
+              "SELECT name, done_at FROM roads WHERE sha256 = ? AND grp = ?"
+              " AND outcome = 'delivered' AND done_at >= ? ORDER BY id DESC LIMIT 1");
+  if (s.Prepared()) return std::nullopt;
+  s.Bind(1, sha256);
+  s.Bind(2, Utf8(group));
+  s.Bind(3, since);
+  if (s.Step() != SQLITE_ROW) return std::nullopt;
+  return TRoadEarlier{platform::Utf8ToCp1251Lossy(s.Text(0)), s.Int(1)};
+}
+
 std::vector<THistoryRecord> THistoryStore::Find(const THistoryFilter& filter) {
   std::vector<THistoryRecord> found;
   if (!db_) return found;
@@ -311,9 +325,11 @@ std::vector<THistoryRecord> THistoryStore::Find(const THistoryFilter& filter) {
   std::optional<TFileMask> mask;
   if (!filter.NameMask.empty() && !exactName) mask.emplace(filter.NameMask);
   while (s.Step() == SQLITE_ROW) {
-    THistoryRecord record = FromRow(s);
-    if (mask && !mask->Matches(record.Name, ExtractFileFolder(record.Source))) continue;
-    found.push_back(std::move(record));
+    // A mask looks at the name and folder alone: a row it refuses is not decoded.
+    if (mask && !mask->Matches(platform::Utf8ToCp1251Lossy(s.Text(5)),
+                               ExtractFileFolder(platform::Utf8ToCp1251Lossy(s.Text(4)))))
+      continue;
+    found.push_back(FromRow(s));
     if (filter.Limit && found.size() >= filter.Limit) break;
   }
   return {found.rbegin(), found.rend()};

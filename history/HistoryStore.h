@@ -16,9 +16,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "engine/FileRoad.h"
 #include "history/HistoryRecord.h"
 
 struct sqlite3;
@@ -54,6 +56,9 @@ class THistoryStore {
   // Whether a record says the source as taken was delivered to the target.
   bool HasDelivery(const std::string& source, uint64_t size, int64_t mtimeNs,
                    const std::string& target);
+  // The group's latest delivery, done since then, of bytes taken with that digest.
+  std::optional<TRoadEarlier> LastDelivery(const std::string& group, const std::string& sha256,
+                                           int64_t since);
   // The matching records, newest last.
   std::vector<THistoryRecord> Find(const THistoryFilter& filter);
   // The id of the first record whose chain does not hold (why in *why); 0: all hold.

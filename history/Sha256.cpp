@@ -1,6 +1,8 @@
 #include "history/Sha256.h"
 
-#include <sodium.h>
+#include <openssl/evp.h>
+
+#include <memory>
 
 #include "platform/Files.h"
 
@@ -18,23 +20,29 @@ std::string Hex(const unsigned char* bytes, size_t count) {
 
 }  // namespace
 
+// OpenSSL's digest, which uses the processor's SHA instructions where it
+// has them: the history hashes every file taken, a large one included.
+using Digest = std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)>;
+
 std::string Sha256Hex(const std::string& bytes) {
-  unsigned char out[crypto_hash_sha256_BYTES];
-  crypto_hash_sha256(out, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
-  return Hex(out, sizeof out);
+  unsigned char out[EVP_MAX_MD_SIZE];
+  unsigned int length = 0;
+  if (!EVP_Digest(bytes.data(), bytes.size(), out, &length, EVP_sha256(), nullptr)) return {};
+  return Hex(out, length);
 }
 
 bool Sha256OfFile(const std::string& path, std::string& hex, uint64_t& size) {
-  crypto_hash_sha256_state state;
-  crypto_hash_sha256_init(&state);
+  Digest digest(EVP_MD_CTX_new(), &EVP_MD_CTX_free);
+  if (!digest || !EVP_DigestInit_ex(digest.get(), EVP_sha256(), nullptr)) return false;
   size = 0;
+  bool updated = true;
   const int err = platform::ReadFileChunks(path, [&](const char* data, size_t count) {
-    crypto_hash_sha256_update(&state, reinterpret_cast<const unsigned char*>(data), count);
+    updated = EVP_DigestUpdate(digest.get(), data, count) && updated;
     size += count;
   });
-  if (err != 0) return false;
-  unsigned char out[crypto_hash_sha256_BYTES];
-  crypto_hash_sha256_final(&state, out);
-  hex = Hex(out, sizeof out);
+  unsigned char out[EVP_MAX_MD_SIZE];
+  unsigned int length = 0;
+  if (err != 0 || !updated || !EVP_DigestFinal_ex(digest.get(), out, &length)) return false;
+  hex = Hex(out, length);
   return true;
 }

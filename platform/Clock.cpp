@@ -39,6 +39,21 @@ std::string FormatTimestamp(const std::tm& time) {
   return text;
 }
 
+std::optional<int64_t> ParseTimestamp(const std::string& text) {
+  const char* codeset = nl_langinfo(CODESET);
+  const std::string local =
+      codeset && std::strcmp(codeset, "UTF-8") == 0 ? Cp1251ToUtf8(text) : text;
+  for (const char* format : {"%x %X", "%x"}) {
+    std::tm time{};
+    const char* end = ::strptime(local.c_str(), format, &time);
+    if (!end || *end) continue;
+    time.tm_isdst = -1;
+    const std::time_t t = std::mktime(&time);
+    if (t != static_cast<std::time_t>(-1)) return static_cast<int64_t>(t);
+  }
+  return std::nullopt;
+}
+
 
 namespace {
 

@@ -15,6 +15,9 @@ int64_t WallClockNs();
 // The user's short date ("%x"), then, unless the time is 00:00:00, one blank
 // and the long time ("%X"); Windows-1251. Needs setlocale(LC_ALL, "") at start.
 std::string FormatTimestamp(const std::tm& time);
+// Seconds since the epoch of a text FormatTimestamp wrote in this locale (the
+// date alone is midnight); none when it is not one.
+std::optional<int64_t> ParseTimestamp(const std::string& text);
 
 // Local time "YYYY-MM-DD HH:MM:SS" of seconds since the epoch, and back:
 // "YYYY-MM-DD" or "YYYY-MM-DD HH:MM[:SS]" (a T in place of the blank too).

@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -28,6 +29,43 @@ int RunAndWait(const std::string& path, const std::string& argument) {
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
+  return 0;
+}
+
+int RunAndRead(const std::string& path, const std::vector<std::string>& arguments,
+               std::string& output, int& status) {
+  std::vector<std::string> native{Cp1251ToUtf8(path)};
+  for (const std::string& argument : arguments) native.push_back(Cp1251ToUtf8(argument));
+  std::vector<char*> argv;
+  for (std::string& argument : native) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  int pipe[2];
+  if (::pipe2(pipe, O_CLOEXEC) != 0) return errno;
+  posix_spawn_file_actions_t actions;
+  int err = ::posix_spawn_file_actions_init(&actions);
+  if (err == 0) err = ::posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  if (err == 0) err = ::posix_spawn_file_actions_adddup2(&actions, pipe[1], 1);
+  if (err == 0) err = ::posix_spawn_file_actions_adddup2(&actions, pipe[1], 2);
+  pid_t pid = 0;
+  if (err == 0) err = ::posix_spawn(&pid, native[0].c_str(), &actions, nullptr, argv.data(), environ);
+  ::posix_spawn_file_actions_destroy(&actions);
+  ::close(pipe[1]);
+  if (err == 0) {
+    // Read to the end before waiting: a child filling the pipe would wait for us.
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(pipe[0], buffer, sizeof buffer)) != 0;) {
+      if (n > 0)
+        output.append(buffer, static_cast<size_t>(n));
+      else if (errno != EINTR)
+        break;
+    }
+  }
+  ::close(pipe[0]);
+  if (err != 0) return err;
+  int raw = 0;
+  while (::waitpid(pid, &raw, 0) < 0 && errno == EINTR) {
+  }
+  status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
   return 0;
 }
 

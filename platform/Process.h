@@ -14,6 +14,14 @@ namespace platform {
 // otherwise the errno value of the failed start.
 int RunAndWait(const std::string& path, const std::string& argument);
 
+// Runs the program at path with the arguments (Windows-1251, given to it as
+// UTF-8), its standard input from /dev/null, and waits for it to end,
+// collecting what it writes to its standard output and error, as written,
+// in output. 0 and its exit status (128 + the signal that ended it) in
+// status, or the errno value of the failed start.
+int RunAndRead(const std::string& path, const std::vector<std::string>& arguments,
+               std::string& output, int& status);
+
 // Starts "/bin/sh -c command" without waiting for it: its standard input
 // from /dev/null, its output and errors where the program's go, the
 // program's environment with the given variables set over it. Text is

@@ -1,6 +1,8 @@
 #include "runtime/ScriptSettings.h"
 
 #include <cerrno>
+#include <utility>
+#include <vector>
 
 #include "config/SettingsFile.h"
 #include "config/uIniUtil.h"
@@ -17,7 +19,12 @@ namespace {
 
 constexpr const char* kOnFailureKey = "ON_FAILURE";
 constexpr const char* kStartInTrayKey = "START_IN_TRAY";
+constexpr const char* kHistoryDaysKey = "HISTORY_DAYS";
 constexpr const char* kKeyWarningDaysKey = "KEY_WARN_DAYS";
+
+// Script settings no editor of the window changes: a save carries them over
+// as they stand, and writes none the script did not hold.
+constexpr const char* kCarriedKeys[] = {kHistoryDaysKey, kKeyWarningDaysKey};
 
 }  // namespace
 
@@ -27,7 +34,8 @@ bool SaveScript(const std::string& settingsFile, int32_t interval, bool startInT
   // The script is written from nothing: a command it holds and the saver
   // does not know of is carried over.
   const std::string command = onFailure ? *onFailure : ReadFailureCommand(settingsFile);
-  const std::string warnDays = ReadIniString("MAIN", kKeyWarningDaysKey, "", settingsFile);
+  std::vector<std::pair<const char*, std::string>> carried;
+  for (const char* key : kCarriedKeys) carried.emplace_back(key, ReadIniString("MAIN", key, "", settingsFile));
   if (!SaveToIni(*ScriptRegistry, settingsFile)) return false;
   // The script is on disk already; a lost interval or setting is still a failed save.
   bool written = WriteIniInteger("MAIN", "INTERVAL", interval, settingsFile);
@@ -35,8 +43,8 @@ bool SaveScript(const std::string& settingsFile, int32_t interval, bool startInT
   if (written && !command.empty())
     written = WriteIniString("MAIN", kOnFailureKey, command, settingsFile);
   if (written && startInTray) written = WriteIniBool("MAIN", kStartInTrayKey, true, settingsFile);
-  if (written && !warnDays.empty())
-    written = WriteIniString("MAIN", kKeyWarningDaysKey, warnDays, settingsFile);
+  for (const auto& [key, value] : carried)
+    if (written && !value.empty()) written = WriteIniString("MAIN", key, value, settingsFile);
   if (!written) {
     WriteFailureLog({"Сохранение настроек - ошибка", settingsFile, platform::ErrorText(errno)});
     return false;
@@ -46,6 +54,11 @@ bool SaveScript(const std::string& settingsFile, int32_t interval, bool startInT
 
 std::string ReadFailureCommand(const std::string& settingsFile) {
   return ReadIniString("MAIN", kOnFailureKey, "", settingsFile);
+}
+
+int ReadHistoryDays(const std::string& settingsFile) {
+  const int32_t days = ReadIniInteger("MAIN", kHistoryDaysKey, kDefaultHistoryDays, settingsFile);
+  return days < 0 ? kDefaultHistoryDays : days;
 }
 
 bool StartInTraySetting(const std::string& settingsFile) {

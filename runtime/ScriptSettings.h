@@ -17,7 +17,8 @@ int32_t LoadScript(const std::string& settingsFile);
 // and after it the command run when a failure starts (ON_FAILURE), when
 // there is one, and the window's start in the tray (START_IN_TRAY), only
 // when set, so that a script without them keeps its bytes. Without
-// onFailure the file's own command is kept. False when the script could not
+// onFailure the file's own command is kept; so is the history's retention
+// (HISTORY_DAYS), which nothing here edits. False when the script could not
 // be written (the old file stays, the reason is in the log) or the interval
 // or a setting could not be added to it (logged the same way).
 bool SaveScript(const std::string& settingsFile, int32_t interval, bool startInTray = false,
@@ -29,6 +30,12 @@ inline bool SaveScript(const std::string& settingsFile, int32_t interval,
 
 // The command run when a failure starts ("MAIN", "ON_FAILURE"); empty: none.
 std::string ReadFailureCommand(const std::string& settingsFile);
+
+// How many days the history keeps its records ("MAIN", "HISTORY_DAYS"):
+// kDefaultHistoryDays when the file names none or a negative number; 0 keeps
+// them all. Audits usually look back a year.
+inline constexpr int kDefaultHistoryDays = 400;
+int ReadHistoryDays(const std::string& settingsFile);
 
 // Whether the window starts hidden in the tray (MAIN, START_IN_TRAY).
 bool StartInTraySetting(const std::string& settingsFile);

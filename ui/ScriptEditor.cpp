@@ -11,6 +11,7 @@ void TScriptEditor::Load(const std::string& settingsFile,
   const int32_t interval = LoadScript(settingsFile);
   startInTray_ = StartInTraySetting(settingsFile);
   failureCommand_ = ReadFailureCommand(settingsFile);
+  historyDays_ = ReadHistoryDays(settingsFile);
   if (show) show(interval);
   saved_ = true;
 }
@@ -49,6 +50,12 @@ void TScriptEditor::SetDestFolder(TTesselActionList* group, const std::string& t
 void TScriptEditor::SetBadFolder(TTesselActionList* group, const std::string& text) {
   if (!group) return;
   group->BadFolder = text;
+  saved_ = false;
+}
+
+void TScriptEditor::SetDuplicateDays(TTesselActionList* group, int32_t days) {
+  if (!group) return;
+  group->DuplicateDays = std::max<int32_t>(0, days);
   saved_ = false;
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/uTesselTypes.h"
+#include "runtime/ScriptSettings.h"
 #include "runtime/SettingsWatch.h"
 
 // What "Изменить" must know of a step before the step editor destroys it.
@@ -40,6 +41,8 @@ class TScriptEditor {
   bool StartInTray() const { return startInTray_; }
   // The command run when a failure episode starts, as the script last loaded names it.
   const std::string& FailureCommand() const { return failureCommand_; }
+  // How many days the history keeps its records, as the script last loaded says.
+  int HistoryDays() const { return historyDays_; }
   void SetStartInTray(bool on);
 
   // Either key-folder field sets both folders.
@@ -49,6 +52,7 @@ class TScriptEditor {
   void SetDestFolder(TTesselActionList* group, const std::string& text);
   void SetBadFolder(TTesselActionList* group, const std::string& text);
   void SetSettleSeconds(TTesselActionList* group, int32_t seconds);
+  void SetDuplicateDays(TTesselActionList* group, int32_t days);
   // The interval is not part of the script, but saved with it.
   void IntervalChanged() { saved_ = false; }
   // A group's check box alone leaves the settings as saved as they were.
@@ -70,5 +74,6 @@ class TScriptEditor {
   bool saved_ = false;
   bool startInTray_ = false;
   std::string failureCommand_;
+  int historyDays_ = kDefaultHistoryDays;
   TSettingsWatch watch_;
 };

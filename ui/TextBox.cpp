@@ -21,10 +21,14 @@ void ShowTextBox(QWidget* parent, const QString& title, const QString& text) {
   view->setFont(look::LogFont());
   look::Input(view);
   layout->addWidget(view);
+  RunReadingBox(box, *layout, 560, 360);
+}
+
+void RunReadingBox(QDialog& box, QBoxLayout& layout, int width, int height) {
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &box);
   QObject::connect(buttons, &QDialogButtonBox::rejected, &box, &QDialog::reject);
-  layout->addWidget(buttons);
-  box.resize(560, 360);
+  layout.addWidget(buttons);
+  box.resize(width, height);
   FitCaption(box);
   modal::Run(box);
 }

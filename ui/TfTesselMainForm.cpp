@@ -24,6 +24,10 @@
 #include "ui/UiText.h"
 #include "ui/WindowNotices.h"
 
+#ifndef TESSEL_VERSION
+#define TESSEL_VERSION "0"
+#endif
+
 using main_form::kStepRole;
 using main_form::Raise;
 using main_form::StepOf;
@@ -31,6 +35,7 @@ using main_form::StepOf;
 TfTesselMainForm::TfTesselMainForm(QWidget* parent)
     : QWidget(parent),
       SettingsFile(SettingsFilePath()),
+      FHistory(TESSEL_VERSION),
       // Called on the pass's thread: the reports are taken on the window's.
       FPass([this] {
         QMetaObject::invokeMethod(this, &TfTesselMainForm::TakeReports, Qt::QueuedConnection);
@@ -46,6 +51,8 @@ TfTesselMainForm::TfTesselMainForm(QWidget* parent)
           &TfTesselMainForm::cxSpinEdit1PropertiesChange);
   connect(cxSpinEditSettle, &QSpinBox::valueChanged, this,
           &TfTesselMainForm::cxSpinEditSettlePropertiesChange);
+  connect(cxSpinEditDuplicate, &QSpinBox::valueChanged, this,
+          &TfTesselMainForm::cxSpinEditDuplicatePropertiesChange);
   connect(cxButtonEdit1, &QLineEdit::textChanged, this,
           &TfTesselMainForm::cxButtonEdit1PropertiesChange);
   connect(cxButtonEdit2, &QLineEdit::textChanged, this,
@@ -102,6 +109,7 @@ TfTesselMainForm::~TfTesselMainForm() {
   if (ScriptRegistry) {
     ScriptRegistry->OnFileStart = nullptr;
     ScriptRegistry->OnFailure = nullptr;
+    ScriptRegistry->Roads = nullptr;
   }
   // The log must not reach a window that is gone.
   if (LogTarget == this) LogTarget = nullptr;
@@ -201,6 +209,7 @@ void TfTesselMainForm::actRunUpdate() {
        {static_cast<QWidget*>(cxButtonEdit1), static_cast<QWidget*>(cxButtonEdit2),
         static_cast<QWidget*>(cxButtonEdit3), static_cast<QWidget*>(cxButtonEdit4),
         static_cast<QWidget*>(cxButtonEdit5), static_cast<QWidget*>(cxSpinEditSettle),
+        static_cast<QWidget*>(cxSpinEditDuplicate),
         static_cast<QWidget*>(CheckListBox1), static_cast<QWidget*>(ListView1)})
     control->setEnabled(enabled.Editing);
 }
@@ -317,6 +326,7 @@ void TfTesselMainForm::ShowGroup() {
     cxButtonEdit4->setText(ToQ(group->DestFolder));
     cxButtonEdit5->setText(ToQ(group->BadFolder));
     cxSpinEditSettle->setValue(group->SettleSeconds);
+    cxSpinEditDuplicate->setValue(group->DuplicateDays);
     for (int i = 0; i < group->ActionCount(); ++i) ShowStepRow(group->GetAction(i));
     RenumberSteps();
   } else {
@@ -324,6 +334,7 @@ void TfTesselMainForm::ShowGroup() {
     cxButtonEdit4->clear();
     cxButtonEdit5->clear();
     cxSpinEditSettle->setValue(0);
+    cxSpinEditDuplicate->setValue(0);
   }
 }
 

@@ -11,6 +11,7 @@
 #include <QWidget>
 #include <string>
 
+#include <chrono>
 #include <optional>
 
 #include "engine/uTesselTypes.h"
@@ -18,9 +19,11 @@
 #include "runtime/BackgroundPass.h"
 #include "runtime/CryptoSession.h"
 #include "runtime/FailureHook.h"
+#include "runtime/KeyWatch.h"
 #include "runtime/PassStatus.h"
 #include "runtime/TickGate.h"
 #include "runtime/TrayState.h"
+#include "history/PassHistory.h"
 #include "ui/ScriptEditor.h"
 
 class QAction;
@@ -88,6 +91,8 @@ class TfTesselMainForm : public QWidget, public TLogTarget {
   void actChangeExecute();
   void actMaskListExecute();
   void actCheckExecute();
+  void actHistoryExecute();
+  void actKeysExecute();
   void cxButtonEdit3ContextMenu(const QPoint& at);
   void CheckListBox1Click();
   void CheckListBox1ClickCheck(QListWidgetItem* item);
@@ -99,6 +104,7 @@ class TfTesselMainForm : public QWidget, public TLogTarget {
   void cxButtonEdit5PropertiesChange();
   void cxSpinEdit1PropertiesChange();
   void cxSpinEditSettlePropertiesChange();
+  void cxSpinEditDuplicatePropertiesChange();
   void cxButtonEdit1PropertiesButtonClick(TButtonEdit* edit);
   void cxButtonEdit3ropertiesButtonClick();
   void cxButtonEdit4PropertiesButtonClick();
@@ -119,6 +125,8 @@ class TfTesselMainForm : public QWidget, public TLogTarget {
   void ShowTray();
   void actStartInTrayExecute();
   void InitCrypto();
+  // The nearest key expiry for the status line; always when asked to.
+  void LookAtKeys(bool now = false);
   void DoneCrypto();
   // "Пуск" and "Стоп" beyond the library: the script's run lock.
   bool TakeRunLock();
@@ -161,6 +169,13 @@ class TfTesselMainForm : public QWidget, public TLogTarget {
   TFailureHook FFailureHook{{}};  // the script's ON_FAILURE command
   int FFailureNotices = 0;
   long FOtherRunner = 0;  // its process id; 0: none seen
+  // The key that ends first within the script's warning days, in words; the
+  // keys are looked at on "Пуск" and then at most once a minute between passes.
+  std::string FKeyExpiry;
+  TKeyWatch FKeyWatch;  // the expiry lines of the log; FKeyExpiry from its looks
+  // Each file's road of the window's passes; it outlives FPass, whose
+  // destruction waits for the pass that uses it.
+  TPassHistory FHistory;
   TBackgroundPass FPass;
 
   QFrame* Panel8;
@@ -189,6 +204,8 @@ class TfTesselMainForm : public QWidget, public TLogTarget {
   TButtonEdit* cxButtonEdit5;
   QLabel* LabelSettle;
   QSpinBox* cxSpinEditSettle;  // the group's settle time
+  QLabel* LabelDuplicate;
+  QSpinBox* cxSpinEditDuplicate;  // the group's duplicate guard, in days
   QTreeWidget* ListView1;
   QFrame* Panel7;
   TLogView* Memo1;
@@ -206,6 +223,8 @@ class TfTesselMainForm : public QWidget, public TLogTarget {
   QAction* actChange;
   QAction* actMaskList;     // what the selected group's mask takes now
   QAction* actCheck;        // the script on screen held against this machine
+  QAction* actHistory;      // each file's road, read only, running or not
+  QAction* actKeys;         // the key inventory of the saved script, read only
   QAction* actStartInTray;  // the window starts hidden in the tray
   TTrayIcon* FTrayIcon;
   QTimer* Timer1;

@@ -10,11 +10,14 @@
 #include <memory>
 
 #include "engine/MaskListing.h"
+#include "history/HistoryStore.h"
 
 #include "runtime/Check.h"
 #include "runtime/GroupNames.h"
 #include "ui/Application.h"
 #include "ui/BrowseForFolder.h"
+#include "ui/HistoryDialog.h"
+#include "ui/KeysDialog.h"
 #include "ui/MainFormParts.h"
 #include "ui/MaskReport.h"
 #include "ui/ModalSeam.h"
@@ -49,6 +52,12 @@ void TfTesselMainForm::cxButtonEdit4PropertiesChange() {
 void TfTesselMainForm::cxButtonEdit5PropertiesChange() {
   if (FFilling) return;
   FEditor.SetBadFolder(CurrentGroup(), Text(cxButtonEdit5));
+  actRunUpdate();
+}
+
+void TfTesselMainForm::cxSpinEditDuplicatePropertiesChange() {
+  if (FFilling) return;
+  FEditor.SetDuplicateDays(CurrentGroup(), cxSpinEditDuplicate->value());
   actRunUpdate();
 }
 
@@ -138,6 +147,16 @@ void TfTesselMainForm::actCheckExecute() {
   for (const std::string& line : CheckReportLines(CheckScript(*ScriptRegistry, SettingsFile)))
     lines << ToQ(line);
   ShowTextBox(this, QStringLiteral("Проверка сценария"), lines.join(QLatin1Char('\n')));
+}
+
+void TfTesselMainForm::actHistoryExecute() {
+  // Beside the log, where the window's passes keep it; open while they run.
+  ShowHistory(this, HistoryPath(), LogFilePath());
+}
+
+void TfTesselMainForm::actKeysExecute() {
+  // marvik reads the key files itself: the library the passes use is not touched.
+  ShowKeys(this, SettingsFile);
 }
 
 void TfTesselMainForm::cxButtonEdit4PropertiesButtonClick() {

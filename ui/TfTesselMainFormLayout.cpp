@@ -54,6 +54,21 @@ TButtonEdit* Field(QWidget* parent, const char* name) {
   return edit;
 }
 
+// A group's number field at the right end of its row, its label and the
+// field sharing one tip.
+QSpinBox* NumberField(QWidget* parent, const char* name, int maximum, QLabel* label,
+                      const QString& tip) {
+  auto* spin = new QSpinBox(parent);
+  spin->setObjectName(QString::fromLatin1(name));
+  spin->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  spin->setRange(0, maximum);
+  spin->setFixedSize(65, 21);
+  look::Input(spin);
+  label->setToolTip(tip);
+  spin->setToolTip(tip);
+  return spin;
+}
+
 QToolButton* Button(QWidget* parent, QAction* action) {
   auto* button = new QToolButton(parent);
   button->setObjectName(QStringLiteral("btn_") + action->objectName());
@@ -110,6 +125,9 @@ void TfTesselMainForm::BuildLayout() {
                            &TfTesselMainForm::actMaskListExecute);
   actCheck = MakeAction("actCheck", QStringLiteral("Проверить сценарий"),
                         &TfTesselMainForm::actCheckExecute);
+  actHistory = MakeAction("actHistory", QStringLiteral("История..."),
+                          &TfTesselMainForm::actHistoryExecute);
+  actKeys = MakeAction("actKeys", QStringLiteral("Ключи..."), &TfTesselMainForm::actKeysExecute);
 
   actStartInTray = MakeAction("actStartInTray", QStringLiteral("Запускать свёрнутым в трей"), nullptr);
   actStartInTray->setCheckable(true);
@@ -143,6 +161,8 @@ void TfTesselMainForm::BuildLayout() {
   top->addWidget(Button(Panel8, actRun));
   top->addWidget(Button(Panel8, actStop));
   top->addStretch(1);
+  top->addWidget(Button(Panel8, actKeys));
+  top->addWidget(Button(Panel8, actHistory));
   top->addWidget(Button(Panel8, actCheck));
   top->addWidget(Button(Panel8, actSave));
   top->addWidget(Button(Panel8, actLoad));
@@ -225,17 +245,17 @@ void TfTesselMainForm::BuildLayout() {
   // The settle time shares the mask's row, at its right end: both say which
   // files a pass takes, and the panel keeps its three rows.
   LabelSettle = Label(Panel3, "LabelSettle", QStringLiteral("Выдержка (сек):"));
-  cxSpinEditSettle = new QSpinBox(Panel3);
-  cxSpinEditSettle->setObjectName(QStringLiteral("cxSpinEditSettle"));
-  cxSpinEditSettle->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  cxSpinEditSettle->setRange(0, std::numeric_limits<int32_t>::max());
-  cxSpinEditSettle->setFixedSize(65, 21);
-  look::Input(cxSpinEditSettle);
-  const QString settleTip = QStringLiteral(
-      "Файл берётся в обработку, только когда его размер и время изменения не менялись "
-      "указанное число секунд; 0 - сразу");
-  LabelSettle->setToolTip(settleTip);
-  cxSpinEditSettle->setToolTip(settleTip);
+  cxSpinEditSettle = NumberField(
+      Panel3, "cxSpinEditSettle", std::numeric_limits<int32_t>::max(), LabelSettle,
+      QStringLiteral("Файл берётся в обработку, только когда его размер и время изменения не "
+                     "менялись указанное число секунд; 0 - сразу"));
+  // The duplicate guard shares the bad-files row: that is where a repeat goes.
+  LabelDuplicate = Label(Panel3, "LabelDuplicate", QStringLiteral("Повторы (дней):"));
+  cxSpinEditDuplicate = NumberField(
+      Panel3, "cxSpinEditDuplicate", std::numeric_limits<int32_t>::max() / 86400, LabelDuplicate,
+      QStringLiteral("Файл с тем же содержимым (SHA-256), который эта группа уже доставила за "
+                     "указанное число дней, переносится в папку для \"плохих\" файлов; "
+                     "0 - не проверять"));
   fields->addWidget(Label12, 0, 0);
   fields->addWidget(cxButtonEdit3, 0, 1);
   fields->addWidget(LabelSettle, 0, 2);
@@ -243,7 +263,9 @@ void TfTesselMainForm::BuildLayout() {
   fields->addWidget(Label13, 1, 0);
   fields->addWidget(cxButtonEdit4, 1, 1, 1, 3);
   fields->addWidget(Label3, 2, 0);
-  fields->addWidget(cxButtonEdit5, 2, 1, 1, 3);
+  fields->addWidget(cxButtonEdit5, 2, 1);
+  fields->addWidget(LabelDuplicate, 2, 2);
+  fields->addWidget(cxSpinEditDuplicate, 2, 3);
   fields->setColumnStretch(1, 1);
   right->addWidget(Panel3);
 

@@ -12,6 +12,8 @@
 #include <chrono>
 
 #include "platform/Clock.h"
+#include "runtime/KeyWatch.h"
+#include "runtime/ScriptSettings.h"
 #include "ui/Application.h"
 #include "ui/LogView.h"
 #include "ui/Look.h"
@@ -34,6 +36,7 @@ void TfTesselMainForm::actStopExecute(int tag) {
     if (!FCrypto.FCryptoReady) InitCrypto();
     ScriptRegistry->ClearStop();
     FTotals = {};
+    LookAtKeys(true);
   } else {
     // The pass in flight ends after its file in hand; the rest wait in their
     // source folders for the next "Пуск".
@@ -85,6 +88,13 @@ void TfTesselMainForm::InitCrypto() {
   FCrypto.InitCrypto(ScriptRegistry->SecKeysPath, ScriptRegistry->PubKeysPath);
 }
 
+void TfTesselMainForm::LookAtKeys(bool now) {
+  if (!now && !FKeyWatch.Due()) return;
+  const int warnDays = KeyWarningDays(SettingsFile);
+  const TKeyWatch::TLook look = FKeyWatch.Look(*ScriptRegistry, warnDays);
+  FKeyExpiry = NearestKeyExpiryText(look.Keys, look.At, warnDays);
+}
+
 void TfTesselMainForm::DoneCrypto() {
   FCrypto.DoneCrypto();
 }
@@ -108,6 +118,8 @@ void TfTesselMainForm::StartPass() {
                                       uint64_t bytes) {
     FPass.SetActivity(group, what, output, bytes);
   };
+  // Made here, used only on the pass's thread until PassEnded.
+  ScriptRegistry->Roads = FHistory.For(SettingsFile, FEditor.HistoryDays());
   FPass.Start([] { ScriptRegistry->RunAllGroups(); });
   actRunUpdate();
 }
@@ -124,9 +136,12 @@ void TfTesselMainForm::TakeReports() {
 void TfTesselMainForm::PassEnded() {
   ScriptRegistry->OnFileStart = nullptr;
   ScriptRegistry->OnActivity = nullptr;
+  ScriptRegistry->Roads = nullptr;
   FProgress.reset();
   FTally.After(*ScriptRegistry, FTotals, platform::FormatTimestamp(platform::LocalNow()));
   ShowGroupLines();
+  // Between passes: no pass asks the library about keys meanwhile.
+  LookAtKeys();
   if (FStopPending) FinishStop();
   actRunUpdate();
 }
@@ -193,6 +208,7 @@ void TfTesselMainForm::ShowStatus() {
   std::string text = StatusLineText(FTotals, FProgress, group, FStopPending && FPass.InFlight());
   // What an operator coming back must see first goes first.
   const bool libraryClosed = FCrypto.FCryptoReady && !FCrypto.LibraryOpen();
+  if (!FKeyExpiry.empty()) text = FKeyExpiry + "  " + text;
   if (FTrayState.LastFailure()) text = LastFailureText(*FTrayState.LastFailure()) + "  " + text;
   if (libraryClosed) text = LibraryClosedText() + "  " + text;
   if (FOtherRunner != 0) text = OtherRunnerText(FOtherRunner) + "  " + text;

@@ -4,22 +4,11 @@
 
 #include "app/tessel/Console.h"
 #include "history/HistoryStore.h"
+#include "history/RoadText.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
 
 namespace {
-
-std::string OutcomeText(const std::string& outcome) {
-  if (outcome == "delivered") return "доставлен";
-  if (outcome == "bad") return "в ошибки";
-  if (outcome == "left") return "оставлен";
-  if (outcome == "held") return "ждёт устранения ошибки";
-  return outcome;
-}
-
-std::string Where(const THistoryRecord& r) {
-  return r.Target.empty() ? r.Why : r.Target;
-}
 
 // The text and blanks up to the width, at least one.
 std::string Padded(std::string text, size_t width) {
@@ -65,35 +54,7 @@ std::vector<std::string> HistoryTable(const std::vector<THistoryRecord>& records
       "Взят                 Группа          Файл                     Итог         Куда / почему"};
   for (const THistoryRecord& r : records)
     lines.push_back(Padded(platform::FormatLocalTime(r.TakenAt), 21) + Padded(r.Group, 16) +
-                    Padded(r.Name, 25) + Padded(OutcomeText(r.Outcome), 13) + Where(r));
-  return lines;
-}
-
-std::vector<std::string> HistoryRoad(const THistoryRecord& r) {
-  std::vector<std::string> lines{
-      "Запись " + std::to_string(r.Id) + (r.Recovered ? " (дополнена по журналу доставки)" : ""),
-      "  Сценарий: " + r.Script + ", группа: " + r.Group,
-      "  Взят: " + platform::FormatLocalTime(r.TakenAt) + " из " + r.Source,
-      "  Размер: " + std::to_string(r.Size) + ", SHA-256: " + r.Sha256};
-  int n = 0;
-  for (const THistoryStep& step : r.Steps) {
-    lines.push_back("  Шаг " + std::to_string(++n) + ": " + step.Caption + " (" + step.Params +
-                    ") - " + (step.Ok ? "успешно" : "ошибка " + std::to_string(step.Code)));
-    size_t start = 0;
-    for (size_t nl; start < step.Text.size(); start = nl + 1) {
-      nl = step.Text.find('\n', start);
-      if (nl == std::string::npos) nl = step.Text.size();
-      lines.push_back("      " + step.Text.substr(start, nl - start));
-    }
-    if (!step.CopiedTo.empty()) lines.push_back("      копия: " + step.CopiedTo);
-  }
-  lines.push_back("  Итог: " + OutcomeText(r.Outcome) + (r.Target.empty() ? "" : " " + r.Target) +
-                  (r.Why.empty() ? "" : " (" + r.Why + ")"));
-  if (!r.ResultSha256.empty())
-    lines.push_back("  Доставлено: " + std::to_string(r.ResultSize) +
-                    " байт, SHA-256: " + r.ResultSha256);
-  lines.push_back("  Завершён: " + platform::FormatLocalTime(r.DoneAt) + " на " + r.Host +
-                  ", версия " + r.Version);
+                    Padded(r.Name, 25) + Padded(OutcomeText(r.Outcome), 13) + WhereText(r));
   return lines;
 }
 
@@ -183,7 +144,7 @@ int ShowHistory(const std::string& settingsFile, const THistoryQuery& query) {
   if (!query.Name.empty() && !HasWildcard(query.Name)) {
     for (size_t i = 0; i < records.size(); ++i) {
       if (i) PrintLine("");
-      for (const std::string& line : HistoryRoad(records[i])) PrintLine(line);
+      for (const std::string& line : RoadLines(records[i])) PrintLine(line);
     }
     return kExitOk;
   }

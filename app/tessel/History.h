@@ -11,8 +11,8 @@
 
 int ShowHistory(const std::string& settingsFile, const THistoryQuery& query);
 
-// The texts printed, one string per line (Windows-1251).
+// The texts printed, one string per line (Windows-1251); a road is
+// history/RoadText.h's.
 std::vector<std::string> HistoryTable(const std::vector<THistoryRecord>& records);
-std::vector<std::string> HistoryRoad(const THistoryRecord& record);
 std::string HistoryJson(const std::vector<THistoryRecord>& records);
 std::string HistoryCsv(const std::vector<THistoryRecord>& records);

@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <cerrno>
-#include <ctime>
 
 #include "app/tessel/CommandLine.h"
 #include "app/tessel/Console.h"
@@ -96,7 +95,8 @@ std::chrono::milliseconds PassInterval(int32_t storedSeconds) {
 
 // ---------------------------------------------------------------------------
 
-TRunner::TRunner(TRunOptions options) : options_(std::move(options)) {
+TRunner::TRunner(TRunOptions options)
+    : options_(std::move(options)), history_(TESSEL_VERSION) {
   session_.OnKeyUtilityError = [](const std::string& text) {
     PrintError("ключевая утилита " + std::string(kKeyUtilityName) + " не запустилась: " + text);
   };
@@ -150,12 +150,11 @@ int TRunner::Start() {
     PrintError("Журнал событий " + log +
                " не записывается, его строки теряются: " + platform::ErrorText(err));
 
-  history_ = std::make_unique<THistoryStore>(
-      HistoryPath(), THistoryStore::Seconds{},
-      [](const std::vector<std::string>& fields) { WriteLog(TLogKind::Failure, fields); });
-  recorder_ = std::make_unique<THistoryRecorder>(*history_, settings, TESSEL_VERSION);
   interval_ = LoadScript(settings);
+  historyDays_ = ReadHistoryDays(settings);
   keyWarningDays_ = KeyWarningDays(settings);
+  // Opened now, so that retention and a damaged database are seen at the start.
+  (void)history_.For(settings, historyDays_);
   hook_.SetCommand(options_.OnFailure.empty() ? ReadFailureCommand(settings) : options_.OnFailure);
   session_.InitCrypto(ScriptRegistry->SecKeysPath, ScriptRegistry->PubKeysPath);
   metrics_.SetLibraryOpen(session_.LibraryOpen());
@@ -172,7 +171,7 @@ void TRunner::Pass() {
   TPassContext context;
   context.Log = &log;
   context.Stop = &g_stopRequested;
-  context.Roads = recorder_.get();
+  context.Roads = history_.For(options_.SettingsFile, historyDays_);
   context.Failures = [this](const TFailureEvent& event) {
     console_.NoteFailure(event);
     metrics_.NoteFailure(event);
@@ -238,6 +237,7 @@ void TRunner::Reload() {
   interval_ = LoadScript(settings);
   keyWarningDays_ = KeyWarningDays(settings);
   if (options_.OnFailure.empty()) hook_.SetCommand(ReadFailureCommand(settings));
+  historyDays_ = ReadHistoryDays(settings);
   if (ScriptRegistry->SecKeysPath != oldSec || ScriptRegistry->PubKeysPath != oldPub) {
     // As "Стоп" and "Пуск" would, so the library holds the new folders.
     session_.DoneCrypto();
@@ -245,7 +245,7 @@ void TRunner::Reload() {
   }
   metrics_.KeepOnly(*ScriptRegistry);
   metrics_.SetLibraryOpen(session_.LibraryOpen());
-  keysLooked_.reset();
+  keyWatch_.LookSoon();
   WriteMetrics();
 }
 
@@ -253,24 +253,14 @@ void TRunner::Finish() {
   if (session_.FCryptoReady) session_.DoneCrypto();
   metrics_.SetLibraryOpen(false);
   WriteMetrics();
-  recorder_.reset();
-  history_.reset();
+  history_.Close();
   if (LogTarget == &console_) LogTarget = nullptr;
   lock_.Release();
 }
 
 void TRunner::LookAtKeys() {
-  // A key's state changes by the day, not by the pass.
-  const auto now = std::chrono::steady_clock::now();
-  if (keysLooked_ && now - *keysLooked_ < std::chrono::minutes(1)) return;
-  keysLooked_ = now;
-  const int64_t wall = std::time(nullptr);
-  const std::vector<TKeyGauge> keys = ScriptKeyGauges(*ScriptRegistry, wall);
-  const std::string today = platform::FormatLocalTime(wall).substr(0, 10);
-  for (const std::vector<std::string>& fields :
-       keyWarnings_.Due(keys, wall, keyWarningDays_, today))
-    WriteLog(TLogKind::Failure, fields);
-  metrics_.SetKeys(keys);
+  if (!keyWatch_.Due()) return;
+  metrics_.SetKeys(keyWatch_.Look(*ScriptRegistry, keyWarningDays_).Keys);
 }
 
 void TRunner::WriteMetrics() {

@@ -12,7 +12,7 @@
 
 #include "app/tessel/Console.h"
 #include "engine/uTesselTypes.h"
-#include "history/HistoryRecorder.h"
+#include "history/PassHistory.h"
 #include "platform/RunLock.h"
 #include "runtime/CryptoSession.h"
 #include "runtime/FailureHook.h"
@@ -104,14 +104,13 @@ class TRunner {
   TRunTotals totals_;
   std::function<void()> onFileStart_;
   // Each file's road, kept beside the log from the start on.
-  std::unique_ptr<THistoryStore> history_;
-  std::unique_ptr<THistoryRecorder> recorder_;
+  TPassHistory history_;
+  int historyDays_ = 0;
   bool libraryFault_ = false;  // the library's failure episode is under way
   int32_t interval_ = 0;
   int metricsError_ = 0;  // of the last write, so a lasting failure is told once
-  // When the keys' states were last looked at for the metrics and the
-  // expiry lines; a reload looks again at once.
-  std::optional<std::chrono::steady_clock::time_point> keysLooked_;
-  TKeyExpiryWarnings keyWarnings_;
+  // The keys' states for the metrics and the expiry lines; a reload looks
+  // again at once.
+  TKeyWatch keyWatch_;
   int32_t keyWarningDays_ = kDefaultKeyWarningDays;
 };

@@ -374,25 +374,29 @@ TEST_F(SettingsFile, EachGroupOfTheScriptGetsWhatItsOwnLoadGives) {
 
 namespace {
 
-TEST_F(SettingsFile, SettleTimeIsSavedOnlyWhenSetAndRoundTrips) {
+TEST_F(SettingsFile, SettleTimeAndDuplicateGuardAreSavedOnlyWhenSetAndRoundTrip) {
   TTesselActionList* slow = AddGroup("Slow", "/in/*", "/out", "", true);
   slow->SettleSeconds = 45;
+  slow->DuplicateDays = 30;
   AddGroup("Fast", "/in2/*", "/out", "", true);
   EXPECT_TRUE(SaveToIni(script, file));
   EXPECT_EQ(ReadFile(file),
             "[LIST]\r\n0=Slow\r\n1=Fast\r\n"
             "[Slow\\MAIN]\r\nSOUR_FILE_MASK=/in/*\r\nDEST_FOLDER=/out\r\nENABLE=-1\r\n"
-            "SETTLE_TIME=45\r\n"
+            "SETTLE_TIME=45\r\nDUPLICATE_DAYS=30\r\n"
             "[Fast\\MAIN]\r\nSOUR_FILE_MASK=/in2/*\r\nDEST_FOLDER=/out\r\nENABLE=-1\r\n");
   TTesselGroups loaded{TStepKinds::NoneOnly()};
   LoadFromIni(loaded, file);
   EXPECT_EQ(loaded.GetGroup(0)->SettleSeconds, 45);
+  EXPECT_EQ(loaded.GetGroup(0)->DuplicateDays, 30);
   EXPECT_EQ(loaded.GetGroup(1)->SettleSeconds, 0);
+  EXPECT_EQ(loaded.GetGroup(1)->DuplicateDays, 0);
 
   // A negative value typed into the file by hand reads as none.
-  WriteFile(file, "[LIST]\r\n0=G\r\n[G\\MAIN]\r\nSETTLE_TIME=-5\r\n");
+  WriteFile(file, "[LIST]\r\n0=G\r\n[G\\MAIN]\r\nSETTLE_TIME=-5\r\nDUPLICATE_DAYS=-1\r\n");
   LoadFromIni(loaded, file);
   EXPECT_EQ(loaded.GetGroup(0)->SettleSeconds, 0);
+  EXPECT_EQ(loaded.GetGroup(0)->DuplicateDays, 0);
 }
 
 }  // namespace

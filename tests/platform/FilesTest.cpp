@@ -143,12 +143,40 @@ TEST(Timestamp, DateAloneAtMidnight) {
   EXPECT_EQ(platform::FormatTimestamp(FixedClock::Make(2025, 12, 8, 0, 0, 1)), "12/08/25 00:00:01");
 }
 
+// The log's timestamps read back, the date alone as midnight.
+TEST(Timestamp, ReadsBackWhatItWrote) {
+  for (const std::string at : {"2025-12-08 00:00:00", "2025-12-08 00:00:01", "2026-07-31 23:59:59"}) {
+    const int64_t seconds = platform::ParseLocalTime(at).value();
+    const std::time_t t = static_cast<std::time_t>(seconds);
+    std::tm local{};
+    localtime_r(&t, &local);
+    EXPECT_EQ(platform::ParseTimestamp(platform::FormatTimestamp(local)), seconds) << at;
+  }
+  EXPECT_EQ(platform::ParseTimestamp("12/08/25 00:00:01 x"), std::nullopt);
+  EXPECT_EQ(platform::ParseTimestamp(""), std::nullopt);
+}
+
 TEST(RunAndWait, WaitsForTheProgramAndReportsAFailedStart) {
   TempDir dir;
   const std::string marker = dir.Path() + "ran";
   EXPECT_EQ(platform::RunAndWait("/bin/touch", marker), 0);
   EXPECT_TRUE(FileExists(marker));  // it has ended by now
   EXPECT_EQ(platform::RunAndWait(dir.Path() + "no-such-program", "u"), ENOENT);
+}
+
+TEST(RunAndRead, CollectsOutputAndErrorsAndTheExitStatus) {
+  std::string output;
+  int status = -1;
+  // More than a pipe holds, so it must be read while the program runs.
+  ASSERT_EQ(platform::RunAndRead("/bin/sh",
+                                 {"-c", "head -c 200000 /dev/zero | tr '\\0' x; echo; "
+                                        "echo \"$1\" >&2; exit 3", "sh", "имя"},
+                                 output, status),
+            0);
+  EXPECT_EQ(status, 3);
+  EXPECT_EQ(output, std::string(200000, 'x') + "\n" + platform::Cp1251ToUtf8("имя") + "\n");
+  TempDir dir;
+  EXPECT_EQ(platform::RunAndRead(dir.Path() + "no-such-program", {}, output, status), ENOENT);
 }
 
 }  // namespace

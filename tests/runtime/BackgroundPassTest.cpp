@@ -10,6 +10,8 @@
 #include <future>
 #include <mutex>
 
+#include "history/HistoryStore.h"
+#include "history/PassHistory.h"
 #include "runtime/BackgroundPass.h"
 #include "tests/engine/FakeStep.h"
 #include "tests/support/TestSupport.h"
@@ -224,6 +226,53 @@ TEST_F(BackgroundEnginePass, AStopEndsThePassAfterTheFileInHandAndLosesNothing) 
   EXPECT_TRUE(testing_support::ListNames(in).empty());
   EXPECT_EQ(testing_support::ListNames(out).size(), 4u);
   EXPECT_TRUE(testing_support::ListNames(bad).empty());
+}
+
+// As the window does: the history is made on the window's thread before a
+// pass, written on the pass's thread, and read on the window's while a pass
+// is in the middle of a file.
+TEST(BackgroundPass, TheHistoryIsWrittenOnThePassThreadAndReadWhileAPassRuns) {
+  testing_support::TempDir dir;
+  testing_support::ScopedLogFile log{dir.Path() + "w.log"};
+  testing_support::ScopedTempPath temp{dir.Sub("tmp/")};
+  const std::string in = dir.Sub("in/");
+  std::promise<void> inside, release;
+  std::shared_future<void> released = release.get_future().share();
+  std::atomic<bool> block{false};
+  TTesselGroups registry{TStepKinds::NoneOnly()};
+  TTesselActionList* group = registry.AddGroup("G");
+  group->Enabled = true;
+  group->SourceMask = in + "*";
+  group->DestFolder = dir.Sub("out/");
+  group->BadFolder = dir.Sub("bad/");
+  group->AddAction(new THookStep([&](const std::string&) {
+    if (!block) return;
+    inside.set_value();
+    released.wait();
+  }));
+  group->GetAction(0)->Enabled = true;
+  TPassHistory history("1.0");
+  auto records = [&] {
+    const auto store = THistoryStore::OpenToRead(dir.Path() + "w.history", nullptr);
+    return store ? store->Find({}).size() : 0u;
+  };
+
+  Window window;
+  testing_support::WriteFile(in + "a.txt", "a");
+  registry.Roads = history.For(dir.Path() + "w.ini", 400);
+  ASSERT_TRUE(window.pass.Start([&] { registry.RunAllGroups(); }));
+  window.TakeUntilEnd();
+  EXPECT_EQ(records(), 1u);
+
+  testing_support::WriteFile(in + "b.txt", "b");
+  block = true;
+  registry.Roads = history.For(dir.Path() + "w.ini", 400);
+  ASSERT_TRUE(window.pass.Start([&] { registry.RunAllGroups(); }));
+  inside.get_future().wait();
+  EXPECT_EQ(records(), 1u);  // read while the pass holds its file
+  release.set_value();
+  window.TakeUntilEnd();
+  EXPECT_EQ(records(), 2u);
 }
 
 }  // namespace

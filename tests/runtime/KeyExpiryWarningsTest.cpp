@@ -1,7 +1,10 @@
 // The log's warnings of ending keys: once when a key comes within the days,
-// again on each new day, never twice a day, and again after it left.
+// again on each new day, never twice a day, and again after it left; the
+// window's status line names the nearest; the window's key table is marvik's.
 #include <gtest/gtest.h>
 
+#include "platform/Cp1251.h"
+#include "runtime/KeyTable.h"
 #include "runtime/KeyWatch.h"
 
 namespace {
@@ -52,6 +55,37 @@ TEST(KeyExpiryWarnings, AKeyThatLeftTheDaysIsToldAgainWhenItComesBack) {
   EXPECT_EQ(warnings.Due(soon, kNow + 120, 30, "d1").size(), 1u);
   // Fewer days asked for: out of the window.
   EXPECT_TRUE(warnings.Due(soon, kNow + 180, 2, "d2").empty());
+}
+
+TEST(KeyExpiryStatus, TheStatusLineNamesTheKeyThatEndsFirstWithinTheDays) {
+  std::vector<TKeyGauge> keys = {Key("OLD", kNow - kDay), Key("OWN", 0),
+                                 Key("YEAR", kNow + 365 * kDay), Key("BANK", kNow + 12 * kDay + 60),
+                                 Key("CLIENT", kNow + 5 * kDay + 60, true)};
+  EXPECT_EQ(NearestKeyExpiryText(keys, kNow, 30),
+            "Секретный ключ CLIENT истекает 2027-01-20, через 5 дн. (истекают ключей: 2)");
+  EXPECT_EQ(NearestKeyExpiryText(keys, kNow, 6),
+            "Секретный ключ CLIENT истекает 2027-01-20, через 5 дн.");
+  EXPECT_EQ(NearestKeyExpiryText(keys, kNow, 5), "");  // five whole days are not within five
+  EXPECT_EQ(NearestKeyExpiryText({}, kNow, 30), "");
+}
+
+TEST(KeyTable, MarviksRowsBecomeCellsAndItsFailureItsWords) {
+  const TKeyTable table = KeyTableOf(
+      platform::Cp1251ToUtf8("folder\tidentifier\tstate\tused by\n"
+                             "public\tBANK\texpires in 12 days\tВходящие/2 (Проверка подписи)\n"
+                             "secret\tNOWHERE\tmissing: no key file provides it\n"),
+      0);
+  EXPECT_EQ(table.Error, "");
+  EXPECT_EQ(table.Header, (std::vector<std::string>{"folder", "identifier", "state", "used by"}));
+  ASSERT_EQ(table.Rows.size(), 2u);
+  EXPECT_EQ(table.Rows[0][3], "Входящие/2 (Проверка подписи)");
+  EXPECT_EQ(table.Rows[1], (std::vector<std::string>{"secret", "NOWHERE",
+                                                     "missing: no key file provides it", ""}));
+
+  const TKeyTable failed = KeyTableOf("marvik: cannot read the settings file /x.ini\n", 2);
+  EXPECT_TRUE(failed.Rows.empty());
+  EXPECT_NE(failed.Error.find("код 2"), std::string::npos) << failed.Error;
+  EXPECT_NE(failed.Error.find("cannot read the settings file /x.ini"), std::string::npos);
 }
 
 }  // namespace

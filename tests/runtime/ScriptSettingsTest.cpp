@@ -107,20 +107,29 @@ TEST_F(ScriptSettings, TheFailureCommandFollowsTheIntervalAndASaveWithoutItKeeps
   EXPECT_EQ(ReadFailureCommand(ini), "");
 }
 
-TEST_F(ScriptSettings, TheKeyWarningDaysWrittenByHandSurviveASaveAndBadValuesFallBack) {
+TEST_F(ScriptSettings, RetentionAndKeyWarningDaysWrittenByHandSurviveASaveAndBadValuesFallBack) {
   ScriptRegistry->ClearGroups();
   ScriptRegistry->PubKeysPath = "/pub";
   ScriptRegistry->SecKeysPath.clear();
   ASSERT_TRUE(SaveScript(ini, 5));
+  EXPECT_EQ(ReadHistoryDays(ini), 400);
   EXPECT_EQ(KeyWarningDays(ini), kDefaultKeyWarningDays);
   EXPECT_EQ(ReadFile(ini), "[MAIN]\r\nPUBKEYS=/pub\r\nINTERVAL=5\r\n") << "not written unless set";
 
+  // The window has no field for either: a save keeps what was written by hand.
+  ASSERT_TRUE(WriteIniInteger("MAIN", "HISTORY_DAYS", 30, ini));
   ASSERT_TRUE(WriteIniInteger("MAIN", "KEY_WARN_DAYS", 45, ini));
   ASSERT_TRUE(SaveScript(ini, 7));
+  EXPECT_EQ(ReadHistoryDays(ini), 30);
   EXPECT_EQ(KeyWarningDays(ini), 45);
-  EXPECT_EQ(ReadFile(ini), "[MAIN]\r\nPUBKEYS=/pub\r\nINTERVAL=7\r\nKEY_WARN_DAYS=45\r\n");
+  EXPECT_EQ(ReadFile(ini),
+            "[MAIN]\r\nPUBKEYS=/pub\r\nINTERVAL=7\r\nHISTORY_DAYS=30\r\nKEY_WARN_DAYS=45\r\n");
 
+  ASSERT_TRUE(WriteIniInteger("MAIN", "HISTORY_DAYS", 0, ini));
+  EXPECT_EQ(ReadHistoryDays(ini), 0);  // keeps every record
+  ASSERT_TRUE(WriteIniInteger("MAIN", "HISTORY_DAYS", -3, ini));
   ASSERT_TRUE(WriteIniInteger("MAIN", "KEY_WARN_DAYS", -3, ini));
+  EXPECT_EQ(ReadHistoryDays(ini), 400);
   EXPECT_EQ(KeyWarningDays(ini), kDefaultKeyWarningDays);
 }
 

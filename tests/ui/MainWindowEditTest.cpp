@@ -245,6 +245,27 @@ TEST_F(UnsavedSettings, TheSettleTimeShowsTheGroupsMarksThemAndIsSaved) {
   EXPECT_TRUE(window->Saved());
 }
 
+TEST_F(UnsavedSettings, TheDuplicateGuardShowsTheGroupsAndIsSavedOnlyWhereSet) {
+  WriteScript([] {
+    TwoGroups();
+    ScriptRegistry->GetGroup(1)->DuplicateDays = 30;
+  });
+  Open();
+  auto* days = Find<QSpinBox>(window.get(), "cxSpinEditDuplicate");
+  EXPECT_EQ(days->value(), 0);
+  SelectGroup(1);
+  EXPECT_EQ(days->value(), 30);
+  EXPECT_TRUE(window->Saved());
+
+  days->setValue(7);
+  EXPECT_EQ(ScriptRegistry->GetGroup(1)->DuplicateDays, 7);
+  EXPECT_FALSE(window->Saved());
+  Action("actSave")->trigger();
+  const std::string saved = testing_support::ReadFile(ini);
+  EXPECT_NE(saved.find("DUPLICATE_DAYS=7\r\n"), std::string::npos);
+  EXPECT_EQ(saved.find("DUPLICATE_DAYS"), saved.rfind("DUPLICATE_DAYS"));  // one group only
+}
+
 TEST_F(UnsavedSettings, GroupFieldsWithoutAGroupChangeNothing) {
   WriteScript(TwoGroups);
   Open();

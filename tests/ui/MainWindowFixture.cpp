@@ -59,6 +59,21 @@ void MainWindowTest::Open() {
   QApplication::processEvents();
 }
 
+TTesselActionList* MainWindowTest::KeyedGroup(const std::string& secret, const std::string& pub,
+                                              const std::string& name,
+                                              const std::string& sourceMask,
+                                              const std::string& dest,
+                                              const std::string& badFolder) {
+  ScriptRegistry->PubKeysPath = pub;
+  ScriptRegistry->SecKeysPath = secret;
+  TTesselActionList* group = ScriptRegistry->AddGroup(name);
+  group->Enabled = true;
+  group->SourceMask = sourceMask;
+  group->DestFolder = dest;
+  group->BadFolder = badFolder;
+  return group;
+}
+
 void MainWindowTest::CloseWithoutQuestion() {
   if (!window->Saved()) modal::Prepare(Click(QMessageBox::No));
   window->close();

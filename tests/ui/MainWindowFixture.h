@@ -51,6 +51,10 @@ class MainWindowTest : public ModalGuard {
   void WriteScript(const std::function<void()>& build, int interval = 3);
   void Open();
   void CloseWithoutQuestion();
+  // Inside WriteScript: the key folders, then an enabled group with no steps.
+  TTesselActionList* KeyedGroup(const std::string& secret, const std::string& pub,
+                                const std::string& name, const std::string& sourceMask,
+                                const std::string& dest, const std::string& badFolder);
 
   // Controls.
   QAction* Action(const char* name) { return Find<QAction>(window.get(), name); }

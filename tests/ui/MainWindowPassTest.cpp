@@ -7,12 +7,16 @@
 #include <unistd.h>
 
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
 #include <QPlainTextEdit>
 #include <QTextBlock>
 #include <atomic>
 #include <future>
 
 #include "crypto/Orlak.h"
+#include "history/HistoryStore.h"
 #include "platform/RunLock.h"
 #include "tests/engine/FakeStep.h"
 #include "tests/ui/MainWindowFixture.h"
@@ -113,6 +117,75 @@ TEST_F(PassingWindow, TheStatusLineCountsDeliveredBadAndLeftFilesSincePuskAndGro
   Run();
   EXPECT_TRUE(Status().contains(QStringLiteral("доставлено 0, в ошибки 0.  Ожидают: 0.")));
   Stop();
+}
+
+// The window's passes keep the history beside its log, and a group's
+// duplicate guard works there as in tessel.
+TEST_F(PassingWindow, PassesKeepTheHistoryAndTheGuardRefusesAResentPayment) {
+  const std::string in = dir.Sub("in/");
+  WriteScript([&] { Group("Платежи", in, out, bad)->DuplicateDays = 30; });
+  WriteFile(in + "pay-0412.txt", "pay 1000");
+  Open();
+  Run();
+  Tick();
+  WriteFile(in + "pay-0415.txt", "pay 1000");
+  Tick();
+  Stop();
+  EXPECT_TRUE(FileExists(out + "pay-0412.txt"));
+  EXPECT_TRUE(FileExists(bad + "pay-0415.txt"));
+
+  const auto store = THistoryStore::OpenToRead(dir.Path() + "TesselScripts.history", nullptr);
+  ASSERT_TRUE(store);
+  const std::vector<THistoryRecord> records = store->Find({});
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0].Name, "pay-0412.txt");
+  EXPECT_EQ(records[0].Outcome, "delivered");
+  EXPECT_EQ(records[0].Script, ini);
+  EXPECT_EQ(records[1].Outcome, "bad");
+  EXPECT_NE(records[1].Why.find("pay-0412.txt"), std::string::npos);
+  EXPECT_EQ(store->Verify(), 0);
+}
+
+// "История..." while the window runs (and holds the script's run lock): the
+// newest road first, a search by name, and the selected road with its log
+// lines and none of another file's.
+TEST_F(PassingWindow, TheHistoryDialogFindsARoadAndShowsItsLogLinesWhileRunning) {
+  const std::string in = dir.Sub("in/");
+  WriteScript([&] { Group("Платежи", in, out, bad); });
+  WriteFile(in + "pay-0412.txt", "pay 1000");
+  WriteFile(in + "stat.txt", "statement");
+  Open();
+  Run();
+  Tick();
+  ASSERT_TRUE(FileExists(out + "pay-0412.txt"));
+  ASSERT_TRUE(Action("actHistory")->isEnabled());
+  QStringList all, found;
+  QString road;
+  modal::Prepare([&](QDialog& dialog) {
+    auto* table = Find<QTreeWidget>(&dialog, "HistoryTable");
+    for (int i = 0; i < table->topLevelItemCount(); ++i) all << table->topLevelItem(i)->text(2);
+    Find<QLineEdit>(&dialog, "HistorySearch")->setText(QStringLiteral(" pay-*.txt"));
+    Find<QPushButton>(&dialog, "HistoryFind")->click();
+    for (int i = 0; i < table->topLevelItemCount(); ++i) found << table->topLevelItem(i)->text(3);
+    if (table->topLevelItemCount() > 0) table->topLevelItem(0)->setSelected(true);
+    road = Find<QPlainTextEdit>(&dialog, "HistoryRoad")->toPlainText();
+    return QDialog::Rejected;
+  });
+  Action("actHistory")->trigger();
+  Stop();
+  // The newest stands first.
+  const auto store = THistoryStore::OpenToRead(dir.Path() + "TesselScripts.history", nullptr);
+  ASSERT_TRUE(store);
+  const std::vector<THistoryRecord> records = store->Find({});
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(all, QStringList({Q(records[1].Name), Q(records[0].Name)}));
+  EXPECT_EQ(found, QStringList{QStringLiteral("доставлен")});
+  EXPECT_TRUE(road.contains(QStringLiteral("Итог: доставлен ") + Q(out + "pay-0412.txt")))
+      << road.toStdString();
+  EXPECT_TRUE(road.contains(QStringLiteral("\tНачало обработки файла\t\"pay-0412.txt\"")))
+      << road.toStdString();
+  EXPECT_TRUE(road.contains(QStringLiteral("\tКонец обработки файла\t\"pay-0412.txt\"")));
+  EXPECT_FALSE(road.contains(QStringLiteral("stat.txt"))) << road.toStdString();
 }
 
 TEST_F(PassingWindow, FailureLinesOfAPassStandOutAndTheOthersDoNot) {

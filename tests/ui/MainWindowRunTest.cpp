@@ -371,24 +371,15 @@ class ExchangeRoad : public MainWindowTest {
       ASSERT_EQ(std::system(command.c_str()), 0) << command;
     }
     WriteScript([this] {
-      ScriptRegistry->PubKeysPath = pub;
-      ScriptRegistry->SecKeysPath = secret;
-      TTesselActionList* out = ScriptRegistry->AddGroup(Cp("Исходящие"));
-      out->Enabled = true;
-      out->SourceMask = outbox + "*.txt";
-      out->DestFolder = inbox;
-      out->BadFolder = bad;
+      TTesselActionList* out =
+          KeyedGroup(secret, pub, Cp("Исходящие"), outbox + "*.txt", inbox, bad);
       auto* sign = static_cast<TTesselAction_sign*>(out->CreateAction(kKindSign));
       sign->KeyId = "BANK";
       auto* enc = static_cast<TTesselAction_encrypt*>(out->CreateAction(kKindEncrypt));
       enc->SenderKey = "BANK";
       enc->ReceiverKeyList = "CLIENT";
       enc->CopyTo = archive;
-      TTesselActionList* in = ScriptRegistry->AddGroup(Cp("Входящие"));
-      in->Enabled = true;
-      in->SourceMask = inbox + "*";
-      in->DestFolder = received;
-      in->BadFolder = bad;
+      TTesselActionList* in = KeyedGroup(secret, pub, Cp("Входящие"), inbox + "*", received, bad);
       auto* dec = static_cast<TTesselAction_decrypt*>(in->CreateAction(kKindDecrypt));
       dec->ReceiverKey = "CLIENT";
       dec->SenderKey = "BANK";

@@ -1,0 +1,183 @@
+// What the history costs a pass, and how fast it answers, in one run:
+//
+//   history_bench [work-folder] [small-count] [large-MiB] [records]
+//
+// Defaults: a folder under $TMPDIR, 1000 files of 4 KiB, one file of 256 MiB,
+// 1,000,000 records. Each pass set runs without the history and with it, in
+// turns, several times; the medians and their ratio are printed. The query
+// is `tessel history SCRIPT NAME` (its output to /dev/null) over a
+// generated database of that many records, against the same over 1,000.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/tessel/History.h"
+#include "engine/uTesselTypes.h"
+#include "history/HistoryRecorder.h"
+#include "history/Sha256.h"
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+void MakeFiles(const fs::path& folder, int count, size_t size) {
+  std::vector<char> data(std::min<size_t>(size, 1 << 20));
+  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i * 7);
+  for (int i = 0; i < count; ++i) {
+    const fs::path path = folder / ("f" + std::to_string(i) + ".dat");
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    data[0] = static_cast<char>(i);  // files of their own bytes
+    data[1] = static_cast<char>(i >> 8);
+    for (size_t done = 0; done < size;) {
+      const size_t n = std::min(data.size(), size - done);
+      if (::write(fd, data.data(), n) != static_cast<ssize_t>(n)) std::abort();
+      done += n;
+    }
+    // Written a while ago: a file changed within two seconds would wait.
+    timespec past[2];
+    ::clock_gettime(CLOCK_REALTIME, &past[0]);
+    past[0].tv_sec -= 60;
+    past[1] = past[0];
+    ::futimens(fd, past);
+    ::close(fd);
+  }
+  ::sync();
+}
+
+double Pass(const fs::path& root, bool history) {
+  const fs::path src = root / "in", dst = root / "out", bad = root / "bad", tmp = root / "tmp";
+  for (auto& p : {dst, bad, tmp}) fs::create_directories(p);
+  ::setenv("TMPDIR", tmp.c_str(), 1);
+  TTesselGroups registry{TStepKinds::NoneOnly()};
+  TTesselActionList* group = registry.AddGroup("Bench");
+  group->Enabled = true;
+  group->SourceMask = (src / "*.dat").string();
+  group->DestFolder = dst.string();
+  group->BadFolder = bad.string();
+  group->CreateAction(kKindNone)->Enabled = true;
+  // The database is opened as a program opens it, before its passes.
+  THistoryStore store((root / "bench.history").string());
+  THistoryRecorder recorder(store, "bench.ini", "bench");
+  TPassContext context;
+  if (history) context.Roads = &recorder;
+  const auto start = Clock::now();
+  registry.RunAllGroups(context);
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+void PassSet(const fs::path& base, const char* label, int count, size_t size, int rounds) {
+  std::vector<double> without, with;
+  for (int round = -1; round < rounds; ++round) {
+    for (bool history : {false, true}) {
+      fs::remove_all(base);
+      fs::create_directories(base / "in");
+      MakeFiles(base / "in", count, size);
+      const double seconds = Pass(base, history);
+      if (round >= 0) (history ? with : without).push_back(seconds);  // round -1 warms up
+    }
+  }
+  fs::remove_all(base);
+  const double a = Median(without), b = Median(with);
+  std::printf("%-24s without %8.3f s  with history %8.3f s  ratio %.3f\n", label, a, b, b / a);
+}
+
+// A database of count records, as a busy exchange would have after a year.
+void MakeDatabase(const std::string& path, int count) {
+  fs::remove(path);
+  THistoryStore store(path);
+  const int batch = 10000;
+  for (int done = 0; done < count;) {
+    std::vector<THistoryRecord> records;
+    for (int i = 0; i < batch && done < count; ++i, ++done) {
+      THistoryRecord r;
+      r.Script = "bench.ini";
+      r.Group = done % 3 ? "Выписки" : "Платежи";
+      r.Name = "pay" + std::to_string(done) + ".xml";
+      r.Source = "/srv/exchange/in/" + r.Name;
+      r.Size = 4096;
+      r.Sha256 = Sha256Hex(r.Name);
+      r.Steps = {{1, "Подпись", "KEY=0A1B2C3D", true, 0, "Подписано успешно", ""}};
+      r.Outcome = "delivered";
+      r.Target = "/srv/exchange/out/" + r.Name;
+      r.ResultSize = 4300;
+      r.ResultSha256 = Sha256Hex(r.Target);
+      r.TakenAt = r.DoneAt = 1'780'000'000 + done;
+      r.Host = "bench";
+      r.Version = "bench";
+      records.push_back(std::move(r));
+    }
+    store.Append(std::move(records));
+  }
+}
+
+double Query(const std::string& script, const std::string& name, int rounds) {
+  THistoryQuery query;
+  query.Name = name;
+  std::fflush(stdout);
+  const int saved = ::dup(1);
+  const int null = ::open("/dev/null", O_WRONLY);
+  ::dup2(null, 1);
+  std::vector<double> times;
+  for (int i = 0; i < rounds; ++i) {
+    const auto start = Clock::now();
+    if (ShowHistory(script, query) != 0) std::abort();
+    std::fflush(stdout);
+    times.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+  }
+  ::dup2(saved, 1);
+  ::close(null);
+  ::close(saved);
+  return Median(times);
+}
+
+void QuerySet(const fs::path& base, int records) {
+  fs::create_directories(base);
+  const std::string smallScript = (base / "small.ini").string();
+  const std::string largeScript = (base / "large.ini").string();
+  MakeDatabase((base / "small.history").string(), 1000);
+  const auto made = Clock::now();
+  MakeDatabase((base / "large.history").string(), records);
+  const double making = std::chrono::duration<double>(Clock::now() - made).count();
+  const std::string name = "pay" + std::to_string(records / 2) + ".xml";
+  const double small = Query(smallScript, "pay500.xml", 21);
+  const double large = Query(largeScript, name, 21);
+  std::printf("database of %d records made in %.1f s, %.1f MiB\n", records, making,
+              static_cast<double>(fs::file_size(base / "large.history")) / (1 << 20));
+  std::printf("tessel history NAME      1,000 records %8.3f ms  %d records %8.3f ms  ratio %.2f"
+              "  (of 100 ms: %.3f)\n",
+              small * 1e3, records, large * 1e3, large / small, large / 0.1);
+  fs::remove_all(base);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const char* tmp = std::getenv("TMPDIR");
+  const fs::path base =
+      argc > 1 ? fs::path(argv[1]) : fs::path(tmp ? tmp : "/tmp") / "history-bench";
+  const int small = argc > 2 ? std::atoi(argv[2]) : 1000;
+  const size_t largeMiB = argc > 3 ? std::strtoul(argv[3], nullptr, 10) : 256;
+  const int records = argc > 4 ? std::atoi(argv[4]) : 1'000'000;
+  const fs::path logPath = fs::temp_directory_path() / "history-bench.log";
+  SetLogFilePath(logPath.string());
+  PassSet(base, "1000 files of 4 KiB", small, 4096, 5);
+  PassSet(base, "one file of 256 MiB", 1, largeMiB << 20, 3);
+  QuerySet(base / "query", records);
+  fs::remove(logPath);
+  return 0;
+}

@@ -1,0 +1,148 @@
+// The window's history without its widgets: what its search box and days ask
+// the database, and which event-log lines belong to a record's road.
+#include <gtest/gtest.h>
+
+#include <ctime>
+
+#include "history/HistoryRecorder.h"
+#include "history/HistorySearch.h"
+#include "history/RoadLog.h"
+#include "history/Sha256.h"
+#include "platform/Clock.h"
+#include "tests/engine/PassFixture.h"
+
+namespace {
+
+int64_t Local(const std::string& text) {
+  return platform::ParseLocalTime(text).value();
+}
+
+// The log's lines as written, without CR LF.
+std::vector<std::string> Lines(const std::string& bytes) {
+  std::vector<std::string> lines;
+  for (size_t start = 0, end; (end = bytes.find("\r\n", start)) != std::string::npos; start = end + 2)
+    lines.push_back(bytes.substr(start, end - start));
+  return lines;
+}
+
+// Each pass at the time the test sets: the record's times and the log's.
+class RoadLog : public PassTest {
+ protected:
+  int64_t now = Local("2026-12-07 10:15:00");
+  THistoryStore store{dir.Path() + "pass.history", [this] { return now; }};
+  THistoryRecorder recorder{store, "/srv/x.ini", "1.0"};
+
+  void SetUp() override {
+    PassTest::SetUp();
+    SetLogClock([this] {
+      const std::time_t t = static_cast<std::time_t>(now);
+      std::tm local{};
+      localtime_r(&t, &local);
+      return local;
+    });
+  }
+  void TearDown() override { SetLogClock(nullptr); }
+  void Pass() {
+    TPassContext context;
+    context.Roads = &recorder;
+    registry.RunAllGroups(context);
+  }
+  // The index of the nth line holding text (0: the first).
+  size_t IndexOf(const std::vector<std::string>& lines, const std::string& text, int nth = 0) {
+    for (size_t i = 0; i < lines.size(); ++i)
+      if (lines[i].find(text) != std::string::npos && nth-- == 0) return i;
+    ADD_FAILURE() << text;
+    return lines.size();
+  }
+};
+
+TEST_F(RoadLog, ARoadHasItsFileLinesOfItsOwnTimeAndNoOther) {
+  AddStep("A");
+  testing_support::WriteFile(in + "pay.txt", "monday");
+  testing_support::WriteFile(in + "other.txt", "other");
+  Pass();
+  // The same name again the next day, taken at midnight: the log writes the
+  // date alone then.
+  now = Local("2026-12-08 00:00:00");
+  testing_support::WriteFile(in + "pay.txt", "tuesday");
+  Pass();
+
+  THistoryFilter filter;
+  filter.NameMask = "pay.txt";
+  const std::vector<THistoryRecord> roads = store.Find(filter);
+  ASSERT_EQ(roads.size(), 2u);
+  const std::vector<std::string> log = Lines(this->log.Bytes());
+  const std::vector<std::string> tuesday = RoadLogLines(roads[1], this->log.Path());
+  // From the second pass's start of pay.txt to its end, the step's line (which
+  // does not name the file) among them; nothing of Monday's or other.txt's.
+  const size_t from = IndexOf(log, Start("pay.txt"), 1), to = IndexOf(log, End("pay.txt"), 1);
+  ASSERT_LT(from, to);
+  EXPECT_EQ(tuesday, std::vector<std::string>(log.begin() + from, log.begin() + to + 1));
+  EXPECT_NE(tuesday.at(1).find("Тест A"), std::string::npos) << tuesday.at(1);
+  const std::vector<std::string> monday = RoadLogLines(roads[0], this->log.Path());
+  ASSERT_FALSE(monday.empty());
+  EXPECT_EQ(monday.front(), log[IndexOf(log, Start("pay.txt"))]);
+  EXPECT_EQ(monday.back(), log[IndexOf(log, End("pay.txt"))]);
+
+  // A road cut off by a kill: its block ends where the next group or file begins;
+  // a line naming its source outside the block counts within its time only.
+  now = Local("2026-12-09 09:00:00");
+  WriteLog({"Начало обработки файла", "\"pay.txt\""});
+  WriteLog({"Шаг", "подписано"});
+  WriteLog({std::string(55, '*')});
+  WriteLog({"Другая группа"});
+  WriteLog({"Начало обработки файла", "\"next.txt\""});
+  WriteLog({"Конец обработки файла", "\"next.txt\""});
+  WriteLog({"Доставка восстановлена", in + "pay.txt"});
+  now += 3600;
+  WriteLog({"Повтор", in + "pay.txt"});
+  THistoryRecord cut = roads[1];
+  cut.TakenAt = cut.DoneAt = Local("2026-12-09 09:00:00");
+  const std::vector<std::string> picked = RoadLogLines(cut, this->log.Path());
+  ASSERT_EQ(picked.size(), 3u);
+  EXPECT_NE(picked[0].find("\tНачало обработки файла\t\"pay.txt\""), std::string::npos);
+  EXPECT_NE(picked[1].find("\tподписано"), std::string::npos);
+  EXPECT_NE(picked[2].find("\tДоставка восстановлена\t"), std::string::npos);
+
+  int error = 0;
+  EXPECT_TRUE(RoadLogLines(cut, dir.Path() + "no.log", &error).empty());
+  EXPECT_NE(error, 0);
+}
+
+TEST(HistorySearch, TheBoxTakesADigestOrANameAndTheDaysAreWhole) {
+  testing_support::TempDir dir;
+  THistoryStore store(dir.Path() + "s.history");
+  auto road = [](const std::string& name, const std::string& at, const std::string& bytes) {
+    THistoryRecord r;
+    r.Group = "Банк";
+    r.Name = name;
+    r.Source = "/in/" + name;
+    r.Outcome = "delivered";
+    r.Sha256 = Sha256Hex(bytes);
+    r.ResultSha256 = Sha256Hex(bytes + "+signed");
+    r.TakenAt = r.DoneAt = Local(at);
+    return r;
+  };
+  store.Append({road("before.txt", "2026-12-06 23:59:59", "b"),
+                road("first.txt", "2026-12-07 00:00:00", "f"),
+                road("last.txt", "2026-12-08 23:59:59", "l"),
+                road("after.txt", "2026-12-09 00:00:00", "a")});
+  auto names = [&](const THistoryFilter& filter) {
+    std::string found;
+    for (const THistoryRecord& r : store.Find(filter)) found += r.Name + " ";
+    return found;
+  };
+  EXPECT_EQ(names(HistorySearch("", "2026-12-07", "2026-12-08")), "first.txt last.txt ");
+  EXPECT_EQ(names(HistorySearch("", "2026-12-08", "")), "last.txt after.txt ");
+  EXPECT_EQ(names(HistorySearch(" *t.txt ", "", "")), "first.txt last.txt ");
+
+  // A digest of what was delivered, as copied from elsewhere: upper case, blanks.
+  std::string digest = Sha256Hex("l+signed");
+  for (char& c : digest) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  EXPECT_EQ(names(HistorySearch("  " + digest + " ", "", "")), "last.txt ");
+  // One digit short is no digest: a name, and none is called so.
+  EXPECT_EQ(names(HistorySearch(Sha256Hex("l").substr(1), "", "")), "");
+  EXPECT_EQ(HistorySearch("", "", "").Limit, kHistorySearchRows);
+}
+
+}  // namespace
