@@ -69,12 +69,14 @@ class Statement {
   void Bind(int at, const std::string& text) {
     sqlite3_bind_text(stmt_, at, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
   }
+  // Without a copy: the text must stay as it is until the statement is reset.
+  void BindKept(int at, const std::string& text) {
+    sqlite3_bind_text(stmt_, at, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
+  }
   void Bind(int at, int64_t value) { sqlite3_bind_int64(stmt_, at, value); }
   int Step() { return sqlite3_step(stmt_); }
-  void Reset() {
-    sqlite3_reset(stmt_);
-    sqlite3_clear_bindings(stmt_);
-  }
+  // Ready to run again; its bindings stay until bound anew.
+  void Reset() { sqlite3_reset(stmt_); }
   std::string Text(int column) const {
     const unsigned char* text = sqlite3_column_text(stmt_, column);
     return text ? std::string(reinterpret_cast<const char*>(text),
@@ -261,8 +263,9 @@ int THistoryStore::AppendOnce(std::vector<THistoryRecord>& records) {
   for (THistoryRecord& record : records) {
     const std::vector<std::string> fields = Fields(record);
     record.Digest = ChainDigest(previous, fields);
-    for (int i = 0; i < kFieldCount; ++i) insert.Bind(i + 1, fields[i]);
-    insert.Bind(kFieldCount + 1, record.Digest);
+    // Every parameter is bound anew for each record, each text kept until the reset.
+    for (int i = 0; i < kFieldCount; ++i) insert.BindKept(i + 1, fields[i]);
+    insert.BindKept(kFieldCount + 1, record.Digest);
     if ((rc = insert.Step()) != SQLITE_DONE) return fail(rc);
     insert.Reset();
     record.Id = sqlite3_last_insert_rowid(db_);
