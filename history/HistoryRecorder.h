@@ -25,7 +25,7 @@ class THistoryRecorder : public TFileRoadSink {
   ~THistoryRecorder() override;
 
   void GroupStarted(const std::string& group) override;
-  platform::CopyTap* Taking(const std::string& work) override;
+  platform::CopyTap* Taking() override;
   void FileTaken(const TRoadTaken& taken) override;
   std::optional<TRoadEarlier> DeliveredBefore(int days) override;
   void StepDone(const TRoadStep& step) override;

@@ -62,7 +62,15 @@ class Statement {
   Statement(sqlite3* db, const std::string& sql) {
     rc_ = sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt_, nullptr);
   }
-  ~Statement() { sqlite3_finalize(stmt_); }
+  // One the store keeps (null: it could not be prepared, for rc), reset for its next use.
+  Statement(sqlite3_stmt* kept, int rc) : stmt_(kept), rc_(rc), owned_(false) {}
+  ~Statement() {
+    if (owned_) sqlite3_finalize(stmt_);
+    else if (stmt_) {
+      sqlite3_reset(stmt_);
+      sqlite3_clear_bindings(stmt_);  // no text of this use is left bound to it
+    }
+  }
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
   int Prepared() const { return rc_; }
@@ -88,6 +96,7 @@ class Statement {
  private:
   sqlite3_stmt* stmt_ = nullptr;
   int rc_ = SQLITE_OK;
+  bool owned_ = true;
 };
 
 int Exec(sqlite3* db, const char* sql) {
@@ -155,7 +164,19 @@ std::unique_ptr<THistoryStore> THistoryStore::OpenToRead(const std::string& path
   return store;
 }
 
+sqlite3_stmt* THistoryStore::Kept(const std::string& sql, int& rc) {
+  rc = SQLITE_OK;
+  sqlite3_stmt*& kept = kept_[sql];
+  if (!kept && (rc = sqlite3_prepare_v2(db_, sql.c_str(), -1, &kept, nullptr)) != SQLITE_OK) {
+    sqlite3_finalize(kept);
+    kept = nullptr;
+  }
+  return kept;
+}
+
 void THistoryStore::Close() {
+  for (auto& [sql, statement] : kept_) sqlite3_finalize(statement);
+  kept_.clear();
   if (db_) sqlite3_close_v2(db_);
   db_ = nullptr;
 }
@@ -178,7 +199,15 @@ int THistoryStore::Open() {
     return rc == SQLITE_ROW ? SQLITE_OK : rc;
   }
   if ((rc = Exec(db_, "PRAGMA journal_mode=WAL"))) return rc;
-  // A commit is on the disk before the sources it tells of are deleted.
+  // A pass commits its records once, after its deliveries are on the disk
+  // and before the delivery journal that could complete them is cleared; in
+  // full mode that commit is on the disk too, so a power cut after it loses
+  // none of them. That is one flush of the log per group's pass (never one
+  // per file), against the pass's own flushes of every folder it delivered
+  // to. Normal mode would spare it and lose, to a power cut, the records
+  // committed since the last checkpoint: deliveries whose journal is gone,
+  // left without a record. Delivery itself would stay exactly once either
+  // way: the journal, not the history, keeps a file from going twice.
   if ((rc = Exec(db_, "PRAGMA synchronous=FULL"))) return rc;
   return Upgrade();
 }
@@ -246,7 +275,8 @@ int THistoryStore::AppendOnce(std::vector<THistoryRecord>& records) {
   };
   std::string previous;
   {
-    Statement last(db_, "SELECT digest FROM roads ORDER BY id DESC LIMIT 1");
+    int prepared = 0;
+    Statement last(Kept("SELECT digest FROM roads ORDER BY id DESC LIMIT 1", prepared), prepared);
     if (last.Prepared()) return fail(last.Prepared());
     rc = last.Step();
     if (rc == SQLITE_ROW) {
@@ -257,8 +287,11 @@ int THistoryStore::AppendOnce(std::vector<THistoryRecord>& records) {
       previous = anchor.Text(0);
     }
   }
-  Statement insert(db_, std::string("INSERT INTO roads (") + kFields +
-                            ", digest) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+  int prepared = 0;
+  Statement insert(Kept(std::string("INSERT INTO roads (") + kFields +
+                            ", digest) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)",
+                        prepared),
+                   prepared);
   if (insert.Prepared()) return fail(insert.Prepared());
   for (THistoryRecord& record : records) {
     const std::vector<std::string> fields = Fields(record);
@@ -278,9 +311,11 @@ int THistoryStore::AppendOnce(std::vector<THistoryRecord>& records) {
 bool THistoryStore::HasDelivery(const std::string& source, uint64_t size, int64_t mtimeNs,
                                 const std::string& target) {
   if (!db_) return false;
-  Statement s(db_,
-              "SELECT 1 FROM roads WHERE source = ? AND size = ? AND mtime_ns = ? AND target = ?"
-              " AND outcome IN ('delivered', 'bad') LIMIT 1");
+  int prepared = 0;
+  Statement s(Kept("SELECT 1 FROM roads WHERE source = ? AND size = ? AND mtime_ns = ?"
+                   " AND target = ? AND outcome IN ('delivered', 'bad') LIMIT 1",
+                   prepared),
+              prepared);
   if (s.Prepared()) return false;
   s.Bind(1, Utf8(source));
   s.Bind(2, static_cast<int64_t>(size));
@@ -292,9 +327,11 @@ bool THistoryStore::HasDelivery(const std::string& source, uint64_t size, int64_
 std::optional<TRoadEarlier> THistoryStore::LastDelivery(const std::string& group,
                                                        const std::string& sha256, int64_t since) {
   if (!db_) return std::nullopt;
-  Statement s(db_,
-              "SELECT name, done_at FROM roads WHERE sha256 = ? AND grp = ?"
-              " AND outcome = 'delivered' AND done_at >= ? ORDER BY id DESC LIMIT 1");
+  int prepared = 0;
+  Statement s(Kept("SELECT name, done_at FROM roads WHERE sha256 = ? AND grp = ?"
+                   " AND outcome = 'delivered' AND done_at >= ? ORDER BY id DESC LIMIT 1",
+                   prepared),
+              prepared);
   if (s.Prepared()) return std::nullopt;
   s.Bind(1, sha256);
   s.Bind(2, Utf8(group));
