@@ -99,7 +99,8 @@ platform::CopyTap* THistoryRecorder::Delivering(const std::string& result) {
 }
 
 bool THistoryRecorder::ResultIsTaken(const std::string& result) const {
-  return result == takenWork_ || (current_ && (result == current_->Source || current_->Steps.empty()));
+  return result == takenWork_ ||
+         (current_ && (result == current_->Source || current_->Steps.empty()));
 }
 
 std::optional<TRoadEarlier> THistoryRecorder::DeliveredBefore(int days) {

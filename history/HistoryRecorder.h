@@ -1,8 +1,9 @@
 // The history's side of the pass: it builds each file's record from what the
 // pass tells (FileRoad.h), with the SHA-256 of the bytes taken and of those
-// delivered, made from the pass's own copies of them (DigestTap.h), and keeps a group pass's records in one transaction once its
-// deliveries are on the disk. Records older than the retention are removed
-// at start and once a day.
+// delivered, made from the pass's own copies of them (DigestTap.h), and
+// keeps a group pass's records in one transaction once its deliveries are
+// on the disk. Records older than the retention are removed at start and
+// once a day.
 #pragma once
 
 #include <memory>
@@ -59,6 +60,6 @@ class THistoryRecorder : public TFileRoadSink {
   std::unique_ptr<TDigestTap> taking_, delivering_;
   bool takingTapped_ = false;
   bool takenDigestDue_ = false;  // the record's Sha256 is still the tap's to tell
-  std::string deliveringWork_;  // the result the delivering tap was handed for
+  std::string deliveringWork_;   // the result the delivering tap was handed for
   std::vector<THistoryRecord> done_;
 };

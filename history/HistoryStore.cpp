@@ -65,8 +65,9 @@ class Statement {
   // One the store keeps (null: it could not be prepared, for rc), reset for its next use.
   Statement(sqlite3_stmt* kept, int rc) : stmt_(kept), rc_(rc), owned_(false) {}
   ~Statement() {
-    if (owned_) sqlite3_finalize(stmt_);
-    else if (stmt_) {
+    if (owned_) {
+      sqlite3_finalize(stmt_);
+    } else if (stmt_) {
       sqlite3_reset(stmt_);
       sqlite3_clear_bindings(stmt_);  // no text of this use is left bound to it
     }

@@ -193,7 +193,8 @@ int CopyFile(const std::string& src, const std::string& dst, const CopyOptions& 
     out.BeforeSideName = options.journal->BeforeSideName;
   // Never more open than the source, nor than the cap and the umask allow.
   if (int err = out.Create(nativeDst, mode)) return err;
-  if (int err = CopyData(in.get(), out.Fd(), static_cast<uint64_t>(st.st_size), options.tap)) return err;
+  if (int err = CopyData(in.get(), out.Fd(), static_cast<uint64_t>(st.st_size), options.tap))
+    return err;
   if (int fault = InjectedFault("copy-data", src)) return fault;
   if (options.journal && options.journal->BeforeCommit) {
     uint64_t device = 0, inode = 0;

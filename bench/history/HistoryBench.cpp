@@ -112,9 +112,10 @@ void PassSet(const fs::path& base, const char* label, int count, size_t size, in
   fs::remove_all(base);
   const double a = Median(without), b = Median(with);
   const double ca = Median(cpuWithout), cb = Median(cpuWith);
-  std::printf("%-24s without %8.3f s  with history %8.3f s  ratio %.3f"
-              "  (processor %.3f s, %.3f s: %.3f)\n",
-              label, a, b, b / a, ca, cb, cb / ca);
+  std::printf(
+      "%-24s without %8.3f s  with history %8.3f s  ratio %.3f"
+      "  (processor %.3f s, %.3f s: %.3f)\n",
+      label, a, b, b / a, ca, cb, cb / ca);
 }
 
 // A database of count records, as a busy exchange would have after a year.

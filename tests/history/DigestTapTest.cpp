@@ -21,9 +21,12 @@ std::string Bytes(size_t size) {
 }
 
 // Beyond one buffer, then beyond all of them: the copy waits for the hasher.
-constexpr size_t kSizes[] = {0, 4096, TDigestTap::kBufferSize - 1, TDigestTap::kBufferSize,
+constexpr size_t kSizes[] = {0,
+                             4096,
+                             TDigestTap::kBufferSize - 1,
+                             TDigestTap::kBufferSize,
                              TDigestTap::kBufferSize + 1,
-                             TDigestTap::kBufferSize * (TDigestTap::kBuffers * 3) + 7};
+                             TDigestTap::kBufferSize*(TDigestTap::kBuffers * 3) + 7};
 
 TEST(DigestTap, CopiesOfEverySizeGiveTheDigestOfTheBytesCopied) {
   testing_support::TempDir dir;
