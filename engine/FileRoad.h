@@ -58,10 +58,13 @@ class TFileRoadSink {
  public:
   virtual ~TFileRoadSink() = default;
   virtual void GroupStarted(const std::string& group) = 0;
-  // A tap on the bytes as the pass copies the file into its working folder,
+  // A tap on the bytes as the pass copies the file into its working file,
   // asked just before that copy (which may still fail: the file is then not
   // taken); null: the copy goes without one.
-  virtual platform::CopyTap* Taking() { return nullptr; }
+  virtual platform::CopyTap* Taking(const std::string& work) {
+    (void)work;
+    return nullptr;
+  }
   virtual void FileTaken(const TRoadTaken& taken) = 0;
   // The group's latest delivery, done within the last days, of the bytes of
   // the file just taken; none: nullopt. Between FileTaken and FileEnded.

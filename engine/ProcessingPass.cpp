@@ -223,7 +223,8 @@ FileResult ProcessFile(const TPassContext& ctx, TTesselActionList& group, const 
   taken.path = path;
   int takeError = 0;
   if (ctx.Activity) ctx.Doing("Копирование в рабочую папку", current, listed.size);
-  platform::CopyTap* takingTap = ctx.Roads && !current.empty() ? ctx.Roads->Taking() : nullptr;
+  platform::CopyTap* takingTap =
+      ctx.Roads && !current.empty() ? ctx.Roads->Taking(current) : nullptr;
   if (!TakeFile(ctx, path, current, workError, name, seen, taken.stat, takeError, takingTap)) {
     if (IsSpaceError(takeError)) {
       result.refusedFolder = temp;

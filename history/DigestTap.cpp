@@ -6,59 +6,55 @@ TDigestTap::~TDigestTap() {
   StopHashing();
 }
 
-void TDigestTap::Start() {
+void TDigestTap::Start(const std::string& path) {
   StopHashing();  // a copy that failed half way left its hasher
   sha_.Reset();
-  size_ = 0;
+  path_ = path;
+  hashed_ = 0;
+  failed_ = false;
+  copied_ = 0;
 }
 
-std::span<char> TDigestTap::Buffer() {
-  if (!buffers_) buffers_.reset(new char[kBuffers * kBufferSize]);  // left uninitialised
-  std::unique_lock<std::mutex> hold(lock_);
-  auto busy = [&](int i) {
-    return i == hashing_ ||
-           std::any_of(queue_.begin(), queue_.end(), [&](const auto& q) { return q.first == i; });
-  };
-  for (;;) {
-    for (int i = 1; i <= kBuffers; ++i) {
-      const int next = (handed_ + i) % kBuffers;
-      if (!busy(next)) {
-        handed_ = next;
-        return {At(next), kBufferSize};
-      }
-    }
-    changed_.wait(hold);  // all queued: until the hasher is done with one
-  }
+std::span<char> TDigestTap::Buffer(uint64_t size) {
+  if (size > kBufferSize) return {};
+  if (!buffer_) buffer_.reset(new char[kBufferSize]);
+  return {buffer_.get(), kBufferSize};
 }
 
 void TDigestTap::Read(size_t count) {
-  size_ += count;
-  // Nothing of this copy went to the hasher: a file shorter than a buffer.
-  if (!hasher_.joinable() && count < kBufferSize) {
-    sha_.Update(At(handed_), count);
-    return;
-  }
-  if (!hasher_.joinable()) hasher_ = std::thread([this] { HashQueued(); });
-  {
-    std::lock_guard<std::mutex> hold(lock_);
-    queue_.emplace_back(handed_, count);
-  }
-  changed_.notify_all();
+  sha_.Update(buffer_.get(), count);
+  hashed_ += count;
 }
 
-void TDigestTap::HashQueued() {
+void TDigestTap::Copied(uint64_t bytes) {
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    copied_ = bytes;
+  }
+  if (!hasher_.joinable()) {
+    if (!buffer_) buffer_.reset(new char[kBufferSize]);
+    hasher_ = std::thread([this] { HashCopied(); });
+  }
+  changed_.notify_one();
+}
+
+void TDigestTap::HashCopied() {
+  platform::FileReader file;
+  failed_ = file.Open(path_) != 0;
   std::unique_lock<std::mutex> hold(lock_);
-  for (;;) {
-    changed_.wait(hold, [&] { return !queue_.empty() || ending_; });
-    if (queue_.empty()) return;  // ending, all hashed
-    const auto [buffer, count] = queue_.front();
-    queue_.pop_front();
-    hashing_ = buffer;
+  while (!failed_) {
+    changed_.wait(hold, [&] { return copied_ > hashed_ || ending_; });
+    const uint64_t until = copied_;
+    if (hashed_ >= until) return;  // ending, all hashed
     hold.unlock();
-    sha_.Update(At(buffer), count);
+    while (hashed_ < until && !failed_) {
+      const size_t want = static_cast<size_t>(std::min<uint64_t>(kBufferSize, until - hashed_));
+      size_t got = 0;
+      failed_ = file.ReadAt(hashed_, buffer_.get(), want, got) != 0 || got == 0;
+      sha_.Update(buffer_.get(), got);
+      hashed_ += got;
+    }
     hold.lock();
-    hashing_ = -1;
-    changed_.notify_all();
   }
 }
 
@@ -68,13 +64,13 @@ void TDigestTap::StopHashing() {
     std::lock_guard<std::mutex> hold(lock_);
     ending_ = true;
   }
-  changed_.notify_all();
+  changed_.notify_one();
   hasher_.join();
   ending_ = false;
 }
 
 bool TDigestTap::Finish(std::string& hex, uint64_t& size) {
   StopHashing();
-  size = size_;
-  return sha_.Final(hex);
+  size = hashed_;
+  return !failed_ && sha_.Final(hex);
 }

@@ -1,21 +1,19 @@
-// The SHA-256 of the bytes a copy makes, made from the buffers the copy
-// reads them into, so that the pass never reads a file again for its
-// digest. A file of less than one buffer is hashed on the copy's thread,
-// where handing it over would cost more than hashing it. A larger one is
-// hashed on a second thread fed the buffers the copy has written, a few at
-// most: the copy waits for the hash no longer than one buffer takes, and
-// reads and writes the next while the hash works on those before; only the
-// record waits for the last of them (Finish).
+// The SHA-256 of the bytes a copy makes, made beside the copy so that the
+// pass never reads a file again for its digest. A file of up to one buffer
+// is read by the copy into the tap's buffer and hashed there, on the copy's
+// thread: handing it over would cost more than hashing it. A larger one is
+// hashed on a second thread that reads each piece from the private working
+// file as soon as the copy has put it there: the copy never waits for the
+// hash, which runs beside it and beside what the pass does next, and only
+// the record waits for the digest (Finish).
 #pragma once
 
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
-#include <utility>
 
 #include "history/Sha256.h"
 #include "platform/Files.h"
@@ -27,30 +25,30 @@ class TDigestTap : public platform::CopyTap {
   TDigestTap(const TDigestTap&) = delete;
   TDigestTap& operator=(const TDigestTap&) = delete;
 
-  // A new copy begins: nothing hashed yet.
-  void Start();
-  std::span<char> Buffer() override;
+  // A new copy begins, of bytes that the private working file at path
+  // holds (as the copy's source) or will hold as Copied says (its target).
+  void Start(const std::string& path);
+  std::span<char> Buffer(uint64_t size) override;
   void Read(size_t count) override;
-  // The digest of the bytes read since Start and their count, once the
-  // hash has caught up with the copy; false when the library failed.
+  void Copied(uint64_t bytes) override;
+  // The digest of the bytes copied since Start and their count, once the
+  // hash has caught up with the copy; false when it could not be made.
   bool Finish(std::string& hex, uint64_t& size);
 
   static constexpr size_t kBufferSize = 1 << 20;
-  static constexpr int kBuffers = 4;
 
  private:
-  void HashQueued();  // the second thread
+  void HashCopied();  // the second thread
   void StopHashing();
-  char* At(int buffer) const { return buffers_.get() + static_cast<size_t>(buffer) * kBufferSize; }
 
-  std::unique_ptr<char[]> buffers_;  // kBuffers of kBufferSize, made on first use
+  std::unique_ptr<char[]> buffer_;  // made on first use, left uninitialised
   TSha256 sha_;
-  uint64_t size_ = 0;
-  int handed_ = 0;  // the buffer Buffer() handed out last
+  std::string path_;
+  uint64_t hashed_ = 0;  // bytes hashed so far
+  bool failed_ = false;  // the working file could not be read
   std::thread hasher_;
   std::mutex lock_;
   std::condition_variable changed_;
-  std::deque<std::pair<int, size_t>> queue_;  // buffers read, in order, and their counts
-  int hashing_ = -1;                          // the buffer the hasher holds
+  uint64_t copied_ = 0;  // bytes the copy has put into the working file
   bool ending_ = false;
 };

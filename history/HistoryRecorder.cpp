@@ -68,8 +68,8 @@ void THistoryRecorder::FileTaken(const TRoadTaken& taken) {
   current_->MtimeNs = taken.MtimeNs;
   takenWork_ = taken.Work;
   deliveringWork_.clear();
-  // The tap's digest is asked for when it is wanted: the hash of a large
-  // file's last buffers goes on beside the steps and the delivery.
+  // The tap's digest is asked for when it is wanted: a large file's hash
+  // goes on beside the steps and the delivery.
   takenDigestDue_ = true;
 }
 
@@ -85,15 +85,15 @@ const std::string& THistoryRecorder::TakenDigest() {
   return record.Sha256;
 }
 
-platform::CopyTap* THistoryRecorder::Taking() {
-  taking_->Start();
+platform::CopyTap* THistoryRecorder::Taking(const std::string& work) {
+  taking_->Start(work);
   takingTapped_ = true;
   return taking_.get();
 }
 
 platform::CopyTap* THistoryRecorder::Delivering(const std::string& result) {
   if (!current_ || ResultIsTaken(result)) return nullptr;  // its digest is known
-  delivering_->Start();
+  delivering_->Start(result);
   deliveringWork_ = result;
   return delivering_.get();
 }

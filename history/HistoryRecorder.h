@@ -1,6 +1,6 @@
 // The history's side of the pass: it builds each file's record from what the
 // pass tells (FileRoad.h), with the SHA-256 of the bytes taken and of those
-// delivered, made from the pass's own copies of them (DigestTap.h), and
+// delivered, made beside the pass's own copies of them (DigestTap.h), and
 // keeps a group pass's records in one transaction once its deliveries are
 // on the disk. Records older than the retention are removed at start and
 // once a day.
@@ -26,7 +26,7 @@ class THistoryRecorder : public TFileRoadSink {
   ~THistoryRecorder() override;
 
   void GroupStarted(const std::string& group) override;
-  platform::CopyTap* Taking() override;
+  platform::CopyTap* Taking(const std::string& work) override;
   void FileTaken(const TRoadTaken& taken) override;
   std::optional<TRoadEarlier> DeliveredBefore(int days) override;
   void StepDone(const TRoadStep& step) override;

@@ -35,22 +35,21 @@ std::string FromLocale(const char* text) {
   return text;  // the C locale's messages are ASCII
 }
 
-// The source's bytes as its size was when opened, read into the tap's
-// buffers and written from them.
-int CopyThroughTap(int in, int out, uint64_t size, CopyTap& tap) {
-  for (uint64_t copied = 0; copied < size;) {
-    const std::span<char> buf = tap.Buffer();
-    const size_t want = static_cast<size_t>(std::min<uint64_t>(buf.size(), size - copied));
-    const ssize_t n = ::read(in, buf.data(), want);
+// The source's bytes as its size was when opened, read whole into the
+// tap's buffer and written from it.
+int CopyThroughBuffer(int in, int out, uint64_t size, std::span<char> buf, CopyTap& tap) {
+  size_t got = 0;
+  while (got < size) {
+    const ssize_t n = ::read(in, buf.data() + got, static_cast<size_t>(size) - got);
     if (n < 0) {
       if (errno == EINTR) continue;
       return errno;
     }
-    if (n == 0) return 0;
-    if (int err = WriteAll(out, buf.data(), static_cast<size_t>(n))) return err;
-    tap.Read(static_cast<size_t>(n));
-    copied += static_cast<uint64_t>(n);
+    if (n == 0) break;
+    got += static_cast<size_t>(n);
   }
+  if (int err = WriteAll(out, buf.data(), got)) return err;
+  tap.Read(got);
   return 0;
 }
 
@@ -58,16 +57,23 @@ int CopyThroughTap(int in, int out, uint64_t size, CopyTap& tap) {
 // it does not ask again to learn that nothing follows. A file that grows
 // meanwhile is copied as it was, which its writer's later look at it tells
 // (the pass compares the source before and after).
+// A tap is told of the target's growth a piece at a time, so that it can
+// read what is there while the rest is copied.
 int CopyData(int in, int out, uint64_t size, CopyTap* tap) {
-  if (tap) return CopyThroughTap(in, out, size, *tap);
+  if (tap) {
+    const std::span<char> buf = tap->Buffer(size);
+    if (buf.size() >= size) return CopyThroughBuffer(in, out, size, buf, *tap);
+  }
+  const size_t piece = tap ? size_t{8} << 20 : size_t{1} << 30;
   bool kernelCopy = true;
   uint64_t copied = 0;
   for (;;) {
     if (kernelCopy) {
       if (copied >= size) return 0;
-      ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
+      ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, piece, 0);
       if (n > 0) {
         copied += static_cast<uint64_t>(n);
+        if (tap) tap->Copied(copied);
         continue;
       }
       if (n == 0) return 0;
@@ -88,6 +94,8 @@ int CopyData(int in, int out, uint64_t size, CopyTap* tap) {
       }
       if (n == 0) return 0;
       if (int err = WriteAll(out, buf.get(), static_cast<size_t>(n))) return err;
+      copied += static_cast<uint64_t>(n);
+      if (tap) tap->Copied(copied);
     }
   }
 }
@@ -378,6 +386,29 @@ int ReadFileChunks(const std::string& path,
     if (n == 0) return 0;
     chunk(buf.get(), static_cast<size_t>(n));
   }
+}
+
+int FileReader::Open(const std::string& path) {
+  Close();
+  fd_ = ::open(Native(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  return fd_ < 0 ? errno : 0;
+}
+
+int FileReader::ReadAt(uint64_t offset, char* data, size_t count, size_t& read) {
+  read = 0;
+  for (;;) {
+    const ssize_t n = ::pread(fd_, data, count, static_cast<off_t>(offset));
+    if (n >= 0) {
+      read = static_cast<size_t>(n);
+      return 0;
+    }
+    if (errno != EINTR) return errno;
+  }
+}
+
+void FileReader::Close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
 }
 
 int ReadPrivateFile(const std::string& path, std::string& bytes) {

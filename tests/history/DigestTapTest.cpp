@@ -1,10 +1,9 @@
-// The digest made from a copy's buffers: whatever the file's size (hashed on
-// the copy's thread, or on a second one fed buffer after buffer), it is the
-// digest of the bytes copied, for a copy into a private working file as for
-// a delivery.
+// The digest made beside a copy: whatever the file's size (held whole in
+// the tap's buffer, or read back from the working file by a second thread
+// piece by piece as the kernel copies it), it is the digest of the bytes
+// copied, for a copy into a private working file as for a delivery.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 
 #include "history/DigestTap.h"
@@ -20,13 +19,8 @@ std::string Bytes(size_t size) {
   return bytes;
 }
 
-// Beyond one buffer, then beyond all of them: the copy waits for the hasher.
-constexpr size_t kSizes[] = {0,
-                             4096,
-                             TDigestTap::kBufferSize - 1,
-                             TDigestTap::kBufferSize,
-                             TDigestTap::kBufferSize + 1,
-                             TDigestTap::kBufferSize*(TDigestTap::kBuffers * 3) + 7};
+constexpr size_t kSizes[] = {0, 4096, TDigestTap::kBufferSize, TDigestTap::kBufferSize + 1,
+                             (size_t{3} << 23) + 7};  // more than three of the copy's pieces
 
 TEST(DigestTap, CopiesOfEverySizeGiveTheDigestOfTheBytesCopied) {
   testing_support::TempDir dir;
@@ -37,12 +31,12 @@ TEST(DigestTap, CopiesOfEverySizeGiveTheDigestOfTheBytesCopied) {
     const std::string source = dir.Path() + "source";
     testing_support::WriteFile(source, bytes);
 
-    // Into a working file.
+    // Into a working file: the tap reads the copy's target.
     const std::string work = dir.Path() + "work";
     platform::CopyOptions taking;
     taking.privateTarget = true;
     taking.tap = &tap;
-    tap.Start();
+    tap.Start(work);
     ASSERT_EQ(platform::CopyFile(source, work, taking), 0);
     std::string hex;
     uint64_t hashed = 0;
@@ -51,11 +45,11 @@ TEST(DigestTap, CopiesOfEverySizeGiveTheDigestOfTheBytesCopied) {
     EXPECT_EQ(hashed, size);
     EXPECT_EQ(testing_support::ReadFile(work), bytes);
 
-    // A delivery from the working file (a new file that takes its name whole).
+    // A delivery from the working file: the tap reads the copy's source.
     const std::string target = dir.Path() + "target";
     platform::CopyOptions delivering;
     delivering.tap = &tap;
-    tap.Start();
+    tap.Start(work);
     ASSERT_EQ(platform::CopyFile(work, target, delivering), 0);
     ASSERT_TRUE(tap.Finish(hex, hashed));
     EXPECT_EQ(hex, Sha256Hex(bytes));
@@ -64,29 +58,29 @@ TEST(DigestTap, CopiesOfEverySizeGiveTheDigestOfTheBytesCopied) {
   }
 }
 
-TEST(DigestTap, ACopyCutShortLeavesNothingInTheNextDigest) {
+TEST(DigestTap, ACopyCutShortLeavesNothingInTheNextDigestAndAnUnreadableFileNone) {
+  testing_support::TempDir dir;
+  const std::string first = dir.Path() + "first", second = dir.Path() + "second";
   const std::string bytes = Bytes((size_t{2} << 20) + 3);
+  testing_support::WriteFile(first, Bytes(size_t{3} << 20));
+  testing_support::WriteFile(second, bytes);
   TDigestTap tap;
-  // The first copy read three buffers, then failed: its hasher is left running.
-  tap.Start();
-  for (int i = 0; i < 3; ++i) {
-    const std::span<char> buffer = tap.Buffer();
-    std::fill(buffer.begin(), buffer.end(), 'x');
-    tap.Read(buffer.size());
-  }
-  tap.Start();
-  for (size_t at = 0; at < bytes.size();) {
-    const std::span<char> buffer = tap.Buffer();
-    const size_t count = std::min(buffer.size(), bytes.size() - at);
-    std::copy_n(bytes.data() + at, count, buffer.data());
-    tap.Read(count);
-    at += count;
-  }
+  // The first copy told a piece, then failed: its hasher is left running.
+  tap.Start(first);
+  tap.Copied(size_t{1} << 20);
+  tap.Start(second);
+  tap.Copied(bytes.size() / 2);
+  tap.Copied(bytes.size());
   std::string hex;
   uint64_t hashed = 0;
   ASSERT_TRUE(tap.Finish(hex, hashed));
   EXPECT_EQ(hex, Sha256Hex(bytes));
   EXPECT_EQ(hashed, bytes.size());
+
+  // A file gone before it could be read gives no digest rather than a wrong one.
+  tap.Start(dir.Path() + "missing");
+  tap.Copied(bytes.size());
+  EXPECT_FALSE(tap.Finish(hex, hashed));
 }
 
 }  // namespace
