@@ -10,6 +10,10 @@
 #include <optional>
 #include <string>
 
+namespace platform {
+class CopyTap;  // platform/Files.h
+}
+
 // Where a file's road ended.
 enum class TRoadOutcome {
   Delivered,  // to the destination folder
@@ -55,11 +59,24 @@ class TFileRoadSink {
  public:
   virtual ~TFileRoadSink() = default;
   virtual void GroupStarted(const std::string& group) = 0;
+  // A tap on the bytes as the pass copies the file into its working file,
+  // asked just before that copy (which may still fail: the file is then not
+  // taken); null: the copy goes without one.
+  virtual platform::CopyTap* Taking(const std::string& work) {
+    (void)work;
+    return nullptr;
+  }
   virtual void FileTaken(const TRoadTaken& taken) = 0;
   // The group's latest delivery, done within the last days, of the bytes of
   // the file just taken; none: nullopt. Between FileTaken and FileEnded.
   virtual std::optional<TRoadEarlier> DeliveredBefore(int days) = 0;
   virtual void StepDone(const TRoadStep& step) = 0;
+  // A tap on the bytes of the working file result as the pass delivers it,
+  // asked just before that copy; null: the copy goes without one.
+  virtual platform::CopyTap* Delivering(const std::string& result) {
+    (void)result;
+    return nullptr;
+  }
   virtual void FileEnded(const TRoadEnd& end) = 0;
   // The file's road is already on record (it waits as it did).
   virtual void FileForgotten() = 0;

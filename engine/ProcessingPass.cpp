@@ -94,7 +94,7 @@ bool IsSpaceError(int err) {
 // where it was for a later pass and the reason is logged.
 bool TakeFile(const TPassContext& ctx, const std::string& source, const std::string& work,
               int workError, const std::string& name, const platform::FileStat* listed,
-              platform::FileStat& stat, int& err) {
+              platform::FileStat& stat, int& err, platform::CopyTap* tap) {
   // The readiness check has just looked at the file; else look now.
   err = work.empty() ? workError : listed ? (stat = *listed, 0) : platform::StatPath(source, stat);
   // The listing saw a regular file; whatever has taken its name since is not taken.
@@ -102,6 +102,7 @@ bool TakeFile(const TPassContext& ctx, const std::string& source, const std::str
     platform::CopyOptions options;
     options.link = platform::SourceLink::Refuse;
     options.privateTarget = true;  // the run's own folder
+    options.tap = tap;
     err = platform::CopyFile(source, work, options);
   }
   if (err != 0) {
@@ -124,13 +125,14 @@ bool TakeFile(const TPassContext& ctx, const std::string& source, const std::str
 // file system's root.
 int Deliver(const std::string& work, const std::string& folder, const TakenSource& taken,
             const std::string& name, TDeliveryJournal& journal, std::string& target,
-            std::set<TFileIdentity>* delivered) {
+            std::set<TFileIdentity>* delivered, platform::CopyTap* tap) {
   target = IncludeTrailingDelimiter(folder) + name;
   if (folder.empty()) return ENOENT;
   platform::CopyOptions options;
   options.modeCap = taken.stat.mode;
   const platform::CopyJournal record = journal.ForDelivery(taken.path, taken.stat, target);
   options.journal = &record;
+  options.tap = tap;
   // The working file goes with the rest of the file's chain.
   const int err = platform::CopyFile(work, target, options);
   platform::FileStat result;
@@ -221,7 +223,9 @@ FileResult ProcessFile(const TPassContext& ctx, TTesselActionList& group, const 
   taken.path = path;
   int takeError = 0;
   if (ctx.Activity) ctx.Doing("Копирование в рабочую папку", current, listed.size);
-  if (!TakeFile(ctx, path, current, workError, name, seen, taken.stat, takeError)) {
+  platform::CopyTap* takingTap =
+      ctx.Roads && !current.empty() ? ctx.Roads->Taking(current) : nullptr;
+  if (!TakeFile(ctx, path, current, workError, name, seen, taken.stat, takeError, takingTap)) {
     if (IsSpaceError(takeError)) {
       result.refusedFolder = temp;
       result.bytes = listed.size + kTempMargin;
@@ -308,7 +312,9 @@ FileResult ProcessFile(const TPassContext& ctx, TTesselActionList& group, const 
   const std::string& folder = ok ? group.DestFolder : group.BadFolder;
   std::string target;
   if (ctx.Activity) ctx.Doing("Доставка", IncludeTrailingDelimiter(folder) + name, taken.stat.size);
-  if (int err = Deliver(current, folder, taken, name, journal, target, ctx.Delivered)) {
+  platform::CopyTap* deliveringTap = ctx.Roads ? ctx.Roads->Delivering(current) : nullptr;
+  if (int err =
+          Deliver(current, folder, taken, name, journal, target, ctx.Delivered, deliveringTap)) {
     ctx.Failure({"Ошибка переноса в", target, platform::ErrorText(err)});
     ctx.Failure({"Файл оставлен до следующего прохода", Quoted(name)});
     result.refusedFolder = folder;

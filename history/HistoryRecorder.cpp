@@ -1,6 +1,9 @@
 #include "history/HistoryRecorder.h"
 
+#include <utility>
+
 #include "engine/uFileUtil.h"
+#include "history/DigestTap.h"
 #include "history/Sha256.h"
 #include "platform/Clock.h"
 
@@ -30,9 +33,13 @@ THistoryRecorder::THistoryRecorder(THistoryStore& store, std::string script, std
       script_(std::move(script)),
       version_(std::move(version)),
       host_(platform::HostName()),
-      retentionDays_(retentionDays) {
+      retentionDays_(retentionDays),
+      taking_(std::make_unique<TDigestTap>()),
+      delivering_(std::make_unique<TDigestTap>()) {
   PruneWhenDue();
 }
+
+THistoryRecorder::~THistoryRecorder() = default;
 
 THistoryRecord THistoryRecorder::NewRecord(const std::string& group,
                                            const std::string& source) const {
@@ -60,12 +67,44 @@ void THistoryRecorder::FileTaken(const TRoadTaken& taken) {
   current_->Size = taken.Size;
   current_->MtimeNs = taken.MtimeNs;
   takenWork_ = taken.Work;
+  deliveringWork_.clear();
+  // The tap's digest is asked for when it is wanted: a large file's hash
+  // goes on beside the steps and the delivery.
+  takenDigestDue_ = true;
+}
+
+const std::string& THistoryRecorder::TakenDigest() {
+  THistoryRecord& record = *current_;
+  if (!std::exchange(takenDigestDue_, false)) return record.Sha256;
   uint64_t size = 0;
-  (void)Sha256OfFile(taken.Work, current_->Sha256, size);  // unreadable: no digest
+  const bool tapped = std::exchange(takingTapped_, false);
+  if (tapped && taking_->Finish(record.Sha256, size) && size == record.Size) return record.Sha256;
+  // Copied without the tap, or not as the size said: read again.
+  record.Sha256.clear();
+  (void)Sha256OfFile(takenWork_, record.Sha256, size);  // unreadable: no digest
+  return record.Sha256;
+}
+
+platform::CopyTap* THistoryRecorder::Taking(const std::string& work) {
+  taking_->Start(work);
+  takingTapped_ = true;
+  return taking_.get();
+}
+
+platform::CopyTap* THistoryRecorder::Delivering(const std::string& result) {
+  if (!current_ || ResultIsTaken(result)) return nullptr;  // its digest is known
+  delivering_->Start(result);
+  deliveringWork_ = result;
+  return delivering_.get();
+}
+
+bool THistoryRecorder::ResultIsTaken(const std::string& result) const {
+  return result == takenWork_ ||
+         (current_ && (result == current_->Source || current_->Steps.empty()));
 }
 
 std::optional<TRoadEarlier> THistoryRecorder::DeliveredBefore(int days) {
-  if (!current_ || current_->Sha256.empty()) return std::nullopt;
+  if (!current_ || TakenDigest().empty()) return std::nullopt;
   const int64_t since = store_.Now() - static_cast<int64_t>(days) * kDay;
   // This pass's deliveries are not kept yet: a file sent twice in one pass counts.
   for (auto r = done_.rbegin(); r != done_.rend(); ++r)
@@ -83,6 +122,7 @@ void THistoryRecorder::StepDone(const TRoadStep& step) {
 
 void THistoryRecorder::FileEnded(const TRoadEnd& end) {
   if (!current_) return;
+  TakenDigest();
   THistoryRecord& record = *current_;
   record.Outcome = OutcomeName(end.Outcome);
   record.Target = end.Target;
@@ -90,10 +130,12 @@ void THistoryRecorder::FileEnded(const TRoadEnd& end) {
   record.Code = end.Code;
   if (!end.Result.empty()) {
     // A result no step changed is the bytes taken: hashed once.
-    if (end.Result == takenWork_ || end.Result == record.Source || record.Steps.empty()) {
+    if (ResultIsTaken(end.Result)) {
       record.ResultSha256 = record.Sha256;
       record.ResultSize = record.Size;
-    } else {
+    } else if (end.Result != std::exchange(deliveringWork_, {}) ||
+               !delivering_->Finish(record.ResultSha256, record.ResultSize)) {
+      record.ResultSha256.clear();  // delivered without the tap: read again
       (void)Sha256OfFile(end.Result, record.ResultSha256, record.ResultSize);
     }
   }

@@ -1,16 +1,20 @@
 // The history's side of the pass: it builds each file's record from what the
 // pass tells (FileRoad.h), with the SHA-256 of the bytes taken and of those
-// delivered, and keeps a group pass's records in one transaction once its
-// deliveries are on the disk. Records older than the retention are removed
-// at start and once a day.
+// delivered, made beside the pass's own copies of them (DigestTap.h), and
+// keeps a group pass's records in one transaction once its deliveries are
+// on the disk. Records older than the retention are removed at start and
+// once a day.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/FileRoad.h"
 #include "history/HistoryStore.h"
+
+class TDigestTap;
 
 class THistoryRecorder : public TFileRoadSink {
  public:
@@ -19,11 +23,14 @@ class THistoryRecorder : public TFileRoadSink {
   // script: the settings file; version: the program's.
   THistoryRecorder(THistoryStore& store, std::string script, std::string version,
                    int retentionDays = kDefaultRetentionDays);
+  ~THistoryRecorder() override;
 
   void GroupStarted(const std::string& group) override;
+  platform::CopyTap* Taking(const std::string& work) override;
   void FileTaken(const TRoadTaken& taken) override;
   std::optional<TRoadEarlier> DeliveredBefore(int days) override;
   void StepDone(const TRoadStep& step) override;
+  platform::CopyTap* Delivering(const std::string& result) override;
   void FileEnded(const TRoadEnd& end) override;
   void FileForgotten() override;
   void GroupEnded() override;
@@ -34,6 +41,10 @@ class THistoryRecorder : public TFileRoadSink {
 
  private:
   void PruneWhenDue();
+  // The digest of the bytes taken of the file in hand, made once it is wanted.
+  const std::string& TakenDigest();
+  // Whether the result delivered is the bytes taken (no step changed them).
+  bool ResultIsTaken(const std::string& result) const;
   THistoryRecord NewRecord(const std::string& group, const std::string& source) const;
 
   THistoryStore& store_;
@@ -44,5 +55,11 @@ class THistoryRecorder : public TFileRoadSink {
   int64_t prunedAt_ = 0;
   std::optional<THistoryRecord> current_;
   std::string takenWork_;  // the working copy of the file in hand as taken
+  // The digests of the bytes taken and of a result delivered, made as the
+  // pass copies them; tapped: the next file's copy was handed the tap.
+  std::unique_ptr<TDigestTap> taking_, delivering_;
+  bool takingTapped_ = false;
+  bool takenDigestDue_ = false;  // the record's Sha256 is still the tap's to tell
+  std::string deliveringWork_;   // the result the delivering tap was handed for
   std::vector<THistoryRecord> done_;
 };

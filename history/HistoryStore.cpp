@@ -62,19 +62,30 @@ class Statement {
   Statement(sqlite3* db, const std::string& sql) {
     rc_ = sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt_, nullptr);
   }
-  ~Statement() { sqlite3_finalize(stmt_); }
+  // One the store keeps (null: it could not be prepared, for rc), reset for its next use.
+  Statement(sqlite3_stmt* kept, int rc) : stmt_(kept), rc_(rc), owned_(false) {}
+  ~Statement() {
+    if (owned_) {
+      sqlite3_finalize(stmt_);
+    } else if (stmt_) {
+      sqlite3_reset(stmt_);
+      sqlite3_clear_bindings(stmt_);  // no text of this use is left bound to it
+    }
+  }
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
   int Prepared() const { return rc_; }
   void Bind(int at, const std::string& text) {
     sqlite3_bind_text(stmt_, at, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
   }
+  // Without a copy: the text must stay as it is until the statement is reset.
+  void BindKept(int at, const std::string& text) {
+    sqlite3_bind_text(stmt_, at, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
+  }
   void Bind(int at, int64_t value) { sqlite3_bind_int64(stmt_, at, value); }
   int Step() { return sqlite3_step(stmt_); }
-  void Reset() {
-    sqlite3_reset(stmt_);
-    sqlite3_clear_bindings(stmt_);
-  }
+  // Ready to run again; its bindings stay until bound anew.
+  void Reset() { sqlite3_reset(stmt_); }
   std::string Text(int column) const {
     const unsigned char* text = sqlite3_column_text(stmt_, column);
     return text ? std::string(reinterpret_cast<const char*>(text),
@@ -86,6 +97,7 @@ class Statement {
  private:
   sqlite3_stmt* stmt_ = nullptr;
   int rc_ = SQLITE_OK;
+  bool owned_ = true;
 };
 
 int Exec(sqlite3* db, const char* sql) {
@@ -153,7 +165,19 @@ std::unique_ptr<THistoryStore> THistoryStore::OpenToRead(const std::string& path
   return store;
 }
 
+sqlite3_stmt* THistoryStore::Kept(const std::string& sql, int& rc) {
+  rc = SQLITE_OK;
+  sqlite3_stmt*& kept = kept_[sql];
+  if (!kept && (rc = sqlite3_prepare_v2(db_, sql.c_str(), -1, &kept, nullptr)) != SQLITE_OK) {
+    sqlite3_finalize(kept);
+    kept = nullptr;
+  }
+  return kept;
+}
+
 void THistoryStore::Close() {
+  for (auto& [sql, statement] : kept_) sqlite3_finalize(statement);
+  kept_.clear();
   if (db_) sqlite3_close_v2(db_);
   db_ = nullptr;
 }
@@ -176,7 +200,15 @@ int THistoryStore::Open() {
     return rc == SQLITE_ROW ? SQLITE_OK : rc;
   }
   if ((rc = Exec(db_, "PRAGMA journal_mode=WAL"))) return rc;
-  // A commit is on the disk before the sources it tells of are deleted.
+  // A pass commits its records once, after its deliveries are on the disk
+  // and before the delivery journal that could complete them is cleared; in
+  // full mode that commit is on the disk too, so a power cut after it loses
+  // none of them. That is one flush of the log per group's pass (never one
+  // per file), against the pass's own flushes of every folder it delivered
+  // to. Normal mode would spare it and lose, to a power cut, the records
+  // committed since the last checkpoint: deliveries whose journal is gone,
+  // left without a record. Delivery itself would stay exactly once either
+  // way: the journal, not the history, keeps a file from going twice.
   if ((rc = Exec(db_, "PRAGMA synchronous=FULL"))) return rc;
   return Upgrade();
 }
@@ -244,7 +276,8 @@ int THistoryStore::AppendOnce(std::vector<THistoryRecord>& records) {
   };
   std::string previous;
   {
-    Statement last(db_, "SELECT digest FROM roads ORDER BY id DESC LIMIT 1");
+    int prepared = 0;
+    Statement last(Kept("SELECT digest FROM roads ORDER BY id DESC LIMIT 1", prepared), prepared);
     if (last.Prepared()) return fail(last.Prepared());
     rc = last.Step();
     if (rc == SQLITE_ROW) {
@@ -255,14 +288,18 @@ int THistoryStore::AppendOnce(std::vector<THistoryRecord>& records) {
       previous = anchor.Text(0);
     }
   }
-  Statement insert(db_, std::string("INSERT INTO roads (") + kFields +
-                            ", digest) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+  int prepared = 0;
+  Statement insert(Kept(std::string("INSERT INTO roads (") + kFields +
+                            ", digest) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)",
+                        prepared),
+                   prepared);
   if (insert.Prepared()) return fail(insert.Prepared());
   for (THistoryRecord& record : records) {
     const std::vector<std::string> fields = Fields(record);
     record.Digest = ChainDigest(previous, fields);
-    for (int i = 0; i < kFieldCount; ++i) insert.Bind(i + 1, fields[i]);
-    insert.Bind(kFieldCount + 1, record.Digest);
+    // Every parameter is bound anew for each record, each text kept until the reset.
+    for (int i = 0; i < kFieldCount; ++i) insert.BindKept(i + 1, fields[i]);
+    insert.BindKept(kFieldCount + 1, record.Digest);
     if ((rc = insert.Step()) != SQLITE_DONE) return fail(rc);
     insert.Reset();
     record.Id = sqlite3_last_insert_rowid(db_);
@@ -275,9 +312,11 @@ int THistoryStore::AppendOnce(std::vector<THistoryRecord>& records) {
 bool THistoryStore::HasDelivery(const std::string& source, uint64_t size, int64_t mtimeNs,
                                 const std::string& target) {
   if (!db_) return false;
-  Statement s(db_,
-              "SELECT 1 FROM roads WHERE source = ? AND size = ? AND mtime_ns = ? AND target = ?"
-              " AND outcome IN ('delivered', 'bad') LIMIT 1");
+  int prepared = 0;
+  Statement s(Kept("SELECT 1 FROM roads WHERE source = ? AND size = ? AND mtime_ns = ?"
+                   " AND target = ? AND outcome IN ('delivered', 'bad') LIMIT 1",
+                   prepared),
+              prepared);
   if (s.Prepared()) return false;
   s.Bind(1, Utf8(source));
   s.Bind(2, static_cast<int64_t>(size));
@@ -289,9 +328,11 @@ bool THistoryStore::HasDelivery(const std::string& source, uint64_t size, int64_
 std::optional<TRoadEarlier> THistoryStore::LastDelivery(const std::string& group,
                                                        const std::string& sha256, int64_t since) {
   if (!db_) return std::nullopt;
-  Statement s(db_,
-              "SELECT name, done_at FROM roads WHERE sha256 = ? AND grp = ?"
-              " AND outcome = 'delivered' AND done_at >= ? ORDER BY id DESC LIMIT 1");
+  int prepared = 0;
+  Statement s(Kept("SELECT name, done_at FROM roads WHERE sha256 = ? AND grp = ?"
+                   " AND outcome = 'delivered' AND done_at >= ? ORDER BY id DESC LIMIT 1",
+                   prepared),
+              prepared);
   if (s.Prepared()) return std::nullopt;
   s.Bind(1, sha256);
   s.Bind(2, Utf8(group));

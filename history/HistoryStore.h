@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -24,6 +25,7 @@
 #include "history/HistoryRecord.h"
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 // Which records a query wants; an empty field does not filter.
 struct THistoryFilter {
@@ -76,12 +78,17 @@ class THistoryStore {
   int AppendOnce(std::vector<THistoryRecord>& records);
   void SetAside(int code);
   void Close();
+  // The statement of that text, prepared once for the open database and
+  // kept (a pass asks the same of it for each file); null, with the
+  // library's code in rc, when it cannot be.
+  sqlite3_stmt* Kept(const std::string& sql, int& rc);
 
   std::string path_;
   bool readOnly_ = false;
   Seconds clock_;
   FailureLine failure_;
   sqlite3* db_ = nullptr;
+  std::map<std::string, sqlite3_stmt*> kept_;
 };
 
 // Beside the event log: its name with ".history" in place of ".log".

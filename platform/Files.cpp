@@ -8,6 +8,7 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -34,19 +35,45 @@ std::string FromLocale(const char* text) {
   return text;  // the C locale's messages are ASCII
 }
 
+// The source's bytes as its size was when opened, read whole into the
+// tap's buffer and written from it.
+int CopyThroughBuffer(int in, int out, uint64_t size, std::span<char> buf, CopyTap& tap) {
+  size_t got = 0;
+  while (got < size) {
+    const ssize_t n = ::read(in, buf.data() + got, static_cast<size_t>(size) - got);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (n == 0) break;
+    got += static_cast<size_t>(n);
+  }
+  if (int err = WriteAll(out, buf.data(), got)) return err;
+  tap.Read(got);
+  return 0;
+}
+
 // Copies the source's bytes as its size was when opened: a copy that reached
 // it does not ask again to learn that nothing follows. A file that grows
 // meanwhile is copied as it was, which its writer's later look at it tells
 // (the pass compares the source before and after).
-int CopyData(int in, int out, uint64_t size) {
+// A tap is told of the target's growth a piece at a time, so that it can
+// read what is there while the rest is copied.
+int CopyData(int in, int out, uint64_t size, CopyTap* tap) {
+  if (tap) {
+    const std::span<char> buf = tap->Buffer(size);
+    if (buf.size() >= size) return CopyThroughBuffer(in, out, size, buf, *tap);
+  }
+  const size_t piece = tap ? size_t{8} << 20 : size_t{1} << 30;
   bool kernelCopy = true;
   uint64_t copied = 0;
   for (;;) {
     if (kernelCopy) {
       if (copied >= size) return 0;
-      ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
+      ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, piece, 0);
       if (n > 0) {
         copied += static_cast<uint64_t>(n);
+        if (tap) tap->Copied(copied);
         continue;
       }
       if (n == 0) return 0;
@@ -67,6 +94,8 @@ int CopyData(int in, int out, uint64_t size) {
       }
       if (n == 0) return 0;
       if (int err = WriteAll(out, buf.get(), static_cast<size_t>(n))) return err;
+      copied += static_cast<uint64_t>(n);
+      if (tap) tap->Copied(copied);
     }
   }
 }
@@ -160,7 +189,7 @@ int CopyFile(const std::string& src, const std::string& dst, const CopyOptions& 
   if (options.privateTarget) {
     Fd out(::open(nativeDst.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, mode));
     if (out.get() < 0) return errno;
-    int err = CopyData(in.get(), out.get(), static_cast<uint64_t>(st.st_size));
+    int err = CopyData(in.get(), out.get(), static_cast<uint64_t>(st.st_size), options.tap);
     if (err == 0) err = InjectedFault("copy-data", src);
     if (err == 0 && options.durability == Durability::Synced && ::fsync(out.get()) != 0)
       err = errno;
@@ -172,7 +201,8 @@ int CopyFile(const std::string& src, const std::string& dst, const CopyOptions& 
     out.BeforeSideName = options.journal->BeforeSideName;
   // Never more open than the source, nor than the cap and the umask allow.
   if (int err = out.Create(nativeDst, mode)) return err;
-  if (int err = CopyData(in.get(), out.Fd(), static_cast<uint64_t>(st.st_size))) return err;
+  if (int err = CopyData(in.get(), out.Fd(), static_cast<uint64_t>(st.st_size), options.tap))
+    return err;
   if (int fault = InjectedFault("copy-data", src)) return fault;
   if (options.journal && options.journal->BeforeCommit) {
     uint64_t device = 0, inode = 0;
@@ -344,16 +374,41 @@ int ReadFileChunks(const std::string& path,
                    const std::function<void(const char*, size_t)>& chunk) {
   Fd fd(::open(Native(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (fd.get() < 0) return errno;
-  std::vector<char> buf(1 << 20);
+  // Left uninitialised: filling a megabyte for a file of a few bytes costs more than reading it.
+  constexpr size_t kChunk = 1 << 20;
+  const std::unique_ptr<char[]> buf(new char[kChunk]);
   for (;;) {
-    const ssize_t n = ::read(fd.get(), buf.data(), buf.size());
+    const ssize_t n = ::read(fd.get(), buf.get(), kChunk);
     if (n < 0) {
       if (errno == EINTR) continue;
       return errno;
     }
     if (n == 0) return 0;
-    chunk(buf.data(), static_cast<size_t>(n));
+    chunk(buf.get(), static_cast<size_t>(n));
   }
+}
+
+int FileReader::Open(const std::string& path) {
+  Close();
+  fd_ = ::open(Native(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  return fd_ < 0 ? errno : 0;
+}
+
+int FileReader::ReadAt(uint64_t offset, char* data, size_t count, size_t& read) {
+  read = 0;
+  for (;;) {
+    const ssize_t n = ::pread(fd_, data, count, static_cast<off_t>(offset));
+    if (n >= 0) {
+      read = static_cast<size_t>(n);
+      return 0;
+    }
+    if (errno != EINTR) return errno;
+  }
+}
+
+void FileReader::Close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
 }
 
 int ReadPrivateFile(const std::string& path, std::string& bytes) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,22 @@ struct CopyJournal {
   // The copy is whole and about to take the target's name; its identity.
   std::function<int(uint64_t device, uint64_t inode)> BeforeCommit;
 };
+// Sees the bytes a copy makes, for a digest made beside the copy rather
+// than by reading the file after it. A file the tap offers a buffer for is
+// read into it whole, written from it and handed to Read; any other is
+// copied by the kernel, a piece at a time, each told to Copied once the
+// target holds it (for the tap to read there, on a thread of its own).
+class CopyTap {
+ public:
+  virtual ~CopyTap() = default;
+  // A buffer to hold the whole file of that size; empty: none.
+  virtual std::span<char> Buffer(uint64_t size) = 0;
+  // The buffer's first count bytes were read and written to the copy.
+  virtual void Read(size_t count) = 0;
+  // The copy's target holds its first bytes, that many of them.
+  virtual void Copied(uint64_t bytes) = 0;
+};
+
 struct CopyOptions {
   Durability durability = Durability::Buffered;
   SourceLink link = SourceLink::Follow;
@@ -73,6 +90,8 @@ struct CopyOptions {
   // name at once (replacing what is there), with no unnamed file to name
   // afterwards. A failed copy removes what it wrote.
   bool privateTarget = false;
+  // Shown the bytes copied; null: nobody looks.
+  CopyTap* tap = nullptr;
 };
 [[nodiscard]] int CopyFile(const std::string& src, const std::string& dst,
                            const CopyOptions& options);
@@ -135,6 +154,22 @@ class AppendHandle {
 [[nodiscard]] int ReadFileChunks(const std::string& path,
                                  const std::function<void(const char*, size_t)>& chunk);
 [[nodiscard]] int ReadPrivateFile(const std::string& path, std::string& bytes);
+// A file open to read a piece at a time, from where its reader asks: one
+// that another writes meanwhile is read as far as it has been written.
+class FileReader {
+ public:
+  FileReader() = default;
+  FileReader(const FileReader&) = delete;
+  FileReader& operator=(const FileReader&) = delete;
+  ~FileReader() { Close(); }
+  [[nodiscard]] int Open(const std::string& path);
+  // Up to count bytes from offset into data; *read: how many (0: at the end).
+  [[nodiscard]] int ReadAt(uint64_t offset, char* data, size_t count, size_t& read);
+  void Close();
+
+ private:
+  int fd_ = -1;
+};
 // Empties a file that exists and is private as ReadPrivateFile requires
 // (EPERM otherwise); a missing one is left missing.
 [[nodiscard]] int TruncatePrivateFile(const std::string& path);

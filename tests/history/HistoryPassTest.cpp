@@ -85,6 +85,28 @@ TEST_F(HistoryPass, FilesThatWaitLeaveOneRecordWhenTheWaitStarts) {
   EXPECT_EQ(store.Find(delivered).size(), 2u);
 }
 
+// Files larger than the digest's buffer are hashed beside the pass's copies:
+// the bytes taken while they are copied in, a result a step changed while it
+// is delivered; the record tells the same digests as reading the files would.
+TEST_F(HistoryPass, LargeFilesKeepTheDigestsOfTheBytesTakenAndDelivered) {
+  AddStep("A")->FailOn = {"forged.txt"};
+  std::string large((size_t{17} << 20) + 11, 'x');
+  for (size_t i = 0; i < large.size(); i += 4093) large[i] = static_cast<char>(i >> 12);
+  testing_support::WriteFile(in + "large.txt", large);
+  testing_support::WriteFile(in + "forged.txt", large + "!");
+  Pass();
+
+  const THistoryRecord delivered = Only("large.txt");
+  EXPECT_EQ(delivered.Sha256, Sha256Hex(large));
+  EXPECT_EQ(delivered.Size, large.size());
+  EXPECT_EQ(delivered.ResultSha256, Sha256Hex(large + "+A"));
+  EXPECT_EQ(delivered.ResultSize, large.size() + 2);
+  const THistoryRecord forged = Only("forged.txt");
+  EXPECT_EQ(forged.Outcome, "bad");
+  EXPECT_EQ(forged.Sha256, Sha256Hex(large + "!"));
+  EXPECT_EQ(forged.ResultSha256, forged.Sha256);
+}
+
 TEST_F(HistoryPass, RefusedDeliveryIsLeftOnceNotOnEveryRetry) {
   AddStep("A");
   group->DestFolder = dir.Path() + "missing";
