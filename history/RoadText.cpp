@@ -37,6 +37,7 @@ std::vector<std::string> RoadLines(const THistoryRecord& r) {
       if (nl == std::string::npos) nl = step.Text.size();
       lines.push_back("      " + step.Text.substr(start, nl - start));
     }
+    if (!step.Fingerprints.empty()) lines.push_back("      отпечатки ключей: " + step.Fingerprints);
     if (!step.CopiedTo.empty()) lines.push_back("      копия: " + step.CopiedTo);
   }
   lines.push_back("  Итог: " + OutcomeText(r.Outcome) + (r.Target.empty() ? "" : " " + r.Target) +

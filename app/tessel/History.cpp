@@ -63,25 +63,24 @@ std::string HistoryJson(const std::vector<THistoryRecord>& records) {
   for (size_t i = 0; i < records.size(); ++i) {
     const THistoryRecord& r = records[i];
     json += i ? ",\n" : "\n";
-    json += "{\"id\":" + std::to_string(r.Id) + ",\"script\":" + JsonString(r.Script) +
-            ",\"group\":" + JsonString(r.Group) + ",\"source\":" + JsonString(r.Source) +
-            ",\"name\":" + JsonString(r.Name) + ",\"size\":" + std::to_string(r.Size) +
-            ",\"sha256\":" + JsonString(r.Sha256) + ",\"outcome\":" + JsonString(r.Outcome) +
-            ",\"target\":" + JsonString(r.Target) + ",\"why\":" + JsonString(r.Why) +
-            ",\"code\":" + std::to_string(r.Code) +
-            ",\"result_size\":" + std::to_string(r.ResultSize) +
-            ",\"result_sha256\":" + JsonString(r.ResultSha256) +
-            ",\"taken_at\":" + std::to_string(r.TakenAt) +
-            ",\"done_at\":" + std::to_string(r.DoneAt) + ",\"host\":" + JsonString(r.Host) +
-            ",\"version\":" + JsonString(r.Version) +
-            ",\"recovered\":" + (r.Recovered ? "true" : "false") + ",\"steps\":[";
+    json +=
+        "{\"id\":" + std::to_string(r.Id) + ",\"script\":" + JsonString(r.Script) +
+        ",\"group\":" + JsonString(r.Group) + ",\"source\":" + JsonString(r.Source) +
+        ",\"name\":" + JsonString(r.Name) + ",\"size\":" + std::to_string(r.Size) +
+        ",\"sha256\":" + JsonString(r.Sha256) + ",\"outcome\":" + JsonString(r.Outcome) +
+        ",\"target\":" + JsonString(r.Target) + ",\"why\":" + JsonString(r.Why) +
+        ",\"code\":" + std::to_string(r.Code) + ",\"result_size\":" + std::to_string(r.ResultSize) +
+        ",\"result_sha256\":" + JsonString(r.ResultSha256) +
+        ",\"taken_at\":" + std::to_string(r.TakenAt) + ",\"done_at\":" + std::to_string(r.DoneAt) +
+        ",\"host\":" + JsonString(r.Host) + ",\"version\":" + JsonString(r.Version) +
+        ",\"recovered\":" + (r.Recovered ? "true" : "false") + ",\"steps\":[";
     for (size_t k = 0; k < r.Steps.size(); ++k) {
       const THistoryStep& s = r.Steps[k];
       json += (k ? "," : "") + std::string("{\"kind\":") + std::to_string(s.Kind) +
               ",\"caption\":" + JsonString(s.Caption) + ",\"params\":" + JsonString(s.Params) +
               ",\"ok\":" + (s.Ok ? "true" : "false") + ",\"code\":" + std::to_string(s.Code) +
               ",\"text\":" + JsonString(s.Text) + ",\"copied_to\":" + JsonString(s.CopiedTo) +
-              "}";
+              ",\"fingerprints\":" + JsonString(s.Fingerprints) + "}";
     }
     json += "],\"digest\":" + JsonString(r.Digest) + "}";
   }
@@ -95,8 +94,7 @@ std::string HistoryCsv(const std::vector<THistoryRecord>& records) {
     csv += std::to_string(r.Id) + "," + platform::FormatLocalTime(r.TakenAt) + "," +
            CsvField(r.Group) + "," + CsvField(r.Name) + "," + CsvField(r.Source) + "," +
            std::to_string(r.Size) + "," + r.Sha256 + "," + r.Outcome + "," + CsvField(r.Target) +
-           "," + CsvField(r.Why) + "," + std::to_string(r.ResultSize) + "," + r.ResultSha256 +
-           "\n";
+           "," + CsvField(r.Why) + "," + std::to_string(r.ResultSize) + "," + r.ResultSha256 + "\n";
   return csv;
 }
 

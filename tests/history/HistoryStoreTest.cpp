@@ -2,11 +2,12 @@
 // retention by a clock the test sets, and a damaged database set aside.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <sqlite3.h>
+#include <algorithm>
 
 #include "history/HistoryStore.h"
 #include "history/RecordCodec.h"
+#include "history/RoadText.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -100,8 +101,9 @@ TEST_F(HistoryStoreTest, QueriesFilterByNameGroupDigestOutcomeAndTime) {
 
 TEST_F(HistoryStoreTest, StepsKeepTheFingerprintsOfTheirKeysAndStepsWithoutKeepTheirOldForm) {
   THistoryRecord r = Road("Банк", "pay.txt", "delivered", kMonday, "f1");
-  r.Steps.push_back({9, "Шифровать", "Ключ: CLIENT для BANK", true, 0, "", "",
-                     "AAAA0000AAAA0000AAAA0000AAAA0000AAAA0000 BBBB1111BBBB1111BBBB1111BBBB1111BBBB1111"});
+  r.Steps.push_back(
+      {9, "Шифровать", "Ключ: CLIENT для BANK", true, 0, "", "",
+       "AAAA0000AAAA0000AAAA0000AAAA0000AAAA0000 BBBB1111BBBB1111BBBB1111BBBB1111BBBB1111"});
   const std::string encoded = EncodeSteps(r.Steps);
   // The step without keys is encoded as it always was: seven fields.
   const std::string first = encoded.substr(0, encoded.find('\x1e'));
@@ -117,6 +119,11 @@ TEST_F(HistoryStoreTest, StepsKeepTheFingerprintsOfTheirKeysAndStepsWithoutKeepT
   EXPECT_EQ(back.Steps[1].Fingerprints, r.Steps[1].Fingerprints);
   EXPECT_EQ(back.Steps[1].Params, "Ключ: CLIENT для BANK");
   EXPECT_EQ(store.Verify(), 0);
+  // The road tessel history and the window show names them under the step.
+  const std::vector<std::string> road = RoadLines(back);
+  EXPECT_NE(
+      std::find(road.begin(), road.end(), "      отпечатки ключей: " + r.Steps[1].Fingerprints),
+      road.end());
 }
 
 TEST_F(HistoryStoreTest, VerifyNamesTheFirstRecordWhoseChainBreaks) {
