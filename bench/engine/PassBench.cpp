@@ -22,33 +22,12 @@
 #include <vector>
 
 #include "engine/uTesselTypes.h"
+#include "../BenchFiles.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-void MakeFiles(const fs::path& folder, int count, size_t size) {
-  std::vector<char> data(size < (1 << 20) ? size : (1 << 20), 'x');
-  for (int i = 0; i < count; ++i) {
-    const fs::path path = folder / ("f" + std::to_string(i) + ".dat");
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    for (size_t done = 0; done < size;) {
-      size_t n = std::min(data.size(), size - done);
-      if (::write(fd, data.data(), n) != static_cast<ssize_t>(n)) std::abort();
-      done += n;
-    }
-    // Written a while ago, as a writer that is done: a file changed within
-    // the last two seconds would wait for a later pass.
-    timespec past[2];
-    ::clock_gettime(CLOCK_REALTIME, &past[0]);
-    past[0].tv_sec -= 60;
-    past[1] = past[0];
-    ::futimens(fd, past);
-    ::close(fd);
-  }
-  ::sync();
-}
 
 // The floor's copy: a kernel copy into a new file.
 void CopyRaw(const fs::path& from, const fs::path& to) {

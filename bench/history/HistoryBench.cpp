@@ -26,35 +26,12 @@
 #include "engine/uTesselTypes.h"
 #include "history/HistoryRecorder.h"
 #include "history/Sha256.h"
+#include "../BenchFiles.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-void MakeFiles(const fs::path& folder, int count, size_t size) {
-  std::vector<char> data(std::min<size_t>(size, 1 << 20));
-  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i * 7);
-  for (int i = 0; i < count; ++i) {
-    const fs::path path = folder / ("f" + std::to_string(i) + ".dat");
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    data[0] = static_cast<char>(i);  // files of their own bytes
-    data[1] = static_cast<char>(i >> 8);
-    for (size_t done = 0; done < size;) {
-      const size_t n = std::min(data.size(), size - done);
-      if (::write(fd, data.data(), n) != static_cast<ssize_t>(n)) std::abort();
-      done += n;
-    }
-    // Written a while ago: a file changed within two seconds would wait.
-    timespec past[2];
-    ::clock_gettime(CLOCK_REALTIME, &past[0]);
-    past[0].tv_sec -= 60;
-    past[1] = past[0];
-    ::futimens(fd, past);
-    ::close(fd);
-  }
-  ::sync();
-}
 
 // The process's processor time, every thread's (the hasher's among them):
 // on a machine others share, it varies less than the time on the clock.

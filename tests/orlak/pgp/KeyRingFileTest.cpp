@@ -52,7 +52,8 @@ class KeyRingFile : public ::testing::Test {
     EXPECT_NE(at_, std::string::npos) << made.err;
     if (at_ == std::string::npos) return {};
     const std::string fpr = made.err.substr(at_ + 14, 40);
-    const pgp_test::Outcome sub = Shell(Gpg(faked + "--quick-add-key " + fpr + " cv25519 encr " + expiry));
+    const pgp_test::Outcome sub =
+        Shell(Gpg(faked + "--quick-add-key " + fpr + " cv25519 encr " + expiry));
     EXPECT_EQ(sub.status, 0) << sub.err;
     return fpr;
   }
@@ -60,13 +61,7 @@ class KeyRingFile : public ::testing::Test {
   std::string BlockOf(const std::string& id, std::vector<unsigned char>& block) {
     block.assign(ORLAK_KEY_BLOCK_SIZE, 0);
     EXPECT_EQ(ExtractKey(pub_.c_str(), id.c_str(), block.data()), 0) << id;
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string hex;
-    for (size_t i = 0; i < block[23]; ++i) {
-      hex += kHex[block[24 + i] >> 4];
-      hex += kHex[block[24 + i] & 15];
-    }
-    return hex;
+    return pgp_test::BlockFingerprint(block);
   }
   std::string Signers(const std::string& file) {
     uint8_t count = 0;
@@ -111,14 +106,16 @@ TEST_F(KeyRingFile, APartnerRotatingWithBothKeysInOneFileLosesNoFileInFlight) {
   ASSERT_FALSE(bankOld.empty() || bankNew.empty() || ourOld.empty() || ourNew.empty());
   // One file per identifier holding both keys: ours binary with the secrets,
   // the partner's armored.
-  ASSERT_EQ(Shell(Gpg("--export-secret-keys " + ourOld + " " + ourNew + " > " + sec_ +
-                      "CLIENT.gpg && chmod 600 " + sec_ + "CLIENT.gpg && " + Gpg("--armor --export ") +
-                      bankOld + " " + bankNew + " > " + pub_ + "BANK.asc"))
-                .status,
-            0);
+  ASSERT_EQ(
+      Shell(Gpg("--export-secret-keys " + ourOld + " " + ourNew + " > " + sec_ +
+                "CLIENT.gpg && chmod 600 " + sec_ + "CLIENT.gpg && " + Gpg("--armor --export ") +
+                bankOld + " " + bankNew + " > " + pub_ + "BANK.asc"))
+          .status,
+      0);
 
   // In flight from the partner: one file made with the old keys, one with the new.
-  for (const auto& [name, by, to] : {std::tuple{"old", bankOld, ourOld}, {"new", bankNew, ourNew}}) {
+  for (const auto& [name, by, to] :
+       {std::tuple{"old", bankOld, ourOld}, {"new", bankNew, ourNew}}) {
     WriteFile(dir_.Path() + name, std::string("statement ") + name);
     ASSERT_EQ(Shell(Gpg("-u " + by + " -r " + to + " --sign --encrypt -o " + dir_.Path() + name +
                         ".gpg " + dir_.Path() + name))
@@ -127,7 +124,8 @@ TEST_F(KeyRingFile, APartnerRotatingWithBothKeysInOneFileLosesNoFileInFlight) {
   }
   std::vector<unsigned char> sender;
   EXPECT_EQ(BlockOf("BANK", sender), bankNew) << "the partner's newest key";
-  for (const auto& [name, by, to] : {std::tuple{"old", bankOld, ourOld}, {"new", bankNew, ourNew}}) {
+  for (const auto& [name, by, to] :
+       {std::tuple{"old", bankOld, ourOld}, {"new", bankNew, ourNew}}) {
     const std::string in = dir_.Path() + name + ".gpg", out = dir_.Path() + name + ".signed";
     ASSERT_EQ(DeCryptFileEx(in.c_str(), out.c_str(), "CLIENT", sender.data()), 0) << name;
     EXPECT_EQ(KeysUsed(), "CLIENT\t" + to + "\t2\n") << "the key that opened it";
@@ -156,7 +154,8 @@ TEST_F(KeyRingFile, APartnerRotatingWithBothKeysInOneFileLosesNoFileInFlight) {
   const std::string packets = Shell(Gpg("--list-packets " + enc)).out;
   ASSERT_NE(packets.find("pubkey enc packet"), std::string::npos) << packets;
   const std::string subkeys = Shell(Gpg("--with-colons --list-keys " + bankOld + " " + ourOld)).out;
-  for (size_t at = subkeys.find("\nsub:"); at != std::string::npos; at = subkeys.find("\nsub:", at + 1)) {
+  for (size_t at = subkeys.find("\nsub:"); at != std::string::npos;
+       at = subkeys.find("\nsub:", at + 1)) {
     const std::string keyId = pgp_test::ColonField(subkeys.substr(at + 1), "sub", 4);
     EXPECT_EQ(packets.find("keyid " + keyId), std::string::npos) << "old key " << keyId;
   }

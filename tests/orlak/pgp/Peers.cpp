@@ -49,6 +49,16 @@ std::string FirstField(const std::string& colons, const std::string& record, int
 
 }  // namespace
 
+std::string BlockFingerprint(const std::vector<unsigned char>& block) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string hex;
+  for (size_t i = 0; i < block[23]; ++i) {
+    hex += kHex[block[24 + i] >> 4];
+    hex += kHex[block[24 + i] & 15];
+  }
+  return hex;
+}
+
 std::string ColonField(const std::string& listing, const std::string& record, int index) {
   return FirstField(listing, record, index);
 }
@@ -122,12 +132,11 @@ Keys& Keys::Get() {
     key.id = id;
     key.uid = std::string("Gpg ") + id + " <" + id + "@gpg.example>";
     const std::string faked = time ? std::string("--faked-system-time ") + time + " " : "";
-    Need(Shell(k.Gpg(faked + "--quick-gen-key " + Quote(key.uid) + " " + primary + " sign " +
-                     expiry))
+    Need(Shell(
+             k.Gpg(faked + "--quick-gen-key " + Quote(key.uid) + " " + primary + " sign " + expiry))
                  .status == 0,
          id);
-    const std::string colons =
-        Shell(k.Gpg("--with-colons --list-keys " + Quote(key.uid))).out;
+    const std::string colons = Shell(k.Gpg("--with-colons --list-keys " + Quote(key.uid))).out;
     key.fingerprint = ColonField(colons, "fpr", 9);
     key.keyId = key.fingerprint.substr(key.fingerprint.size() - 16);
     Need(Shell(k.Gpg(faked + "--quick-add-key " + key.fingerprint + " " + sub + " encr " + expiry))
@@ -161,8 +170,8 @@ Keys& Keys::Get() {
     secretFile = k.root + id + ".key";
     Need(Shell("sq key generate --cipher-suite " + std::string(suite) + " --userid " +
                Quote(key.uid) + " --export " + secretFile + " && sq key extract-cert " +
-               std::string(std::string(suffix) == ".asc" ? "" : "--binary ") + secretFile +
-               " > " + k.publics + id + suffix)
+               std::string(std::string(suffix) == ".asc" ? "" : "--binary ") + secretFile + " > " +
+               k.publics + id + suffix)
                  .status == 0,
          id);
     const std::string colons =

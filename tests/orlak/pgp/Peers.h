@@ -23,6 +23,8 @@ std::string Quote(const std::string& s);
 // Field index of the first record of a kind ("pub", "fpr") in gpg's colon
 // listing.
 std::string ColonField(const std::string& listing, const std::string& record, int index);
+// The fingerprint a key block of ExtractKey names (bytes 24.., length at 23), as hex.
+std::string BlockFingerprint(const std::vector<unsigned char>& block);
 // Equal bytes, told by size and first difference rather than by dumping them.
 ::testing::AssertionResult SameBytes(const std::string& actual, const std::string& expected);
 
@@ -39,13 +41,13 @@ struct PeerKey {
 // public key; gpg holds our public keys and its own secret keys.
 class Keys {
  public:
-  static Keys& Get();  // made on first use
+  static Keys& Get();     // made on first use
   static void Release();  // stops gpg's agent and removes the folders
 
-  std::string root;      // ends in "/"
-  std::string secret;    // our secret-keys folder, ends in "/"
-  std::string publics;   // our public-keys folder, ends in "/"
-  std::string gnupg;     // GNUPGHOME
+  std::string root;     // ends in "/"
+  std::string secret;   // our secret-keys folder, ends in "/"
+  std::string publics;  // our public-keys folder, ends in "/"
+  std::string gnupg;    // GNUPGHOME
   PeerKey ours, oursRsa, gpgEd, gpgRsa, sqEd, sqRsa;
   PeerKey expired, revoked, weak;  // in our public folder; gpg holds their secrets
   std::string sqEdKey, sqRsaKey;   // sq's secret key files

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "Peers.h"
 #include "PgpKeyFiles.h"
 #include "orlak.h"
 #include "tests/support/TestSupport.h"
@@ -39,16 +40,6 @@ class Rotation : public ::testing::Test {
     std::vector<unsigned char> block(ORLAK_KEY_BLOCK_SIZE);
     EXPECT_EQ(ExtractKey(pub_.c_str(), id.c_str(), block.data()), 0) << id;
     return block;
-  }
-  // The fingerprint a key block names (bytes 24.. as hex, length at 23).
-  static std::string BlockFingerprint(const std::vector<unsigned char>& block) {
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string hex;
-    for (size_t i = 0; i < block[23]; ++i) {
-      hex += kHex[block[24 + i] >> 4];
-      hex += kHex[block[24 + i] & 15];
-    }
-    return hex;
   }
   uint16_t EncryptFor(const std::string& name, const std::string& receiver) {
     WriteFile(dir_.Path() + name, "payment " + name);
@@ -89,7 +80,8 @@ TEST_F(Rotation, FilesForTheOldAndTheNewKeyBothGoThroughAndTheNewKeyTakesOver) {
   // Both sides rotate: the successors go beside the keys they replace.
   const std::string newClient = MakeKey("CLIENT.2027", "Client <c@corp.example>");
   const std::string newBank = MakeKey("BANK.2027", "Bank <pay@bank.example>");
-  EXPECT_EQ(BlockFingerprint(Block("CLIENT")), newClient) << "encryption takes the newest key";
+  EXPECT_EQ(pgp_test::BlockFingerprint(Block("CLIENT")), newClient)
+      << "encryption takes the newest key";
   EXPECT_NE(newClient, oldClient);
   ASSERT_EQ(EncryptFor("after", "CLIENT"), 0);
   WriteFile(dir_.Path() + "signed-after", "statement");
@@ -99,12 +91,12 @@ TEST_F(Rotation, FilesForTheOldAndTheNewKeyBothGoThroughAndTheNewKeyTakesOver) {
 
   // Each file decrypts with the identifier, whichever key it was made for.
   const std::vector<unsigned char> sender = Block("BANK");
-  EXPECT_EQ(BlockFingerprint(sender), newBank);
+  EXPECT_EQ(pgp_test::BlockFingerprint(sender), newBank);
   for (const char* name : {"before", "after"}) {
     const std::string out = dir_.Path() + name + ".out";
-    ASSERT_EQ(DeCryptFileEx((dir_.Path() + name + ".gpg").c_str(), out.c_str(), "CLIENT",
-                            sender.data()),
-              0)
+    ASSERT_EQ(
+        DeCryptFileEx((dir_.Path() + name + ".gpg").c_str(), out.c_str(), "CLIENT", sender.data()),
+        0)
         << name;
     EXPECT_EQ(ReadFile(out), std::string("payment ") + name);
   }
