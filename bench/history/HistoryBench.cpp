@@ -110,7 +110,7 @@ void MakeDatabase(const std::string& path, int count) {
       r.Source = "/srv/exchange/in/" + r.Name;
       r.Size = 4096;
       r.Sha256 = Sha256Hex(r.Name);
-      r.Steps = {{1, "Подпись", "KEY=0A1B2C3D", true, 0, "Подписано успешно", ""}};
+      r.Steps = {{1, "Подпись", "KEY=0A1B2C3D", true, 0, "Подписано успешно", "", ""}};
       r.Outcome = "delivered";
       r.Target = "/srv/exchange/out/" + r.Name;
       r.ResultSize = 4300;

@@ -350,6 +350,7 @@ class TKeptRoads : public TFileRoadSink {
   std::vector<TRoadStep> Steps;
   void GroupStarted(const std::string&) override {}
   void FileTaken(const TRoadTaken&) override {}
+  std::optional<TRoadEarlier> DeliveredBefore(int) override { return std::nullopt; }
   void StepDone(const TRoadStep& step) override { Steps.push_back(step); }
   void FileEnded(const TRoadEnd&) override {}
   void FileForgotten() override {}
