@@ -317,8 +317,9 @@ int MakeSuccessor(const std::string& id, const std::string& secretFolder,
     code = orlak::pgp::CertifiedPublicKey(*signer, *successor, Now(), armored);
   if (code == orlak::kKeyCapabilityMissing) {
     err << "marvik: " << Utf8(currentId)
-        << " is no Ed25519 key: librnp 0.16 makes no certification by another key, so the "
-           "successor stays uncertified; give the partner its fingerprint over another channel\n";
+        << " is neither an Ed25519 nor an RSA key, the kinds that certify another key here, so "
+           "the successor stays uncertified; give the partner its fingerprint over another "
+           "channel\n";
     return kFailure;
   }
   if (code != orlak::kOk) {

@@ -2,9 +2,9 @@
 // asks of a renewal key: the key it replaces vouches for it. RNP 0.16 has
 // no call that makes a third-party certification (rnp_key_add_uid certifies
 // a key by itself only), so the signature packet is built here by RFC 4880
-// (section 5.2.4) and made with libsodium's Ed25519 from the certifying
-// key's unprotected secret key packet. An RSA certifying key is refused
-// (kKeyCapabilityMissing): RNP signs no prepared digest, libsodium has no RSA.
+// (section 5.2.4) and signed from the certifying key's unprotected secret key
+// packet: Ed25519 with libsodium, RSA (PKCS#1 v1.5) with OpenSSL
+// (PgpRsaSign.h). Any other certifying key is refused (kKeyCapabilityMissing).
 #pragma once
 
 #include <cstdint>

@@ -224,6 +224,16 @@ bool ParseSignaturePacket(const std::string& packet, SignatureFields& fields) {
   return true;
 }
 
+bool ReadMpi(const std::string& body, size_t& at, std::string_view& magnitude) {
+  if (at + 2 > body.size()) return false;
+  const size_t bytes =
+      ((static_cast<uint8_t>(body[at]) << 8 | static_cast<uint8_t>(body[at + 1])) + 7) / 8;
+  if (bytes > body.size() - at - 2) return false;
+  magnitude = std::string_view(body).substr(at + 2, bytes);
+  at += 2 + bytes;
+  return true;
+}
+
 std::string OnePassPacket(const SignatureFields& fields, bool last) {
   std::string packet = {'\xC4',
                         13,

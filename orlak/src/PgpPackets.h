@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ByteSource.h"
@@ -67,6 +68,11 @@ struct SignatureFields {
 
 // Reads a whole signature packet (header and body); false when it is not one.
 bool ParseSignaturePacket(const std::string& packet, SignatureFields& fields);
+
+// The magnitude of the multiprecision integer (RFC 4880, section 3.2) at
+// offset at of a packet body, big-endian; at moves past it. False when the
+// body ends inside it.
+bool ReadMpi(const std::string& body, size_t& at, std::string_view& magnitude);
 
 // A version-3 one-pass signature packet announcing the signature; last is
 // set on the one written right before the literal data.

@@ -158,4 +158,20 @@ TEST_F(MarvikPgp, ASuccessorCertifiedByTheKeyItReplacesThenTheOldKeyRetired) {
   EXPECT_EQ(Run(Marvik("retire sec/CLIENT." + year + ".asc")), 1);
 }
 
+// An RSA current key certifies too, its signature made outside RNP.
+TEST_F(MarvikPgp, AnRsaKeyCertifiesItsSuccessor) {
+  ASSERT_EQ(Run(Marvik("create-pgp BANK sec pub 'Bank <b@bank.example>' --rsa3072")), 0);
+  const std::string old = Fingerprint();
+  ASSERT_EQ(Run(Marvik("successor BANK sec pub --export renewal.asc")), 0) << out_;
+  const std::string fresh = Fingerprint();
+  ASSERT_EQ(fresh.size(), 40u);
+  ASSERT_EQ(Run(Gpg("--import pub/BANK.asc") + " && " + Gpg("--import renewal.asc") + " && " +
+                Gpg("--with-colons --check-sigs " + fresh)),
+            0);
+  // Algorithm 1 (RSA), the old key's ID, a generic certification gpg found good.
+  const size_t at = out_.find("sig:!::1:" + old.substr(24) + ":");
+  ASSERT_NE(at, std::string::npos) << out_;
+  EXPECT_NE(out_.substr(at, out_.find('\n', at) - at).find(":10x:"), std::string::npos) << out_;
+}
+
 }  // namespace
