@@ -38,7 +38,7 @@ struct TRoadStep {
   int Code = 0;         // a failed step's code, where it told one
   std::string Text;     // the lines the step wrote, one per line
   std::string CopiedTo;  // the copy the step made to its copy folder; empty: none
-  std::string Fingerprints;  // of the keys it used, blank between them; empty: none told
+  std::string Fingerprints{};  // of the keys it used, blank between them; empty: none told
 };
 
 struct TRoadEnd {

@@ -15,7 +15,8 @@ struct THistoryStep {
   int Code = 0;
   std::string Text;      // the lines it wrote (its signature report among them)
   std::string CopiedTo;  // its copy to a copy folder; empty: none
-  std::string Fingerprints;  // of the keys it used, where a key has one; blank between
+  // Defaulted, so that a step written field by field may leave it out.
+  std::string Fingerprints{};  // of the keys it used, where a key has one; blank between
 };
 
 struct THistoryRecord {
