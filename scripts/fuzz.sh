@@ -7,7 +7,7 @@
 # kept in tests/fuzz-regressions/<name>, join its corpus and so run on every
 # run. Exits non-zero when any target crashes, leaks or times out.
 #
-#   FUZZ_SECONDS  time per target (default 10, which keeps the test command within its budget)
+#   FUZZ_SECONDS  time per target (default 5, which keeps the test command within its budget)
 #   FUZZ_SEED     the fuzzer's random seed (default 1, so that a run repeats;
 #                 0 lets libFuzzer pick one, for longer runs by hand)
 #   TESSEL_WERROR ON makes compiler warnings errors (the test command sets it)
@@ -15,7 +15,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 BUILD=build/fuzz
-SECONDS_EACH=${FUZZ_SECONDS:-10}
+SECONDS_EACH=${FUZZ_SECONDS:-5}
 JOBS=${FUZZ_JOBS:-2}
 SEED=${FUZZ_SEED:-1}
 

@@ -12,17 +12,21 @@
 #                                      and run tessel once on the demonstration
 #                                      there as the user tessel
 #   scripts/package.sh --quick         build the programs without optimisation
-#                                      and without debug-symbol packages: the
+#                                      and without debugging information: the
 #                                      same packages for every check here, in
 #                                      a third of the time (the test command)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 install_test=false
 build_options="parallel=$(nproc)"
+quick_flags=""
 for arg in "$@"; do
   case "$arg" in
     --install-test) install_test=true ;;
-    --quick) build_options="$build_options noopt noddebs" ;;
+    --quick)
+      build_options="$build_options noopt noddebs"
+      quick_flags="-g0"
+      ;;
     *) echo "usage: scripts/package.sh [--quick] [--install-test]" >&2; exit 2 ;;
   esac
 done
@@ -34,7 +38,8 @@ mkdir -p "$out/src"
 git ls-files -z --cached --others --exclude-standard |
   tar --null -T - --ignore-failed-read -cf - | tar -xf - -C "$out/src"
 start=$SECONDS
-(cd "$out/src" && DEB_BUILD_OPTIONS="$build_options" dpkg-buildpackage -us -uc -b >"$out/build.log" 2>&1) || {
+(cd "$out/src" && DEB_BUILD_OPTIONS="$build_options" DEB_CFLAGS_APPEND="$quick_flags" \
+  DEB_CXXFLAGS_APPEND="$quick_flags" dpkg-buildpackage -us -uc -b >"$out/build.log" 2>&1) || {
   tail -40 "$out/build.log" >&2
   echo "dpkg-buildpackage failed; the whole log: $out/build.log" >&2
   exit 1
