@@ -15,14 +15,13 @@ export TESSEL_WERROR=ON
 start=$SECONDS
 
 # Many tests wait on timers and child processes, so the tests run twice as
-# many at a time as there are processors; a build keeps one job more than
-# there are processors, so that linking and the disk leave none idle. The
-# sanitizer build leaves out the tests of the build's own structure (layers,
+# many at a time as there are processors (a build with one job more than
+# processors measured slower here). The sanitizer build leaves out the tests of the build's own structure (layers,
 # packaging), which the normal build has run.
 for preset in default sanitize tsan; do
   echo "=== ${preset} build ($((SECONDS - start)) s) ==="
   cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" -j "$((JOBS + 1))"
+  cmake --build --preset "$preset" -j "$JOBS"
   echo "=== ${preset} tests ($((SECONDS - start)) s) ==="
   ctest --preset "$preset" -j "$((JOBS * 2))"
 done
