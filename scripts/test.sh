@@ -16,8 +16,9 @@ start=$SECONDS
 
 # Many tests wait on timers and child processes, so the tests run twice as
 # many at a time as there are processors (a build with one job more than
-# processors measured slower here). The sanitizer build leaves out the tests of the build's own structure (layers,
-# packaging), which the normal build has run.
+# processors measured slower here). The sanitizer build leaves out the tests
+# of the build's own structure (layers, packaging), which the normal build
+# has run.
 for preset in default sanitize tsan; do
   echo "=== ${preset} build ($((SECONDS - start)) s) ==="
   cmake --preset "$preset" >/dev/null
