@@ -11,17 +11,24 @@ function(tessel_cp1251 target)
   endif()
 endfunction()
 
+# How test code is compiled. The code under test keeps the build type's
+# optimisation and debugging information; the test files themselves gain
+# nothing from either (line tables are kept for backtraces). A program's test
+# files are compiled a few at a time as one unit, so that GoogleTest's header,
+# which took most of each file's time, is read once per unit; test files
+# therefore keep their helper names apart or share them from a header.
+function(tessel_test_code target)
+  target_compile_options(${target} PRIVATE -O0 -g1 -U_FORTIFY_SOURCE)
+  set_target_properties(${target} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 8)
+endfunction()
+
 # A GoogleTest executable registered with CTest.
 function(tessel_add_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   tessel_cp1251(${name})
   target_link_libraries(${name} PRIVATE ${T_LIBS} tessel_test_support GTest::gtest GTest::gtest_main)
-  # The code under test keeps the build type's optimisation and debugging
-  # information; the test files themselves gain nothing from either (line
-  # tables are kept for backtraces), and the two were most of the time the
-  # test build took.
-  target_compile_options(${name} PRIVATE -O0 -g1 -U_FORTIFY_SOURCE)
+  tessel_test_code(${name})
   # Labelled with the program's name, so that a preset can pick programs.
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300 LABELS ${name})
 endfunction()

@@ -9,6 +9,7 @@
 
 #include "config/uIniUtil.h"
 #include "platform/Profile.h"
+#include "tests/config/ProfileLookup.h"
 #include "tests/support/TestSupport.h"
 
 using namespace testing_support;
@@ -16,14 +17,8 @@ using namespace std::string_literals;
 
 namespace {
 
-const std::string kMissing = "<default>";
-
-std::string Get(const std::string& file, const std::string& section, const std::string& key) {
-  std::vector<char> buffer(70000);
-  size_t n = platform::GetPrivateProfileStringA(section, key, kMissing, buffer.data(),
-                                                buffer.size(), file);
-  return std::string(buffer.data(), n);
-}
+using profile_lookup::Get;
+using profile_lookup::kMissing;
 
 std::vector<std::string> Names(const std::string& file) {
   std::vector<std::string> names;

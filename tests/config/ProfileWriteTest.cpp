@@ -13,6 +13,7 @@
 
 #include "platform/Cp1251.h"
 #include "platform/Profile.h"
+#include "tests/config/ProfileLookup.h"
 #include "tests/support/TestSupport.h"
 
 using namespace testing_support;
@@ -20,14 +21,8 @@ using namespace std::string_literals;
 
 namespace {
 
-const std::string kMissing = "<default>";
-
-std::string Get(const std::string& file, const std::string& section, const std::string& key) {
-  std::vector<char> buffer(1024);
-  size_t n = platform::GetPrivateProfileStringA(section, key, kMissing, buffer.data(),
-                                                buffer.size(), file);
-  return std::string(buffer.data(), n);
-}
+using profile_lookup::Get;
+using profile_lookup::kMissing;
 
 bool Put(const std::string& file, const std::string& section, const std::string& key,
          const std::optional<std::string>& value) {

@@ -14,7 +14,7 @@ namespace {
 namespace ts = testing_support;
 using Lines = std::vector<std::string>;
 
-const std::string kOk = ResultMessage(0);
+using real_library::kOk;
 const std::string kStars(55, '*');
 const std::string kEquals(55, '=');
 

@@ -8,10 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "crypto/Orlak.h"
 #include "engine/uTesselTypes.h"
 #include "tests/support/TestSupport.h"
 
 namespace real_library {
+
+// The text of result 0, the text of every step that succeeded.
+inline const std::string kOk = ResultMessage(0);
 
 // Key folders holding the pairs A, B, C and D; Gone has a secret key but no
 // public key there, so its signatures cannot be checked.

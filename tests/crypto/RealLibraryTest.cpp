@@ -19,7 +19,7 @@ using Lines = std::vector<std::string>;
 using real_library::RealLibraryTest;
 
 const std::string kOriginal = "Платёжное поручение №1\r\n" + std::string(5000, 'x') + "\r\n";
-const std::string kOk = ResultMessage(0);
+using real_library::kOk;
 
 class StepsOnRealFiles : public RealLibraryTest {
  protected:

@@ -355,8 +355,8 @@ class TKeptRoads : public TFileRoadSink {
   void FileEnded(const TRoadEnd&) override {}
   void FileForgotten() override {}
   void GroupEnded() override {}
-  void DeliveryRecovered(const std::string&, uint64_t, int64_t, const std::string&,
-                         bool) override {}
+  void DeliveryRecovered(const std::string&, uint64_t, int64_t, const std::string&, bool) override {
+  }
 };
 
 // A step names the key it used where its identifier has several, and the

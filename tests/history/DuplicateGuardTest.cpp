@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr int64_t kDay = 86400;
+using testing_support::kSecondsPerDay;
 
 class DuplicateGuard : public PassTest {
  protected:
@@ -51,7 +51,7 @@ TEST_F(DuplicateGuard, AResentPaymentGoesToTheBadFilesFolderNamingTheFirst) {
   ASSERT_EQ(testing_support::ReadFile(out + "pay-0412.txt"), "pay 1000 to 40702810+A");
   const int64_t first = now;
 
-  now += 3 * kDay;  // the same payment sent again under another name
+  now += 3 * kSecondsPerDay;  // the same payment sent again under another name
   testing_support::WriteFile(in + "pay-0415.txt", "pay 1000 to 40702810");
   Pass();
   EXPECT_FALSE(testing_support::FileExists(out + "pay-0415.txt"));
@@ -91,7 +91,7 @@ TEST_F(DuplicateGuard, TwoCopiesInOnePassDeliverOnlyOne) {
 TEST_F(DuplicateGuard, OlderDeliveriesOtherGroupsAndRefusalsDoNotCount) {
   testing_support::WriteFile(in + "old.txt", "old payment");
   Pass();
-  now += 31 * kDay;  // beyond the group's 30 days
+  now += 31 * kSecondsPerDay;  // beyond the group's 30 days
   testing_support::WriteFile(in + "old-again.txt", "old payment");
   Pass();
   EXPECT_TRUE(testing_support::FileExists(out + "old-again.txt"));
@@ -136,13 +136,13 @@ using HistoryRetention = DuplicateGuard;
 TEST_F(HistoryRetention, AShorterRetentionPrunesAtTheNextPassAndZeroKeepsAll) {
   testing_support::WriteFile(in + "old.txt", "old");
   Pass();
-  now += 20 * kDay;
+  now += 20 * kSecondsPerDay;
   recorder.SetRetentionDays(0);
   testing_support::WriteFile(in + "mid.txt", "mid");
   Pass();
   EXPECT_EQ(store.Find({}).size(), 2u);
 
-  now += 5 * kDay;
+  now += 5 * kSecondsPerDay;
   recorder.SetRetentionDays(10);  // old is 25 days old, mid 5
   testing_support::WriteFile(in + "new.txt", "new");
   Pass();

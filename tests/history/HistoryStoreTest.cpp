@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr int64_t kDay = 86400;
+using testing_support::kSecondsPerDay;
 constexpr int64_t kMonday = 1'800'000'000;
 
 THistoryRecord Road(const std::string& group, const std::string& name, const std::string& outcome,
@@ -60,8 +60,8 @@ TEST_F(HistoryStoreTest, QueriesFilterByNameGroupDigestOutcomeAndTime) {
   THistoryStore store(path, clock, failure);
   store.Append({Road("Банк", "pay1.txt", "delivered", kMonday, "d1"),
                 Road("Банк", "pay2.txt", "bad", kMonday + 60, "d2"),
-                Road("Выписки", "stat1.xml", "delivered", kMonday + kDay, "d3")});
-  store.Append({Road("Банк", "pay1.txt", "delivered", kMonday + 2 * kDay, "d4")});
+                Road("Выписки", "stat1.xml", "delivered", kMonday + kSecondsPerDay, "d3")});
+  store.Append({Road("Банк", "pay1.txt", "delivered", kMonday + 2 * kSecondsPerDay, "d4")});
 
   EXPECT_EQ(Names(store.Find({})),
             (std::vector<std::string>{"pay1.txt", "pay2.txt", "stat1.xml", "pay1.txt"}));
@@ -79,10 +79,10 @@ TEST_F(HistoryStoreTest, QueriesFilterByNameGroupDigestOutcomeAndTime) {
   f = {};
   f.Sha256 = "d4";
   ASSERT_EQ(store.Find(f).size(), 1u);
-  EXPECT_EQ(store.Find(f)[0].TakenAt, kMonday + 2 * kDay);
+  EXPECT_EQ(store.Find(f)[0].TakenAt, kMonday + 2 * kSecondsPerDay);
   f = {};
   f.From = kMonday + 30;
-  f.To = kMonday + kDay;
+  f.To = kMonday + kSecondsPerDay;
   EXPECT_EQ(Names(store.Find(f)), (std::vector<std::string>{"pay2.txt", "stat1.xml"}));
   f = {};
   f.Limit = 1;  // the newest
@@ -151,8 +151,8 @@ TEST_F(HistoryStoreTest, VerifyNamesTheFirstRecordWhoseChainBreaks) {
 TEST_F(HistoryStoreTest, RetentionRemovesOnlyRecordsOlderThanItsDaysAndKeepsTheChain) {
   THistoryStore store(path, clock, failure);
   store.Append({Road("Банк", "old", "delivered", kMonday)});
-  store.Append({Road("Банк", "recent", "delivered", kMonday + 30 * kDay)});
-  now = kMonday + 400 * kDay;  // "old" is exactly 400 days old: kept
+  store.Append({Road("Банк", "recent", "delivered", kMonday + 30 * kSecondsPerDay)});
+  now = kMonday + 400 * kSecondsPerDay;  // "old" is exactly 400 days old: kept
   EXPECT_EQ(store.Prune(400), 0);
   now += 1;
   EXPECT_EQ(store.Prune(400), 1);

@@ -20,7 +20,8 @@ int64_t Local(const std::string& text) {
 // The log's lines as written, without CR LF.
 std::vector<std::string> Lines(const std::string& bytes) {
   std::vector<std::string> lines;
-  for (size_t start = 0, end; (end = bytes.find("\r\n", start)) != std::string::npos; start = end + 2)
+  for (size_t start = 0, end; (end = bytes.find("\r\n", start)) != std::string::npos;
+       start = end + 2)
     lines.push_back(bytes.substr(start, end - start));
   return lines;
 }

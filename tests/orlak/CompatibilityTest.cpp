@@ -23,7 +23,6 @@ using testing_support::FileExists;
 using testing_support::ReadFile;
 using testing_support::WriteFile;
 
-constexpr size_t kRecord = 104;
 const std::string kVectors = ORLAK_VECTORS;
 
 // The vectors' plaintexts.

@@ -14,8 +14,6 @@ using testing_support::FileExists;
 using testing_support::ReadFile;
 using testing_support::WriteFile;
 
-constexpr size_t kChunk = 64 * 1024;
-
 class EncryptTest : public LibraryTest {
  protected:
   uint16_t Encrypt(const std::string& in, const std::string& out, const char* sender,

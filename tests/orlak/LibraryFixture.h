@@ -12,6 +12,11 @@
 
 namespace orlak_test {
 
+// The formats' sizes as the tests know them, apart from the library's own
+// constants, so that a change of format shows as a failing test.
+constexpr size_t kRecord = 104;       // one signature record
+constexpr size_t kChunk = 64 * 1024;  // plaintext bytes per encrypted chunk
+
 // Writes a new key pair's files with the library's own key code.
 void MakeKey(const std::string& secretFolder, const std::string& publicFolder,
              const std::string& id);

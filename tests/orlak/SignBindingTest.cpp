@@ -13,7 +13,6 @@ namespace {
 using testing_support::ReadFile;
 using testing_support::WriteFile;
 
-constexpr size_t kRecord = 104;
 constexpr size_t kPositionAt = 1;
 constexpr size_t kLinkAt = 88;
 

@@ -11,8 +11,6 @@ using testing_support::FileExists;
 using testing_support::ReadFile;
 using testing_support::WriteFile;
 
-constexpr size_t kRecordSize = 104;
-
 class SignTest : public LibraryTest {
  protected:
   // Signs in with each key in turn, returning the file after each signature.
@@ -34,7 +32,7 @@ class SignTest : public LibraryTest {
 TEST_F(SignTest, SignedFileKeepsContentAndReportsTheSigner) {
   const std::string content = RandomText(5000);
   auto stages = SignChain(content, {"alice"});
-  ASSERT_EQ(stages[1].size(), content.size() + kRecordSize);
+  ASSERT_EQ(stages[1].size(), content.size() + kRecord);
   EXPECT_EQ(stages[1].substr(0, content.size()), content);
   CheckResult result = Check(Path("stage1"));
   EXPECT_EQ(result.code, 0);
@@ -94,10 +92,10 @@ TEST_F(SignTest, UnsignedEmptyAndMalformedFilesEachHaveTheirCode) {
   const std::string& signedFile = stages[2];
   // A record whose position does not match the trailer, a trailer that claims
   // more records than the file holds, and a non-zero reserved byte.
-  const size_t last = signedFile.size() - kRecordSize;
+  const size_t last = signedFile.size() - kRecord;
   WriteFile(Path("bad-index"), Flipped(signedFile, last + 1, 0x04));
   WriteFile(Path("bad-reserved"), Flipped(signedFile, last + 90));
-  WriteFile(Path("records-only"), signedFile.substr(signedFile.size() - kRecordSize));
+  WriteFile(Path("records-only"), signedFile.substr(signedFile.size() - kRecord));
   // The older record claims another content length than the newer one.
   WriteFile(Path("lengths-differ"), Flipped(signedFile, 300 + 16 + 2));
   for (const char* name : {"bad-index", "bad-reserved", "records-only", "lengths-differ"}) {

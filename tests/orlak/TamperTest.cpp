@@ -10,7 +10,6 @@ using testing_support::FileExists;
 using testing_support::ReadFile;
 using testing_support::WriteFile;
 
-constexpr size_t kChunk = 64 * 1024;
 constexpr size_t kSealedChunk = kChunk + 17;
 constexpr size_t kHeaderFixed = 150;
 constexpr size_t kEntry = 118;

@@ -3,6 +3,7 @@
 // a name says Native (UTF-8, for the file system).
 #pragma once
 
+#include <cstdint>
 #include <ctime>
 #include <functional>
 #include <string>
@@ -10,6 +11,8 @@
 #include <vector>
 
 namespace testing_support {
+
+constexpr int64_t kSecondsPerDay = 86400;
 
 // A fresh folder under the system temp folder, removed with its contents on
 // destruction. Path() ends in "/".
