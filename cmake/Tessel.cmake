@@ -13,13 +13,9 @@ endfunction()
 
 # How test code is compiled. The code under test keeps the build type's
 # optimisation and debugging information; the test files themselves gain
-# nothing from either (line tables are kept for backtraces). A program's test
-# files are compiled a few at a time as one unit, so that GoogleTest's header,
-# which took most of each file's time, is read once per unit; test files
-# therefore keep their helper names apart or share them from a header.
+# nothing from either (line tables are kept for backtraces).
 function(tessel_test_code target)
   target_compile_options(${target} PRIVATE -O0 -g1 -U_FORTIFY_SOURCE)
-  set_target_properties(${target} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 8)
 endfunction()
 
 # A GoogleTest executable registered with CTest.

@@ -18,10 +18,6 @@
 namespace marvik {
 namespace {
 
-std::string Utf8(const std::string& cp1251) {
-  return platform::Cp1251ToUtf8(cp1251);
-}
-
 std::string DateOrBlank(int64_t seconds, const char* blank) {
   return seconds == 0 ? blank : orlak::UtcDate(seconds);
 }
@@ -37,7 +33,8 @@ std::string UsedBy(const std::vector<TKeyUseSite>& uses) {
   std::string text;
   for (const TKeyUseSite& use : uses) {
     if (!text.empty()) text += "; ";
-    text += Utf8(use.Group) + "/" + std::to_string(use.Step) + " (" + Utf8(use.Caption) + ")";
+    text += platform::Cp1251ToUtf8(use.Group) + "/" + std::to_string(use.Step) + " (" +
+            platform::Cp1251ToUtf8(use.Caption) + ")";
   }
   return text;
 }
@@ -68,8 +65,8 @@ int ListInventory(const InventoryRequest& request, std::ostream& out, std::ostre
     }
     TTesselGroups registry(CryptoStepKinds());
     LoadFromIni(registry, *script);
-    if (secretFolder.empty()) secretFolder = Utf8(registry.SecKeysPath);
-    if (publicFolder.empty()) publicFolder = Utf8(registry.PubKeysPath);
+    if (secretFolder.empty()) secretFolder = platform::Cp1251ToUtf8(registry.SecKeysPath);
+    if (publicFolder.empty()) publicFolder = platform::Cp1251ToUtf8(registry.PubKeysPath);
     if (!request.daysGiven) warnDays = ReadIniInteger("MAIN", "KEY_WARN_DAYS", warnDays, *script);
     uses = ScriptKeyUses(registry);
   }
@@ -87,11 +84,12 @@ int ListInventory(const InventoryRequest& request, std::ostream& out, std::ostre
         mine.push_back(uses[i]);
         provided[i] = true;
       }
-      out << (secret ? "secret" : "public") << "\t" << Utf8(facts.id) << "\t" << facts.format
-          << "\t" << facts.fingerprint << "\t" << facts.algorithm << "\t"
+      out << (secret ? "secret" : "public") << "\t" << platform::Cp1251ToUtf8(facts.id) << "\t"
+          << facts.format << "\t" << facts.fingerprint << "\t" << facts.algorithm << "\t"
           << DateOrBlank(facts.created, "") << "\t"
-          << (facts.condition == orlak::KeyCondition::kRefused ? ""
-                                                                : DateOrBlank(facts.expires, "never"))
+          << (facts.condition == orlak::KeyCondition::kRefused
+                  ? ""
+                  : DateOrBlank(facts.expires, "never"))
           << "\t" << Capabilities(facts) << "\t" << orlak::ConditionText(facts, now, warnDays)
           << "\t" << UsedBy(mine) << "\n";
     }
@@ -107,7 +105,7 @@ int ListInventory(const InventoryRequest& request, std::ostream& out, std::ostre
     for (size_t j = i; j < uses.size(); ++j)
       if (!provided[j] && uses[j].Id == key.first && uses[j].Secret == key.second)
         sites.push_back(uses[j]);
-    out << (key.second ? "secret" : "public") << "\t" << Utf8(key.first)
+    out << (key.second ? "secret" : "public") << "\t" << platform::Cp1251ToUtf8(key.first)
         << "\t\t\t\t\t\t\tmissing: no key file provides it\t" << UsedBy(sites) << "\n";
   }
   return kExitOk;

@@ -249,10 +249,6 @@ void ListPgpKeys(const std::string& folder, std::ostream& out) {
 
 namespace {
 
-std::string Utf8(const std::string& cp1251) {
-  return platform::Cp1251ToUtf8(cp1251);
-}
-
 int64_t Now() {
   return static_cast<int64_t>(std::time(nullptr));
 }
@@ -270,7 +266,8 @@ int MakeSuccessor(const std::string& id, const std::string& secretFolder,
   const uint16_t found = orlak::pgp::FindKey(secretFolder, true, base, current);
   if (found != orlak::kOk || !current || !orlak::pgp::IsUsable(*current, true)) {
     err << "marvik: " << id << " has no usable OpenPGP secret key in " << secretFolder << ": "
-        << orlak::CodeName(found != orlak::kOk ? found : uint16_t{orlak::kKeyExpiredOrRevoked}) << "\n";
+        << orlak::CodeName(found != orlak::kOk ? found : uint16_t{orlak::kKeyExpiredOrRevoked})
+        << "\n";
     return kFailure;
   }
   const std::string currentId = current->id, currentFingerprint = current->fingerprint;
@@ -282,7 +279,7 @@ int MakeSuccessor(const std::string& id, const std::string& secretFolder,
     request.id = base + "." + std::to_string(tm.tm_year + 1900);
   }
   if (!orlak::IsValidKeyId(request.id)) {
-    err << "marvik: the successor's name " << Utf8(request.id)
+    err << "marvik: the successor's name " << platform::Cp1251ToUtf8(request.id)
         << " is longer than an identifier may be (13 characters)\n";
     return kUsage;
   }
@@ -296,14 +293,16 @@ int MakeSuccessor(const std::string& id, const std::string& secretFolder,
     err << "marvik: the expiry date must be a later day as YYYY-MM-DD\n";
     return kUsage;
   }
-  const std::string exportPath =
-      options.exportFile.empty() ? Utf8(request.id) + ".certified.asc" : options.exportFile;
-  const int made = Written(orlak::pgp::CreateKeyFiles(secretFolder, publicFolder, request),
-                           "created OpenPGP key " + Utf8(request.id) + ", successor of " +
-                               Utf8(currentId) + " (" + currentFingerprint + ")" +
-                               "\n  secret: " + orlak::pgp::KeyFilePath(secretFolder, request.id) +
-                               "\n  public: " + orlak::pgp::KeyFilePath(publicFolder, request.id),
-                           out, err);
+  const std::string exportPath = options.exportFile.empty()
+                                     ? platform::Cp1251ToUtf8(request.id) + ".certified.asc"
+                                     : options.exportFile;
+  const int made =
+      Written(orlak::pgp::CreateKeyFiles(secretFolder, publicFolder, request),
+              "created OpenPGP key " + platform::Cp1251ToUtf8(request.id) + ", successor of " +
+                  platform::Cp1251ToUtf8(currentId) + " (" + currentFingerprint + ")" +
+                  "\n  secret: " + orlak::pgp::KeyFilePath(secretFolder, request.id) +
+                  "\n  public: " + orlak::pgp::KeyFilePath(publicFolder, request.id),
+              out, err);
   if (made != kOk) return made;
   // The folders changed: their keys are read again, the current key's too.
   const orlak::pgp::KeyFile* signer = nullptr;
@@ -316,7 +315,7 @@ int MakeSuccessor(const std::string& id, const std::string& secretFolder,
   if (code == orlak::kOk)
     code = orlak::pgp::CertifiedPublicKey(*signer, *successor, Now(), armored);
   if (code == orlak::kKeyCapabilityMissing) {
-    err << "marvik: " << Utf8(currentId)
+    err << "marvik: " << platform::Cp1251ToUtf8(currentId)
         << " is neither an Ed25519 nor an RSA key, the kinds that certify another key here, so "
            "the successor stays uncertified; give the partner its fingerprint over another "
            "channel\n";
@@ -326,14 +325,14 @@ int MakeSuccessor(const std::string& id, const std::string& secretFolder,
     err << "marvik: the certification failed: " << orlak::CodeName(code) << "\n";
     return kFailure;
   }
-  const int error = orlak::WriteNewFile(exportPath,
-                                        reinterpret_cast<const unsigned char*>(armored.data()),
-                                        armored.size(), 0644);
+  const int error = orlak::WriteNewFile(
+      exportPath, reinterpret_cast<const unsigned char*>(armored.data()), armored.size(), 0644);
   if (error != 0) {
     err << "marvik: cannot write " << exportPath << ": " << std::strerror(error) << "\n";
     return kFailure;
   }
-  out << "  for the partner, certified by " << Utf8(currentId) << ": " << exportPath << "\n";
+  out << "  for the partner, certified by " << platform::Cp1251ToUtf8(currentId) << ": "
+      << exportPath << "\n";
   return kOk;
 }
 
@@ -371,8 +370,8 @@ int RetireKey(const std::string& name, const std::vector<std::string>& folders, 
       for (const orlak::pgp::KeyFile* other : orlak::pgp::RotationKeys(folder, secret, base))
         if (other->path != path && orlak::pgp::IsUsable(*other, secret)) othersUsable = true;
       if (!othersUsable) {
-        err << "marvik: " << path << " holds the only usable key of " << Utf8(base)
-            << "; put its successor beside it before retiring it\n";
+        err << "marvik: " << path << " holds the only usable key of "
+            << platform::Cp1251ToUtf8(base) << "; put its successor beside it before retiring it\n";
         return kFailure;
       }
       if (std::none_of(moves.begin(), moves.end(), [&](const Move& m) { return m.from == path; }))
@@ -386,8 +385,7 @@ int RetireKey(const std::string& name, const std::vector<std::string>& folders, 
     return kFailure;
   }
   for (const Move& move : moves) {
-    const std::string retired =
-        move.folder + (move.folder.back() == '/' ? "" : "/") + "retired/";
+    const std::string retired = move.folder + (move.folder.back() == '/' ? "" : "/") + "retired/";
     const std::string to = retired + move.from.substr(move.from.rfind('/') + 1);
     const auto cpRetired = platform::Utf8ToCp1251(retired);
     const auto cpFrom = platform::Utf8ToCp1251(move.from);

@@ -16,7 +16,7 @@
 namespace platform {
 namespace {
 
-std::string Native(const std::string& path) {
+std::string NativePath(const std::string& path) {
   return Cp1251ToUtf8(path);
 }
 
@@ -49,7 +49,7 @@ ProfileWriteStats g_stats;
 int ReadProfileFile(const std::string& file, std::string& bytes) {
   bytes.clear();
   // Non-blocking, so that a pipe in the file's place cannot hang the program.
-  Fd fd(::open(Native(file).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  Fd fd(::open(NativePath(file).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (fd.get() < 0) return errno;
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0) return errno;
@@ -69,7 +69,7 @@ int ReadProfileFile(const std::string& file, std::string& bytes) {
 
 int64_t ProfileSizeOnDisk(const std::string& file) {
   struct stat st {};
-  if (::stat(Native(file).c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return -1;
+  if (::stat(NativePath(file).c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return -1;
   return static_cast<int64_t>(st.st_size);
 }
 
@@ -78,8 +78,8 @@ int64_t ProfileSizeOnDisk(const std::string& file) {
 // never read and is replaced by the next write.
 int ReplaceProfileFile(const std::string& file, const std::string& bytes) {
   if (int fault = InjectedFault("write", file)) return fault;
-  const std::string native = Native(file);
-  const std::string side = Native(file + "_tmp");
+  const std::string native = NativePath(file);
+  const std::string side = NativePath(file + "_tmp");
 
   struct stat old {};
   const bool hadFile = ::stat(native.c_str(), &old) == 0;
@@ -112,7 +112,7 @@ int ReplaceProfileFile(const std::string& file, const std::string& bytes) {
 }
 
 int64_t ReadableFileSize(const std::string& path) {
-  Fd fd(::open(Native(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  Fd fd(::open(NativePath(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   struct stat st {};
   if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return 0;
   return static_cast<int64_t>(st.st_size);

@@ -19,11 +19,6 @@ inline TTesselAction* StepOf(const QTreeWidgetItem* item) {
               : nullptr;
 }
 
-inline std::string Text(const QLineEdit* edit) {
-  // The fields' validators let only Windows-1251 text in.
-  return FromQ(edit->text()).value_or(platform::Utf8ToCp1251Lossy(edit->text().toStdString()));
-}
-
 // Sets a flag for the lifetime of the object and restores its old value.
 class Raise {
  public:

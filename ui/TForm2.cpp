@@ -50,11 +50,6 @@ QWidget* Page(QStackedWidget* stack, const std::string& name) {
   return page;
 }
 
-std::string Text(const QLineEdit* edit) {
-  // The validator lets only Windows-1251 text in.
-  return FromQ(edit->text()).value_or(platform::Utf8ToCp1251Lossy(edit->text().toStdString()));
-}
-
 }  // namespace
 
 TForm2::TForm2(const TStepKinds& kinds, QWidget* parent) : QDialog(parent) {

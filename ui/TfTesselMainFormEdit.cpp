@@ -29,7 +29,6 @@
 
 using main_form::Raise;
 using main_form::StepOf;
-using main_form::Text;
 
 void TfTesselMainForm::cxButtonEdit1PropertiesChange() {
   if (FFilling) return;

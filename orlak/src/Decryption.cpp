@@ -95,8 +95,8 @@ bool UnwrapFileKey(const EncLayout& layout, size_t index, PairKeys& keys, unsign
 // plaintext opened from it and, in version 2 when the reading thread made it,
 // the chunk's digest: the seal covers the first, the output gets the second.
 constexpr size_t kPlainAt = kSealedChunkSize;
-constexpr size_t kDigestAt = kPlainAt + kChunkSize;
-constexpr size_t kHandOverSize = kDigestAt + kDigestSize;
+constexpr size_t kOpenedDigestAt = kPlainAt + kChunkSize;
+constexpr size_t kOpenedHandOverSize = kOpenedDigestAt + kDigestSize;
 
 bool ProducerDigests(const EncLayout& layout, uint64_t chunk) {
   return layout.header.version != kEncVersion1 && DigestedByProducer(chunk);
@@ -126,7 +126,7 @@ uint16_t ReadPayload(InputFile& in, const EncLayout& layout, StreamState& stream
                                        : crypto_secretstream_xchacha20poly1305_TAG_MESSAGE;
     if (tag != expected) return kAuthFailed;
     if (ProducerDigests(layout, chunk++))
-      PayloadDigest::ChunkDigest(buffer, size, buffer + kDigestAt);
+      PayloadDigest::ChunkDigest(buffer, size, buffer + kOpenedDigestAt);
     sink.Submit(size);
   }
   return sink.Finish();
@@ -181,10 +181,11 @@ uint16_t DecryptFile(const std::string& input, const std::string& output, const 
   {
     // The seal over what was read and the write of what it opened to run
     // beside the cipher. Nothing is committed before the seal is checked.
-    WriteBehind sink(kHandOverSize, layout.payloadLength >= kWriteBehindFrom,
+    WriteBehind sink(kOpenedHandOverSize, layout.payloadLength >= kWriteBehindFrom,
                      [&, chunk = uint64_t{0}](const unsigned char* sealed, size_t size) mutable {
-                       seal.Update(sealed, size,
-                                   ProducerDigests(layout, chunk++) ? sealed + kDigestAt : nullptr);
+                       seal.Update(
+                           sealed, size,
+                           ProducerDigests(layout, chunk++) ? sealed + kOpenedDigestAt : nullptr);
                        return out.Write(sealed + kPlainAt, size - kChunkOverhead);
                      });
     code = ReadPayload(in, layout, stream, digest, sink);

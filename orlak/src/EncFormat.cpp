@@ -10,7 +10,7 @@
 namespace orlak {
 namespace {
 
-constexpr unsigned char kMagic[8] = {'O', 'R', 'L', 'A', 'K', 'E', 'N', 'C'};
+constexpr unsigned char kEncMagic[8] = {'O', 'R', 'L', 'A', 'K', 'E', 'N', 'C'};
 constexpr unsigned char kEndMark[8] = {'O', 'R', 'L', 'A', 'K', 'E', 'N', 'D'};
 
 constexpr size_t kCountAt = 10;
@@ -32,7 +32,7 @@ static_assert(kEntryWrapAt + kWrappedKeySize == kEntrySize);
 
 void EncodeHeaderFixed(const EncHeader& header, size_t receiverCount, unsigned char* out) {
   std::memset(out, 0, kHeaderFixedSize);
-  std::memcpy(out, kMagic, sizeof kMagic);
+  std::memcpy(out, kEncMagic, sizeof kEncMagic);
   out[8] = header.version;
   PutU16(out + kCountAt, static_cast<uint16_t>(receiverCount));
   PutU32(out + kChunkAt, kChunkSize);
@@ -72,7 +72,7 @@ uint16_t ParseEncryptedFile(ByteSource& source, EncLayout& layout) {
   const size_t lead = static_cast<size_t>(std::min<uint64_t>(size, 16));
   if (!source.ReadAt(0, fixed, lead)) return kReadFailed;
   // A file that starts like an encrypted one but stops within the mark was cut.
-  if (std::memcmp(fixed, kMagic, std::min(lead, sizeof kMagic)) != 0) return kNotEncrypted;
+  if (std::memcmp(fixed, kEncMagic, std::min(lead, sizeof kEncMagic)) != 0) return kNotEncrypted;
   if (lead < 16) return kBadFileLength;
   const unsigned char version = fixed[8];
   if ((version != kEncVersion1 && version != kEncVersion2) || fixed[9] != 0)

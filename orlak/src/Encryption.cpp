@@ -46,8 +46,8 @@ uint16_t AddReceivers(const SecretKey& sender, const std::vector<PublicKey>& rec
 
 // A hand-over buffer holds a sealed chunk and, when the producer made it,
 // the chunk's digest at a fixed offset.
-constexpr size_t kDigestAt = kSealedChunkSize;
-constexpr size_t kHandOverSize = kDigestAt + kDigestSize;
+constexpr size_t kSealedDigestAt = kSealedChunkSize;
+constexpr size_t kSealedHandOverSize = kSealedDigestAt + kDigestSize;
 
 // Streams the input into sealed chunks, handed to sink in order. Each chunk
 // is read one ahead, so the last one can carry the final tag.
@@ -74,7 +74,7 @@ uint16_t WritePayload(InputFile& in, StreamState& stream, const unsigned char* h
         last ? crypto_secretstream_xchacha20poly1305_TAG_FINAL
              : crypto_secretstream_xchacha20poly1305_TAG_MESSAGE);
     if (DigestedByProducer(chunk++))
-      PayloadDigest::ChunkDigest(sealed, sealedSize, sealed + kDigestAt);
+      PayloadDigest::ChunkDigest(sealed, sealedSize, sealed + kSealedDigestAt);
     sink.Submit(sealedSize);
     payloadLength += sealedSize;
     if (last) return sink.Finish();
@@ -125,12 +125,12 @@ uint16_t EncryptFile(const std::string& input, const std::string& output, const 
   {
     // Writing and the digest of what is written run beside the cipher.
     uint64_t chunk = 0;
-    WriteBehind sink(kHandOverSize, in.Size() >= kWriteBehindFrom,
+    WriteBehind sink(kSealedHandOverSize, in.Size() >= kWriteBehindFrom,
                      [&](const unsigned char* data, size_t size) {
                        const uint16_t written = out.Write(data, size);
                        if (written != kOk) return written;
                        if (DigestedByProducer(chunk++))
-                         digest.AddChunkDigest(data + kDigestAt);
+                         digest.AddChunkDigest(data + kSealedDigestAt);
                        else
                          digest.AddChunk(data, size);
                        return written;

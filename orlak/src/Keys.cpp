@@ -15,8 +15,8 @@ constexpr unsigned char kSecretMagic[8] = {'O', 'R', 'L', 'A', 'K', 'S', 'E', 'C
 constexpr unsigned char kVersion = 1;
 
 // Offsets shared by both key files: magic, version, identifier, reserved byte.
-constexpr size_t kIdAt = 9;
-constexpr size_t kReservedAt = kIdAt + kKeyIdFieldSize;  // 23
+constexpr size_t kKeyIdAt = 9;
+constexpr size_t kReservedAt = kKeyIdAt + kKeyIdFieldSize;  // 23
 constexpr size_t kKeysAt = 24;
 // Public key file: signing key, agreement key, self-signature.
 constexpr size_t kPubBoxAt = kKeysAt + crypto_sign_PUBLICKEYBYTES;      // 56
@@ -33,14 +33,14 @@ constexpr size_t kBlockPadAt = kBlockSumAt + 32;
 void PutHeader(unsigned char* out, const unsigned char* magic, std::string_view id) {
   std::memcpy(out, magic, 8);
   out[8] = kVersion;
-  PutKeyIdField(out + kIdAt, id);
+  PutKeyIdField(out + kKeyIdAt, id);
   out[kReservedAt] = 0;
 }
 
 bool HeaderOk(const unsigned char* in, const unsigned char* magic, std::string_view expectedId,
               std::string& id) {
   if (std::memcmp(in, magic, 8) != 0 || in[8] != kVersion || in[kReservedAt] != 0) return false;
-  if (!GetKeyIdField(in + kIdAt, id)) return false;
+  if (!GetKeyIdField(in + kKeyIdAt, id)) return false;
   return expectedId.empty() || id == expectedId;
 }
 

@@ -13,16 +13,15 @@
 namespace orlak::pgp {
 namespace {
 
-constexpr uint8_t kAlgorithmRsa = 1;
+constexpr uint8_t kRsaAlgorithmId = 1;
 
 // The numbers of one key while it is put together; the private ones in
 // OpenSSL's secure memory, so the parameters made of them are too, and all
 // of them cleared on release.
 struct Numbers {
   BIGNUM *n = BN_new(), *e = BN_new();
-  BIGNUM *d = BN_secure_new(), *p = BN_secure_new(), *q = BN_secure_new(),
-         *u = BN_secure_new(), *dp = BN_secure_new(), *dq = BN_secure_new(),
-         *less = BN_secure_new();
+  BIGNUM *d = BN_secure_new(), *p = BN_secure_new(), *q = BN_secure_new(), *u = BN_secure_new(),
+         *dp = BN_secure_new(), *dq = BN_secure_new(), *less = BN_secure_new();
   ~Numbers() {
     BN_free(n);
     BN_free(e);
@@ -45,12 +44,14 @@ bool PrimeExponent(const Numbers& k, const BIGNUM* prime, BIGNUM* exponent, BN_C
 
 }  // namespace
 
-void RsaKeyFree::operator()(evp_pkey_st* key) const { EVP_PKEY_free(key); }
+void RsaKeyFree::operator()(evp_pkey_st* key) const {
+  EVP_PKEY_free(key);
+}
 
 RsaKey RsaSecretKey(const std::string& body) {
   // Version 4, creation time, algorithm; n and e; the s2k usage (0:
   // unprotected); d, p, q and u = p^-1 mod q; a checksum.
-  if (body.size() < 6 || body[0] != 4 || static_cast<uint8_t>(body[5]) != kAlgorithmRsa)
+  if (body.size() < 6 || body[0] != 4 || static_cast<uint8_t>(body[5]) != kRsaAlgorithmId)
     return nullptr;
   Numbers k;
   if (!k.Made()) return nullptr;
@@ -98,8 +99,8 @@ std::string RsaSignSha256(evp_pkey_st* key, const unsigned char digest[32]) {
       EVP_PKEY_sign(signer.get(), nullptr, &size, digest, 32) <= 0)
     return {};
   std::string signature(size, '\0');
-  if (EVP_PKEY_sign(signer.get(), reinterpret_cast<unsigned char*>(signature.data()), &size,
-                    digest, 32) <= 0)
+  if (EVP_PKEY_sign(signer.get(), reinterpret_cast<unsigned char*>(signature.data()), &size, digest,
+                    32) <= 0)
     return {};
   signature.resize(size);
   return signature;

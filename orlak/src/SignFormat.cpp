@@ -9,15 +9,15 @@
 namespace orlak {
 namespace {
 
-constexpr unsigned char kMagic[8] = {'O', 'R', 'L', 'A', 'K', 'S', 'I', 'G'};
+constexpr unsigned char kSignMagic[8] = {'O', 'R', 'L', 'A', 'K', 'S', 'I', 'G'};
 
 constexpr size_t kIndexAt = 1;
-constexpr size_t kIdAt = 2;
-constexpr size_t kLengthAt = kIdAt + kKeyIdFieldSize;         // 16
+constexpr size_t kRecordIdAt = 2;
+constexpr size_t kLengthAt = kRecordIdAt + kKeyIdFieldSize;   // 16
 constexpr size_t kSignatureAt = kLengthAt + 8;                // 24
 constexpr size_t kLinkAt = kSignatureAt + crypto_sign_BYTES;  // 88, reserved in version 1
-constexpr size_t kMagicAt = kLinkAt + kLinkSize;              // 96
-static_assert(kMagicAt + sizeof kMagic == kSignRecordSize);
+constexpr size_t kSignMagicAt = kLinkAt + kLinkSize;          // 96
+static_assert(kSignMagicAt + sizeof kSignMagic == kSignRecordSize);
 
 // Suffix: mark, version, identifier field, content length; then in version 2
 // the position and the chain digest.
@@ -26,7 +26,7 @@ constexpr size_t kSuffixV2Size = kSuffixV1Size + 1 + kChainSize;  // 64
 static_assert(kSuffixV2Size == kMaxSignedSuffixSize);
 
 bool DecodeRecord(const unsigned char* in, SignRecord& record) {
-  if (std::memcmp(in + kMagicAt, kMagic, sizeof kMagic) != 0) return false;
+  if (std::memcmp(in + kSignMagicAt, kSignMagic, sizeof kSignMagic) != 0) return false;
   record.version = in[0];
   if (record.version == kSignVersion1) {
     if (!AllZero(in + kLinkAt, kLinkSize)) return false;
@@ -34,7 +34,7 @@ bool DecodeRecord(const unsigned char* in, SignRecord& record) {
     return false;
   }
   record.index = in[kIndexAt];
-  if (!GetKeyIdField(in + kIdAt, record.id)) return false;
+  if (!GetKeyIdField(in + kRecordIdAt, record.id)) return false;
   record.contentLength = GetU64(in + kLengthAt);
   std::memcpy(record.signature, in + kSignatureAt, crypto_sign_BYTES);
   return true;
@@ -74,7 +74,7 @@ uint16_t ParseSignTrailer(ByteSource& source, bool separate, SignTrailer& traile
   unsigned char last[kSignRecordSize];
   if (size < kSignRecordSize) return kNotSigned;
   if (!source.ReadAt(size - kSignRecordSize, last, kSignRecordSize)) return kReadFailed;
-  if (std::memcmp(last + kMagicAt, kMagic, sizeof kMagic) != 0) return kNotSigned;
+  if (std::memcmp(last + kSignMagicAt, kSignMagic, sizeof kSignMagic) != 0) return kNotSigned;
 
   SignRecord newest;
   if (!DecodeRecord(last, newest)) return kUnsupportedFormat;
@@ -108,15 +108,15 @@ void EncodeSignRecord(const SignRecord& record, unsigned char* out) {
   std::memset(out, 0, kSignRecordSize);
   out[0] = record.version;
   out[kIndexAt] = static_cast<unsigned char>(record.index);
-  PutKeyIdField(out + kIdAt, record.id);
+  PutKeyIdField(out + kRecordIdAt, record.id);
   PutU64(out + kLengthAt, record.contentLength);
   std::memcpy(out + kSignatureAt, record.signature, crypto_sign_BYTES);
   if (record.version != kSignVersion1) std::memcpy(out + kLinkAt, record.chain, kLinkSize);
-  std::memcpy(out + kMagicAt, kMagic, sizeof kMagic);
+  std::memcpy(out + kSignMagicAt, kSignMagic, sizeof kSignMagic);
 }
 
 size_t SignedSuffix(const SignRecord& record, unsigned char* out) {
-  std::memcpy(out, kMagic, sizeof kMagic);
+  std::memcpy(out, kSignMagic, sizeof kSignMagic);
   out[8] = record.version;
   PutKeyIdField(out + 9, record.id);
   PutU64(out + 9 + kKeyIdFieldSize, record.contentLength);
