@@ -61,9 +61,7 @@ bool IdFromArgument(const char* arg, std::string& id, bool& plain) {
 // Whether a liborlak secret key file exists for the identifier (whatever
 // state it is in).
 bool HasOwnSecretKey(const std::string& folder, const std::string& id, bool plain) {
-  if (!plain) return false;
-  SecretKey key;
-  return LoadSecretKey(folder, id, key) != kKeyNotFound;
+  return plain && SecretKeyFileExists(folder, id);
 }
 
 bool IsOwnEncryptedFile(const std::string& path) {
@@ -198,7 +196,8 @@ ORLAK_API uint16_t ORLAK_CALL EnCryptFileEx(const char* inputFile, const char* o
     if (!PartFolders(Part::kCrypto, folders)) return kNotInitialised;
     std::string senderId;
     bool plain = false;
-    if (!HasText(inputFile) || !HasText(outputFile) || !IdFromArgument(senderKeyId, senderId, plain))
+    if (!HasText(inputFile) || !HasText(outputFile) ||
+        !IdFromArgument(senderKeyId, senderId, plain))
       return kBadParameter;
     if (reserved != 0 || receiverCount == 0 || !receiverKeyBlocks || receiverCount > kMaxReceivers)
       return kBadParameter;

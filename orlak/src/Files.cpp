@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -34,17 +35,31 @@ InputFile::~InputFile() {
 
 uint16_t InputFile::Open(const std::string& nativePath, bool forUpdate) {
   // O_NONBLOCK so that a FIFO put in place of a file cannot hang the open.
+  // Only regular files are kept, whose reads the flag does not change.
   fd_ = ::open(nativePath.c_str(), (forUpdate ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK);
   if (fd_ < 0) return kInputOpen;
   struct stat st;
   if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) return kInputOpen;
-  int flags = ::fcntl(fd_, F_GETFL);
-  if (flags < 0 || ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK) != 0) return kInputOpen;
   size_ = static_cast<uint64_t>(st.st_size);
   return kOk;
 }
 
 bool InputFile::ReadAt(uint64_t offset, void* buffer, size_t n) {
+  constexpr size_t kSmallRead = 512, kBlock = 8192;
+  if (n > kSmallRead || offset >= size_ || n > size_ - offset) return ReadFully(offset, buffer, n);
+  if (offset < blockAt_ || offset + n > blockAt_ + block_.size()) {
+    blockAt_ = offset;
+    block_.resize(static_cast<size_t>(std::min<uint64_t>(kBlock, size_ - offset)));
+    if (!ReadFully(blockAt_, block_.data(), block_.size())) {
+      block_.clear();
+      return false;
+    }
+  }
+  std::memcpy(buffer, block_.data() + (offset - blockAt_), n);
+  return true;
+}
+
+bool InputFile::ReadFully(uint64_t offset, void* buffer, size_t n) {
   auto* p = static_cast<unsigned char*>(buffer);
   while (n > 0) {
     ssize_t got = ::pread(fd_, p, n, static_cast<off_t>(offset));
@@ -77,6 +92,7 @@ bool InputFile::Seek(uint64_t offset) {
 bool InputFile::Truncate(uint64_t size) {
   if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) return false;
   size_ = size;
+  block_.clear();
   return true;
 }
 

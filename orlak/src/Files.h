@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "ByteSource.h"
 #include "platform/Durable.h"
@@ -31,6 +32,9 @@ class InputFile final : public ByteSource {
   // forUpdate opens it for writing too, for Truncate.
   uint16_t Open(const std::string& nativePath, bool forUpdate = false);
   uint64_t Size() const override { return size_; }
+  // Reads of a few bytes (packet headers, format marks) are served from one
+  // block read around them, so that walking a file's structure costs one
+  // system call per block rather than one per field.
   bool ReadAt(uint64_t offset, void* buffer, size_t n) override;
   // Sequential reading from the current position: the byte count (short only
   // at the end of the file), or -1 on a read error.
@@ -39,8 +43,12 @@ class InputFile final : public ByteSource {
   bool Truncate(uint64_t size);
 
  private:
+  bool ReadFully(uint64_t offset, void* buffer, size_t n);
+
   int fd_ = -1;
   uint64_t size_ = 0;
+  std::vector<unsigned char> block_;  // the file's bytes from blockAt_
+  uint64_t blockAt_ = 0;
 };
 
 class OutputFile {

@@ -91,6 +91,12 @@ uint16_t LoadSecretKey(const std::string& nativeFolder, std::string_view id, Sec
   return ParseSecretKeyFile(bytes.data(), got, id, key);
 }
 
+bool SecretKeyFileExists(const std::string& nativeFolder, std::string_view id) {
+  struct stat st;
+  if (::stat(SecretKeyPath(nativeFolder, id).c_str(), &st) == 0) return true;
+  return errno != ENOENT && errno != ENOTDIR;
+}
+
 uint16_t LoadPublicKey(const std::string& nativeFolder, std::string_view id, PublicKey& key,
                        unsigned char* record) {
   unsigned char bytes[kPublicKeyFileSize + 1];

@@ -28,6 +28,9 @@ inline constexpr mode_t kSecretKeyOpenModes = 077;
 // file's permission bits (else it is set to 0).
 uint16_t LoadSecretKey(const std::string& nativeFolder, std::string_view id, SecretKey& key,
                        mode_t* openMode = nullptr);
+// Whether LoadSecretKey would find a file for the identifier (whatever state
+// it is in), without reading it.
+bool SecretKeyFileExists(const std::string& nativeFolder, std::string_view id);
 // kPublicKeyMissing, kReadFailed or kPublicKeyDamaged on failure. record, when
 // given, receives the file's kPublicKeyFileSize bytes.
 uint16_t LoadPublicKey(const std::string& nativeFolder, std::string_view id, PublicKey& key,

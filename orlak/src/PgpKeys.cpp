@@ -119,34 +119,6 @@ std::vector<rnp::Key> Primaries(rnp_ffi_t ffi) {
   return keys;
 }
 
-// Lends a secret key's ring the public keys of the public ring that an
-// operation asks for (the signers of a message being decrypted), so RNP
-// neither searches in vain nor says so on the standard error each time.
-void ProvidePublicKey(rnp_ffi_t ffi, void*, const char* type, const char* identifier,
-                      bool secret) {
-  State& state = TheState();
-  if (secret || !state.publicRing || !type || !identifier) return;
-  rnp_key_handle_t found = nullptr;
-  if (rnp_locate_key(state.publicRing.get(), type, identifier, &found) != RNP_SUCCESS || !found)
-    return;
-  rnp::Key key(found);
-  bool primary = false;
-  rnp_key_is_primary(found, &primary);
-  char* fpr = nullptr;
-  if ((primary ? rnp_key_get_fprint(found, &fpr) : rnp_key_get_primary_fprint(found, &fpr)) !=
-      RNP_SUCCESS)
-    return;
-  rnp::Key whole = rnp::FindByFingerprint(state.publicRing.get(), rnp::Take(fpr));
-  rnp::Output exported = rnp::MemoryOutput();
-  if (!whole || !exported ||
-      rnp_key_export(whole.get(), exported.get(), RNP_KEY_EXPORT_PUBLIC | RNP_KEY_EXPORT_SUBKEYS) !=
-          RNP_SUCCESS)
-    return;
-  const std::string bytes = rnp::MemoryBytes(exported.get());
-  rnp::Input input = rnp::InputOfMemory(bytes.data(), bytes.size());
-  if (input) rnp_import_keys(ffi, input.get(), RNP_LOAD_SAVE_PUBLIC_KEYS, nullptr);
-}
-
 void Describe(rnp_key_handle_t primary, KeyFile& file) {
   file.fingerprint = rnp::Take([&] {
     char* s = nullptr;
@@ -215,9 +187,8 @@ uint16_t LoadPrimary(State& state, bool secret, rnp_key_handle_t primary, KeyFil
   Describe(primary, entry);
   if (secret && !HasAnySecret(primary)) return damaged;
   rnp::Output exported = rnp::MemoryOutput();
-  if (!exported ||
-      rnp_key_export(primary, exported.get(), RNP_KEY_EXPORT_PUBLIC | RNP_KEY_EXPORT_SUBKEYS) !=
-          RNP_SUCCESS)
+  if (!exported || rnp_key_export(primary, exported.get(),
+                                  RNP_KEY_EXPORT_PUBLIC | RNP_KEY_EXPORT_SUBKEYS) != RNP_SUCCESS)
     return damaged;
   const std::string publicBytes = rnp::MemoryBytes(exported.get());
   rnp::Input publicInput = rnp::InputOfMemory(publicBytes.data(), publicBytes.size());
@@ -244,7 +215,8 @@ void LoadKeyFile(State& state, bool secret, KeyFile file, std::vector<KeyFile>& 
       file.code = damaged;
   }
   sodium_memzero(bytes.data(), bytes.size());
-  std::vector<rnp::Key> primaries = file.code == kOk ? Primaries(ffi.get()) : std::vector<rnp::Key>{};
+  std::vector<rnp::Key> primaries =
+      file.code == kOk ? Primaries(ffi.get()) : std::vector<rnp::Key>{};
   if (file.code == kOk && primaries.empty()) file.code = damaged;
   if (file.code != kOk) {
     entries.push_back(std::move(file));
@@ -258,14 +230,10 @@ void LoadKeyFile(State& state, bool secret, KeyFile file, std::vector<KeyFile>& 
     entry.code = LoadPrimary(state, secret, primary.get(), entry);
     if (entry.code == kOk && secret && several && !(entry.secret = RingOfOne(primary.get())))
       entry.code = damaged;
-    if (entry.secret) rnp_ffi_set_key_provider(entry.secret.get(), ProvidePublicKey, nullptr);
     entries.push_back(std::move(entry));
   }
   primaries.clear();
-  if (secret && !several && entries.back().code == kOk) {
-    rnp_ffi_set_key_provider(ffi.get(), ProvidePublicKey, nullptr);
-    entries.back().secret = std::move(ffi);
-  }
+  if (secret && !several && entries.back().code == kOk) entries.back().secret = std::move(ffi);
 }
 
 std::vector<KeyFile> ReadFolder(State& state, const std::string& folder, bool secret) {
@@ -424,7 +392,8 @@ uint16_t FindKey(const std::string& folder, bool secret, const std::string& id,
       if (file.fingerprint.empty()) continue;
       const bool match =
           (fingerprint && file.fingerprint == wanted) ||
-          (keyId && std::find(file.keyIds.begin(), file.keyIds.end(), wanted) != file.keyIds.end()) ||
+          (keyId &&
+           std::find(file.keyIds.begin(), file.keyIds.end(), wanted) != file.keyIds.end()) ||
           (email && std::find(file.emails.begin(), file.emails.end(), wanted) != file.emails.end());
       if (match) matches.push_back(&file);
     }
@@ -579,8 +548,8 @@ bool IsKeyBlock(const unsigned char* block) {
 uint16_t ParseKeyBlock(const unsigned char* block, std::string& id, std::string& fingerprint) {
   unsigned char sum[32];
   BlockSum(block, sum);
-  if (!IsKeyBlock(block) || block[8] != 1 ||
-      sodium_memcmp(sum, block + kBlockSumAt, 32) != 0 || !GetKeyIdField(block + kBlockIdAt, id))
+  if (!IsKeyBlock(block) || block[8] != 1 || sodium_memcmp(sum, block + kBlockSumAt, 32) != 0 ||
+      !GetKeyIdField(block + kBlockIdAt, id))
     return kPublicKeyDamaged;
   const size_t length = block[kBlockFprLengthAt];
   if (length != 20 && length != 32) return kPublicKeyDamaged;

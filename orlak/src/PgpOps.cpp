@@ -15,6 +15,8 @@ namespace {
 // Plaintext up to this size is kept in memory while a message is decrypted,
 // so a small signed message is put back together without a second pass.
 constexpr size_t kMemoryPlaintext = 4u << 20;
+// Bytes copied at a time where the library copies a file's part itself.
+constexpr size_t kCopyBlock = 1u << 20;
 
 struct SignOp {
   rnp_op_sign_t op = nullptr;
@@ -65,8 +67,8 @@ std::string SignaturePacket(rnp_signature_handle_t sig) {
 rnp::Key PrimaryOf(rnp_ffi_t ffi, rnp_key_handle_t key) {
   bool primary = false;
   rnp_key_is_primary(key, &primary);
-  const std::string fpr = primary ? TakeString(rnp_key_get_fprint, key)
-                                  : TakeString(rnp_key_get_primary_fprint, key);
+  const std::string fpr =
+      primary ? TakeString(rnp_key_get_fprint, key) : TakeString(rnp_key_get_primary_fprint, key);
   return rnp::FindByFingerprint(ffi, fpr);
 }
 
@@ -387,12 +389,13 @@ uint16_t CheckSignatures(const std::string& file, const std::string* separateFil
   size_t count = 0;
   rnp_op_verify_get_signature_count(op.op, &count);
   if (rc == RNP_ERROR_READ) return kReadFailed;
-  if (count == 0) return rc == RNP_SUCCESS || rc == RNP_ERROR_NO_SIGNATURES_FOUND ||
-                                 rc == RNP_ERROR_SIGNATURE_INVALID
-                             ? kNotSigned
-                             : kUnsupportedFormat;
-  if (rc != RNP_SUCCESS && rc != RNP_ERROR_SIGNATURE_INVALID &&
-      rc != RNP_ERROR_SIGNATURE_EXPIRED && rc != RNP_ERROR_KEY_NOT_FOUND)
+  if (count == 0)
+    return rc == RNP_SUCCESS || rc == RNP_ERROR_NO_SIGNATURES_FOUND ||
+                   rc == RNP_ERROR_SIGNATURE_INVALID
+               ? kNotSigned
+               : kUnsupportedFormat;
+  if (rc != RNP_SUCCESS && rc != RNP_ERROR_SIGNATURE_INVALID && rc != RNP_ERROR_SIGNATURE_EXPIRED &&
+      rc != RNP_ERROR_KEY_NOT_FOUND)
     return kUnsupportedFormat;
   if (count > kAllSignatures - 1) return kUnsupportedFormat;
   for (size_t i = 0; i < count; ++i) {
@@ -448,6 +451,22 @@ uint16_t DeleteSignatures(const std::string& file, uint8_t count) {
   if (Classify(in) == Kind::kEncrypted) return kNotSigned;
   OutputFile out;
   if ((code = out.Create(file, 0600)) != kOk) return code;
+  // The plain form (what a decryption here yields) is cut out directly: RNP
+  // would verify every signature only to have the verdict ignored.
+  SignedData plain;
+  if (FindSignedData(in, plain)) {
+    if (count != kAllSignatures && count > plain.signatures) return kBadParameter;
+    if (count != kAllSignatures && count < plain.signatures) return kUnsupportedFormat;
+    std::vector<char> buffer(
+        static_cast<size_t>(std::min<uint64_t>(kCopyBlock, plain.dataEnd - plain.dataStart)));
+    for (uint64_t at = plain.dataStart; at < plain.dataEnd;) {
+      const size_t n = static_cast<size_t>(std::min<uint64_t>(buffer.size(), plain.dataEnd - at));
+      if (!in.ReadAt(at, buffer.data(), n)) return kReadFailed;
+      if ((code = out.Write(buffer.data(), n)) != kOk) return code;
+      at += n;
+    }
+    return out.Commit();
+  }
   rnp::Input source = rnp::InputOf(in);
   rnp::Output sink = rnp::OutputOf(out);
   VerifyOp op;

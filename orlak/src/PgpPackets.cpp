@@ -33,6 +33,7 @@ bool ReadPacket(ByteSource& source, uint64_t offset, PacketFrame& header) {
   header.tag = b[0] & 0x3F;
   uint64_t at = offset + 1;
   header.bodyStart = 0;
+  header.partial = false;
   for (;;) {
     if (!source.ReadAt(at, b + 1, 1)) return false;
     const unsigned l1 = b[1];
@@ -54,6 +55,7 @@ bool ReadPacket(ByteSource& source, uint64_t offset, PacketFrame& header) {
       partial = true;
     }
     if (header.bodyStart == 0) header.bodyStart = at + lengthBytes;
+    header.partial = header.partial || partial;
     at += lengthBytes + length;
     if (at > size) return false;
     if (!partial) break;
@@ -160,6 +162,37 @@ bool IsSignedMessage(ByteSource& source) {
   if (after == 0) return all(0, before, kTagSignature);
   return after == before && all(0, before, kTagOnePass) &&
          all(before + 1, tags.size(), kTagSignature);
+}
+
+bool FindSignedData(ByteSource& source, SignedData& found) {
+  if (!IsSignedMessage(source)) return false;
+  found = SignedData{};
+  bool literalSeen = false;
+  for (uint64_t offset = 0; offset < source.Size();) {
+    PacketFrame packet;
+    if (!ReadPacket(source, offset, packet)) return false;
+    const uint64_t length = packet.bodyEnd - packet.bodyStart;
+    if (packet.tag == kTagCompressed) return false;
+    if (packet.tag == kTagLiteral) {
+      unsigned char head[2];
+      if (packet.partial || length < 6 || !source.ReadAt(packet.bodyStart, head, 2) ||
+          head[0] != 'b' || length < 6u + head[1])
+        return false;
+      found.dataStart = packet.bodyStart + 2 + head[1] + 4;
+      found.dataEnd = packet.bodyEnd;
+      literalSeen = true;
+    } else if (packet.tag == kTagSignature) {
+      std::string bytes(static_cast<size_t>(packet.bodyEnd - offset), '\0');
+      SignatureFields fields;
+      if (packet.partial || bytes.size() > 64 * 1024 ||
+          !source.ReadAt(offset, bytes.data(), bytes.size()) ||
+          !ParseSignaturePacket(bytes, fields))
+        return false;
+      ++found.signatures;
+    }
+    offset = packet.bodyEnd;
+  }
+  return literalSeen && found.signatures > 0;
 }
 
 bool ParseSignaturePacket(const std::string& packet, SignatureFields& fields) {

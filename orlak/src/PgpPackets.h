@@ -36,6 +36,7 @@ struct PacketFrame {
   uint8_t tag = 0;
   uint64_t bodyStart = 0;
   uint64_t bodyEnd = 0;  // after the last byte of the body
+  bool partial = false;  // the body is in partial lengths
 };
 // The packet at offset, partial body lengths followed to their end.
 bool ReadPacket(ByteSource& source, uint64_t offset, PacketFrame& frame);
@@ -56,6 +57,16 @@ Kind Classify(ByteSource& source);
 // literal data, or one compressed packet (gpg compresses what it signs),
 // each packet's length adding up to exactly the source's size.
 bool IsSignedMessage(ByteSource& source);
+
+// Where the data of a plain signed message lies: one-pass signatures, binary
+// literal data in one definite length, and as many signatures (or the
+// signatures before the data), every signature packet readable. False for
+// any other form (compressed, text mode, partial lengths), which RNP reads.
+struct SignedData {
+  uint64_t dataStart = 0, dataEnd = 0;
+  size_t signatures = 0;
+};
+bool FindSignedData(ByteSource& source, SignedData& found);
 
 struct SignatureFields {
   uint8_t version = 0;

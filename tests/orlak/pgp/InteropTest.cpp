@@ -48,8 +48,8 @@ TEST_F(Interop, OurSignatureIsReadByGpgAndSq) {
               std::string::npos)
         << gpg.err;
 
-    const Outcome sq = Shell("sq verify --signer-cert " + keys_.publics + key->id + ".asc --output " +
-                         Path(key->id + ".by-sq") + " " + signedFile);
+    const Outcome sq = Shell("sq verify --signer-cert " + keys_.publics + key->id +
+                             ".asc --output " + Path(key->id + ".by-sq") + " " + signedFile);
     EXPECT_EQ(sq.status, 0) << sq.err;
     EXPECT_TRUE(SameBytes(ReadFile(Path(key->id + ".by-sq")), ReadFile(input)));
 
@@ -81,7 +81,7 @@ TEST_F(Interop, OurEncryptionToOneAndToThreeReceivers) {
   EXPECT_TRUE(SameBytes(ReadFile(Path("three.gpg-out")), ReadFile(input)));
   EXPECT_EQ(Count(gpg.err, "[GNUPG:] ENC_TO "), 4);
   const Outcome sq = Shell("sq decrypt --recipient-key " + keys_.sqRsaKey + " --output " +
-                       Path("three.sq-out") + " " + three);
+                           Path("three.sq-out") + " " + three);
   EXPECT_EQ(sq.status, 0) << sq.err;
   EXPECT_TRUE(SameBytes(ReadFile(Path("three.sq-out")), ReadFile(input)));
 }
@@ -93,26 +93,34 @@ TEST_F(Interop, OurSignThenEncryptIsOneSignedEncryptedMessage) {
 
   const Outcome gpg = GpgDecrypt(Path("sent"), Path("by-gpg"));
   EXPECT_EQ(gpg.status, 0) << gpg.err;
-  EXPECT_TRUE(SameBytes(ReadFile(Path("by-gpg")), ReadFile(input)));  // not the signed message again
+  EXPECT_TRUE(
+      SameBytes(ReadFile(Path("by-gpg")), ReadFile(input)));  // not the signed message again
   ExpectGoodSignature(gpg, keys_.ours);
 
-  const Outcome sq = Shell("sq decrypt --recipient-key " + keys_.sqEdKey + " --signer-cert " +
-                       keys_.publics + "ours.asc --output " + Path("by-sq") + " " + Path("sent"));
+  const Outcome sq =
+      Shell("sq decrypt --recipient-key " + keys_.sqEdKey + " --signer-cert " + keys_.publics +
+            "ours.asc --output " + Path("by-sq") + " " + Path("sent"));
   EXPECT_EQ(sq.status, 0) << sq.err;
   EXPECT_TRUE(SameBytes(ReadFile(Path("by-sq")), ReadFile(input)));
 }
 
 TEST_F(Interop, GpgSignedFilesAreCheckedAndLoseTheirSignatures) {
   const std::string input = Content("plain");
-  struct Case {
+  // Compressed, armored, uncompressed (cut out without RNP) and read from a
+  // pipe (literal data in partial lengths).
+  struct SignedForm {
     const PeerKey* signer;
     const char* options;
-  } cases[] = {{&keys_.gpgEd, ""}, {&keys_.gpgRsa, "--armor "}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.signer->id + c.options);
+    const char* from;
+  } cases[] = {{&keys_.gpgEd, "", ""},
+               {&keys_.gpgRsa, "--armor ", ""},
+               {&keys_.gpgEd, "--compress-algo none ", ""},
+               {&keys_.gpgRsa, "--compress-algo none ", " < "}};
+  for (const SignedForm& c : cases) {
+    SCOPED_TRACE(c.signer->id + c.options + c.from);
     const std::string signedFile = Path(c.signer->id + ".gpg");
     ASSERT_EQ(Shell(keys_.Gpg(std::string(c.options) + "--local-user " + c.signer->fingerprint +
-                              " --output " + signedFile + " --sign " + input))
+                              " --output " + signedFile + " --sign " + c.from + input))
                   .status,
               0);
     const auto check = Check(signedFile);

@@ -33,6 +33,10 @@ TEST_F(Refusal, AChangedByteFailsTheCheckOrTheDecryption) {
   const auto check = Check(Path("signed"));
   EXPECT_EQ(check.code, 0);
   EXPECT_EQ(check.statuses, std::vector<int>{1});
+  // Deleting signatures judges none: the changed content comes out.
+  ASSERT_EQ(DelSign(Path("signed").c_str(), ORLAK_DELETE_ALL_SIGNATURES), 0);
+  EXPECT_EQ(ReadFile(Path("signed")).size(), ReadFile(input).size());
+  EXPECT_NE(ReadFile(Path("signed")), ReadFile(input));
 
   ASSERT_EQ(Encrypt(input, Path("enc"), "ours", {"gpged"}), 0);
   const std::string encrypted = ReadFile(Path("enc"));
@@ -70,18 +74,20 @@ TEST_F(Refusal, AMessageForSomeoneElseOrWithoutIntegrity) {
             0);
   EXPECT_EQ(Refused([&] { return Decrypt(Path("other"), Path("out"), "ours", "gpged"); }), 129);
 
-  ASSERT_EQ(Shell(keys_.Gpg("--rfc2440 --cipher-algo AES256 --recipient " +
-                            keys_.oursRsa.fingerprint + " --output " + Path("nomdc") +
-                            " --encrypt " + input))
-                .status,
-            0);
-  EXPECT_EQ(Refused([&] { return Decrypt(Path("nomdc"), Path("out"), "oursrsa", "gpgrsa"); }),
-            703);
+  ASSERT_EQ(
+      Shell(keys_.Gpg("--rfc2440 --cipher-algo AES256 --recipient " + keys_.oursRsa.fingerprint +
+                      " --output " + Path("nomdc") + " --encrypt " + input))
+          .status,
+      0);
+  EXPECT_EQ(Refused([&] { return Decrypt(Path("nomdc"), Path("out"), "oursrsa", "gpgrsa"); }), 703);
 }
 
 TEST_F(Refusal, ExpiredRevokedAndWeakReceivers) {
   const std::string input = Content("plain");
-  EXPECT_EQ(Refused([&] { return Encrypt(input, Path("out"), "ours", {"gpged", "expired"}); }), 700);
+  EXPECT_EQ(Refused([&] {
+              return Encrypt(input, Path("out"), "ours", {"gpged", "expired"});
+            }),
+            700);
   EXPECT_EQ(Refused([&] { return Encrypt(input, Path("out"), "ours", {"revoked"}); }), 700);
   EXPECT_EQ(Refused([&] { return Encrypt(input, Path("out"), "ours", {"weak"}); }), 702);
 }
@@ -120,8 +126,8 @@ TEST_F(Refusal, FormatsAreNeverMixedInOneCall) {
   // A liborlak key pair beside the OpenPGP keys, in folders of this test.
   const std::string secret = Path("keys/secret/"), publics = Path("keys/public/");
   orlak_test::MakeKey(secret, publics, "own");
-  ASSERT_EQ(std::system(("cp " + keys_.secret + "ours.asc " + secret + " && cp " +
-                         keys_.publics + "gpged.asc " + publics)
+  ASSERT_EQ(std::system(("cp " + keys_.secret + "ours.asc " + secret + " && cp " + keys_.publics +
+                         "gpged.asc " + publics)
                             .c_str()),
             0);
   ASSERT_EQ(CryptoInit(secret.c_str(), publics.c_str()), 0);
@@ -131,17 +137,27 @@ TEST_F(Refusal, FormatsAreNeverMixedInOneCall) {
   const void* both[] = {own.data(), gpged.data()};
   const void* pgpOnly[] = {gpged.data()};
   const void* ownOnly[] = {own.data()};
-  EXPECT_EQ(Refused([&] { return EnCryptFileEx(input.c_str(), Path("out").c_str(), "ours", both, 2, 0); }),
+  EXPECT_EQ(Refused([&] {
+              return EnCryptFileEx(input.c_str(), Path("out").c_str(), "ours", both, 2, 0);
+            }),
             705);
-  EXPECT_EQ(Refused([&] { return EnCryptFileEx(input.c_str(), Path("out").c_str(), "own", pgpOnly, 1, 0); }),
+  EXPECT_EQ(Refused([&] {
+              return EnCryptFileEx(input.c_str(), Path("out").c_str(), "own", pgpOnly, 1, 0);
+            }),
             705);
-  EXPECT_EQ(Refused([&] { return EnCryptFileEx(input.c_str(), Path("out").c_str(), "ours", ownOnly, 1, 0); }),
+  EXPECT_EQ(Refused([&] {
+              return EnCryptFileEx(input.c_str(), Path("out").c_str(), "ours", ownOnly, 1, 0);
+            }),
             705);
   ASSERT_EQ(EnCryptFileEx(input.c_str(), Path("pgp").c_str(), "ours", pgpOnly, 1, 0), 0);
-  EXPECT_EQ(Refused([&] { return DeCryptFileEx(Path("pgp").c_str(), Path("out").c_str(), "ours", own.data()); }),
+  EXPECT_EQ(Refused([&] {
+              return DeCryptFileEx(Path("pgp").c_str(), Path("out").c_str(), "ours", own.data());
+            }),
             705);
   ASSERT_EQ(EnCryptFileEx(input.c_str(), Path("own").c_str(), "own", ownOnly, 1, 0), 0);
-  EXPECT_EQ(Refused([&] { return DeCryptFileEx(Path("own").c_str(), Path("out").c_str(), "own", gpged.data()); }),
+  EXPECT_EQ(Refused([&] {
+              return DeCryptFileEx(Path("own").c_str(), Path("out").c_str(), "own", gpged.data());
+            }),
             705);
 }
 
@@ -152,7 +168,8 @@ TEST_F(Refusal, AProtectedSecretKeyAndAnAmbiguousIdentifier) {
                   "'Locked <locked@gpg.example>' ed25519 sign never && GNUPGHOME=" +
                   keys_.gnupg +
                   " gpg --batch --pinentry-mode loopback --passphrase pw --armor "
-                  "--export-secret-keys locked@gpg.example > " + secret + "locked.asc")
+                  "--export-secret-keys locked@gpg.example > " +
+                  secret + "locked.asc")
                 .status,
             0);
   ASSERT_EQ(::chmod((secret + "locked.asc").c_str(), 0600), 0);
