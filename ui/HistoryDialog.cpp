@@ -11,7 +11,9 @@
 #include <QSplitter>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <cerrno>
 
+#include "engine/uFileUtil.h"
 #include "history/HistorySearch.h"
 #include "history/HistoryStore.h"
 #include "history/RoadLog.h"
@@ -39,6 +41,37 @@ QDateEdit* DateEdit(QWidget* parent, const char* name) {
 std::string Day(const QDateEdit* edit) {
   if (edit->date() == edit->minimumDate()) return {};
   return edit->date().toString(QStringLiteral("yyyy-MM-dd")).toStdString();
+}
+
+// What the road's log lines come from: the files that could not be read,
+// then the log (and the archives read besides it) the lines are of.
+QStringList LogLinesHeading(const std::string& logPath, const std::vector<TRoadLogFile>& files,
+                            bool none) {
+  QStringList heading, archives;
+  bool anyRead = false;
+  for (const TRoadLogFile& file : files) {
+    const bool isLog = file.Path == logPath;
+    if (file.Error == EBADMSG)
+      heading << QStringLiteral("Архив журнала %1 повреждён").arg(ToQ(file.Path));
+    else if (file.Error)
+      heading << (isLog ? QStringLiteral("Журнал %1 не читается: %2")
+                        : QStringLiteral("Архив журнала %1 не читается: %2"))
+                     .arg(ToQ(file.Path), ToQ(platform::ErrorText(file.Error)));
+    anyRead = anyRead || !file.Error;
+    if (!file.Error && !isLog) archives << ToQ(ExtractFileName(file.Path));
+  }
+  if (!anyRead) return heading;
+  const QString log = ToQ(logPath), read = archives.join(QStringLiteral(", "));
+  if (none)
+    heading << (archives.isEmpty()
+                    ? QStringLiteral("В журнале %1 строк об этом файле нет").arg(log)
+                    : QStringLiteral("В журнале %1 и его архивах %2 строк об этом файле нет")
+                          .arg(log, read));
+  else
+    heading << (archives.isEmpty()
+                    ? QStringLiteral("Строки журнала %1:").arg(log)
+                    : QStringLiteral("Строки журнала %1 и его архивов %2:").arg(log, read));
+  return heading;
 }
 
 }  // namespace
@@ -143,16 +176,9 @@ void THistoryDialog::ShowRoad() {
       records_.at(static_cast<size_t>(selected.front()->data(0, kRecordRole).toULongLong()));
   QStringList text;
   for (const std::string& line : RoadLines(record)) text << ToQ(line);
-  int error = 0;
-  const std::vector<std::string> logLines = RoadLogLines(record, logPath_, &error);
-  text << QString();
-  if (error)
-    text << QStringLiteral("Журнал %1 не читается: %2")
-                .arg(ToQ(logPath_), ToQ(platform::ErrorText(error)));
-  else if (logLines.empty())
-    text << QStringLiteral("В журнале %1 строк об этом файле нет").arg(ToQ(logPath_));
-  else
-    text << QStringLiteral("Строки журнала %1:").arg(ToQ(logPath_));
+  std::vector<TRoadLogFile> files;
+  const std::vector<std::string> logLines = RoadLogLines(record, logPath_, &files);
+  text << QString() << LogLinesHeading(logPath_, files, logLines.empty());
   for (const std::string& line : logLines) text << ToQ(line);
   road_->setPlainText(text.join(QLatin1Char('\n')));
 }
