@@ -15,7 +15,6 @@
 
 #include "engine/uFileUtil.h"
 #include "history/HistorySearch.h"
-#include "history/HistoryStore.h"
 #include "history/RoadLog.h"
 #include "history/RoadText.h"
 #include "platform/Files.h"
@@ -76,8 +75,12 @@ QStringList LogLinesHeading(const std::string& logPath, const std::vector<TRoadL
 
 }  // namespace
 
-THistoryDialog::THistoryDialog(std::string historyPath, std::string logPath, QWidget* parent)
-    : QDialog(parent), historyPath_(std::move(historyPath)), logPath_(std::move(logPath)) {
+THistoryDialog::THistoryDialog(std::string historyPath, std::string logPath, QWidget* parent,
+                               THistorySearchJob::Query query)
+    : QDialog(parent),
+      historyPath_(std::move(historyPath)),
+      logPath_(std::move(logPath)),
+      query_(std::move(query)) {
   setWindowTitle(QStringLiteral("История файлов"));
   look::Panel(this);
   auto* layout = new QVBoxLayout(this);
@@ -140,19 +143,45 @@ THistoryDialog::THistoryDialog(std::string historyPath, std::string logPath, QWi
   Search();
 }
 
+THistoryDialog::~THistoryDialog() {
+  // All stop at once; each job then waits for its own thread.
+  for (auto& [serial, search] : searches_) search->Abandon();
+}
+
 void THistoryDialog::Search() {
   table_->clear();
   road_->clear();
   records_.clear();
-  std::string why;
-  const std::unique_ptr<THistoryStore> store = THistoryStore::OpenToRead(historyPath_, &why);
-  if (!store) {
+  if (auto running = searches_.find(latest_); running != searches_.end())
+    running->second->Abandon();
+  const std::string text = FromQ(search_->text()).value_or(std::string());
+  const uint64_t serial = ++latest_;
+  // The thread hands its end to the dialog's own thread. It has ended before
+  // the dialog goes (its job waits for it), and a call still queued then goes
+  // with the dialog.
+  searches_.emplace(serial, std::make_unique<THistorySearchJob>(
+                                historyPath_, HistorySearch(text, Day(from_), Day(to_)),
+                                [this, serial] {
+                                  QMetaObject::invokeMethod(
+                                      this, [this, serial] { Found(serial); },
+                                      Qt::QueuedConnection);
+                                },
+                                query_));
+  count_->setText(QStringLiteral("Поиск..."));
+}
+
+void THistoryDialog::Found(uint64_t serial) {
+  const auto search = searches_.find(serial);
+  if (search == searches_.end()) return;
+  THistoryFound found = search->second->Take();
+  searches_.erase(search);
+  if (serial != latest_) return;  // a newer search runs
+  if (!found.Opened) {
     count_->setText(QStringLiteral("История %1 не открывается: %2")
-                        .arg(ToQ(historyPath_), QString::fromStdString(why)));
+                        .arg(ToQ(historyPath_), QString::fromStdString(found.Why)));
     return;
   }
-  const std::string text = FromQ(search_->text()).value_or(std::string());
-  records_ = store->Find(HistorySearch(text, Day(from_), Day(to_)));
+  records_ = std::move(found.Records);
   // The newest first, as an operator looks for them.
   for (size_t i = records_.size(); i-- > 0;) {
     QStringList cells;
