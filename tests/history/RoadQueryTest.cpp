@@ -6,9 +6,12 @@
 
 #include <cerrno>
 #include <ctime>
+#include <future>
+#include <thread>
 
 #include "history/HistoryRecorder.h"
 #include "history/HistorySearch.h"
+#include "history/HistorySearchJob.h"
 #include "history/RoadLog.h"
 #include "history/Sha256.h"
 #include "platform/Clock.h"
@@ -171,6 +174,51 @@ TEST_F(RoadLog, ARoadAcrossRotatedLogsComesBackWholeAndTodaysReadsNone) {
   EXPECT_EQ(lines,
             std::vector<std::string>(current.begin() + IndexOf(current, Start("pay.txt")),
                                      current.begin() + IndexOf(current, End("pay.txt"), 1) + 1));
+}
+
+// The window's search on its own thread: what it finds reaches its owner,
+// and an abandoned one stops its scan and its thread at once.
+TEST(HistorySearch, AJobHandsOverWhatItFoundAndAnAbandonedOneStops) {
+  testing_support::TempDir dir;
+  const std::string path = dir.Path() + "s.history";
+  constexpr size_t kRecords = 3000;
+  {
+    THistoryStore store(path);
+    std::vector<THistoryRecord> records(kRecords);
+    for (size_t i = 0; i < kRecords; ++i) records[i].Name = "pay" + std::to_string(i) + ".txt";
+    store.Append(std::move(records));
+  }
+  THistoryFilter all;
+  all.NameMask = "pay*.txt";
+  std::promise<void> done;
+  THistorySearchJob job(path, all, [&] { done.set_value(); });
+  done.get_future().wait();
+  const THistoryFound found = job.Take();
+  EXPECT_TRUE(found.Opened);
+  ASSERT_EQ(found.Records.size(), kRecords);
+  EXPECT_EQ(found.Records.back().Name, "pay2999.txt");
+
+  const std::atomic<bool> abandoned{true};
+  const THistoryFound stopped = FindInHistory(path, all, abandoned);
+  EXPECT_TRUE(stopped.Opened);
+  EXPECT_LT(stopped.Records.size(), kRecords);
+
+  // One that runs until abandoned ends with its job.
+  std::atomic<bool> ended{false};
+  {
+    THistorySearchJob running(
+        path, all, {},
+        [&](const std::string&, const THistoryFilter&, const std::atomic<bool>& stop) {
+          while (!stop) std::this_thread::yield();
+          ended = true;
+          return THistoryFound{};
+        });
+  }
+  EXPECT_TRUE(ended);
+
+  const THistoryFound missing = FindInHistory(dir.Path() + "none.history", all, abandoned);
+  EXPECT_FALSE(missing.Opened);
+  EXPECT_FALSE(missing.Why.empty());
 }
 
 TEST(HistorySearch, TheBoxTakesADigestOrANameAndTheDaysAreWhole) {
