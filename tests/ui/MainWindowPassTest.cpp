@@ -14,8 +14,10 @@
 #include <QTreeWidget>
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <future>
 #include <thread>
+#include <utility>
 
 #include "crypto/Orlak.h"
 #include "history/HistorySearchJob.h"
@@ -232,6 +234,16 @@ TEST(HistoryDialog, ASecondSearchSupersedesTheFirstAndClosingStopsOne) {
     return FindInHistory(at, filter, abandoned);
   };
   auto dialog = std::make_unique<THistoryDialog>(path, dir.Path() + "h.log", nullptr, query);
+  bool releasedYet = false;
+  auto releaseFirst = [&] {
+    if (!std::exchange(releasedYet, true)) release.set_value();
+  };
+  // A failed check ends the test early: the held search is let go before
+  // the dialog waits for it.
+  struct TLetGo {
+    std::function<void()> go;
+    ~TLetGo() { go(); }
+  } letGo{releaseFirst};
   auto* count = Find<QLabel>(dialog.get(), "HistoryCount");
   auto* table = Find<QTreeWidget>(dialog.get(), "HistoryTable");
   auto names = [&] {
@@ -252,7 +264,7 @@ TEST(HistoryDialog, ASecondSearchSupersedesTheFirstAndClosingStopsOne) {
   search("second*");
   ASSERT_TRUE(WaitFor([&] { return dialog->SearchesRunning() == 1; }));
   EXPECT_EQ(names(), QStringList{QStringLiteral("second.txt")});
-  release.set_value();
+  releaseFirst();
   ASSERT_TRUE(WaitFor([&] { return dialog->SearchesRunning() == 0; }));
   EXPECT_EQ(queries, 3);
   EXPECT_EQ(names(), QStringList{QStringLiteral("second.txt")});
