@@ -16,6 +16,8 @@
 namespace {
 
 constexpr int kBusyMs = 2000;
+// How often an abandonable query asks whether to go on: a few microseconds.
+constexpr int kStepsBetweenAsks = 1000;
 
 // Each entry upgrades the schema by one version; the database keeps the
 // number of those it has had.
@@ -341,9 +343,25 @@ std::optional<TRoadEarlier> THistoryStore::LastDelivery(const std::string& group
   return TRoadEarlier{platform::Utf8ToCp1251Lossy(s.Text(0)), s.Int(1)};
 }
 
-std::vector<THistoryRecord> THistoryStore::Find(const THistoryFilter& filter) {
+std::vector<THistoryRecord> THistoryStore::Find(const THistoryFilter& filter,
+                                                const std::atomic<bool>* abandoned) {
   std::vector<THistoryRecord> found;
   if (!db_) return found;
+  // A scan the mask refuses row by row runs long: the library asks whether
+  // to go on every so many steps, and an abandoned one ends with SQLITE_INTERRUPT.
+  struct TAbandonable {
+    sqlite3* db;
+    TAbandonable(sqlite3* d, const std::atomic<bool>* flag) : db(flag ? d : nullptr) {
+      if (db)
+        sqlite3_progress_handler(
+            db, kStepsBetweenAsks,
+            [](void* f) { return static_cast<const std::atomic<bool>*>(f)->load() ? 1 : 0; },
+            const_cast<std::atomic<bool>*>(flag));
+    }
+    ~TAbandonable() {
+      if (db) sqlite3_progress_handler(db, 0, nullptr, nullptr);
+    }
+  } abandonable(db_, abandoned);
   std::string sql = std::string("SELECT id, ") + kFields + ", digest FROM roads WHERE 1";
   std::vector<std::string> texts;
   std::vector<int64_t> numbers;

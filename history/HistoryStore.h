@@ -13,6 +13,7 @@
 // a pass never stops for its history.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -61,8 +62,11 @@ class THistoryStore {
   // The group's latest delivery, done since then, of bytes taken with that digest.
   std::optional<TRoadEarlier> LastDelivery(const std::string& group, const std::string& sha256,
                                            int64_t since);
-  // The matching records, newest last.
-  std::vector<THistoryRecord> Find(const THistoryFilter& filter);
+  // The matching records, newest last. abandoned: once set (by another
+  // thread), the query stops within a few thousand of the library's steps
+  // and gives what it found so far.
+  std::vector<THistoryRecord> Find(const THistoryFilter& filter,
+                                   const std::atomic<bool>* abandoned = nullptr);
   // The id of the first record whose chain does not hold (why in *why); 0: all hold.
   int64_t Verify(std::string* why = nullptr);
   // Removes the records done more than days ago; the number removed.

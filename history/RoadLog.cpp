@@ -1,11 +1,12 @@
 #include "history/RoadLog.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <optional>
 
 #include "engine/LogEscape.h"
 #include "platform/Clock.h"
-#include "platform/Files.h"
+#include "platform/UnpackedFile.h"
 
 namespace {
 
@@ -30,6 +31,29 @@ TLogLine Split(const std::string& text) {
     tab = next;
   }
   return line;
+}
+
+// Hands each line of a log file's bytes, without its CR LF, to visit until it
+// returns false.
+template <class Visit>
+void EachLogLine(const std::string& bytes, Visit visit) {
+  for (size_t start = 0; start < bytes.size();) {
+    const size_t nl = bytes.find('\n', start);
+    size_t end = nl == std::string::npos ? bytes.size() : nl;
+    if (nl != std::string::npos && end > start && bytes[end - 1] == '\r') --end;
+    if (!visit(bytes.substr(start, end - start)) || nl == std::string::npos) return;
+    start = nl + 1;
+  }
+}
+
+// The time of a log file's first line that has one.
+std::optional<int64_t> FirstLineTime(const std::string& bytes) {
+  std::optional<int64_t> first;
+  EachLogLine(bytes, [&](const std::string& text) {
+    first = platform::ParseTimestamp(Split(text).Stamp);
+    return !first;
+  });
+  return first;
 }
 
 class TRoadPicker {
@@ -62,6 +86,18 @@ class TRoadPicker {
     if (Within(at, at)) picked_.push_back(line.Text);
   }
 
+  // Whether a log file, the next older to the ones fed after it, may hold
+  // lines of the road that the newer ones do not.
+  bool OlderMayHold(const std::string& newer) const {
+    const std::optional<int64_t> first = FirstLineTime(newer);
+    return !first || *first >= record_.TakenAt || ContinuesBlock(newer);
+  }
+  // Whether a log file holds no line of the road: it begins after the record was done.
+  bool Misses(const std::string& bytes) const {
+    const std::optional<int64_t> first = FirstLineTime(bytes);
+    return first && *first > record_.DoneAt;
+  }
+
   std::vector<std::string> Finish() {
     if (inBlock_) CloseBlock();
     return std::move(picked_);
@@ -70,7 +106,8 @@ class TRoadPicker {
  private:
   // A begin or end line; ours: of this file's name, else of any file.
   bool IsMark(const TLogLine& line, const std::string& mark, bool ours) const {
-    return line.Fields.size() >= 2 && line.Fields[0] == mark && (!ours || line.Fields[1] == quoted_);
+    return line.Fields.size() >= 2 && line.Fields[0] == mark &&
+           (!ours || line.Fields[1] == quoted_);
   }
   // The line of stars or equal signs the pass writes before a group and a file.
   static bool IsSeparator(const TLogLine& line) {
@@ -78,6 +115,20 @@ class TRoadPicker {
     const std::string& field = line.Fields[0];
     return field.size() >= 20 && (field[0] == '*' || field[0] == '=') &&
            field.find_first_not_of(field[0]) == std::string::npos;
+  }
+  // Whether the file begins with the rest of this road's block: an end of
+  // the file's name, not before it was taken, comes before any file's begin
+  // line or separator.
+  bool ContinuesBlock(const std::string& bytes) const {
+    bool continues = false;
+    EachLogLine(bytes, [&](const std::string& text) {
+      const TLogLine line = Split(text);
+      if (IsMark(line, kBegin, false) || IsSeparator(line)) return false;
+      const std::optional<int64_t> at = platform::ParseTimestamp(line.Stamp);
+      continues = IsMark(line, kEnd, true) && (!at || *at >= record_.TakenAt);
+      return !continues;
+    });
+    return continues;
   }
   bool Names(const TLogLine& line) const {
     for (const std::string& field : line.Fields)
@@ -115,20 +166,29 @@ class TRoadPicker {
 }  // namespace
 
 std::vector<std::string> RoadLogLines(const THistoryRecord& record, const std::string& logPath,
-                                      int* error) {
+                                      std::vector<TRoadLogFile>* files) {
   TRoadPicker picker(record);
-  std::string partial;
-  const int err = platform::ReadFileChunks(logPath, [&](const char* data, size_t size) {
-    partial.append(data, size);
-    size_t start = 0;
-    for (size_t nl; (nl = partial.find('\n', start)) != std::string::npos; start = nl + 1) {
-      size_t end = nl;
-      if (end > start && partial[end - 1] == '\r') --end;
-      picker.Feed(partial.substr(start, end - start));
-    }
-    partial.erase(0, start);
-  });
-  if (!partial.empty()) picker.Feed(partial);
-  if (error) *error = err;
+  std::vector<TRoadLogFile> read;
+  std::vector<std::string> texts;  // of the files read, newest first
+  for (int n = 0;; ++n) {
+    std::string path = logPath, bytes;
+    if (n > 0) path += "." + std::to_string(n);
+    int error = platform::ReadUnpackedFile(path, bytes);
+    if (n > 0 && error == ENOENT) error = platform::ReadUnpackedFile(path += ".gz", bytes);
+    if (n > 0 && error == ENOENT) break;
+    read.push_back({path, error});
+    if (error) continue;
+    const bool older = picker.OlderMayHold(bytes);
+    // Lines all after the road are not kept: an old record reads many files.
+    if (picker.Misses(bytes)) bytes.clear();
+    texts.push_back(std::move(bytes));
+    if (!older) break;
+  }
+  for (auto text = texts.rbegin(); text != texts.rend(); ++text)
+    EachLogLine(*text, [&](const std::string& line) {
+      picker.Feed(line);
+      return true;
+    });
+  if (files) *files = std::move(read);
   return picker.Finish();
 }

@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake pkg-config
-  libsodium-dev librnp-dev libsqlite3-dev libssl-dev libsystemd-dev libgtest-dev libgmock-dev libbenchmark-dev
+  libsodium-dev librnp-dev libsqlite3-dev libssl-dev libsystemd-dev zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev
   gnupg sq
   prometheus
   qt6-base-dev qt6-translations-l10n libgl-dev fonts-dejavu-core fonts-dejavu-extra

@@ -11,9 +11,10 @@
 #include <QSplitter>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <cerrno>
 
+#include "engine/uFileUtil.h"
 #include "history/HistorySearch.h"
-#include "history/HistoryStore.h"
 #include "history/RoadLog.h"
 #include "history/RoadText.h"
 #include "platform/Files.h"
@@ -41,10 +42,45 @@ std::string Day(const QDateEdit* edit) {
   return edit->date().toString(QStringLiteral("yyyy-MM-dd")).toStdString();
 }
 
+// What the road's log lines come from: the files that could not be read,
+// then the log (and the archives read besides it) the lines are of.
+QStringList LogLinesHeading(const std::string& logPath, const std::vector<TRoadLogFile>& files,
+                            bool none) {
+  QStringList heading, archives;
+  bool anyRead = false;
+  for (const TRoadLogFile& file : files) {
+    const bool isLog = file.Path == logPath;
+    if (file.Error == EBADMSG)
+      heading << QStringLiteral("Архив журнала %1 повреждён").arg(ToQ(file.Path));
+    else if (file.Error)
+      heading << (isLog ? QStringLiteral("Журнал %1 не читается: %2")
+                        : QStringLiteral("Архив журнала %1 не читается: %2"))
+                     .arg(ToQ(file.Path), ToQ(platform::ErrorText(file.Error)));
+    anyRead = anyRead || !file.Error;
+    if (!file.Error && !isLog) archives << ToQ(ExtractFileName(file.Path));
+  }
+  if (!anyRead) return heading;
+  const QString log = ToQ(logPath), read = archives.join(QStringLiteral(", "));
+  if (none)
+    heading << (archives.isEmpty()
+                    ? QStringLiteral("В журнале %1 строк об этом файле нет").arg(log)
+                    : QStringLiteral("В журнале %1 и его архивах %2 строк об этом файле нет")
+                          .arg(log, read));
+  else
+    heading << (archives.isEmpty()
+                    ? QStringLiteral("Строки журнала %1:").arg(log)
+                    : QStringLiteral("Строки журнала %1 и его архивов %2:").arg(log, read));
+  return heading;
+}
+
 }  // namespace
 
-THistoryDialog::THistoryDialog(std::string historyPath, std::string logPath, QWidget* parent)
-    : QDialog(parent), historyPath_(std::move(historyPath)), logPath_(std::move(logPath)) {
+THistoryDialog::THistoryDialog(std::string historyPath, std::string logPath, QWidget* parent,
+                               THistorySearchJob::Query query)
+    : QDialog(parent),
+      historyPath_(std::move(historyPath)),
+      logPath_(std::move(logPath)),
+      query_(std::move(query)) {
   setWindowTitle(QStringLiteral("История файлов"));
   look::Panel(this);
   auto* layout = new QVBoxLayout(this);
@@ -107,19 +143,45 @@ THistoryDialog::THistoryDialog(std::string historyPath, std::string logPath, QWi
   Search();
 }
 
+THistoryDialog::~THistoryDialog() {
+  // All stop at once; each job then waits for its own thread.
+  for (auto& [serial, search] : searches_) search->Abandon();
+}
+
 void THistoryDialog::Search() {
   table_->clear();
   road_->clear();
   records_.clear();
-  std::string why;
-  const std::unique_ptr<THistoryStore> store = THistoryStore::OpenToRead(historyPath_, &why);
-  if (!store) {
+  if (auto running = searches_.find(latest_); running != searches_.end())
+    running->second->Abandon();
+  const std::string text = FromQ(search_->text()).value_or(std::string());
+  const uint64_t serial = ++latest_;
+  // The thread hands its end to the dialog's own thread. It has ended before
+  // the dialog goes (its job waits for it), and a call still queued then goes
+  // with the dialog.
+  searches_.emplace(serial, std::make_unique<THistorySearchJob>(
+                                historyPath_, HistorySearch(text, Day(from_), Day(to_)),
+                                [this, serial] {
+                                  QMetaObject::invokeMethod(
+                                      this, [this, serial] { Found(serial); },
+                                      Qt::QueuedConnection);
+                                },
+                                query_));
+  count_->setText(QStringLiteral("Поиск..."));
+}
+
+void THistoryDialog::Found(uint64_t serial) {
+  const auto search = searches_.find(serial);
+  if (search == searches_.end()) return;
+  THistoryFound found = search->second->Take();
+  searches_.erase(search);
+  if (serial != latest_) return;  // a newer search runs
+  if (!found.Opened) {
     count_->setText(QStringLiteral("История %1 не открывается: %2")
-                        .arg(ToQ(historyPath_), QString::fromStdString(why)));
+                        .arg(ToQ(historyPath_), QString::fromStdString(found.Why)));
     return;
   }
-  const std::string text = FromQ(search_->text()).value_or(std::string());
-  records_ = store->Find(HistorySearch(text, Day(from_), Day(to_)));
+  records_ = std::move(found.Records);
   // The newest first, as an operator looks for them.
   for (size_t i = records_.size(); i-- > 0;) {
     QStringList cells;
@@ -143,16 +205,9 @@ void THistoryDialog::ShowRoad() {
       records_.at(static_cast<size_t>(selected.front()->data(0, kRecordRole).toULongLong()));
   QStringList text;
   for (const std::string& line : RoadLines(record)) text << ToQ(line);
-  int error = 0;
-  const std::vector<std::string> logLines = RoadLogLines(record, logPath_, &error);
-  text << QString();
-  if (error)
-    text << QStringLiteral("Журнал %1 не читается: %2")
-                .arg(ToQ(logPath_), ToQ(platform::ErrorText(error)));
-  else if (logLines.empty())
-    text << QStringLiteral("В журнале %1 строк об этом файле нет").arg(ToQ(logPath_));
-  else
-    text << QStringLiteral("Строки журнала %1:").arg(ToQ(logPath_));
+  std::vector<TRoadLogFile> files;
+  const std::vector<std::string> logLines = RoadLogLines(record, logPath_, &files);
+  text << QString() << LogLinesHeading(logPath_, files, logLines.empty());
   for (const std::string& line : logLines) text << ToQ(line);
   road_->setPlainText(text.join(QLatin1Char('\n')));
 }

@@ -2,10 +2,16 @@
 // the database, and which event-log lines belong to a record's road.
 #include <gtest/gtest.h>
 
+#include <zlib.h>
+
+#include <cerrno>
 #include <ctime>
+#include <future>
+#include <thread>
 
 #include "history/HistoryRecorder.h"
 #include "history/HistorySearch.h"
+#include "history/HistorySearchJob.h"
 #include "history/RoadLog.h"
 #include "history/Sha256.h"
 #include "platform/Clock.h"
@@ -105,9 +111,114 @@ TEST_F(RoadLog, ARoadHasItsFileLinesOfItsOwnTimeAndNoOther) {
   EXPECT_NE(picked[1].find("\tподписано"), std::string::npos);
   EXPECT_NE(picked[2].find("\tДоставка восстановлена\t"), std::string::npos);
 
-  int error = 0;
-  EXPECT_TRUE(RoadLogLines(cut, dir.Path() + "no.log", &error).empty());
-  EXPECT_NE(error, 0);
+  std::vector<TRoadLogFile> files;
+  EXPECT_TRUE(RoadLogLines(cut, dir.Path() + "no.log", &files).empty());
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(files[0].Error, ENOENT);
+}
+
+// A road whose lines logrotate cut into the log, its ".1" and its ".2.gz":
+// read back whole and in order; a record of today reads no archive.
+TEST_F(RoadLog, ARoadAcrossRotatedLogsComesBackWholeAndTodaysReadsNone) {
+  AddStep("A");
+  testing_support::WriteFile(in + "pay.txt", "monday");
+  Pass();
+  THistoryFilter filter;
+  filter.NameMask = "pay.txt";
+  const THistoryRecord monday = store.Find(filter).at(0);
+  const std::vector<std::string> whole = RoadLogLines(monday, log.Path());
+  ASSERT_EQ(whole.size(), 3u);  // its begin, its step and its end
+
+  // The oldest part up to its begin line packed, its step lines plain, its end in the log.
+  const std::vector<std::string> log = Lines(this->log.Bytes());
+  const size_t begin = IndexOf(log, Start("pay.txt")), end = IndexOf(log, End("pay.txt"));
+  auto part = [&](size_t from, size_t to) {
+    std::string bytes;
+    for (size_t i = from; i < to; ++i) bytes += log[i] + "\r\n";
+    return bytes;
+  };
+  const std::string packed = dir.Path() + "pass.log.2.gz";
+  gzFile gz = gzopen(packed.c_str(), "wb");
+  const std::string oldest = part(0, begin + 1);
+  ASSERT_EQ(gzwrite(gz, oldest.data(), static_cast<unsigned>(oldest.size())),
+            static_cast<int>(oldest.size()));
+  ASSERT_EQ(gzclose(gz), Z_OK);
+  testing_support::WriteFile(this->log.Path() + ".1", part(begin + 1, end));
+  testing_support::WriteFile(this->log.Path(), part(end, log.size()));
+
+  std::vector<TRoadLogFile> files;
+  EXPECT_EQ(RoadLogLines(monday, this->log.Path(), &files), whole);
+  ASSERT_EQ(files.size(), 3u);
+  EXPECT_EQ(files[1].Path, this->log.Path() + ".1");
+  EXPECT_EQ(files[2].Path, packed);
+  for (const TRoadLogFile& file : files) EXPECT_EQ(file.Error, 0) << file.Path;
+
+  // A damaged archive is told; the lines of the others are still there.
+  const std::string bytes = testing_support::ReadFile(packed);
+  testing_support::WriteFile(packed, bytes.substr(0, bytes.size() / 2));
+  const std::vector<std::string> damaged = RoadLogLines(monday, this->log.Path(), &files);
+  ASSERT_EQ(files.size(), 3u);
+  EXPECT_EQ(files[2].Error, EBADMSG);
+  ASSERT_FALSE(damaged.empty());
+  EXPECT_EQ(damaged.back(), whole.back());
+
+  // A week later the road of the day is in the log alone: no archive is read.
+  now = Local("2026-12-14 09:00:00");
+  testing_support::WriteFile(in + "pay.txt", "next monday");
+  Pass();
+  const THistoryRecord today = store.Find(filter).at(1);
+  const std::vector<std::string> lines = RoadLogLines(today, this->log.Path(), &files);
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(files[0].Error, 0);
+  const std::vector<std::string> current = Lines(this->log.Bytes());
+  EXPECT_EQ(lines,
+            std::vector<std::string>(current.begin() + IndexOf(current, Start("pay.txt")),
+                                     current.begin() + IndexOf(current, End("pay.txt"), 1) + 1));
+}
+
+// The window's search on its own thread: what it finds reaches its owner,
+// and an abandoned one stops its scan and its thread at once.
+TEST(HistorySearch, AJobHandsOverWhatItFoundAndAnAbandonedOneStops) {
+  testing_support::TempDir dir;
+  const std::string path = dir.Path() + "s.history";
+  constexpr size_t kRecords = 3000;
+  {
+    THistoryStore store(path);
+    std::vector<THistoryRecord> records(kRecords);
+    for (size_t i = 0; i < kRecords; ++i) records[i].Name = "pay" + std::to_string(i) + ".txt";
+    store.Append(std::move(records));
+  }
+  THistoryFilter all;
+  all.NameMask = "pay*.txt";
+  std::promise<void> done;
+  THistorySearchJob job(path, all, [&] { done.set_value(); });
+  done.get_future().wait();
+  const THistoryFound found = job.Take();
+  EXPECT_TRUE(found.Opened);
+  ASSERT_EQ(found.Records.size(), kRecords);
+  EXPECT_EQ(found.Records.back().Name, "pay2999.txt");
+
+  const std::atomic<bool> abandoned{true};
+  const THistoryFound stopped = FindInHistory(path, all, abandoned);
+  EXPECT_TRUE(stopped.Opened);
+  EXPECT_LT(stopped.Records.size(), kRecords);
+
+  // One that runs until abandoned ends with its job.
+  std::atomic<bool> ended{false};
+  {
+    THistorySearchJob running(
+        path, all, {},
+        [&](const std::string&, const THistoryFilter&, const std::atomic<bool>& stop) {
+          while (!stop) std::this_thread::yield();
+          ended = true;
+          return THistoryFound{};
+        });
+  }
+  EXPECT_TRUE(ended);
+
+  const THistoryFound missing = FindInHistory(dir.Path() + "none.history", all, abandoned);
+  EXPECT_FALSE(missing.Opened);
+  EXPECT_FALSE(missing.Why.empty());
 }
 
 TEST(HistorySearch, TheBoxTakesADigestOrANameAndTheDaysAreWhole) {

@@ -8,18 +8,24 @@
 
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QTreeWidget>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTextBlock>
+#include <QTreeWidget>
 #include <atomic>
+#include <chrono>
+#include <functional>
 #include <future>
+#include <thread>
+#include <utility>
 
 #include "crypto/Orlak.h"
+#include "history/HistorySearchJob.h"
 #include "history/HistoryStore.h"
 #include "platform/RunLock.h"
 #include "tests/engine/FakeStep.h"
 #include "tests/ui/MainWindowFixture.h"
+#include "ui/HistoryDialog.h"
 #include "ui/LogView.h"
 #include "ui/Look.h"
 #include "ui/UiText.h"
@@ -162,10 +168,16 @@ TEST_F(PassingWindow, TheHistoryDialogFindsARoadAndShowsItsLogLinesWhileRunning)
   QStringList all, found;
   QString road;
   modal::Prepare([&](QDialog& dialog) {
+    // Each search's result comes from its own thread.
+    auto searched = [&] {
+      return WaitFor([&] { return static_cast<THistoryDialog&>(dialog).SearchesRunning() == 0; });
+    };
     auto* table = Find<QTreeWidget>(&dialog, "HistoryTable");
+    EXPECT_TRUE(searched());
     for (int i = 0; i < table->topLevelItemCount(); ++i) all << table->topLevelItem(i)->text(2);
     Find<QLineEdit>(&dialog, "HistorySearch")->setText(QStringLiteral(" pay-*.txt"));
     Find<QPushButton>(&dialog, "HistoryFind")->click();
+    EXPECT_TRUE(searched());
     for (int i = 0; i < table->topLevelItemCount(); ++i) found << table->topLevelItem(i)->text(3);
     if (table->topLevelItemCount() > 0) table->topLevelItem(0)->setSelected(true);
     road = Find<QPlainTextEdit>(&dialog, "HistoryRoad")->toPlainText();
@@ -186,6 +198,82 @@ TEST_F(PassingWindow, TheHistoryDialogFindsARoadAndShowsItsLogLinesWhileRunning)
       << road.toStdString();
   EXPECT_TRUE(road.contains(QStringLiteral("\tКонец обработки файла\t\"pay-0412.txt\"")));
   EXPECT_FALSE(road.contains(QStringLiteral("stat.txt"))) << road.toStdString();
+}
+
+// The history's searches run on their own threads: a search started while
+// another runs shows its own records only, whenever the other one ends, and
+// closing the dialog stops a search that runs.
+TEST(HistoryDialog, ASecondSearchSupersedesTheFirstAndClosingStopsOne) {
+  testing_support::TempDir dir;
+  const std::string path = dir.Path() + "h.history";
+  {
+    THistoryStore store(path);
+    THistoryRecord first, second;
+    first.Name = "first.txt";
+    second.Name = "second.txt";
+    first.Outcome = second.Outcome = "delivered";
+    store.Append({first, second});
+  }
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  std::atomic<int> queries{0};
+  std::atomic<bool> closedWhileRunning{false};
+  THistorySearchJob::Query query = [&](const std::string& at, const THistoryFilter& filter,
+                                       const std::atomic<bool>& abandoned) {
+    ++queries;
+    if (filter.NameMask == "first*") {
+      // Held until released, then it finds all it was asked for, abandoned or not.
+      released.wait();
+      const std::atomic<bool> wanted{false};
+      return FindInHistory(at, filter, wanted);
+    }
+    if (filter.NameMask == "*") {
+      while (!abandoned) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      closedWhileRunning = true;
+    }
+    return FindInHistory(at, filter, abandoned);
+  };
+  auto dialog = std::make_unique<THistoryDialog>(path, dir.Path() + "h.log", nullptr, query);
+  bool releasedYet = false;
+  auto releaseFirst = [&] {
+    if (!std::exchange(releasedYet, true)) release.set_value();
+  };
+  // A failed check ends the test early: the held search is let go before
+  // the dialog waits for it.
+  struct TLetGo {
+    std::function<void()> go;
+    ~TLetGo() { go(); }
+  } letGo{releaseFirst};
+  auto* count = Find<QLabel>(dialog.get(), "HistoryCount");
+  auto* table = Find<QTreeWidget>(dialog.get(), "HistoryTable");
+  auto names = [&] {
+    QStringList shown;
+    for (int i = 0; i < table->topLevelItemCount(); ++i) shown << table->topLevelItem(i)->text(2);
+    return shown;
+  };
+  auto search = [&](const char* text) {
+    Find<QLineEdit>(dialog.get(), "HistorySearch")->setText(QString::fromLatin1(text));
+    Find<QPushButton>(dialog.get(), "HistoryFind")->click();
+  };
+  ASSERT_TRUE(WaitFor([&] { return dialog->SearchesRunning() == 0; }));
+  EXPECT_EQ(names(), QStringList({QStringLiteral("second.txt"), QStringLiteral("first.txt")}));
+
+  search("first*");
+  EXPECT_EQ(count->text(), QStringLiteral("Поиск..."));
+  EXPECT_TRUE(names().isEmpty());
+  search("second*");
+  ASSERT_TRUE(WaitFor([&] { return dialog->SearchesRunning() == 1; }));
+  EXPECT_EQ(names(), QStringList{QStringLiteral("second.txt")});
+  releaseFirst();
+  ASSERT_TRUE(WaitFor([&] { return dialog->SearchesRunning() == 0; }));
+  EXPECT_EQ(queries, 3);
+  EXPECT_EQ(names(), QStringList{QStringLiteral("second.txt")});
+  EXPECT_EQ(count->text(), QStringLiteral("Найдено записей: 1"));
+
+  // This one runs until abandoned: closing abandons it and waits for its end.
+  search("*");
+  dialog.reset();
+  EXPECT_TRUE(closedWhileRunning);
 }
 
 TEST_F(PassingWindow, FailureLinesOfAPassStandOutAndTheOthersDoNot) {
