@@ -94,7 +94,8 @@ bool IsSpaceError(int err) {
 // where it was for a later pass and the reason is logged.
 bool TakeFile(const TPassContext& ctx, const std::string& source, const std::string& work,
               int workError, const std::string& name, const platform::FileStat* listed,
-              platform::FileStat& stat, int& err, platform::CopyTap* tap) {
+              platform::CheckedFile* opened, platform::FileStat& stat, int& err,
+              platform::CopyTap* tap) {
   // The readiness check has just looked at the file; else look now.
   err = work.empty() ? workError : listed ? (stat = *listed, 0) : platform::StatPath(source, stat);
   // The listing saw a regular file; whatever has taken its name since is not taken.
@@ -103,6 +104,7 @@ bool TakeFile(const TPassContext& ctx, const std::string& source, const std::str
     options.link = platform::SourceLink::Refuse;
     options.privateTarget = true;  // the run's own folder
     options.tap = tap;
+    options.opened = opened;
     err = platform::CopyFile(source, work, options);
   }
   if (err != 0) {
@@ -133,10 +135,11 @@ int Deliver(const std::string& work, const std::string& folder, const TakenSourc
   const platform::CopyJournal record = journal.ForDelivery(taken.path, taken.stat, target);
   options.journal = &record;
   options.tap = tap;
+  platform::FileStat result;
+  options.made = &result;
   // The working file goes with the rest of the file's chain.
   const int err = platform::CopyFile(work, target, options);
-  platform::FileStat result;
-  if (err == 0 && delivered && platform::LinkStat(target, result) == 0)
+  if (err == 0 && delivered)
     delivered->insert({result.device, result.inode, result.size, result.mtimeNs});
   return err;
 }
@@ -187,8 +190,9 @@ std::string DuplicateReason(const TRoadEarlier& earlier) {
 // delivers nothing: it only tells whether a fault that holds the group is
 // still there.
 FileResult ProcessFile(const TPassContext& ctx, TTesselActionList& group, const std::string& path,
-                       const platform::FileStat* seen, TakenSource& taken,
-                       TDeliveryJournal& journal, TempSpace& space, bool rehearsal = false) {
+                       const platform::FileStat* seen, platform::CheckedFile* opened,
+                       TakenSource& taken, TDeliveryJournal& journal, TempSpace& space,
+                       bool rehearsal = false) {
   FileResult result;
   const std::string name = ExtractFileName(path);
   ctx.Log->Subject(group.Name, name);
@@ -225,7 +229,8 @@ FileResult ProcessFile(const TPassContext& ctx, TTesselActionList& group, const 
   if (ctx.Activity) ctx.Doing("Копирование в рабочую папку", current, listed.size);
   platform::CopyTap* takingTap =
       ctx.Roads && !current.empty() ? ctx.Roads->Taking(current) : nullptr;
-  if (!TakeFile(ctx, path, current, workError, name, seen, taken.stat, takeError, takingTap)) {
+  if (!TakeFile(ctx, path, current, workError, name, seen, opened, taken.stat, takeError,
+                takingTap)) {
     if (IsSpaceError(takeError)) {
       result.refusedFolder = temp;
       result.bytes = listed.size + kTempMargin;
@@ -527,7 +532,8 @@ void TellRoad(const TPassContext& ctx, const TTesselActionList& group, const std
   switch (result.outcome) {
     case Outcome::Delivered:
     case Outcome::Bad:
-      end.Outcome = result.outcome == Outcome::Delivered ? TRoadOutcome::Delivered : TRoadOutcome::Bad;
+      end.Outcome =
+          result.outcome == Outcome::Delivered ? TRoadOutcome::Delivered : TRoadOutcome::Bad;
       end.Target = result.target;
       end.Result = result.resultWork;
       break;
@@ -546,10 +552,9 @@ void TellRoad(const TPassContext& ctx, const TTesselActionList& group, const std
 
 TRecoveredDelivery RecoveredTo(TFileRoadSink* roads) {
   if (!roads) return {};
-  return [roads](const std::string& source, uint64_t size, int64_t mtimeNs,
-                 const std::string& target, bool bad) {
-    roads->DeliveryRecovered(source, size, mtimeNs, target, bad);
-  };
+  return
+      [roads](const std::string& source, uint64_t size, int64_t mtimeNs, const std::string& target,
+              bool bad) { roads->DeliveryRecovered(source, size, mtimeNs, target, bad); };
 }
 
 }  // namespace
@@ -661,7 +666,8 @@ bool TTesselActionList::ProcessGroup(const TPassContext& given) {
       quiet.Roads = nullptr;  // a rehearsal's road is nobody's record
       TakenSource none;
       const FileResult rehearsed =
-          ProcessFile(quiet, *this, files[i], seen, none, journal, space, /*rehearsal=*/true);
+          ProcessFile(quiet, *this, files[i], seen, ready.Opened.get(), none, journal, space,
+                      /*rehearsal=*/true);
       TempFiles.EndFile();
       if (rehearsed.outcome == Outcome::NotTaken ||
           (rehearsed.outcome == Outcome::Held && rehearsed.reason == run.Hold->Reason)) {
@@ -676,7 +682,8 @@ bool TTesselActionList::ProcessGroup(const TPassContext& given) {
     }
     header();
     TakenSource source;
-    const FileResult result = ProcessFile(ctx, *this, files[i], seen, source, journal, space);
+    const FileResult result =
+        ProcessFile(ctx, *this, files[i], seen, ready.Opened.get(), source, journal, space);
     if (ctx.Roads && result.outcome != Outcome::NotTaken) TellRoad(ctx, *this, files[i], result);
     TempFiles.EndFile();  // its road has ended: its working files go now
     if (result.outcome == Outcome::Held) StartHold(ctx, *this, files[i], result, pass);

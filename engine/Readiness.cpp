@@ -60,7 +60,8 @@ TReadiness CheckReadiness(TTesselActionList& group, const std::string& path,
                     watch.Inode == st.inode && watch.Device == st.device;
   // A file that goes on changing keeps waiting: its wait is said only once.
   if (!same) watch = {st.size, st.device, st.inode, st.mtimeNs, now, watch.WaitSaid};
-  switch (platform::CheckWriters(path)) {
+  std::shared_ptr<platform::CheckedFile> opened;
+  switch (platform::CheckWriters(path, &opened)) {
     case platform::WriterState::Writing:
       return Waits(WaitReasonWriting());
     case platform::WriterState::Unknown:
@@ -80,6 +81,7 @@ TReadiness CheckReadiness(TTesselActionList& group, const std::string& path,
   TReadiness ready;
   ready.HasStat = true;
   ready.Stat = st;
+  ready.Opened = std::move(opened);
   return ready;
 }
 

@@ -9,12 +9,14 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <set>
 #include <string>
 
 #include "engine/uTesselTypes.h"
 
 #include "platform/Files.h"
+#include "platform/Writers.h"
 
 // How long a change must lie behind a file before it is taken.
 constexpr std::chrono::seconds kFreshChangeWait{2};
@@ -25,6 +27,8 @@ struct TReadiness {
   std::string Reason;  // why it waits, for the log and the listing
   bool HasStat = false;
   platform::FileStat Stat;  // the regular file as the check saw it, when HasStat
+  // The file as the writers' check opened it, for the copy that takes it.
+  std::shared_ptr<platform::CheckedFile> Opened;
 };
 
 // Updates the group's record of the file; the clocks are the pass's: its

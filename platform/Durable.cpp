@@ -110,15 +110,6 @@ int AtomicFile::Create(const std::string& nativeTarget, unsigned mode) {
   return 0;
 }
 
-int AtomicFile::Identity(uint64_t& device, uint64_t& inode) const {
-  struct stat st {};
-  if (fd_ < 0) return EBADF;
-  if (::fstat(fd_, &st) != 0) return errno;
-  device = static_cast<uint64_t>(st.st_dev);
-  inode = static_cast<uint64_t>(st.st_ino);
-  return 0;
-}
-
 int AtomicFile::Commit(bool synced) {
   auto fail = [this](int err) {
     Discard();

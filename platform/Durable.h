@@ -47,9 +47,6 @@ class AtomicFile {
   // 0 or errno. The mode is applied with the process's umask.
   [[nodiscard]] int Create(const std::string& nativeTarget, unsigned mode);
   int Fd() const { return fd_; }
-  // The new file's identity, known before it has a name; asked of the file
-  // only by those who want it. 0 or errno.
-  [[nodiscard]] int Identity(uint64_t& device, uint64_t& inode) const;
   // Names the file. Synced flushes the data first and the folder after.
   [[nodiscard]] int Commit(bool synced);
   void Discard();

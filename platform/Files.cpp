@@ -20,6 +20,7 @@
 #include "platform/Durable.h"
 #include "platform/FaultInjection.h"
 #include "platform/FileDescriptor.h"
+#include "platform/Writers.h"
 
 namespace platform {
 namespace {
@@ -178,7 +179,8 @@ int CopyFile(const std::string& src, const std::string& dst, const CopyOptions& 
   // writer comes; reads of a regular file are not affected.
   const int flags =
       O_RDONLY | O_CLOEXEC | O_NONBLOCK | (options.link == SourceLink::Refuse ? O_NOFOLLOW : 0);
-  Fd in(::open(nativeSrc.c_str(), flags));
+  const int opened = options.opened ? options.opened->Release() : -1;
+  Fd in(opened >= 0 ? opened : ::open(nativeSrc.c_str(), flags));
   if (in.get() < 0) return errno;
   struct stat st {};
   if (::fstat(in.get(), &st) != 0) return errno;
@@ -204,10 +206,16 @@ int CopyFile(const std::string& src, const std::string& dst, const CopyOptions& 
   if (int err = CopyData(in.get(), out.Fd(), static_cast<uint64_t>(st.st_size), options.tap))
     return err;
   if (int fault = InjectedFault("copy-data", src)) return fault;
-  if (options.journal && options.journal->BeforeCommit) {
-    uint64_t device = 0, inode = 0;
-    if (int err = out.Identity(device, inode)) return err;
-    if (int err = options.journal->BeforeCommit(device, inode)) return err;
+  const bool journalled = options.journal && options.journal->BeforeCommit;
+  if (journalled || options.made) {
+    struct stat made {};
+    if (::fstat(out.Fd(), &made) != 0) return errno;
+    if (journalled) {
+      const int err = options.journal->BeforeCommit(static_cast<uint64_t>(made.st_dev),
+                                                    static_cast<uint64_t>(made.st_ino));
+      if (err) return err;
+    }
+    if (options.made) FillStat(made, *options.made);
   }
   return out.Commit(options.durability == Durability::Synced);
 }
@@ -370,8 +378,7 @@ int ReadWholeFile(const std::string& path, std::string& bytes) {
   return ReadAll(fd.get(), bytes);
 }
 
-int ReadFileChunks(const std::string& path,
-                   const std::function<void(const char*, size_t)>& chunk) {
+int ReadFileChunks(const std::string& path, const std::function<void(const char*, size_t)>& chunk) {
   Fd fd(::open(Native(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (fd.get() < 0) return errno;
   // Left uninitialised: filling a megabyte for a file of a few bytes costs more than reading it.

@@ -79,6 +79,8 @@ class CopyTap {
   virtual void Copied(uint64_t bytes) = 0;
 };
 
+class CheckedFile;  // platform/Writers.h
+
 struct CopyOptions {
   Durability durability = Durability::Buffered;
   SourceLink link = SourceLink::Follow;
@@ -92,6 +94,11 @@ struct CopyOptions {
   bool privateTarget = false;
   // Shown the bytes copied; null: nobody looks.
   CopyTap* tap = nullptr;
+  // The source as the writers' check opened it: read from it, not opened
+  // again by its name (emptied by the copy). Null or empty: opened here.
+  CheckedFile* opened = nullptr;
+  // Receives the copy's attributes as made (not for a private target).
+  FileStat* made = nullptr;
 };
 [[nodiscard]] int CopyFile(const std::string& src, const std::string& dst,
                            const CopyOptions& options);

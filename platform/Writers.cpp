@@ -29,15 +29,36 @@ void IgnoreLeaseBreaks() {
 
 }  // namespace
 
-WriterState CheckWriters(const std::string& path) {
+CheckedFile::~CheckedFile() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+int CheckedFile::Release() {
+  const int fd = fd_;
+  fd_ = -1;
+  return fd;
+}
+
+WriterState CheckWriters(const std::string& path, std::shared_ptr<CheckedFile>* keep) {
   if (int fault = InjectedFault("lease", path))
     return fault == EAGAIN ? WriterState::Writing : WriterState::Unknown;
   IgnoreLeaseBreaks();
   Fd fd(::open(Cp1251ToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW));
   if (fd.get() < 0) return WriterState::Unknown;
-  if (::fcntl(fd.get(), F_SETLEASE, F_RDLCK) != 0)
-    return errno == EAGAIN || errno == EBUSY ? WriterState::Writing : WriterState::Unknown;
+  auto kept = [&] {
+    if (!keep) return;
+    *keep = std::make_shared<CheckedFile>();
+    (*keep)->fd_ = fd.get();
+    fd.Release();
+  };
+  if (::fcntl(fd.get(), F_SETLEASE, F_RDLCK) != 0) {
+    const WriterState state =
+        errno == EAGAIN || errno == EBUSY ? WriterState::Writing : WriterState::Unknown;
+    kept();
+    return state;
+  }
   ::fcntl(fd.get(), F_SETLEASE, F_UNLCK);
+  kept();
   return WriterState::None;
 }
 

@@ -9,12 +9,31 @@
 // is then Unknown, and callers fall back on the file staying the same.
 #pragma once
 
+#include <memory>
 #include <string>
 
 namespace platform {
 
 enum class WriterState { None, Writing, Unknown };
 
-WriterState CheckWriters(const std::string& path);
+// The file as the check opened it (read only, no link followed), kept for the
+// copy that takes it next, which then opens nothing. Empty when the check
+// opened nothing; a copy empties it.
+class CheckedFile {
+ public:
+  CheckedFile() = default;
+  ~CheckedFile();
+  CheckedFile(const CheckedFile&) = delete;
+  CheckedFile& operator=(const CheckedFile&) = delete;
+  // The descriptor, which the caller then closes; -1 when there is none.
+  int Release();
+
+ private:
+  friend WriterState CheckWriters(const std::string& path, std::shared_ptr<CheckedFile>* keep);
+  int fd_ = -1;
+};
+
+// keep, when given, receives the opened file whatever the answer.
+WriterState CheckWriters(const std::string& path, std::shared_ptr<CheckedFile>* keep = nullptr);
 
 }  // namespace platform
