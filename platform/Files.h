@@ -154,13 +154,12 @@ class AppendHandle {
 [[nodiscard]] int ReadWholeFile(const std::string& path, std::string& bytes);
 // The same for a file this process may trust: a regular file (its name not a
 // symbolic link, no second hard link) owned by this process's user, mode
-// 0600 or stricter. EPERM
-// when it is not such a file, ENOENT when it is missing.
+// 0600 or stricter. EPERM when it is not such a file, ENOENT when it is missing.
+[[nodiscard]] int ReadPrivateFile(const std::string& path, std::string& bytes);
 // Hands the file's bytes to chunk a piece at a time (a large file is never
 // held whole); 0 or the errno value of the failed open or read.
 [[nodiscard]] int ReadFileChunks(const std::string& path,
                                  const std::function<void(const char*, size_t)>& chunk);
-[[nodiscard]] int ReadPrivateFile(const std::string& path, std::string& bytes);
 // A file open to read a piece at a time, from where its reader asks: one
 // that another writes meanwhile is read as far as it has been written.
 class FileReader {

@@ -14,7 +14,8 @@
 namespace orlak::pgp {
 namespace {
 
-constexpr uint8_t kAlgorithmRsa = 1, kAlgorithmEdDsa = 22, kHashSha256 = 8, kGenericCertification = 0x10;
+constexpr uint8_t kAlgorithmRsa = 1, kAlgorithmEdDsa = 22, kHashSha256 = 8,
+                  kGenericCertification = 0x10;
 // The OID of Ed25519 in a legacy EdDSA key packet.
 const std::string kEd25519Oid = "\x2B\x06\x01\x04\x01\xDA\x47\x0F\x01";
 
@@ -35,19 +36,13 @@ bool SplitPackets(const std::string& bytes, std::vector<Packet>& packets) {
   return true;
 }
 
-std::string Be(uint64_t value, int bytes) {
-  std::string out;
-  for (int i = bytes - 1; i >= 0; --i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
-  return out;
-}
-
 // A new-format packet.
 std::string Framed(uint8_t tag, const std::string& body) {
   std::string out(1, static_cast<char>(0xC0 | tag));
   if (body.size() < 192)
     out.push_back(static_cast<char>(body.size()));
   else
-    out += "\xFF" + Be(body.size(), 4);
+    out += "\xFF" + BigEndian(body.size(), 4);
   return out + body;
 }
 
@@ -56,7 +51,7 @@ std::string Mpi(const unsigned char* bytes, size_t size) {
   size_t bits = size * 8;
   if (size > 0)
     for (unsigned char top = bytes[0]; (top & 0x80) == 0; top <<= 1) --bits;
-  return Be(bits, 2) + std::string(reinterpret_cast<const char*>(bytes), size);
+  return BigEndian(bits, 2) + std::string(reinterpret_cast<const char*>(bytes), size);
 }
 
 // The Ed25519 seed of an unprotected legacy EdDSA secret key packet.
@@ -142,8 +137,8 @@ size_t GoodCertifications(rnp_key_handle_t key, const std::string& keyId) {
       if (rnp_uid_get_signature_at(uid.get(), i, &handle) != RNP_SUCCESS) continue;
       rnp::Signature signature(handle);
       char* id = nullptr;
-      if (rnp_signature_get_keyid(signature.get(), &id) == RNP_SUCCESS &&
-          rnp::Take(id) == keyId && rnp_signature_is_valid(signature.get(), 0) == RNP_SUCCESS)
+      if (rnp_signature_get_keyid(signature.get(), &id) == RNP_SUCCESS && rnp::Take(id) == keyId &&
+          rnp_signature_is_valid(signature.get(), 0) == RNP_SUCCESS)
         ++good;
     }
   }
@@ -175,13 +170,15 @@ uint16_t CertifiedPublicKey(const KeyFile& signer, const KeyFile& subject, int64
     return kPublicKeyDamaged;
   const std::string issuer = FromHex(signer.fingerprint);
   // Hashed: creation time, issuer fingerprint; unhashed: issuer key ID.
-  const std::string hashed = Be(5, 1) + Be(2, 1) + Be(static_cast<uint64_t>(now), 4) +
-                             Be(issuer.size() + 2, 1) + Be(33, 1) + Be(4, 1) + issuer;
+  const std::string hashed =
+      BigEndian(5, 1) + BigEndian(2, 1) + BigEndian(static_cast<uint64_t>(now), 4) +
+      BigEndian(issuer.size() + 2, 1) + BigEndian(33, 1) + BigEndian(4, 1) + issuer;
   const std::string head =
-      std::string{4, static_cast<char>(kGenericCertification), static_cast<char>(signing.algorithm()),
-                  static_cast<char>(kHashSha256)} +
-      Be(hashed.size(), 2) + hashed;
-  const std::string unhashed = Be(9, 1) + Be(16, 1) + issuer.substr(issuer.size() - 8);
+      std::string{4, static_cast<char>(kGenericCertification),
+                  static_cast<char>(signing.algorithm()), static_cast<char>(kHashSha256)} +
+      BigEndian(hashed.size(), 2) + hashed;
+  const std::string unhashed =
+      BigEndian(9, 1) + BigEndian(16, 1) + issuer.substr(issuer.size() - 8);
   std::string out;
   size_t certified = 0;
   for (size_t i = 0; i < packets.size(); ++i) {
@@ -189,14 +186,15 @@ uint16_t CertifiedPublicKey(const KeyFile& signer, const KeyFile& subject, int64
     if (packets[i].tag != kTagUserId) continue;
     const std::string& key = packets[0].body;
     const std::string& uid = packets[i].body;
-    const std::string hashedData = "\x99" + Be(key.size(), 2) + key + "\xB4" + Be(uid.size(), 4) +
-                                   uid + head + "\x04\xFF" + Be(head.size(), 4);
+    const std::string hashedData = "\x99" + BigEndian(key.size(), 2) + key + "\xB4" +
+                                   BigEndian(uid.size(), 4) + uid + head + "\x04\xFF" +
+                                   BigEndian(head.size(), 4);
     unsigned char digest[crypto_hash_sha256_BYTES];
     crypto_hash_sha256(digest, reinterpret_cast<const unsigned char*>(hashedData.data()),
                        hashedData.size());
     const std::string signature = signing.Sign(digest);
     if (signature.empty()) return kCryptoFailure;
-    const std::string body = head + Be(unhashed.size(), 2) + unhashed +
+    const std::string body = head + BigEndian(unhashed.size(), 2) + unhashed +
                              std::string(reinterpret_cast<const char*>(digest), 2) + signature;
     // The self-signature follows the user ID; the certification goes after it.
     if (i + 1 < packets.size() && packets[i + 1].tag == kTagSignature)

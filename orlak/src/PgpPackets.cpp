@@ -267,6 +267,12 @@ bool ReadMpi(const std::string& body, size_t& at, std::string_view& magnitude) {
   return true;
 }
 
+std::string BigEndian(uint64_t value, int bytes) {
+  std::string out;
+  for (int i = bytes - 1; i >= 0; --i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+  return out;
+}
+
 std::string OnePassPacket(const SignatureFields& fields, bool last) {
   std::string packet = {'\xC4',
                         13,
@@ -282,13 +288,8 @@ std::string OnePassPacket(const SignatureFields& fields, bool last) {
 std::string LiteralHeader(const std::string& fileName, uint32_t time, uint64_t length) {
   const std::string name = fileName.substr(0, 255);
   const uint64_t body = 1 + 1 + name.size() + 4 + length;
-  std::string header = {'\xCB', '\xFF'};
-  for (int shift = 24; shift >= 0; shift -= 8) header.push_back(static_cast<char>(body >> shift));
-  header.push_back('b');
-  header.push_back(static_cast<char>(name.size()));
-  header += name;
-  for (int shift = 24; shift >= 0; shift -= 8) header.push_back(static_cast<char>(time >> shift));
-  return header;
+  return "\xCB\xFF" + BigEndian(body, 4) + 'b' + static_cast<char>(name.size()) + name +
+         BigEndian(time, 4);
 }
 
 }  // namespace orlak::pgp

@@ -85,6 +85,9 @@ bool ParseSignaturePacket(const std::string& packet, SignatureFields& fields);
 // body ends inside it.
 bool ReadMpi(const std::string& body, size_t& at, std::string_view& magnitude);
 
+// The low bytes of value, most significant first (OpenPGP's numbers).
+std::string BigEndian(uint64_t value, int bytes);
+
 // A version-3 one-pass signature packet announcing the signature; last is
 // set on the one written right before the literal data.
 std::string OnePassPacket(const SignatureFields& fields, bool last);

@@ -119,10 +119,7 @@ TEST_F(Interop, GpgSignedFilesAreCheckedAndLoseTheirSignatures) {
   for (const SignedForm& c : cases) {
     SCOPED_TRACE(c.signer->id + c.options + c.from);
     const std::string signedFile = Path(c.signer->id + ".gpg");
-    ASSERT_EQ(Shell(keys_.Gpg(std::string(c.options) + "--local-user " + c.signer->fingerprint +
-                              " --output " + signedFile + " --sign " + c.from + input))
-                  .status,
-              0);
+    ASSERT_EQ(GpgSign(c.signer->fingerprint, c.from + input, signedFile, c.options), 0);
     const auto check = Check(signedFile);
     EXPECT_EQ(check.code, 0);
     EXPECT_EQ(check.ids, Ids({c.signer->id.c_str()}));

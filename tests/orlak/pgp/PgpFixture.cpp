@@ -75,4 +75,11 @@ std::string PgpTest::Content(const std::string& name, size_t size) {
   return path;
 }
 
+int PgpTest::GpgSign(const std::string& signer, const std::string& input, const std::string& output,
+                     const std::string& options) {
+  return Shell(keys_.Gpg(options + "--local-user " + signer + " --output " + output + " --sign " +
+                         input))
+      .status;
+}
+
 }  // namespace pgp_test

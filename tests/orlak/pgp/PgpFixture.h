@@ -32,6 +32,10 @@ class PgpTest : public ::testing::Test {
                        const std::string& sender, orlak_test::CheckResult& check);
   // A file of random content in the working folder.
   std::string Content(const std::string& name, size_t size = 4096);
+  // gpg signs input into output as signer (a fingerprint, key ID or address),
+  // with options before the command; gpg's exit status.
+  int GpgSign(const std::string& signer, const std::string& input, const std::string& output,
+              const std::string& options = "");
 
   Keys& keys_ = Keys::Get();
   testing_support::TempDir dir_;

@@ -52,10 +52,7 @@ TEST_F(Refusal, ASignerNotInTheFolderIsNamedByItsKeyId) {
   const std::string uid = "Stranger <stranger@gpg.example>";
   ASSERT_EQ(Shell(keys_.Gpg("--quick-gen-key '" + uid + "' ed25519 sign never")).status, 0);
   const std::string input = Content("plain");
-  ASSERT_EQ(Shell(keys_.Gpg("--local-user stranger@gpg.example --output " + Path("signed") +
-                            " --sign " + input))
-                .status,
-            0);
+  ASSERT_EQ(GpgSign("stranger@gpg.example", input, Path("signed")), 0);
   const std::string listing =
       Shell(keys_.Gpg("--with-colons --list-keys stranger@gpg.example")).out;
   const std::string keyId = ColonField(listing, "pub", 4);
@@ -102,22 +99,13 @@ std::string RefusalReason() {
 
 TEST_F(Refusal, WeakSignaturesFailTheCheck) {
   const std::string input = Content("plain");
-  ASSERT_EQ(Shell(keys_.Gpg("--local-user " + keys_.weak.fingerprint + " --output " +
-                            Path("rsa1024") + " --sign " + input))
-                .status,
-            0);
+  ASSERT_EQ(GpgSign(keys_.weak.fingerprint, input, Path("rsa1024")), 0);
   EXPECT_EQ(Check(Path("rsa1024")).code, 702);
   EXPECT_EQ(RefusalReason(), "weak\tkey\tRSA/1024") << "whose signature, and what is weak";
-  ASSERT_EQ(Shell(keys_.Gpg("--digest-algo SHA1 --local-user " + keys_.gpgRsa.fingerprint +
-                            " --output " + Path("sha1") + " --sign " + input))
-                .status,
-            0);
+  ASSERT_EQ(GpgSign(keys_.gpgRsa.fingerprint, input, Path("sha1"), "--digest-algo SHA1 "), 0);
   EXPECT_EQ(Check(Path("sha1")).code, 702);
   EXPECT_EQ(RefusalReason(), "gpgrsa\thash\tSHA1");
-  ASSERT_EQ(Shell(keys_.Gpg("--local-user " + keys_.gpgRsa.fingerprint + " --output " +
-                            Path("sha256") + " --sign " + input))
-                .status,
-            0);
+  ASSERT_EQ(GpgSign(keys_.gpgRsa.fingerprint, input, Path("sha256")), 0);
   EXPECT_EQ(Check(Path("sha256")).code, 0);
   EXPECT_EQ(RefusalReason(), "") << "a later check forgets the refusal";
 }
