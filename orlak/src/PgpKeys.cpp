@@ -119,6 +119,35 @@ std::vector<rnp::Key> Primaries(rnp_ffi_t ffi) {
   return keys;
 }
 
+// Lends a secret key's ring the public keys of the public ring that an
+// operation asks for (the signers of a message being decrypted). The
+// library as Debian builds it writes every failed key search to the
+// standard error, whatever the ring's log is set to: without the lending,
+// each signed file decrypted would put "signer's key not found" there.
+void ProvidePublicKey(rnp_ffi_t ffi, void*, const char* type, const char* identifier, bool secret) {
+  State& state = TheState();
+  if (secret || !state.publicRing || !type || !identifier) return;
+  rnp_key_handle_t found = nullptr;
+  if (rnp_locate_key(state.publicRing.get(), type, identifier, &found) != RNP_SUCCESS || !found)
+    return;
+  rnp::Key key(found);
+  bool primary = false;
+  rnp_key_is_primary(found, &primary);
+  char* fpr = nullptr;
+  if ((primary ? rnp_key_get_fprint(found, &fpr) : rnp_key_get_primary_fprint(found, &fpr)) !=
+      RNP_SUCCESS)
+    return;
+  rnp::Key whole = rnp::FindByFingerprint(state.publicRing.get(), rnp::Take(fpr));
+  rnp::Output exported = rnp::MemoryOutput();
+  if (!whole || !exported ||
+      rnp_key_export(whole.get(), exported.get(), RNP_KEY_EXPORT_PUBLIC | RNP_KEY_EXPORT_SUBKEYS) !=
+          RNP_SUCCESS)
+    return;
+  const std::string bytes = rnp::MemoryBytes(exported.get());
+  rnp::Input input = rnp::InputOfMemory(bytes.data(), bytes.size());
+  if (input) rnp_import_keys(ffi, input.get(), RNP_LOAD_SAVE_PUBLIC_KEYS, nullptr);
+}
+
 void Describe(rnp_key_handle_t primary, KeyFile& file) {
   file.fingerprint = rnp::Take([&] {
     char* s = nullptr;
@@ -230,10 +259,14 @@ void LoadKeyFile(State& state, bool secret, KeyFile file, std::vector<KeyFile>& 
     entry.code = LoadPrimary(state, secret, primary.get(), entry);
     if (entry.code == kOk && secret && several && !(entry.secret = RingOfOne(primary.get())))
       entry.code = damaged;
+    if (entry.secret) rnp_ffi_set_key_provider(entry.secret.get(), ProvidePublicKey, nullptr);
     entries.push_back(std::move(entry));
   }
   primaries.clear();
-  if (secret && !several && entries.back().code == kOk) entries.back().secret = std::move(ffi);
+  if (secret && !several && entries.back().code == kOk) {
+    rnp_ffi_set_key_provider(ffi.get(), ProvidePublicKey, nullptr);
+    entries.back().secret = std::move(ffi);
+  }
 }
 
 std::vector<KeyFile> ReadFolder(State& state, const std::string& folder, bool secret) {
