@@ -7,12 +7,14 @@
 #include "crypto/StepKinds.h"
 #include "engine/uTesselTypes.h"
 #include "platform/Files.h"
+#include "platform/Memory.h"
 #include "ui/Application.h"
 #include "ui/TfTesselMainForm.h"
 
 int main(int argc, char** argv) {
   // Log timestamps use the user's date and time formats.
   std::setlocale(LC_ALL, "");
+  platform::KeepFreedHeapMemory();
   InitEngine(CryptoStepKinds());
   // The log lives beside the settings file, which an installed program keeps
   // in the user's settings folder.

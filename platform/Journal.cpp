@@ -27,6 +27,13 @@ bool StandardOutputIsJournal() {
   return IsJournalStream(STDOUT_FILENO);
 }
 
+bool StandardOutputIsDiscarded() {
+  struct stat output {
+  }, null{};
+  return ::fstat(STDOUT_FILENO, &output) == 0 && S_ISCHR(output.st_mode) &&
+         ::stat("/dev/null", &null) == 0 && S_ISCHR(null.st_mode) && output.st_rdev == null.st_rdev;
+}
+
 int SendJournalEntry(const std::vector<std::string>& fields) {
   std::vector<iovec> parts;
   parts.reserve(fields.size());

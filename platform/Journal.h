@@ -13,6 +13,9 @@ namespace platform {
 // manager that logs them.
 bool IsJournalStream(int fd);
 bool StandardOutputIsJournal();
+// True when standard output leads to /dev/null (a job started with
+// ">/dev/null"): lines written there would only cost a system call each.
+bool StandardOutputIsDiscarded();
 
 // One entry of "NAME=value" fields, values UTF-8 (MESSAGE, PRIORITY, ...).
 // 0, or the errno value of a failure.

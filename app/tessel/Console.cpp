@@ -57,7 +57,8 @@ std::vector<std::string> JournalFields(const std::string& line, TLogKind kind,
 void TConsoleLog::AddLine(const std::string& line, TLogKind kind) {
   // A journal that refuses the entry leaves the line to standard output.
   if (journal_ && journal_(JournalFields(line, kind, group_, file_, code_)) == 0) return;
-  PrintLine(OneLine(line));
+  static const bool discarded = platform::StandardOutputIsDiscarded();
+  if (!discarded) PrintLine(OneLine(line));
 }
 
 void TConsoleLog::Subject(const std::string& group, const std::string& file) {

@@ -9,11 +9,13 @@
 #include "crypto/StepKinds.h"
 #include "engine/uTesselTypes.h"
 #include "platform/Files.h"
+#include "platform/Memory.h"
 #include "platform/SettingsPlace.h"
 
 int main(int argc, char** argv) {
   // Log timestamps and error texts follow the user's locale.
   std::setlocale(LC_ALL, "");
+  platform::KeepFreedHeapMemory();
   const TCommandLine line = ParseCommandLine(argc, argv);
   if (!line.Error.empty()) {
     PrintError(line.Error);

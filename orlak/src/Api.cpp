@@ -64,11 +64,10 @@ bool HasOwnSecretKey(const std::string& folder, const std::string& id, bool plai
   return plain && SecretKeyFileExists(folder, id);
 }
 
-bool IsOwnEncryptedFile(const std::string& path) {
+bool IsOwnEncryptedFile(InputFile& in) {
   static const char kMark[8] = {'O', 'R', 'L', 'A', 'K', 'E', 'N', 'C'};
-  InputFile in;
   char head[sizeof kMark];
-  return in.Open(path) == kOk && in.Size() >= sizeof head && in.ReadAt(0, head, sizeof head) &&
+  return in.Size() >= sizeof head && in.ReadAt(0, head, sizeof head) &&
          std::memcmp(head, kMark, sizeof kMark) == 0;
 }
 
@@ -83,16 +82,18 @@ uint16_t CheckCommon(const char* file, uint8_t* count, OrlakSignRecord** records
   if (separate && !HasText(separateFile)) return kBadParameter;
   std::string separatePath = separate ? NativePath(separateFile) : std::string();
   std::vector<SignatureReport> reports;
-  const std::string path = NativePath(file);
-  uint16_t code;
+  // Opened once: each format looks at the same file.
+  InputFile in;
+  uint16_t code = in.Open(NativePath(file));
+  if (code != kOk) return code;
   if (separate ? pgp::IsPgp(pgp::ClassifyFile(separatePath)) : false) {
     auto lock = pgp::Lock();
-    code = pgp::CheckSignatures(path, &separatePath, folders.publicFolder, reports);
+    code = pgp::CheckSignatures(in, &separatePath, folders.publicFolder, reports);
   } else {
-    code = CheckSignatures(path, separate ? &separatePath : nullptr, folders.publicFolder, reports);
-    if (code == kNotSigned && !separate && pgp::IsPgp(pgp::ClassifyFile(path))) {
+    code = CheckSignatures(in, separate ? &separatePath : nullptr, folders.publicFolder, reports);
+    if (code == kNotSigned && !separate && pgp::IsPgp(pgp::ClassifyFile(in))) {
       auto lock = pgp::Lock();
-      code = pgp::CheckSignatures(path, nullptr, folders.publicFolder, reports);
+      code = pgp::CheckSignatures(in, nullptr, folders.publicFolder, reports);
     }
   }
   if (code != kOk) return code;
@@ -177,10 +178,14 @@ ORLAK_API uint16_t ORLAK_CALL DelSign(const char* file, uint8_t count) {
     if (!PartFolders(Part::kSign, folders)) return kNotInitialised;
     if (!HasText(file)) return kBadParameter;
     const std::string path = NativePath(file);
-    uint16_t code = DeleteSignatures(path, count);
-    if (code == kNotSigned && pgp::IsPgp(pgp::ClassifyFile(path))) {
+    // Opened once, for update: the own format cuts its signatures off in place.
+    InputFile in;
+    uint16_t code = in.Open(path, true);
+    if (code != kOk) return code;
+    code = DeleteSignatures(in, count);
+    if (code == kNotSigned && pgp::IsPgp(pgp::ClassifyFile(in))) {
       auto lock = pgp::Lock();
-      code = pgp::DeleteSignatures(path, count);
+      code = pgp::DeleteSignatures(in, path, count);
     }
     return code;
   });
@@ -261,9 +266,11 @@ ORLAK_API uint16_t ORLAK_CALL DeCryptFileEx(const char* inputFile, const char* o
     const auto* block = static_cast<const unsigned char*>(senderKeyBlock);
     const std::string input = NativePath(inputFile);
     PublicKey sender;
-    uint16_t code;
     // The input decides the format; the keys named must be of the same.
-    if (pgp::IsPgp(pgp::ClassifyFile(input))) {
+    InputFile in;
+    uint16_t code = in.Open(input);
+    if (code != kOk) return code;
+    if (pgp::IsPgp(pgp::ClassifyFile(in))) {
       if (!pgp::IsKeyBlock(block))
         return ParseKeyBlock(block, sender) == kOk ? kMixedFormats : kPublicKeyDamaged;
       std::string senderId, fingerprint;
@@ -275,17 +282,17 @@ ORLAK_API uint16_t ORLAK_CALL DeCryptFileEx(const char* inputFile, const char* o
         return code;
       const std::string output = NativePath(outputFile);
       const pgp::KeyFile* opened = receiver;
-      code = pgp::DecryptFile(input, output, *receiver);
+      code = pgp::DecryptFile(in, output, *receiver);
       // While an identifier rotates, files addressed to its other keys arrive too.
       for (const pgp::KeyFile* other : pgp::RotationKeys(folders.secretFolder, true, receiverId)) {
         if (code != kNotAddressed) break;
         if (other != receiver && other->code == kOk)
-          code = pgp::DecryptFile(input, output, *(opened = other));
+          code = pgp::DecryptFile(in, output, *(opened = other));
       }
       if (code == kOk) NoteKeyUsed(folders.secretFolder, true, *opened);
       return code;
     }
-    if (pgp::IsKeyBlock(block)) return IsOwnEncryptedFile(input) ? kMixedFormats : kNotEncrypted;
+    if (pgp::IsKeyBlock(block)) return IsOwnEncryptedFile(in) ? kMixedFormats : kNotEncrypted;
     if (!plain) return kBadParameter;
     code = ParseKeyBlock(block, sender);
     if (code != kOk) return code;

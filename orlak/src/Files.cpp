@@ -46,10 +46,11 @@ uint16_t InputFile::Open(const std::string& nativePath, bool forUpdate) {
 
 bool InputFile::ReadAt(uint64_t offset, void* buffer, size_t n) {
   constexpr size_t kSmallRead = 512, kBlock = 8192;
-  if (n > kSmallRead || offset >= size_ || n > size_ - offset) return ReadFully(offset, buffer, n);
-  if (offset < blockAt_ || offset + n > blockAt_ + block_.size()) {
-    blockAt_ = offset;
-    block_.resize(static_cast<size_t>(std::min<uint64_t>(kBlock, size_ - offset)));
+  if (offset >= size_ || n > size_ - offset) return ReadFully(offset, buffer, n);
+  if (!InBlock(offset, n)) {
+    if (n > kSmallRead) return ReadFully(offset, buffer, n);
+    blockAt_ = size_ <= kBlock ? 0 : offset;
+    block_.resize(static_cast<size_t>(std::min<uint64_t>(kBlock, size_ - blockAt_)));
     if (!ReadFully(blockAt_, block_.data(), block_.size())) {
       block_.clear();
       return false;
@@ -73,20 +74,31 @@ bool InputFile::ReadFully(uint64_t offset, void* buffer, size_t n) {
 }
 
 ssize_t InputFile::Read(void* buffer, size_t n) {
+  // The file is read as long as it was when opened; what the block read
+  // holds of it comes from memory.
   auto* p = static_cast<unsigned char*>(buffer);
+  const uint64_t left = position_ < size_ ? size_ - position_ : 0;
+  n = static_cast<size_t>(std::min<uint64_t>(n, left));
   size_t done = 0;
+  if (n > 0 && position_ >= blockAt_ && position_ - blockAt_ < block_.size()) {
+    done = static_cast<size_t>(std::min<uint64_t>(n, block_.size() - (position_ - blockAt_)));
+    std::memcpy(p, block_.data() + (position_ - blockAt_), done);
+    position_ += done;
+  }
   while (done < n) {
-    ssize_t got = ::read(fd_, p + done, n - done);
+    ssize_t got = ::pread(fd_, p + done, n - done, static_cast<off_t>(position_));
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) return -1;
     if (got == 0) break;
     done += static_cast<size_t>(got);
+    position_ += static_cast<uint64_t>(got);
   }
   return static_cast<ssize_t>(done);
 }
 
 bool InputFile::Seek(uint64_t offset) {
-  return ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) == static_cast<off_t>(offset);
+  position_ = offset;
+  return true;
 }
 
 bool InputFile::Truncate(uint64_t size) {

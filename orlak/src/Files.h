@@ -34,19 +34,28 @@ class InputFile final : public ByteSource {
   uint64_t Size() const override { return size_; }
   // Reads of a few bytes (packet headers, format marks) are served from one
   // block read around them, so that walking a file's structure costs one
-  // system call per block rather than one per field.
+  // system call per block rather than one per field. A file of up to one
+  // block is read whole by the first such read, and every later read of it
+  // (a second look at its format, the whole content) comes from memory: a
+  // library call opens its input once and reads a small one once.
   bool ReadAt(uint64_t offset, void* buffer, size_t n) override;
   // Sequential reading from the current position: the byte count (short only
-  // at the end of the file), or -1 on a read error.
+  // at the end of the file as it was when opened), or -1 on a read error.
   ssize_t Read(void* buffer, size_t n);
   bool Seek(uint64_t offset);
   bool Truncate(uint64_t size);
 
  private:
   bool ReadFully(uint64_t offset, void* buffer, size_t n);
+  // Whether the block read holds [offset, offset + n).
+  bool InBlock(uint64_t offset, size_t n) const {
+    return offset >= blockAt_ && offset - blockAt_ <= block_.size() &&
+           n <= block_.size() - (offset - blockAt_);
+  }
 
   int fd_ = -1;
   uint64_t size_ = 0;
+  uint64_t position_ = 0;             // of sequential reading
   std::vector<unsigned char> block_;  // the file's bytes from blockAt_
   uint64_t blockAt_ = 0;
 };

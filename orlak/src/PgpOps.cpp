@@ -143,11 +143,7 @@ struct Decrypted {
 
 // One decryption of input with the receiver's ring into output. Refuses
 // data without integrity protection.
-uint16_t DecryptInto(const std::string& input, rnp_ffi_t ring, rnp_output_t output,
-                     Decrypted& result) {
-  InputFile in;
-  uint16_t code = in.Open(input);
-  if (code != kOk) return code;
+uint16_t DecryptInto(InputFile& in, rnp_ffi_t ring, rnp_output_t output, Decrypted& result) {
   bool readFailed = false;
   rnp::Input source = rnp::InputOf(in, &readFailed);
   if (!source) return kCryptoFailure;
@@ -206,6 +202,10 @@ std::string SignedMessageHead(const Decrypted& message, uint64_t length) {
 Kind ClassifyFile(const std::string& path) {
   InputFile in;
   if (in.Open(path) != kOk) return Kind::kNotPgp;
+  return Classify(in);
+}
+
+Kind ClassifyFile(InputFile& in) {
   return Classify(in);
 }
 
@@ -306,13 +306,10 @@ uint16_t EncryptFile(const std::string& input, const std::string& output, const 
   return out.Commit();
 }
 
-uint16_t DecryptFile(const std::string& input, const std::string& output, const KeyFile& receiver) {
+uint16_t DecryptFile(InputFile& input, const std::string& output, const KeyFile& receiver) {
   {
-    InputFile in;
-    uint16_t code = in.Open(input);
-    if (code != kOk) return code;
-    if (in.Size() == 0) return kBadFileLength;
-    const Kind kind = Classify(in);
+    if (input.Size() == 0) return kBadFileLength;
+    const Kind kind = Classify(input);
     if (kind != Kind::kEncrypted && kind != Kind::kArmored) return kNotEncrypted;
   }
   rnp::Key primary = rnp::FindByFingerprint(receiver.secret.get(), receiver.fingerprint);
@@ -359,12 +356,10 @@ uint16_t DecryptFile(const std::string& input, const std::string& output, const 
   return out.Commit();
 }
 
-uint16_t CheckSignatures(const std::string& file, const std::string* separateFile,
+uint16_t CheckSignatures(InputFile& in, const std::string* separateFile,
                          const std::string& publicFolder, std::vector<SignatureReport>& reports) {
   reports.clear();
-  InputFile in;
-  uint16_t code = in.Open(file);
-  if (code != kOk) return code;
+  uint16_t code = kOk;
   if (in.Size() == 0) return kBadFileLength;
   InputFile signatures;
   if (separateFile) {
@@ -443,10 +438,8 @@ uint16_t CheckSignatures(const std::string& file, const std::string* separateFil
   return kOk;
 }
 
-uint16_t DeleteSignatures(const std::string& file, uint8_t count) {
-  InputFile in;
-  uint16_t code = in.Open(file);
-  if (code != kOk) return code;
+uint16_t DeleteSignatures(InputFile& in, const std::string& file, uint8_t count) {
+  uint16_t code = kOk;
   if (in.Size() == 0) return kBadFileLength;
   if (Classify(in) == Kind::kEncrypted) return kNotSigned;
   OutputFile out;

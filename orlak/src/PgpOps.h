@@ -15,6 +15,7 @@ namespace orlak::pgp {
 
 // What the file at path looks like (Kind::kNotPgp when it cannot be read).
 Kind ClassifyFile(const std::string& path);
+Kind ClassifyFile(InputFile& in);
 bool IsPgp(Kind kind);
 
 // A one-pass signed message (binary, v4 signature, SHA-256, the input as
@@ -27,17 +28,18 @@ uint16_t SignFile(const std::string& input, const std::string& output, const Key
 uint16_t EncryptFile(const std::string& input, const std::string& output, const KeyFile& sender,
                      const std::vector<std::string>& receiverFingerprints);
 
-// The message's content, or, when it is also signed, a signed message made
-// of that content and the message's own signature packets.
-uint16_t DecryptFile(const std::string& input, const std::string& output, const KeyFile& receiver);
+// The opened input's message content, or, when it is also signed, a signed
+// message made of that content and the message's own signature packets.
+uint16_t DecryptFile(InputFile& input, const std::string& output, const KeyFile& receiver);
 
-// One report per signature, signers named by their files in publicFolder.
-// With a separate file, that file holds detached signatures of file.
-uint16_t CheckSignatures(const std::string& file, const std::string* separateFile,
+// One report per signature of the opened file, signers named by their files
+// in publicFolder. With a separate file, that file holds detached signatures
+// of the file.
+uint16_t CheckSignatures(InputFile& in, const std::string* separateFile,
                          const std::string& publicFolder, std::vector<SignatureReport>& reports);
 
-// Replaces the signed message by its content when count removes every
-// signature (255, or their number).
-uint16_t DeleteSignatures(const std::string& file, uint8_t count);
+// Replaces the signed message (opened as in, named file) by its content when
+// count removes every signature (255, or their number).
+uint16_t DeleteSignatures(InputFile& in, const std::string& file, uint8_t count);
 
 }  // namespace orlak::pgp

@@ -46,6 +46,8 @@ void CloseReader(void* ctx) {
 }
 
 Input InputOf(InputFile& file, bool* readFailed) {
+  // A file the caller has looked at already is read from its start.
+  file.Seek(0);
   rnp_input_t input = nullptr;
   auto* reader = new Reader{&file, readFailed};
   if (rnp_input_from_callback(&input, ReadFromFile, CloseReader, reader) != RNP_SUCCESS) {

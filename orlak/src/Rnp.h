@@ -40,13 +40,13 @@ using Ffi = std::unique_ptr<std::remove_pointer_t<rnp_ffi_t>, FfiDeleter>;
 using Key = std::unique_ptr<std::remove_pointer_t<rnp_key_handle_t>, KeyDeleter>;
 using Input = std::unique_ptr<std::remove_pointer_t<rnp_input_t>, InputDeleter>;
 using Output = std::unique_ptr<std::remove_pointer_t<rnp_output_t>, OutputDeleter>;
-using Signature =
-    std::unique_ptr<std::remove_pointer_t<rnp_signature_handle_t>, SignatureDeleter>;
+using Signature = std::unique_ptr<std::remove_pointer_t<rnp_signature_handle_t>, SignatureDeleter>;
 using Uid = std::unique_ptr<std::remove_pointer_t<rnp_uid_handle_t>, UidDeleter>;
 using Buffer = std::unique_ptr<char, BufferDeleter>;
 
-// A keyring without keys, its diagnostics discarded (the library speaks
-// through result codes only); null when RNP cannot make one.
+// A keyring without keys, its log discarded (the library speaks through
+// result codes only; RNP writes some messages to the standard error all the
+// same, see ProvidePublicKey); null when RNP cannot make one.
 Ffi NewFfi();
 
 // The text RNP handed out (freed here), or "" when it handed out none.

@@ -94,12 +94,10 @@ uint16_t SignFile(const std::string& input, const std::string& output, const Sec
   return out.Commit();
 }
 
-uint16_t CheckSignatures(const std::string& file, const std::string* separateFile,
+uint16_t CheckSignatures(InputFile& data, const std::string* separateFile,
                          const std::string& publicFolder, std::vector<SignatureReport>& reports) {
   reports.clear();
-  InputFile data;
-  uint16_t code = data.Open(file);
-  if (code != kOk) return code;
+  uint16_t code = kOk;
   SignTrailer trailer;
   uint64_t hashLength = 0;
   if (separateFile) {
@@ -147,12 +145,9 @@ uint16_t CheckSignatures(const std::string& file, const std::string* separateFil
   return kOk;
 }
 
-uint16_t DeleteSignatures(const std::string& file, uint8_t count) {
-  InputFile target;
-  uint16_t code = target.Open(file, true);
-  if (code != kOk) return code;
+uint16_t DeleteSignatures(InputFile& target, uint8_t count) {
   SignTrailer trailer;
-  code = ParseSignTrailer(target, false, trailer);
+  uint16_t code = ParseSignTrailer(target, false, trailer);
   if (code != kOk) return code;
   const size_t present = trailer.records.size();
   const size_t removed = count == kAllSignatures ? present : count;

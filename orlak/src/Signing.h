@@ -10,6 +10,8 @@
 
 namespace orlak {
 
+class InputFile;
+
 enum SignatureStatus : uint8_t { kSignatureValid = 0, kSignatureInvalid = 1, kSignerUnknown = 2 };
 
 struct SignatureReport {
@@ -21,15 +23,16 @@ struct SignatureReport {
 // input itself). The new signature covers the content without signatures.
 uint16_t SignFile(const std::string& input, const std::string& output, const SecretKey& key);
 
-// Checks every signature of file against the public keys of publicFolder.
-// With a separate signature file the records are read from there and cover
-// the whole of file.
-uint16_t CheckSignatures(const std::string& file, const std::string* separateFile,
+// Checks every signature of the opened file against the public keys of
+// publicFolder. With a separate signature file the records are read from
+// there and cover the whole of the file.
+uint16_t CheckSignatures(InputFile& data, const std::string* separateFile,
                          const std::string& publicFolder, std::vector<SignatureReport>& reports);
 
-// Removes the newest count signatures in place (kAllSignatures: every one).
-// kBadParameter, with the file untouched, when it has fewer.
+// Removes the newest count signatures in place (kAllSignatures: every one)
+// from a file opened for update. kBadParameter, with the file untouched,
+// when it has fewer.
 inline constexpr uint8_t kAllSignatures = 255;
-uint16_t DeleteSignatures(const std::string& file, uint8_t count);
+uint16_t DeleteSignatures(InputFile& target, uint8_t count);
 
 }  // namespace orlak
