@@ -15,6 +15,10 @@ mib="${3:-256}"
 rm -rf "$work"
 mkdir -p "$work"/{sec,pub,out,in,recv,bad,gpgout,gpgrecv,big}
 chmod 700 "$work/sec"
+# tessel's working folders on the file system of the files, where the gpg
+# loop does all its work too (not /tmp, which may be another disk).
+mkdir -m 700 "$work/tmp"
+export TMPDIR="$work/tmp"
 export GNUPGHOME="$work/gnupg"
 mkdir -m 700 "$GNUPGHOME"
 trap 'gpgconf --kill all' EXIT

@@ -270,7 +270,8 @@ ORLAK_API uint16_t ORLAK_CALL DeCryptFileEx(const char* inputFile, const char* o
     InputFile in;
     uint16_t code = in.Open(input);
     if (code != kOk) return code;
-    if (pgp::IsPgp(pgp::ClassifyFile(in))) {
+    const pgp::Kind kind = pgp::ClassifyFile(in);
+    if (pgp::IsPgp(kind)) {
       if (!pgp::IsKeyBlock(block))
         return ParseKeyBlock(block, sender) == kOk ? kMixedFormats : kPublicKeyDamaged;
       std::string senderId, fingerprint;
@@ -282,12 +283,12 @@ ORLAK_API uint16_t ORLAK_CALL DeCryptFileEx(const char* inputFile, const char* o
         return code;
       const std::string output = NativePath(outputFile);
       const pgp::KeyFile* opened = receiver;
-      code = pgp::DecryptFile(in, output, *receiver);
+      code = pgp::DecryptFile(in, kind, output, *receiver);
       // While an identifier rotates, files addressed to its other keys arrive too.
       for (const pgp::KeyFile* other : pgp::RotationKeys(folders.secretFolder, true, receiverId)) {
         if (code != kNotAddressed) break;
         if (other != receiver && other->code == kOk)
-          code = pgp::DecryptFile(in, output, *(opened = other));
+          code = pgp::DecryptFile(in, kind, output, *(opened = other));
       }
       if (code == kOk) NoteKeyUsed(folders.secretFolder, true, *opened);
       return code;

@@ -45,7 +45,10 @@ uint16_t InputFile::Open(const std::string& nativePath, bool forUpdate) {
 }
 
 bool InputFile::ReadAt(uint64_t offset, void* buffer, size_t n) {
-  constexpr size_t kSmallRead = 512, kBlock = 8192;
+  // A block a little longer than a power of two: the packet headers of a
+  // message cut into parts of 8 KiB lie 8,193 bytes apart, and each block
+  // read then serves four of them.
+  constexpr size_t kSmallRead = 512, kBlock = 32 * 1024 + 16;
   if (offset >= size_ || n > size_ - offset) return ReadFully(offset, buffer, n);
   if (!InBlock(offset, n)) {
     if (n > kSmallRead) return ReadFully(offset, buffer, n);
@@ -74,24 +77,51 @@ bool InputFile::ReadFully(uint64_t offset, void* buffer, size_t n) {
 }
 
 ssize_t InputFile::Read(void* buffer, size_t n) {
-  // The file is read as long as it was when opened; what the block read
-  // holds of it comes from memory.
+  // The file is read as long as it was when opened, from what the block
+  // read or the read-ahead holds when they hold the position.
   auto* p = static_cast<unsigned char*>(buffer);
   const uint64_t left = position_ < size_ ? size_ - position_ : 0;
   n = static_cast<size_t>(std::min<uint64_t>(n, left));
   size_t done = 0;
-  if (n > 0 && position_ >= blockAt_ && position_ - blockAt_ < block_.size()) {
-    done = static_cast<size_t>(std::min<uint64_t>(n, block_.size() - (position_ - blockAt_)));
-    std::memcpy(p, block_.data() + (position_ - blockAt_), done);
-    position_ += done;
-  }
   while (done < n) {
-    ssize_t got = ::pread(fd_, p + done, n - done, static_cast<off_t>(position_));
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return -1;
+    const std::vector<unsigned char>* held = nullptr;
+    uint64_t heldAt = 0;
+    if (position_ >= blockAt_ && position_ - blockAt_ < block_.size()) {
+      held = &block_;
+      heldAt = blockAt_;
+    } else if (position_ >= aheadAt_ && position_ - aheadAt_ < ahead_.size()) {
+      held = &ahead_;
+      heldAt = aheadAt_;
+    }
+    if (held) {
+      const size_t from = static_cast<size_t>(position_ - heldAt);
+      const size_t take = std::min(n - done, held->size() - from);
+      std::memcpy(p + done, held->data() + from, take);
+      done += take;
+      position_ += take;
+      continue;
+    }
+    if (n - done >= kReadAhead) {  // a large read goes straight to the caller
+      ssize_t got = ::pread(fd_, p + done, n - done, static_cast<off_t>(position_));
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) return -1;
+      if (got == 0) break;
+      done += static_cast<size_t>(got);
+      position_ += static_cast<uint64_t>(got);
+      continue;
+    }
+    ahead_.resize(static_cast<size_t>(std::min<uint64_t>(kReadAhead, size_ - position_)));
+    aheadAt_ = position_;
+    ssize_t got;
+    do {
+      got = ::pread(fd_, ahead_.data(), ahead_.size(), static_cast<off_t>(position_));
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) {
+      ahead_.clear();
+      return -1;
+    }
+    ahead_.resize(static_cast<size_t>(got));
     if (got == 0) break;
-    done += static_cast<size_t>(got);
-    position_ += static_cast<uint64_t>(got);
   }
   return static_cast<ssize_t>(done);
 }
@@ -105,6 +135,7 @@ bool InputFile::Truncate(uint64_t size) {
   if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) return false;
   size_ = size;
   block_.clear();
+  ahead_.clear();
   return true;
 }
 
@@ -112,11 +143,40 @@ uint16_t OutputFile::Create(const std::string& nativeTarget, mode_t mode) {
   return file_.Create(nativeTarget, mode) == 0 ? kOk : kOutputOpen;
 }
 
+OutputFile::~OutputFile() {
+  sodium_memzero(gathered_.data(), gathered_.size());
+}
+
 uint16_t OutputFile::Write(const void* data, size_t n) {
-  return platform::WriteAll(file_.Fd(), data, n) == 0 ? kOk : kWriteFailed;
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  if (gathered_.size() + n > kGather) {
+    uint16_t code = Flush();
+    if (code != kOk) return code;
+    if (n >= kGather) return platform::WriteAll(file_.Fd(), data, n) == 0 ? kOk : kWriteFailed;
+  }
+  if (gathered_.size() + n > gathered_.capacity()) {
+    // Grown by hand, so that no copy of the bytes is freed unwiped.
+    std::vector<unsigned char> bigger;
+    bigger.reserve(std::min(kGather, std::max(gathered_.size() + n, 2 * gathered_.capacity())));
+    bigger.assign(gathered_.begin(), gathered_.end());
+    sodium_memzero(gathered_.data(), gathered_.size());
+    gathered_.swap(bigger);
+  }
+  gathered_.insert(gathered_.end(), bytes, bytes + n);
+  return kOk;
+}
+
+uint16_t OutputFile::Flush() {
+  if (gathered_.empty()) return kOk;
+  const int failed = platform::WriteAll(file_.Fd(), gathered_.data(), gathered_.size());
+  sodium_memzero(gathered_.data(), gathered_.size());  // it may be plaintext
+  gathered_.clear();
+  return failed == 0 ? kOk : kWriteFailed;
 }
 
 uint16_t OutputFile::Commit() {
+  uint16_t code = Flush();
+  if (code != kOk) return code;
   // A failure to name the file is the rename's; the data was all written.
   return file_.Commit(/*synced=*/false) == 0 ? kOk : kRenameFailed;
 }

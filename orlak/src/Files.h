@@ -35,13 +35,16 @@ class InputFile final : public ByteSource {
   // Reads of a few bytes (packet headers, format marks) are served from one
   // block read around them, so that walking a file's structure costs one
   // system call per block rather than one per field. A file of up to one
-  // block is read whole by the first such read, and every later read of it
+  // block (32 KiB) is read whole by the first such read, and every later read of it
   // (a second look at its format, the whole content) comes from memory: a
   // library call opens its input once and reads a small one once.
   bool ReadAt(uint64_t offset, void* buffer, size_t n) override;
   // Sequential reading from the current position: the byte count (short only
   // at the end of the file as it was when opened), or -1 on a read error.
+  // A large file is read ahead in pieces of kReadAhead: RNP asks for a few
+  // KiB at a time, which would otherwise be a system call each.
   ssize_t Read(void* buffer, size_t n);
+  static constexpr size_t kReadAhead = 256 * 1024;
   bool Seek(uint64_t offset);
   bool Truncate(uint64_t size);
 
@@ -58,23 +61,31 @@ class InputFile final : public ByteSource {
   uint64_t position_ = 0;             // of sequential reading
   std::vector<unsigned char> block_;  // the file's bytes from blockAt_
   uint64_t blockAt_ = 0;
+  std::vector<unsigned char> ahead_;  // the file's bytes from aheadAt_
+  uint64_t aheadAt_ = 0;
 };
 
 class OutputFile {
  public:
   OutputFile() = default;
+  ~OutputFile();
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
   // A new file for the target with the given mode (less the umask), without
   // a name yet (or under a side name). kOutputOpen on failure.
   uint16_t Create(const std::string& nativeTarget, mode_t mode);
+  // Small writes are gathered into pieces of kGather before they go out.
   uint16_t Write(const void* data, size_t n);  // kWriteFailed
   // Gives the file the target's name, replacing what had it.
-  uint16_t Commit();  // kRenameFailed
+  uint16_t Commit();  // kWriteFailed, kRenameFailed
+  static constexpr size_t kGather = 256 * 1024;
 
  private:
+  uint16_t Flush();
+
   platform::AtomicFile file_;  // dropped without trace unless committed
+  std::vector<unsigned char> gathered_;
 };
 
 }  // namespace orlak

@@ -306,12 +306,10 @@ uint16_t EncryptFile(const std::string& input, const std::string& output, const 
   return out.Commit();
 }
 
-uint16_t DecryptFile(InputFile& input, const std::string& output, const KeyFile& receiver) {
-  {
-    if (input.Size() == 0) return kBadFileLength;
-    const Kind kind = Classify(input);
-    if (kind != Kind::kEncrypted && kind != Kind::kArmored) return kNotEncrypted;
-  }
+uint16_t DecryptFile(InputFile& input, Kind kind, const std::string& output,
+                     const KeyFile& receiver) {
+  if (input.Size() == 0) return kBadFileLength;
+  if (kind != Kind::kEncrypted && kind != Kind::kArmored) return kNotEncrypted;
   rnp::Key primary = rnp::FindByFingerprint(receiver.secret.get(), receiver.fingerprint);
   if (!primary) return kKeyNotFound;
   if (IsProtected(primary.get(), "encrypt")) return kSecretKeyProtected;

@@ -30,7 +30,9 @@ uint16_t EncryptFile(const std::string& input, const std::string& output, const 
 
 // The opened input's message content, or, when it is also signed, a signed
 // message made of that content and the message's own signature packets.
-uint16_t DecryptFile(InputFile& input, const std::string& output, const KeyFile& receiver);
+// kind: what ClassifyFile said of the input.
+uint16_t DecryptFile(InputFile& input, Kind kind, const std::string& output,
+                     const KeyFile& receiver);
 
 // One report per signature of the opened file, signers named by their files
 // in publicFolder. With a separate file, that file holds detached signatures
