@@ -57,7 +57,9 @@ WriterState CheckWriters(const std::string& path, std::shared_ptr<CheckedFile>* 
     kept();
     return state;
   }
-  ::fcntl(fd.get(), F_SETLEASE, F_UNLCK);
+  // A descriptor closed here takes its lease with it; one kept for the copy
+  // must not hold the lease that long.
+  if (keep) ::fcntl(fd.get(), F_SETLEASE, F_UNLCK);
   kept();
   return WriterState::None;
 }
