@@ -149,10 +149,10 @@ OutputFile::~OutputFile() {
 
 uint16_t OutputFile::Write(const void* data, size_t n) {
   const auto* bytes = static_cast<const unsigned char*>(data);
-  if (gathered_.size() + n > kGather) {
+  if (gathered_.size() + n > kGather || n >= kDirectWrite) {
     uint16_t code = Flush();
     if (code != kOk) return code;
-    if (n >= kGather) return platform::WriteAll(file_.Fd(), data, n) == 0 ? kOk : kWriteFailed;
+    if (n >= kDirectWrite) return platform::WriteAll(file_.Fd(), data, n) == 0 ? kOk : kWriteFailed;
   }
   if (gathered_.size() + n > gathered_.capacity()) {
     // Grown by hand, so that no copy of the bytes is freed unwiped.

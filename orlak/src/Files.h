@@ -75,11 +75,13 @@ class OutputFile {
   // A new file for the target with the given mode (less the umask), without
   // a name yet (or under a side name). kOutputOpen on failure.
   uint16_t Create(const std::string& nativeTarget, mode_t mode);
-  // Small writes are gathered into pieces of kGather before they go out.
+  // Writes under kDirectWrite (RNP's, of a few KiB to 32 KiB) are gathered
+  // into pieces of kGather before they go out; larger ones (the own
+  // format's chunks) go out as they come.
   uint16_t Write(const void* data, size_t n);  // kWriteFailed
   // Gives the file the target's name, replacing what had it.
   uint16_t Commit();  // kWriteFailed, kRenameFailed
-  static constexpr size_t kGather = 256 * 1024;
+  static constexpr size_t kGather = 256 * 1024, kDirectWrite = 64 * 1024;
 
  private:
   uint16_t Flush();
