@@ -1,5 +1,6 @@
 #include "Encryption.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "Bytes.h"
@@ -54,14 +55,17 @@ constexpr size_t kSealedHandOverSize = kSealedDigestAt + kDigestSize;
 uint16_t WritePayload(InputFile& in, StreamState& stream, const unsigned char* headerDigest,
                       WriteBehind& sink, uint64_t& payloadLength) {
   uint64_t chunk = 0;
-  WipedBuffer current(kChunkSize), next(kChunkSize);
-  ssize_t currentSize = in.Read(current.data(), kChunkSize);
+  // A file shorter than a chunk needs no more room than its bytes: the
+  // buffers are allocated, cleared and wiped for each file.
+  const size_t room = static_cast<size_t>(std::clamp<uint64_t>(in.Size(), 1, kChunkSize));
+  WipedBuffer current(room), next(room);
+  ssize_t currentSize = in.Read(current.data(), room);
   payloadLength = 0;
   for (;;) {
     if (currentSize < 0) return kReadFailed;
     ssize_t nextSize = 0;
     if (static_cast<size_t>(currentSize) == kChunkSize) {
-      nextSize = in.Read(next.data(), kChunkSize);
+      nextSize = in.Read(next.data(), room);
       if (nextSize < 0) return kReadFailed;
     }
     const bool last = nextSize == 0;
@@ -125,7 +129,12 @@ uint16_t EncryptFile(const std::string& input, const std::string& output, const 
   {
     // Writing and the digest of what is written run beside the cipher.
     uint64_t chunk = 0;
-    WriteBehind sink(kSealedHandOverSize, in.Size() >= kWriteBehindFrom,
+    // One chunk (a file shorter than that) is handed over without its digest.
+    const size_t handOver =
+        in.Size() < kChunkSize
+            ? static_cast<size_t>(in.Size()) + crypto_secretstream_xchacha20poly1305_ABYTES
+            : kSealedHandOverSize;
+    WriteBehind sink(handOver, in.Size() >= kWriteBehindFrom,
                      [&](const unsigned char* data, size_t size) {
                        const uint16_t written = out.Write(data, size);
                        if (written != kOk) return written;

@@ -22,7 +22,7 @@ constexpr size_t kBufferSize = 64 * 1024;
 // into state and handing every byte to sink when one is given.
 uint16_t HashFile(InputFile& in, uint64_t hashLength, crypto_sign_state& state, WriteBehind* sink) {
   if (!in.Seek(0)) return kReadFailed;
-  WipedBuffer own(sink ? 0 : kBufferSize);
+  WipedBuffer own(sink ? 0 : static_cast<size_t>(std::min<uint64_t>(kBufferSize, hashLength)));
   const uint64_t total = sink ? in.Size() : hashLength;
   uint64_t done = 0;
   while (done < total) {
@@ -72,9 +72,11 @@ uint16_t SignFile(const std::string& input, const std::string& output, const Sec
   crypto_sign_init(&state);
   {
     // The copy is written beside the hash.
-    WriteBehind sink(
-        kBufferSize, in.Size() >= kWriteBehindFrom,
-        [&out](const unsigned char* data, size_t size) { return out.Write(data, size); });
+    // No more room than a small file needs: the buffer is cleared and wiped.
+    WriteBehind sink(static_cast<size_t>(std::clamp<uint64_t>(in.Size(), 1, kBufferSize)),
+                     in.Size() >= kWriteBehindFrom, [&out](const unsigned char* data, size_t size) {
+                       return out.Write(data, size);
+                     });
     code = HashFile(in, contentLength, state, &sink);
   }
   if (code != kOk) return code;
