@@ -1,29 +1,40 @@
 #include "history/DigestTap.h"
 
 #include <algorithm>
+#include <utility>
 
 TDigestTap::~TDigestTap() {
   StopHashing();
 }
 
 void TDigestTap::Start(const std::string& path) {
-  StopHashing();  // a copy that failed half way left its hasher
-  sha_.Reset();
+  StopHashing();   // a copy that failed half way left its hasher
+  reset_ = false;  // the digest begins when there is something to hash
   path_ = path;
   hashed_ = 0;
   failed_ = false;
   copied_ = 0;
+  held_ = false;
 }
 
 std::span<char> TDigestTap::Buffer(uint64_t size) {
   if (size > kBufferSize) return {};
-  if (!buffer_) buffer_.reset(new char[kBufferSize]);
-  return {buffer_.get(), kBufferSize};
+  if (kept_.Capacity < size || !kept_.Data) {
+    kept_.Capacity = std::max<size_t>(static_cast<size_t>(size), 1);
+    kept_.Data.reset(new char[kept_.Capacity]);
+  }
+  return {kept_.Data.get(), static_cast<size_t>(size)};
 }
 
 void TDigestTap::Read(size_t count) {
-  sha_.Update(buffer_.get(), count);
-  hashed_ += count;
+  kept_.Size = count;
+  held_ = true;
+}
+
+bool TDigestTap::TakeBytes(TKeptBytes& bytes) {
+  if (!std::exchange(held_, false)) return false;
+  std::swap(bytes, kept_);
+  return true;
 }
 
 void TDigestTap::Copied(uint64_t bytes) {
@@ -32,7 +43,8 @@ void TDigestTap::Copied(uint64_t bytes) {
     copied_ = bytes;
   }
   if (!hasher_.joinable()) {
-    if (!buffer_) buffer_.reset(new char[kBufferSize]);
+    BeginDigest();
+    if (!pieces_) pieces_.reset(new char[kBufferSize]);
     hasher_ = std::thread([this] { HashCopied(); });
   }
   changed_.notify_one();
@@ -50,12 +62,16 @@ void TDigestTap::HashCopied() {
     while (hashed_ < until && !failed_) {
       const size_t want = static_cast<size_t>(std::min<uint64_t>(kBufferSize, until - hashed_));
       size_t got = 0;
-      failed_ = file.ReadAt(hashed_, buffer_.get(), want, got) != 0 || got == 0;
-      sha_.Update(buffer_.get(), got);
+      failed_ = file.ReadAt(hashed_, pieces_.get(), want, got) != 0 || got == 0;
+      sha_.Update(pieces_.get(), got);
       hashed_ += got;
     }
     hold.lock();
   }
+}
+
+void TDigestTap::BeginDigest() {
+  if (!std::exchange(reset_, true)) sha_.Reset();
 }
 
 void TDigestTap::StopHashing() {
@@ -71,6 +87,11 @@ void TDigestTap::StopHashing() {
 
 bool TDigestTap::Finish(std::string& hex, uint64_t& size) {
   StopHashing();
+  BeginDigest();
+  if (std::exchange(held_, false)) {
+    sha_.Update(kept_.Data.get(), kept_.Size);
+    hashed_ = kept_.Size;
+  }
   size = hashed_;
   return !failed_ && sha_.Final(hex);
 }

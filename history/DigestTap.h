@@ -1,11 +1,12 @@
 // The SHA-256 of the bytes a copy makes, made beside the copy so that the
 // pass never reads a file again for its digest. A file of up to one buffer
-// is read by the copy into the tap's buffer and hashed there, on the copy's
-// thread: handing it over would cost more than hashing it. A larger one is
-// hashed on a second thread that reads each piece from the private working
-// file as soon as the copy has put it there: the copy never waits for the
-// hash, which runs beside it and beside what the pass does next, and only
-// the record waits for the digest (Finish).
+// is read by the copy into a buffer of the tap's, which keeps it: the
+// digest is made of it when asked for (Finish), or the bytes are handed on
+// whole (TakeBytes) for the history's writer to hash off the pass's thread.
+// A larger one is hashed on a second thread that reads each piece from the
+// private working file as soon as the copy has put it there: the copy never
+// waits for the hash, which runs beside it and beside what the pass does
+// next, and only the record waits for the digest (Finish).
 #pragma once
 
 #include <condition_variable>
@@ -17,6 +18,13 @@
 
 #include "history/Sha256.h"
 #include "platform/Files.h"
+
+// Bytes a copy left with a tap, whole, for their digest to be made later.
+struct TKeptBytes {
+  std::unique_ptr<char[]> Data;
+  size_t Size = 0;
+  size_t Capacity = 0;  // of Data
+};
 
 class TDigestTap : public platform::CopyTap {
  public:
@@ -34,15 +42,26 @@ class TDigestTap : public platform::CopyTap {
   // The digest of the bytes copied since Start and their count, once the
   // hash has caught up with the copy; false when it could not be made.
   bool Finish(std::string& hex, uint64_t& size);
+  // The bytes of a copy held whole, taken over instead of Finish: swapped
+  // into bytes, whose buffer (one done with, or none) the tap keeps for its
+  // next copies. False, bytes as they were: the copy was not held (a large
+  // file, or none since Start).
+  bool TakeBytes(TKeptBytes& bytes);
 
   static constexpr size_t kBufferSize = 1 << 20;
 
  private:
   void HashCopied();  // the second thread
   void StopHashing();
+  // The digest starts from nothing, once per copy: a copy whose bytes are
+  // taken over (TakeBytes) spends nothing on it.
+  void BeginDigest();
 
-  std::unique_ptr<char[]> buffer_;  // made on first use, left uninitialised
+  TKeptBytes kept_;                 // a small copy's buffer, left uninitialised, kept for the next
+  bool held_ = false;               // kept_ holds the copy since Start
+  std::unique_ptr<char[]> pieces_;  // the second thread's, made on first use
   TSha256 sha_;
+  bool reset_ = false;  // sha_ begun for this copy
   std::string path_;
   uint64_t hashed_ = 0;  // bytes hashed so far
   bool failed_ = false;  // the working file could not be read

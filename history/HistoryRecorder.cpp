@@ -35,7 +35,8 @@ THistoryRecorder::THistoryRecorder(THistoryStore& store, std::string script, std
       host_(platform::HostName()),
       retentionDays_(retentionDays),
       taking_(std::make_unique<TDigestTap>()),
-      delivering_(std::make_unique<TDigestTap>()) {
+      delivering_(std::make_unique<TDigestTap>()),
+      writer_(store) {
   PruneWhenDue();
 }
 
@@ -59,7 +60,9 @@ void THistoryRecorder::GroupStarted(const std::string& group) {
   group_ = group;
   passStart_ = store_.Now();
   current_.reset();
-  done_.clear();
+  writer_.Discard();  // a group pass that never ended: its records were not kept
+  delivered_.clear();
+  guarding_ = untracked_ = false;
 }
 
 void THistoryRecorder::FileTaken(const TRoadTaken& taken) {
@@ -85,6 +88,21 @@ const std::string& THistoryRecorder::TakenDigest() {
   return record.Sha256;
 }
 
+void THistoryRecorder::TakenDigestOrBytes(THistoryWrite& write) {
+  if (takenDigestDue_ && takingTapped_) {
+    write.Taken = writer_.Spare();
+    if (taking_->TakeBytes(write.Taken)) {
+      takingTapped_ = false;
+      if (write.Taken.Size == current_->Size) {
+        takenDigestDue_ = false;
+        write.HashTaken = true;
+        return;
+      }
+    }
+  }
+  TakenDigest();  // made already, of a large file, or not as the size said: read again
+}
+
 platform::CopyTap* THistoryRecorder::Taking(const std::string& work) {
   taking_->Start(work);
   takingTapped_ = true;
@@ -106,42 +124,57 @@ bool THistoryRecorder::ResultIsTaken(const std::string& result) const {
 std::optional<TRoadEarlier> THistoryRecorder::DeliveredBefore(int days) {
   if (!current_ || TakenDigest().empty()) return std::nullopt;
   const int64_t since = store_.Now() - static_cast<int64_t>(days) * kDay;
-  // This pass's deliveries are not kept yet: a file sent twice in one pass counts.
-  for (auto r = done_.rbegin(); r != done_.rend(); ++r)
-    if (r->Outcome == "delivered" && r->Sha256 == current_->Sha256 && r->DoneAt >= since)
-      return TRoadEarlier{r->Name, r->DoneAt};
+  // This pass's deliveries are not committed yet: a file sent twice in one pass counts.
+  if (!std::exchange(guarding_, true) && std::exchange(untracked_, false))
+    delivered_ = writer_.Deliveries();
+  for (auto d = delivered_.rbegin(); d != delivered_.rend(); ++d)
+    if (d->Sha256 == current_->Sha256 && d->DoneAt >= since)
+      return TRoadEarlier{d->Name, d->DoneAt};
   return store_.LastDelivery(current_->Group, current_->Sha256, since);
 }
 
 void THistoryRecorder::StepDone(const TRoadStep& step) {
   if (!current_) return;
-  current_->Steps.push_back(
-      {step.Kind, step.Caption, step.Params, step.Ok, step.Code, step.Text, step.CopiedTo,
-       step.Fingerprints});
+  current_->Steps.push_back({step.Kind, step.Caption, step.Params, step.Ok, step.Code, step.Text,
+                             step.CopiedTo, step.Fingerprints});
 }
 
 void THistoryRecorder::FileEnded(const TRoadEnd& end) {
   if (!current_) return;
-  TakenDigest();
+  THistoryWrite write;
+  if (guarding_)
+    TakenDigest();  // the guard compares the next files with it
+  else
+    TakenDigestOrBytes(write);
   THistoryRecord& record = *current_;
   record.Outcome = OutcomeName(end.Outcome);
   record.Target = end.Target;
   record.Why = end.Why;
   record.Code = end.Code;
   if (!end.Result.empty()) {
+    const bool tapped = end.Result == std::exchange(deliveringWork_, {});
     // A result no step changed is the bytes taken: hashed once.
     if (ResultIsTaken(end.Result)) {
+      write.ResultIsTaken = write.HashTaken;
       record.ResultSha256 = record.Sha256;
       record.ResultSize = record.Size;
-    } else if (end.Result != std::exchange(deliveringWork_, {}) ||
-               !delivering_->Finish(record.ResultSha256, record.ResultSize)) {
+    } else if (tapped && delivering_->TakeBytes(write.Result = writer_.Spare())) {
+      write.HashResult = true;
+    } else if (!tapped || !delivering_->Finish(record.ResultSha256, record.ResultSize)) {
       record.ResultSha256.clear();  // delivered without the tap: read again
       (void)Sha256OfFile(end.Result, record.ResultSha256, record.ResultSize);
     }
   }
   record.DoneAt = store_.Now();
-  done_.push_back(std::move(record));
+  if (record.Outcome == "delivered") {
+    if (guarding_)
+      delivered_.push_back({record.Sha256, record.Name, record.DoneAt});
+    else
+      untracked_ = true;
+  }
+  write.Record = std::move(record);
   current_.reset();
+  writer_.Add(std::move(write));
 }
 
 void THistoryRecorder::FileForgotten() {
@@ -149,14 +182,15 @@ void THistoryRecorder::FileForgotten() {
 }
 
 void THistoryRecorder::GroupEnded() {
-  store_.Append(std::move(done_));
-  done_.clear();
+  writer_.EndGroup();  // committed when it returns
   current_.reset();
+  delivered_.clear();
+  guarding_ = untracked_ = false;
   PruneWhenDue();
 }
 
-void THistoryRecorder::DeliveryRecovered(const std::string& source, uint64_t size,
-                                         int64_t mtimeNs, const std::string& target, bool bad) {
+void THistoryRecorder::DeliveryRecovered(const std::string& source, uint64_t size, int64_t mtimeNs,
+                                         const std::string& target, bool bad) {
   if (store_.HasDelivery(source, size, mtimeNs, target)) return;  // its pass kept it
   THistoryRecord record = NewRecord({}, source);
   record.Size = size;
@@ -167,7 +201,14 @@ void THistoryRecorder::DeliveryRecovered(const std::string& source, uint64_t siz
   record.Why = "Доставка завершена по журналу доставки после сбоя";
   (void)Sha256OfFile(target, record.ResultSha256, record.ResultSize);
   record.DoneAt = record.TakenAt;
-  store_.Append({std::move(record)});
+  // Told between a group's start and end, it goes into the group's transaction.
+  if (writer_.InGroup()) {
+    THistoryWrite write;
+    write.Record = std::move(record);
+    writer_.Add(std::move(write));
+  } else {
+    store_.Append({std::move(record)});
+  }
 }
 
 void THistoryRecorder::SetRetentionDays(int days) {

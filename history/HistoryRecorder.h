@@ -1,9 +1,11 @@
 // The history's side of the pass: it builds each file's record from what the
 // pass tells (FileRoad.h), with the SHA-256 of the bytes taken and of those
 // delivered, made beside the pass's own copies of them (DigestTap.h), and
-// keeps a group pass's records in one transaction once its deliveries are
-// on the disk. Records older than the retention are removed at start and
-// once a day.
+// hands it to the history's writer (HistoryWriter.h), which makes what is
+// left of its digests and adds it to the group's transaction on a thread of
+// its own; the transaction is committed once the group's deliveries are on
+// the disk. Records older than the retention are removed at start and once
+// a day.
 #pragma once
 
 #include <memory>
@@ -13,6 +15,7 @@
 
 #include "engine/FileRoad.h"
 #include "history/HistoryStore.h"
+#include "history/HistoryWriter.h"
 
 class TDigestTap;
 
@@ -43,6 +46,9 @@ class THistoryRecorder : public TFileRoadSink {
   void PruneWhenDue();
   // The digest of the bytes taken of the file in hand, made once it is wanted.
   const std::string& TakenDigest();
+  // The same for a record done: the bytes the tap kept go with it, for the
+  // writer to hash; otherwise the digest is made now.
+  void TakenDigestOrBytes(THistoryWrite& write);
   // Whether the result delivered is the bytes taken (no step changed them).
   bool ResultIsTaken(const std::string& result) const;
   THistoryRecord NewRecord(const std::string& group, const std::string& source) const;
@@ -61,5 +67,11 @@ class THistoryRecorder : public TFileRoadSink {
   bool takingTapped_ = false;
   bool takenDigestDue_ = false;  // the record's Sha256 is still the tap's to tell
   std::string deliveringWork_;   // the result the delivering tap was handed for
-  std::vector<THistoryRecord> done_;
+  // This group pass's deliveries, for the duplicate guard: kept here once
+  // the guard has asked in this group (each file's digest is then made at
+  // once); those before are the writer's to tell.
+  std::vector<TGroupDelivery> delivered_;
+  bool guarding_ = false;
+  bool untracked_ = false;  // deliveries not in delivered_
+  THistoryWriter writer_;   // last: its thread ends before the rest goes
 };

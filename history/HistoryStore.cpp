@@ -35,7 +35,8 @@ const char* const kUpgrades[] = {
     "CREATE INDEX roads_source ON roads(source);"
     "CREATE TABLE anchor (digest TEXT NOT NULL);"
     // The chain's anchor before the first record.
-    "INSERT INTO anchor VALUES ('0000000000000000000000000000000000000000000000000000000000000000');",
+    "INSERT INTO anchor VALUES "
+    "('0000000000000000000000000000000000000000000000000000000000000000');",
 };
 constexpr int kSchemaVersion = sizeof kUpgrades / sizeof kUpgrades[0];
 
@@ -50,11 +51,25 @@ std::string Utf8(const std::string& text) {
 }
 
 std::vector<std::string> Fields(const THistoryRecord& r) {
-  return {Utf8(r.Script), Utf8(r.Group), std::to_string(r.PassStart), Utf8(r.Source),
-          Utf8(r.Name), std::to_string(r.Size), std::to_string(r.MtimeNs), r.Sha256,
-          Utf8(EncodeSteps(r.Steps)), r.Outcome, Utf8(r.Target), Utf8(r.Why),
-          std::to_string(r.Code), std::to_string(r.ResultSize), r.ResultSha256,
-          std::to_string(r.TakenAt), std::to_string(r.DoneAt), Utf8(r.Host), Utf8(r.Version),
+  return {Utf8(r.Script),
+          Utf8(r.Group),
+          std::to_string(r.PassStart),
+          Utf8(r.Source),
+          Utf8(r.Name),
+          std::to_string(r.Size),
+          std::to_string(r.MtimeNs),
+          r.Sha256,
+          Utf8(EncodeSteps(r.Steps)),
+          r.Outcome,
+          Utf8(r.Target),
+          Utf8(r.Why),
+          std::to_string(r.Code),
+          std::to_string(r.ResultSize),
+          r.ResultSha256,
+          std::to_string(r.TakenAt),
+          std::to_string(r.DoneAt),
+          Utf8(r.Host),
+          Utf8(r.Version),
           r.Recovered ? "1" : "0"};
 }
 
@@ -180,8 +195,9 @@ sqlite3_stmt* THistoryStore::Kept(const std::string& sql, int& rc) {
 void THistoryStore::Close() {
   for (auto& [sql, statement] : kept_) sqlite3_finalize(statement);
   kept_.clear();
-  if (db_) sqlite3_close_v2(db_);
+  if (db_) sqlite3_close_v2(db_);  // an open transaction goes with it
   db_ = nullptr;
+  open_ = false;
 }
 
 int64_t THistoryStore::Now() const {
@@ -212,6 +228,11 @@ int THistoryStore::Open() {
   // left without a record. Delivery itself would stay exactly once either
   // way: the journal, not the history, keeps a file from going twice.
   if ((rc = Exec(db_, "PRAGMA synchronous=FULL"))) return rc;
+  // A group's transaction stays open while its pass runs and commits when
+  // the pass waits for it. A small cache spills the pages the writer has
+  // done with (the table's filled leaves above all) to the log as it goes,
+  // leaving the commit little more to write than its flush.
+  if ((rc = Exec(db_, "PRAGMA cache_size=64"))) return rc;
   return Upgrade();
 }
 
@@ -224,9 +245,12 @@ int THistoryStore::Upgrade() {
     Statement get(db_, "SELECT version FROM schema_version");
     if ((rc = get.Prepared()) == SQLITE_OK) {
       const int step = get.Step();
-      if (step == SQLITE_ROW) version = static_cast<int>(get.Int(0));
-      else if (step != SQLITE_DONE) rc = step;
-      else rc = Exec(db_, "INSERT INTO schema_version VALUES (0)");
+      if (step == SQLITE_ROW)
+        version = static_cast<int>(get.Int(0));
+      else if (step != SQLITE_DONE)
+        rc = step;
+      else
+        rc = Exec(db_, "INSERT INTO schema_version VALUES (0)");
     }
   }
   for (; !rc && version < kSchemaVersion; ++version) rc = Exec(db_, kUpgrades[version]);
@@ -244,8 +268,7 @@ int THistoryStore::Upgrade() {
 
 void THistoryStore::SetAside(int code) {
   Close();
-  const std::string aside =
-      path_ + ".aside-" + std::to_string(platform::WallClockNs() / 1'000'000);
+  const std::string aside = path_ + ".aside-" + std::to_string(platform::WallClockNs() / 1'000'000);
   int err = 0;
   for (const char* suffix : {"", "-wal", "-shm"}) {
     platform::FileStat stat;
@@ -263,56 +286,100 @@ void THistoryStore::SetAside(int code) {
 
 void THistoryStore::Append(std::vector<THistoryRecord> records) {
   if (records.empty()) return;
+  std::lock_guard<std::mutex> hold(lock_);
   const int rc = db_ ? AppendOnce(records) : SQLITE_CANTOPEN;
   if (rc == SQLITE_OK) return;
   SetAside(rc);
   if (db_) (void)AppendOnce(records);
 }
 
+void THistoryStore::Failed(int code, std::vector<THistoryRecord>& records) {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (open_) (void)Fail(code);
+  SetAside(code ? code : SQLITE_ERROR);
+  if (db_ && !records.empty()) (void)AppendOnce(records);
+}
+
 int THistoryStore::AppendOnce(std::vector<THistoryRecord>& records) {
+  int rc = BeginLocked();
+  for (auto r = records.begin(); rc == SQLITE_OK && r != records.end(); ++r) rc = AddLocked(*r);
+  return rc ? rc : CommitLocked();
+}
+
+int THistoryStore::Begin() {
+  std::lock_guard<std::mutex> hold(lock_);
+  return BeginLocked();
+}
+
+int THistoryStore::Add(THistoryRecord& record) {
+  std::lock_guard<std::mutex> hold(lock_);
+  return AddLocked(record);
+}
+
+int THistoryStore::Commit() {
+  std::lock_guard<std::mutex> hold(lock_);
+  return CommitLocked();
+}
+
+void THistoryStore::Rollback() {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (open_) (void)Fail(SQLITE_OK);
+}
+
+int THistoryStore::Fail(int code) {
+  if (db_) Exec(db_, "ROLLBACK");
+  open_ = false;
+  return code ? code : SQLITE_ERROR;
+}
+
+int THistoryStore::BeginLocked() {
+  if (!db_) return SQLITE_CANTOPEN;
+  if (open_) return SQLITE_MISUSE;  // one transaction at a time: its records would mix
   int rc = Exec(db_, "BEGIN IMMEDIATE");
   if (rc) return rc;
-  auto fail = [&](int code) {
-    Exec(db_, "ROLLBACK");
-    return code ? code : SQLITE_ERROR;
-  };
-  std::string previous;
-  {
-    int prepared = 0;
-    Statement last(Kept("SELECT digest FROM roads ORDER BY id DESC LIMIT 1", prepared), prepared);
-    if (last.Prepared()) return fail(last.Prepared());
-    rc = last.Step();
-    if (rc == SQLITE_ROW) {
-      previous = last.Text(0);
-    } else {
-      Statement anchor(db_, "SELECT digest FROM anchor");
-      if (anchor.Prepared() || anchor.Step() != SQLITE_ROW) return fail(anchor.Prepared());
-      previous = anchor.Text(0);
-    }
-  }
+  open_ = true;
   int prepared = 0;
-  Statement insert(Kept(std::string("INSERT INTO roads (") + kFields +
-                            ", digest) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)",
-                        prepared),
-                   prepared);
-  if (insert.Prepared()) return fail(insert.Prepared());
-  for (THistoryRecord& record : records) {
-    const std::vector<std::string> fields = Fields(record);
-    record.Digest = ChainDigest(previous, fields);
-    // Every parameter is bound anew for each record, each text kept until the reset.
-    for (int i = 0; i < kFieldCount; ++i) insert.BindKept(i + 1, fields[i]);
-    insert.BindKept(kFieldCount + 1, record.Digest);
-    if ((rc = insert.Step()) != SQLITE_DONE) return fail(rc);
-    insert.Reset();
-    record.Id = sqlite3_last_insert_rowid(db_);
-    previous = record.Digest;
+  Statement last(Kept("SELECT digest FROM roads ORDER BY id DESC LIMIT 1", prepared), prepared);
+  if (last.Prepared()) return Fail(last.Prepared());
+  rc = last.Step();
+  if (rc == SQLITE_ROW) {
+    previous_ = last.Text(0);
+    return SQLITE_OK;
   }
-  rc = Exec(db_, "COMMIT");
-  return rc ? fail(rc) : SQLITE_OK;
+  Statement anchor(db_, "SELECT digest FROM anchor");
+  if (anchor.Prepared() || anchor.Step() != SQLITE_ROW) return Fail(anchor.Prepared());
+  previous_ = anchor.Text(0);
+  return SQLITE_OK;
+}
+
+int THistoryStore::AddLocked(THistoryRecord& record) {
+  if (!open_) return SQLITE_MISUSE;
+  static const std::string kInsert = std::string("INSERT INTO roads (") + kFields +
+                                     ", digest) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)";
+  int prepared = 0;
+  Statement insert(Kept(kInsert, prepared), prepared);
+  if (insert.Prepared()) return Fail(insert.Prepared());
+  const std::vector<std::string> fields = Fields(record);
+  record.Digest = ChainDigest(previous_, fields);
+  // Every parameter is bound anew for each record, each text kept until the reset.
+  for (int i = 0; i < kFieldCount; ++i) insert.BindKept(i + 1, fields[i]);
+  insert.BindKept(kFieldCount + 1, record.Digest);
+  if (const int rc = insert.Step(); rc != SQLITE_DONE) return Fail(rc);
+  record.Id = sqlite3_last_insert_rowid(db_);
+  previous_ = record.Digest;
+  return SQLITE_OK;
+}
+
+int THistoryStore::CommitLocked() {
+  if (!open_) return SQLITE_MISUSE;
+  if (const int rc = Exec(db_, "COMMIT")) return Fail(rc);
+  open_ = false;
+  return SQLITE_OK;
 }
 
 bool THistoryStore::HasDelivery(const std::string& source, uint64_t size, int64_t mtimeNs,
                                 const std::string& target) {
+  std::lock_guard<std::mutex> hold(lock_);
   if (!db_) return false;
   int prepared = 0;
   Statement s(Kept("SELECT 1 FROM roads WHERE source = ? AND size = ? AND mtime_ns = ?"
@@ -328,7 +395,8 @@ bool THistoryStore::HasDelivery(const std::string& source, uint64_t size, int64_
 }
 
 std::optional<TRoadEarlier> THistoryStore::LastDelivery(const std::string& group,
-                                                       const std::string& sha256, int64_t since) {
+                                                        const std::string& sha256, int64_t since) {
+  std::lock_guard<std::mutex> hold(lock_);
   if (!db_) return std::nullopt;
   int prepared = 0;
   Statement s(Kept("SELECT name, done_at FROM roads WHERE sha256 = ? AND grp = ?"
@@ -345,6 +413,7 @@ std::optional<TRoadEarlier> THistoryStore::LastDelivery(const std::string& group
 
 std::vector<THistoryRecord> THistoryStore::Find(const THistoryFilter& filter,
                                                 const std::atomic<bool>* abandoned) {
+  std::lock_guard<std::mutex> hold(lock_);
   std::vector<THistoryRecord> found;
   if (!db_) return found;
   // A scan the mask refuses row by row runs long: the library asks whether
@@ -395,6 +464,7 @@ std::vector<THistoryRecord> THistoryStore::Find(const THistoryFilter& filter,
 }
 
 int64_t THistoryStore::Verify(std::string* why) {
+  std::lock_guard<std::mutex> hold(lock_);
   if (!db_) {
     if (why) *why = "база не открыта";
     return -1;
@@ -424,7 +494,9 @@ int64_t THistoryStore::Verify(std::string* why) {
 }
 
 int THistoryStore::Prune(int days) {
-  if (!db_ || days <= 0) return 0;
+  std::lock_guard<std::mutex> hold(lock_);
+  // Within a writer's transaction: at its next call, once that is committed.
+  if (!db_ || days <= 0 || open_) return 0;
   const int64_t cutoff = Now() - static_cast<int64_t>(days) * 86400;
   // The oldest records up to the last one done before the cutoff go: the
   // chain stays whole from the new anchor.
@@ -432,8 +504,9 @@ int THistoryStore::Prune(int days) {
   int64_t last = 0;
   std::string anchor;
   {
-    Statement s(db_, "SELECT id, digest FROM roads WHERE id = "
-                     "(SELECT max(id) FROM roads WHERE done_at < ?)");
+    Statement s(db_,
+                "SELECT id, digest FROM roads WHERE id = "
+                "(SELECT max(id) FROM roads WHERE done_at < ?)");
     s.Bind(1, cutoff);
     if (s.Prepared() == SQLITE_OK && s.Step() == SQLITE_ROW) {
       last = s.Int(0);

@@ -11,6 +11,11 @@
 // A database that cannot be written (locked, damaged, the disk full) is set
 // aside under a new name, with one failure line, and a new one is started:
 // a pass never stops for its history.
+//
+// The store may be used from two threads (the pass's and the history's
+// writer, HistoryWriter.h): each call holds the store to itself. The
+// writer's open transaction is the connection's, so the pass's own queries
+// see the records it has added but not yet committed.
 #pragma once
 
 #include <atomic>
@@ -18,6 +23,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -56,6 +62,18 @@ class THistoryStore {
   // Keeps the records in one transaction, each chained to the one before.
   // Whatever fails sets the database aside and the records go to a new one.
   void Append(std::vector<THistoryRecord> records);
+  // The same one record at a time, as a writer has them: Begin, Add each
+  // (its Digest and Id set), Commit. Each returns the library's code; one
+  // that fails has rolled the transaction back, and the records it held
+  // then go where Append's go after a failure: Failed.
+  int Begin();
+  int Add(THistoryRecord& record);
+  int Commit();
+  // Drops the open transaction, if any.
+  void Rollback();
+  // The transaction of these records failed with that code: the database is
+  // set aside (one failure line) and the records go to a new one.
+  void Failed(int code, std::vector<THistoryRecord>& records);
   // Whether a record says the source as taken was delivered to the target.
   bool HasDelivery(const std::string& source, uint64_t size, int64_t mtimeNs,
                    const std::string& target);
@@ -80,6 +98,11 @@ class THistoryStore {
   int Open();
   int Upgrade();
   int AppendOnce(std::vector<THistoryRecord>& records);
+  int BeginLocked();
+  int AddLocked(THistoryRecord& record);
+  int CommitLocked();
+  // Rolls back a failed transaction and hands its code on.
+  int Fail(int code);
   void SetAside(int code);
   void Close();
   // The statement of that text, prepared once for the open database and
@@ -91,8 +114,11 @@ class THistoryStore {
   bool readOnly_ = false;
   Seconds clock_;
   FailureLine failure_;
+  std::mutex lock_;  // held for each call: the connection is one thread's at a time
   sqlite3* db_ = nullptr;
   std::map<std::string, sqlite3_stmt*> kept_;
+  bool open_ = false;     // a transaction of Begin's
+  std::string previous_;  // the digest of the last record added in it
 };
 
 // Beside the event log: its name with ".history" in place of ".log".
