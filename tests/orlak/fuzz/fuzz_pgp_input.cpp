@@ -9,10 +9,12 @@
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "Codes.h"
+#include "Files.h"
 #include "PgpKeyFiles.h"
 #include "PgpKeys.h"
 #include "PgpOps.h"
@@ -79,26 +81,35 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string input = work + "input";
   Write(input, data, size);
 
+  // Each operation opens the input as the library's calls do.
+  auto opened = [&](bool forUpdate = false) {
+    auto in = std::make_unique<orlak::InputFile>();
+    Require(in->Open(input, forUpdate) == orlak::kOk);
+    return in;
+  };
   std::vector<orlak::SignatureReport> reports;
-  const uint16_t checked = orlak::pgp::CheckSignatures(input, nullptr, publics, reports);
+  const uint16_t checked = orlak::pgp::CheckSignatures(*opened(), nullptr, publics, reports);
   Require(checked == orlak::kOk || reports.empty());
   for (const auto& report : reports) Require(report.id.size() <= 13 && report.status <= 2);
 
   const orlak::pgp::KeyFile* me = nullptr;
   Require(orlak::pgp::FindKey(secret, true, "me", me) == orlak::kOk);
   const std::string out = work + "out";
-  const uint16_t decrypted = orlak::pgp::DecryptFile(input, out, *me);
+  auto encrypted = opened();
+  const uint16_t decrypted =
+      orlak::pgp::DecryptFile(*encrypted, orlak::pgp::ClassifyFile(*encrypted), out, *me);
   Require((decrypted == orlak::kOk) == Exists(out));
   ::unlink(out.c_str());
 
-  const uint16_t deleted = orlak::pgp::DeleteSignatures(input, orlak::kAllSignatures);
+  const uint16_t deleted =
+      orlak::pgp::DeleteSignatures(*opened(true), input, orlak::kAllSignatures);
   Require(Exists(input));
   (void)deleted;
   Require(Entries(work) == 1);
 
   // As a partner's key handed to marvik.
-  const auto result = orlak::pgp::ImportPublicKey(std::string(reinterpret_cast<const char*>(data), size),
-                                                  imported, "k");
+  const auto result = orlak::pgp::ImportPublicKey(
+      std::string(reinterpret_cast<const char*>(data), size), imported, "k");
   Require((result.code == orlak::kOk && result.error == 0) == Exists(imported + "k.asc"));
   ::unlink((imported + "k.asc").c_str());
   ::unlink(input.c_str());
