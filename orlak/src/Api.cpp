@@ -91,7 +91,7 @@ uint16_t CheckCommon(const char* file, uint8_t* count, OrlakSignRecord** records
     code = pgp::CheckSignatures(in, &separatePath, folders.publicFolder, reports);
   } else {
     code = CheckSignatures(in, separate ? &separatePath : nullptr, folders.publicFolder, reports);
-    if (code == kNotSigned && !separate && pgp::IsPgp(pgp::ClassifyFile(in))) {
+    if (code == kNotSigned && !separate && pgp::IsPgp(pgp::Classify(in))) {
       auto lock = pgp::Lock();
       code = pgp::CheckSignatures(in, nullptr, folders.publicFolder, reports);
     }
@@ -183,7 +183,7 @@ ORLAK_API uint16_t ORLAK_CALL DelSign(const char* file, uint8_t count) {
     uint16_t code = in.Open(path, true);
     if (code != kOk) return code;
     code = DeleteSignatures(in, count);
-    if (code == kNotSigned && pgp::IsPgp(pgp::ClassifyFile(in))) {
+    if (code == kNotSigned && pgp::IsPgp(pgp::Classify(in))) {
       auto lock = pgp::Lock();
       code = pgp::DeleteSignatures(in, path, count);
     }
@@ -270,7 +270,7 @@ ORLAK_API uint16_t ORLAK_CALL DeCryptFileEx(const char* inputFile, const char* o
     InputFile in;
     uint16_t code = in.Open(input);
     if (code != kOk) return code;
-    const pgp::Kind kind = pgp::ClassifyFile(in);
+    const pgp::Kind kind = pgp::Classify(in);
     if (pgp::IsPgp(kind)) {
       if (!pgp::IsKeyBlock(block))
         return ParseKeyBlock(block, sender) == kOk ? kMixedFormats : kPublicKeyDamaged;

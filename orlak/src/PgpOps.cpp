@@ -205,10 +205,6 @@ Kind ClassifyFile(const std::string& path) {
   return Classify(in);
 }
 
-Kind ClassifyFile(InputFile& in) {
-  return Classify(in);
-}
-
 bool IsPgp(Kind kind) {
   return kind != Kind::kNotPgp;
 }

@@ -15,7 +15,6 @@ namespace orlak::pgp {
 
 // What the file at path looks like (Kind::kNotPgp when it cannot be read).
 Kind ClassifyFile(const std::string& path);
-Kind ClassifyFile(InputFile& in);
 bool IsPgp(Kind kind);
 
 // A one-pass signed message (binary, v4 signature, SHA-256, the input as
@@ -30,7 +29,7 @@ uint16_t EncryptFile(const std::string& input, const std::string& output, const 
 
 // The opened input's message content, or, when it is also signed, a signed
 // message made of that content and the message's own signature packets.
-// kind: what ClassifyFile said of the input.
+// kind: what Classify said of the input.
 uint16_t DecryptFile(InputFile& input, Kind kind, const std::string& output,
                      const KeyFile& receiver);
 

@@ -97,7 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string out = work + "out";
   auto encrypted = opened();
   const uint16_t decrypted =
-      orlak::pgp::DecryptFile(*encrypted, orlak::pgp::ClassifyFile(*encrypted), out, *me);
+      orlak::pgp::DecryptFile(*encrypted, orlak::pgp::Classify(*encrypted), out, *me);
   Require((decrypted == orlak::kOk) == Exists(out));
   ::unlink(out.c_str());
 
