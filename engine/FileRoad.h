@@ -80,6 +80,9 @@ class TFileRoadSink {
   virtual void FileEnded(const TRoadEnd& end) = 0;
   // The file's road is already on record (it waits as it did).
   virtual void FileForgotten() = 0;
+  // The group's deliveries go to the disk now. The working files are all
+  // removed by then: one still held open would be written out with them.
+  virtual void Flushing() {}
   // The group's deliveries are on the disk: its records may be kept.
   virtual void GroupEnded() = 0;
   // A killed pass's delivery that its journal's replay found complete: the

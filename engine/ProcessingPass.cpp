@@ -710,6 +710,7 @@ bool TTesselActionList::ProcessGroup(const TPassContext& given) {
   }
 
   if (!taken.empty()) ctx.Doing("Запись на диск и удаление исходных файлов");
+  if (ctx.Roads) ctx.Roads->Flushing();
   const bool released = ReleaseSources(ctx, taken, journal);
   // The records of the deliveries go after them, before the journal that
   // would complete them after a kill goes.

@@ -45,29 +45,29 @@ void TDigestTap::Copied(uint64_t bytes) {
   if (!hasher_.joinable()) {
     BeginDigest();
     if (!pieces_) pieces_.reset(new char[kBufferSize]);
+    failed_ = file_.Open(path_) != 0;
     hasher_ = std::thread([this] { HashCopied(); });
   }
   changed_.notify_one();
 }
 
 void TDigestTap::HashCopied() {
-  platform::FileReader file;
-  failed_ = file.Open(path_) != 0;
   std::unique_lock<std::mutex> hold(lock_);
   while (!failed_) {
     changed_.wait(hold, [&] { return copied_ > hashed_ || ending_; });
     const uint64_t until = copied_;
-    if (hashed_ >= until) return;  // ending, all hashed
+    if (hashed_ >= until) break;  // ending, all hashed
     hold.unlock();
     while (hashed_ < until && !failed_) {
       const size_t want = static_cast<size_t>(std::min<uint64_t>(kBufferSize, until - hashed_));
       size_t got = 0;
-      failed_ = file.ReadAt(hashed_, pieces_.get(), want, got) != 0 || got == 0;
+      failed_ = file_.ReadAt(hashed_, pieces_.get(), want, got) != 0 || got == 0;
       sha_.Update(pieces_.get(), got);
       hashed_ += got;
     }
     hold.lock();
   }
+  file_.Close();  // at once: a removed working file goes with it
 }
 
 void TDigestTap::BeginDigest() {
@@ -83,6 +83,15 @@ void TDigestTap::StopHashing() {
   changed_.notify_one();
   hasher_.join();
   ending_ = false;
+}
+
+void TDigestTap::CopyEnded() {
+  if (!hasher_.joinable()) return;
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    ending_ = true;
+  }
+  changed_.notify_one();
 }
 
 bool TDigestTap::Finish(std::string& hex, uint64_t& size) {

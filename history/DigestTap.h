@@ -42,6 +42,12 @@ class TDigestTap : public platform::CopyTap {
   // The digest of the bytes copied since Start and their count, once the
   // hash has caught up with the copy; false when it could not be made.
   bool Finish(std::string& hex, uint64_t& size);
+  // The copy is done: the second thread ends once it has hashed all, and
+  // lets go of the working file then.
+  void CopyEnded();
+  // Whether a second thread hashes this copy (a large file): its digest may
+  // be asked for later, even once the working file is gone.
+  bool Hashing() const { return hasher_.joinable(); }
   // The bytes of a copy held whole, taken over instead of Finish: swapped
   // into bytes, whose buffer (one done with, or none) the tap keeps for its
   // next copies. False, bytes as they were: the copy was not held (a large
@@ -63,6 +69,9 @@ class TDigestTap : public platform::CopyTap {
   TSha256 sha_;
   bool reset_ = false;  // sha_ begun for this copy
   std::string path_;
+  // The working file, opened on the copy's thread before the hash starts:
+  // the file may be removed before the second thread reads it.
+  platform::FileReader file_;
   uint64_t hashed_ = 0;  // bytes hashed so far
   bool failed_ = false;  // the working file could not be read
   std::thread hasher_;

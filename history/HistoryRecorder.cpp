@@ -60,6 +60,7 @@ void THistoryRecorder::GroupStarted(const std::string& group) {
   group_ = group;
   passStart_ = store_.Now();
   current_.reset();
+  waiting_.reset();
   writer_.Discard();  // a group pass that never ended: its records were not kept
   delivered_.clear();
   guarding_ = untracked_ = false;
@@ -125,8 +126,10 @@ std::optional<TRoadEarlier> THistoryRecorder::DeliveredBefore(int days) {
   if (!current_ || TakenDigest().empty()) return std::nullopt;
   const int64_t since = store_.Now() - static_cast<int64_t>(days) * kDay;
   // This pass's deliveries are not committed yet: a file sent twice in one pass counts.
-  if (!std::exchange(guarding_, true) && std::exchange(untracked_, false))
+  if (!std::exchange(guarding_, true) && std::exchange(untracked_, false)) {
+    AddWaiting();
     delivered_ = writer_.Deliveries();
+  }
   for (auto d = delivered_.rbegin(); d != delivered_.rend(); ++d)
     if (d->Sha256 == current_->Sha256 && d->DoneAt >= since)
       return TRoadEarlier{d->Name, d->DoneAt};
@@ -141,11 +144,18 @@ void THistoryRecorder::StepDone(const TRoadStep& step) {
 
 void THistoryRecorder::FileEnded(const TRoadEnd& end) {
   if (!current_) return;
-  THistoryWrite write;
-  if (guarding_)
+  AddWaiting();
+  TWaitingWrite waiting;
+  THistoryWrite& write = waiting.Write;
+  if (guarding_) {
     TakenDigest();  // the guard compares the next files with it
-  else
+  } else if (takenDigestDue_ && takingTapped_ && taking_->Hashing()) {
+    taking_->CopyEnded();
+    waiting.Taken = std::exchange(taking_, NextTap());
+    takenDigestDue_ = takingTapped_ = false;
+  } else {
     TakenDigestOrBytes(write);
+  }
   THistoryRecord& record = *current_;
   record.Outcome = OutcomeName(end.Outcome);
   record.Target = end.Target;
@@ -155,11 +165,15 @@ void THistoryRecorder::FileEnded(const TRoadEnd& end) {
     const bool tapped = end.Result == std::exchange(deliveringWork_, {});
     // A result no step changed is the bytes taken: hashed once.
     if (ResultIsTaken(end.Result)) {
+      waiting.ResultIsTaken = waiting.Taken != nullptr;
       write.ResultIsTaken = write.HashTaken;
       record.ResultSha256 = record.Sha256;
       record.ResultSize = record.Size;
     } else if (tapped && delivering_->TakeBytes(write.Result = writer_.Spare())) {
       write.HashResult = true;
+    } else if (tapped && delivering_->Hashing()) {
+      delivering_->CopyEnded();
+      waiting.Result = std::exchange(delivering_, NextTap());
     } else if (!tapped || !delivering_->Finish(record.ResultSha256, record.ResultSize)) {
       record.ResultSha256.clear();  // delivered without the tap: read again
       (void)Sha256OfFile(end.Result, record.ResultSha256, record.ResultSize);
@@ -174,14 +188,50 @@ void THistoryRecorder::FileEnded(const TRoadEnd& end) {
   }
   write.Record = std::move(record);
   current_.reset();
-  writer_.Add(std::move(write));
+  if (waiting.Taken || waiting.Result)
+    waiting_ = std::move(waiting);
+  else
+    writer_.Add(std::move(write));
+}
+
+void THistoryRecorder::AddWaiting() {
+  if (!waiting_) return;
+  THistoryRecord& record = waiting_->Write.Record;
+  for (std::unique_ptr<TDigestTap>* tap : {&waiting_->Taken, &waiting_->Result}) {
+    if (!*tap) continue;
+    const bool taken = tap == &waiting_->Taken;
+    std::string& digest = taken ? record.Sha256 : record.ResultSha256;
+    uint64_t size = 0;
+    // The working file is gone by now: a digest the tap could not make stays unknown.
+    if (!(*tap)->Finish(digest, size) || (taken && size != record.Size)) digest.clear();
+    if (!taken) record.ResultSize = size;
+    if (spareTaps_.size() < 2) spareTaps_.push_back(std::move(*tap));
+  }
+  if (waiting_->ResultIsTaken) {
+    record.ResultSha256 = record.Sha256;
+    record.ResultSize = record.Size;
+  }
+  writer_.Add(std::move(waiting_->Write));
+  waiting_.reset();
+}
+
+std::unique_ptr<TDigestTap> THistoryRecorder::NextTap() {
+  if (spareTaps_.empty()) return std::make_unique<TDigestTap>();
+  std::unique_ptr<TDigestTap> tap = std::move(spareTaps_.back());
+  spareTaps_.pop_back();
+  return tap;
 }
 
 void THistoryRecorder::FileForgotten() {
   current_.reset();
 }
 
+void THistoryRecorder::Flushing() {
+  AddWaiting();  // the hash lets go of the working files it reads
+}
+
 void THistoryRecorder::GroupEnded() {
+  AddWaiting();
   writer_.EndGroup();  // committed when it returns
   current_.reset();
   delivered_.clear();
@@ -202,7 +252,8 @@ void THistoryRecorder::DeliveryRecovered(const std::string& source, uint64_t siz
   (void)Sha256OfFile(target, record.ResultSha256, record.ResultSize);
   record.DoneAt = record.TakenAt;
   // Told between a group's start and end, it goes into the group's transaction.
-  if (writer_.InGroup()) {
+  if (writer_.InGroup() || waiting_) {
+    AddWaiting();
     THistoryWrite write;
     write.Record = std::move(record);
     writer_.Add(std::move(write));

@@ -36,6 +36,7 @@ class THistoryRecorder : public TFileRoadSink {
   platform::CopyTap* Delivering(const std::string& result) override;
   void FileEnded(const TRoadEnd& end) override;
   void FileForgotten() override;
+  void Flushing() override;
   void GroupEnded() override;
   // A retention changed by a script reloaded; a shorter one prunes at once.
   void SetRetentionDays(int days);
@@ -52,6 +53,10 @@ class THistoryRecorder : public TFileRoadSink {
   // Whether the result delivered is the bytes taken (no step changed them).
   bool ResultIsTaken(const std::string& result) const;
   THistoryRecord NewRecord(const std::string& group, const std::string& source) const;
+  // Completes the record that waited for its taps and hands it to the writer.
+  void AddWaiting();
+  // A tap for the next copy, one done with when there is one.
+  std::unique_ptr<TDigestTap> NextTap();
 
   THistoryStore& store_;
   std::string script_, version_, host_;
@@ -67,6 +72,17 @@ class THistoryRecorder : public TFileRoadSink {
   bool takingTapped_ = false;
   bool takenDigestDue_ = false;  // the record's Sha256 is still the tap's to tell
   std::string deliveringWork_;   // the result the delivering tap was handed for
+  // A large file's record whose digests its taps still make: it waits for
+  // them when the next record comes or the group ends, so that the hash goes
+  // on beside the next file's road and the group's flush instead of holding
+  // up the file's end. Records reach the writer in their order all the same.
+  struct TWaitingWrite {
+    THistoryWrite Write;
+    std::unique_ptr<TDigestTap> Taken, Result;  // null: that digest is known
+    bool ResultIsTaken = false;
+  };
+  std::optional<TWaitingWrite> waiting_;
+  std::vector<std::unique_ptr<TDigestTap>> spareTaps_;
   // This group pass's deliveries, for the duplicate guard: kept here once
   // the guard has asked in this group (each file's digest is then made at
   // once); those before are the writer's to tell.
