@@ -94,8 +94,8 @@ bool IsSpaceError(int err) {
 // where it was for a later pass and the reason is logged.
 bool TakeFile(const TPassContext& ctx, const std::string& source, const std::string& work,
               int workError, const std::string& name, const platform::FileStat* listed,
-              platform::CheckedFile* opened, platform::FileStat& stat, int& err,
-              platform::CopyTap* tap) {
+              platform::OpenedFile* opened, platform::FileStat& stat, int& err,
+              platform::CopyTap* tap, platform::OpenedFile& copy) {
   // The readiness check has just looked at the file; else look now.
   err = work.empty() ? workError : listed ? (stat = *listed, 0) : platform::StatPath(source, stat);
   // The listing saw a regular file; whatever has taken its name since is not taken.
@@ -105,6 +105,7 @@ bool TakeFile(const TPassContext& ctx, const std::string& source, const std::str
     options.privateTarget = true;  // the run's own folder
     options.tap = tap;
     options.opened = opened;
+    options.keepTarget = &copy;
     err = platform::CopyFile(source, work, options);
   }
   if (err != 0) {
@@ -127,7 +128,8 @@ bool TakeFile(const TPassContext& ctx, const std::string& source, const std::str
 // file system's root.
 int Deliver(const std::string& work, const std::string& folder, const TakenSource& taken,
             const std::string& name, TDeliveryJournal& journal, std::string& target,
-            std::set<TFileIdentity>* delivered, platform::CopyTap* tap) {
+            std::set<TFileIdentity>* delivered, platform::CopyTap* tap,
+            platform::OpenedFile* opened) {
   target = IncludeTrailingDelimiter(folder) + name;
   if (folder.empty()) return ENOENT;
   platform::CopyOptions options;
@@ -135,6 +137,7 @@ int Deliver(const std::string& work, const std::string& folder, const TakenSourc
   const platform::CopyJournal record = journal.ForDelivery(taken.path, taken.stat, target);
   options.journal = &record;
   options.tap = tap;
+  options.opened = opened;
   platform::FileStat result;
   options.made = &result;
   // The working file goes with the rest of the file's chain.
@@ -190,7 +193,7 @@ std::string DuplicateReason(const TRoadEarlier& earlier) {
 // delivers nothing: it only tells whether a fault that holds the group is
 // still there.
 FileResult ProcessFile(const TPassContext& ctx, TTesselActionList& group, const std::string& path,
-                       const platform::FileStat* seen, platform::CheckedFile* opened,
+                       const platform::FileStat* seen, platform::OpenedFile* opened,
                        TakenSource& taken, TDeliveryJournal& journal, TempSpace& space,
                        bool rehearsal = false) {
   FileResult result;
@@ -229,8 +232,12 @@ FileResult ProcessFile(const TPassContext& ctx, TTesselActionList& group, const 
   if (ctx.Activity) ctx.Doing("Копирование в рабочую папку", current, listed.size);
   platform::CopyTap* takingTap =
       ctx.Roads && !current.empty() ? ctx.Roads->Taking(current) : nullptr;
+  // The copy stays open: delivered as taken (no step changed it), it is
+  // read again without being opened again.
+  platform::OpenedFile takenCopy;
+  const std::string takenWork = current;
   if (!TakeFile(ctx, path, current, workError, name, seen, opened, taken.stat, takeError,
-                takingTap)) {
+                takingTap, takenCopy)) {
     if (IsSpaceError(takeError)) {
       result.refusedFolder = temp;
       result.bytes = listed.size + kTempMargin;
@@ -318,8 +325,9 @@ FileResult ProcessFile(const TPassContext& ctx, TTesselActionList& group, const 
   std::string target;
   if (ctx.Activity) ctx.Doing("Доставка", IncludeTrailingDelimiter(folder) + name, taken.stat.size);
   platform::CopyTap* deliveringTap = ctx.Roads ? ctx.Roads->Delivering(current) : nullptr;
-  if (int err =
-          Deliver(current, folder, taken, name, journal, target, ctx.Delivered, deliveringTap)) {
+  platform::OpenedFile* asTaken = current == takenWork ? &takenCopy : nullptr;
+  if (int err = Deliver(current, folder, taken, name, journal, target, ctx.Delivered,
+                        deliveringTap, asTaken)) {
     ctx.Failure({"Ошибка переноса в", target, platform::ErrorText(err)});
     ctx.Failure({"Файл оставлен до следующего прохода", Quoted(name)});
     result.refusedFolder = folder;

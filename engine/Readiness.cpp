@@ -60,7 +60,7 @@ TReadiness CheckReadiness(TTesselActionList& group, const std::string& path,
                     watch.Inode == st.inode && watch.Device == st.device;
   // A file that goes on changing keeps waiting: its wait is said only once.
   if (!same) watch = {st.size, st.device, st.inode, st.mtimeNs, now, watch.WaitSaid};
-  std::shared_ptr<platform::CheckedFile> opened;
+  std::shared_ptr<platform::OpenedFile> opened;
   switch (platform::CheckWriters(path, &opened)) {
     case platform::WriterState::Writing:
       return Waits(WaitReasonWriting());

@@ -28,7 +28,7 @@ struct TReadiness {
   bool HasStat = false;
   platform::FileStat Stat;  // the regular file as the check saw it, when HasStat
   // The file as the writers' check opened it, for the copy that takes it.
-  std::shared_ptr<platform::CheckedFile> Opened;
+  std::shared_ptr<platform::OpenedFile> Opened;
 };
 
 // Updates the group's record of the file; the clocks are the pass's: its

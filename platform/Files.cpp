@@ -41,7 +41,8 @@ std::string FromLocale(const char* text) {
 int CopyThroughBuffer(int in, int out, uint64_t size, std::span<char> buf, CopyTap& tap) {
   size_t got = 0;
   while (got < size) {
-    const ssize_t n = ::read(in, buf.data() + got, static_cast<size_t>(size) - got);
+    const ssize_t n = ::pread(in, buf.data() + got, static_cast<size_t>(size) - got,
+                              static_cast<off_t>(got));
     if (n < 0) {
       if (errno == EINTR) continue;
       return errno;
@@ -57,7 +58,9 @@ int CopyThroughBuffer(int in, int out, uint64_t size, std::span<char> buf, CopyT
 // Copies the source's bytes as its size was when opened: a copy that reached
 // it does not ask again to learn that nothing follows. A file that grows
 // meanwhile is copied as it was, which its writer's later look at it tells
-// (the pass compares the source before and after).
+// (the pass compares the source before and after). The source is read from
+// its start whatever its descriptor's position (one kept open by the copy
+// that wrote it stands at its end).
 // A tap is told of the target's growth a piece at a time, so that it can
 // read what is there while the rest is copied.
 int CopyData(int in, int out, uint64_t size, CopyTap* tap) {
@@ -67,14 +70,13 @@ int CopyData(int in, int out, uint64_t size, CopyTap* tap) {
   }
   const size_t piece = tap ? size_t{8} << 20 : size_t{1} << 30;
   bool kernelCopy = true;
-  uint64_t copied = 0;
+  loff_t copied = 0;
   for (;;) {
     if (kernelCopy) {
-      if (copied >= size) return 0;
-      ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, piece, 0);
+      if (static_cast<uint64_t>(copied) >= size) return 0;
+      ssize_t n = ::copy_file_range(in, &copied, out, nullptr, piece, 0);
       if (n > 0) {
-        copied += static_cast<uint64_t>(n);
-        if (tap) tap->Copied(copied);
+        if (tap) tap->Copied(static_cast<uint64_t>(copied));
         continue;
       }
       if (n == 0) return 0;
@@ -88,15 +90,15 @@ int CopyData(int in, int out, uint64_t size, CopyTap* tap) {
     static constexpr size_t kBuffer = 1 << 20;
     std::unique_ptr<char[]> buf(new char[kBuffer]);
     for (;;) {
-      ssize_t n = ::read(in, buf.get(), kBuffer);
+      ssize_t n = ::pread(in, buf.get(), kBuffer, copied);
       if (n < 0) {
         if (errno == EINTR) continue;
         return errno;
       }
       if (n == 0) return 0;
       if (int err = WriteAll(out, buf.get(), static_cast<size_t>(n))) return err;
-      copied += static_cast<uint64_t>(n);
-      if (tap) tap->Copied(copied);
+      copied += n;
+      if (tap) tap->Copied(static_cast<uint64_t>(copied));
     }
   }
 }
@@ -189,14 +191,22 @@ int CopyFile(const std::string& src, const std::string& dst, const CopyOptions& 
 
   const unsigned mode = st.st_mode & options.modeCap & 0666;
   if (options.privateTarget) {
-    Fd out(::open(nativeDst.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, mode));
+    // Open for reading too: the copy may be kept for the next one.
+    Fd out(::open(nativeDst.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, mode));
     if (out.get() < 0) return errno;
     int err = CopyData(in.get(), out.get(), static_cast<uint64_t>(st.st_size), options.tap);
     if (err == 0) err = InjectedFault("copy-data", src);
     if (err == 0 && options.durability == Durability::Synced && ::fsync(out.get()) != 0)
       err = errno;
-    if (err != 0) ::unlink(nativeDst.c_str());
-    return err;
+    if (err != 0) {
+      ::unlink(nativeDst.c_str());
+      return err;
+    }
+    if (options.keepTarget) {
+      if (options.keepTarget->fd_ >= 0) ::close(options.keepTarget->fd_);
+      options.keepTarget->fd_ = out.Release();
+    }
+    return 0;
   }
   AtomicFile out;
   if (options.journal && options.journal->BeforeSideName)

@@ -79,7 +79,7 @@ class CopyTap {
   virtual void Copied(uint64_t bytes) = 0;
 };
 
-class CheckedFile;  // platform/Writers.h
+class OpenedFile;  // platform/Writers.h
 
 struct CopyOptions {
   Durability durability = Durability::Buffered;
@@ -96,7 +96,10 @@ struct CopyOptions {
   CopyTap* tap = nullptr;
   // The source as the writers' check opened it: read from it, not opened
   // again by its name (emptied by the copy). Null or empty: opened here.
-  CheckedFile* opened = nullptr;
+  OpenedFile* opened = nullptr;
+  // A private target only: receives the copy, open for reading, for the
+  // next copy of the same bytes (which then opens nothing).
+  OpenedFile* keepTarget = nullptr;
   // Receives the copy's attributes as made (not for a private target).
   FileStat* made = nullptr;
 };

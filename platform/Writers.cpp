@@ -29,17 +29,17 @@ void IgnoreLeaseBreaks() {
 
 }  // namespace
 
-CheckedFile::~CheckedFile() {
+OpenedFile::~OpenedFile() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-int CheckedFile::Release() {
+int OpenedFile::Release() {
   const int fd = fd_;
   fd_ = -1;
   return fd;
 }
 
-WriterState CheckWriters(const std::string& path, std::shared_ptr<CheckedFile>* keep) {
+WriterState CheckWriters(const std::string& path, std::shared_ptr<OpenedFile>* keep) {
   if (int fault = InjectedFault("lease", path))
     return fault == EAGAIN ? WriterState::Writing : WriterState::Unknown;
   IgnoreLeaseBreaks();
@@ -47,7 +47,7 @@ WriterState CheckWriters(const std::string& path, std::shared_ptr<CheckedFile>* 
   if (fd.get() < 0) return WriterState::Unknown;
   auto kept = [&] {
     if (!keep) return;
-    *keep = std::make_shared<CheckedFile>();
+    *keep = std::make_shared<OpenedFile>();
     (*keep)->fd_ = fd.get();
     fd.Release();
   };

@@ -16,24 +16,28 @@ namespace platform {
 
 enum class WriterState { None, Writing, Unknown };
 
-// The file as the check opened it (read only, no link followed), kept for the
-// copy that takes it next, which then opens nothing. Empty when the check
-// opened nothing; a copy empties it.
-class CheckedFile {
+struct CopyOptions;  // platform/Files.h
+
+// A file kept open for the copy that takes its bytes next, which then opens
+// nothing: a source as the writers' check opened it (read only, no link
+// followed), or a private copy as it was written. Empty when nothing was
+// kept; a copy empties it.
+class OpenedFile {
  public:
-  CheckedFile() = default;
-  ~CheckedFile();
-  CheckedFile(const CheckedFile&) = delete;
-  CheckedFile& operator=(const CheckedFile&) = delete;
+  OpenedFile() = default;
+  ~OpenedFile();
+  OpenedFile(const OpenedFile&) = delete;
+  OpenedFile& operator=(const OpenedFile&) = delete;
   // The descriptor, which the caller then closes; -1 when there is none.
   int Release();
 
  private:
-  friend WriterState CheckWriters(const std::string& path, std::shared_ptr<CheckedFile>* keep);
+  friend WriterState CheckWriters(const std::string& path, std::shared_ptr<OpenedFile>* keep);
+  friend int CopyFile(const std::string& src, const std::string& dst, const CopyOptions& options);
   int fd_ = -1;
 };
 
 // keep, when given, receives the opened file whatever the answer.
-WriterState CheckWriters(const std::string& path, std::shared_ptr<CheckedFile>* keep = nullptr);
+WriterState CheckWriters(const std::string& path, std::shared_ptr<OpenedFile>* keep = nullptr);
 
 }  // namespace platform
