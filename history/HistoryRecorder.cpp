@@ -165,8 +165,8 @@ void THistoryRecorder::FileEnded(const TRoadEnd& end) {
     const bool tapped = end.Result == std::exchange(deliveringWork_, {});
     // A result no step changed is the bytes taken: hashed once.
     if (ResultIsTaken(end.Result)) {
-      waiting.ResultIsTaken = waiting.Taken != nullptr;
-      write.ResultIsTaken = write.HashTaken;
+      // The writer copies the digest once it is made (by it, or by the tap waited for).
+      write.ResultIsTaken = write.HashTaken || waiting.Taken;
       record.ResultSha256 = record.Sha256;
       record.ResultSize = record.Size;
     } else if (tapped && delivering_->TakeBytes(write.Result = writer_.Spare())) {
@@ -206,10 +206,6 @@ void THistoryRecorder::AddWaiting() {
     if (!(*tap)->Finish(digest, size) || (taken && size != record.Size)) digest.clear();
     if (!taken) record.ResultSize = size;
     if (spareTaps_.size() < 2) spareTaps_.push_back(std::move(*tap));
-  }
-  if (waiting_->ResultIsTaken) {
-    record.ResultSha256 = record.Sha256;
-    record.ResultSize = record.Size;
   }
   writer_.Add(std::move(waiting_->Write));
   waiting_.reset();

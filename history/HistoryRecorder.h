@@ -79,7 +79,6 @@ class THistoryRecorder : public TFileRoadSink {
   struct TWaitingWrite {
     THistoryWrite Write;
     std::unique_ptr<TDigestTap> Taken, Result;  // null: that digest is known
-    bool ResultIsTaken = false;
   };
   std::optional<TWaitingWrite> waiting_;
   std::vector<std::unique_ptr<TDigestTap>> spareTaps_;

@@ -202,10 +202,7 @@ int CopyFile(const std::string& src, const std::string& dst, const CopyOptions& 
       ::unlink(nativeDst.c_str());
       return err;
     }
-    if (options.keepTarget) {
-      if (options.keepTarget->fd_ >= 0) ::close(options.keepTarget->fd_);
-      options.keepTarget->fd_ = out.Release();
-    }
+    if (options.keepTarget) options.keepTarget->Hold(out.Release());
     return 0;
   }
   AtomicFile out;

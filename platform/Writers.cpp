@@ -33,6 +33,11 @@ OpenedFile::~OpenedFile() {
   if (fd_ >= 0) ::close(fd_);
 }
 
+void OpenedFile::Hold(int fd) {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = fd;
+}
+
 int OpenedFile::Release() {
   const int fd = fd_;
   fd_ = -1;
@@ -48,8 +53,7 @@ WriterState CheckWriters(const std::string& path, std::shared_ptr<OpenedFile>* k
   auto kept = [&] {
     if (!keep) return;
     *keep = std::make_shared<OpenedFile>();
-    (*keep)->fd_ = fd.get();
-    fd.Release();
+    (*keep)->Hold(fd.Release());
   };
   if (::fcntl(fd.get(), F_SETLEASE, F_RDLCK) != 0) {
     const WriterState state =

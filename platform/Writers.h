@@ -34,6 +34,7 @@ class OpenedFile {
  private:
   friend WriterState CheckWriters(const std::string& path, std::shared_ptr<OpenedFile>* keep);
   friend int CopyFile(const std::string& src, const std::string& dst, const CopyOptions& options);
+  void Hold(int fd);  // closes what it held before
   int fd_ = -1;
 };
 
