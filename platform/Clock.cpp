@@ -12,7 +12,10 @@
 namespace platform {
 
 std::tm LocalNow() {
-  std::time_t now = std::time(nullptr);
+  // Not time(): it reads the kernel's coarse clock, which may still show the
+  // last second for a few milliseconds after WallClockNs shows the next, and
+  // a log line stamped then would precede the history's time of its file.
+  const std::time_t now = static_cast<std::time_t>(WallClockNs() / 1000000000);
   std::tm local{};
   ::localtime_r(&now, &local);
   return local;

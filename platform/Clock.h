@@ -8,9 +8,10 @@
 
 namespace platform {
 
-std::tm LocalNow();
-// The wall clock in nanoseconds since the epoch, as file times count.
+// The wall clock in nanoseconds since the epoch, as file times count; the
+// local time of its second (every stamp of the log and the history reads it).
 int64_t WallClockNs();
+std::tm LocalNow();
 
 // The user's short date ("%x"), then, unless the time is 00:00:00, one blank
 // and the long time ("%X"); Windows-1251. Needs setlocale(LC_ALL, "") at start.

@@ -156,6 +156,16 @@ TEST(Timestamp, ReadsBackWhatItWrote) {
   EXPECT_EQ(platform::ParseTimestamp(""), std::nullopt);
 }
 
+// A log line's stamp and the history's time of the same moment come from one
+// clock: just after a second begins, the local time is already in it.
+TEST(Timestamp, TheLocalTimeNeverLagsTheWallClock) {
+  const int64_t before = platform::WallClockNs() / 1000000000;
+  int64_t second = before;
+  while (second == before) second = platform::WallClockNs() / 1000000000;
+  std::tm local = platform::LocalNow();
+  EXPECT_GE(static_cast<int64_t>(std::mktime(&local)), second);
+}
+
 TEST(RunAndWait, WaitsForTheProgramAndReportsAFailedStart) {
   TempDir dir;
   const std::string marker = dir.Path() + "ran";
