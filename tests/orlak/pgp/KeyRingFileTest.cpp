@@ -43,9 +43,11 @@ class KeyRingFile : public ::testing::Test {
            arguments;
   }
   // A gpg key (Ed25519 signing, Cv25519 encryption), made at the time given
-  // (gpg's form, "" for now); its fingerprint.
+  // (gpg's form, "" for now); its fingerprint. The faked clock is frozen: a
+  // running one starts again at each gpg call, and the subkey made in the
+  // second could predate the primary key made in the first.
   std::string GpgKey(const std::string& uid, const std::string& at, const std::string& expiry) {
-    const std::string faked = at.empty() ? "" : "--faked-system-time " + at + " ";
+    const std::string faked = at.empty() ? "" : "--faked-system-time " + at + "! ";
     const pgp_test::Outcome made =
         Shell(Gpg(faked + "--quick-gen-key " + Quote(uid) + " ed25519 sign " + expiry));
     const size_t at_ = made.err.find("KEY_CREATED P ");

@@ -131,7 +131,9 @@ Keys& Keys::Get() {
                     const char* expiry, const char* time, const char* suffix) {
     key.id = id;
     key.uid = std::string("Gpg ") + id + " <" + id + "@gpg.example>";
-    const std::string faked = time ? std::string("--faked-system-time ") + time + " " : "";
+    // Frozen ("!"): a running faked clock starts again at each gpg call, and
+    // a subkey made in a later call could predate its primary key.
+    const std::string faked = time ? std::string("--faked-system-time ") + time + "! " : "";
     Need(Shell(
              k.Gpg(faked + "--quick-gen-key " + Quote(key.uid) + " " + primary + " sign " + expiry))
                  .status == 0,
