@@ -33,6 +33,9 @@ void SetPassWallClock(std::function<int64_t()> clock) {
 }
 
 namespace {
+// A copy of up to this much is over in a moment (see CheckReadiness).
+constexpr uint64_t kLeasedCopyBytes = uint64_t{1} << 20;
+
 TReadiness Waits(std::string reason) {
   TReadiness waits;
   waits.Ready = false;
@@ -61,7 +64,9 @@ TReadiness CheckReadiness(TTesselActionList& group, const std::string& path,
   // A file that goes on changing keeps waiting: its wait is said only once.
   if (!same) watch = {st.size, st.device, st.inode, st.mtimeNs, now, watch.WaitSaid};
   std::shared_ptr<platform::OpenedFile> opened;
-  switch (platform::CheckWriters(path, &opened)) {
+  // The take copies a ready file at once: a small one's copy is over in a
+  // moment, so its lease may last until the copy closes it.
+  switch (platform::CheckWriters(path, &opened, st.size <= kLeasedCopyBytes)) {
     case platform::WriterState::Writing:
       return Waits(WaitReasonWriting());
     case platform::WriterState::Unknown:

@@ -38,7 +38,8 @@ std::string FromLocale(const char* text) {
 
 // The source's bytes as its size was when opened, read whole into the
 // tap's buffer and written from it.
-int CopyThroughBuffer(int in, int out, uint64_t size, std::span<char> buf, CopyTap& tap) {
+int CopyThroughBuffer(int in, int out, uint64_t size, std::span<char> buf, CopyTap& tap,
+                      uint64_t& copied) {
   size_t got = 0;
   while (got < size) {
     const ssize_t n = ::pread(in, buf.data() + got, static_cast<size_t>(size) - got,
@@ -52,6 +53,7 @@ int CopyThroughBuffer(int in, int out, uint64_t size, std::span<char> buf, CopyT
   }
   if (int err = WriteAll(out, buf.data(), got)) return err;
   tap.Read(got);
+  copied = got;
   return 0;
 }
 
@@ -62,16 +64,18 @@ int CopyThroughBuffer(int in, int out, uint64_t size, std::span<char> buf, CopyT
 // its start whatever its descriptor's position (one kept open by the copy
 // that wrote it stands at its end).
 // A tap is told of the target's growth a piece at a time, so that it can
-// read what is there while the rest is copied.
-int CopyData(int in, int out, uint64_t size, CopyTap* tap) {
+// read what is there while the rest is copied. written: the bytes copied.
+int CopyData(int in, int out, uint64_t size, CopyTap* tap, uint64_t& written) {
+  written = 0;
   if (tap) {
     const std::span<char> buf = tap->Buffer(size);
-    if (buf.size() >= size) return CopyThroughBuffer(in, out, size, buf, *tap);
+    if (buf.size() >= size) return CopyThroughBuffer(in, out, size, buf, *tap, written);
   }
   const size_t piece = tap ? size_t{8} << 20 : size_t{1} << 30;
   bool kernelCopy = true;
   loff_t copied = 0;
   for (;;) {
+    written = static_cast<uint64_t>(copied);
     if (kernelCopy) {
       if (static_cast<uint64_t>(copied) >= size) return 0;
       ssize_t n = ::copy_file_range(in, &copied, out, nullptr, piece, 0);
@@ -98,6 +102,7 @@ int CopyData(int in, int out, uint64_t size, CopyTap* tap) {
       if (n == 0) return 0;
       if (int err = WriteAll(out, buf.get(), static_cast<size_t>(n))) return err;
       copied += n;
+      written = static_cast<uint64_t>(copied);
       if (tap) tap->Copied(static_cast<uint64_t>(copied));
     }
   }
@@ -181,11 +186,16 @@ int CopyFile(const std::string& src, const std::string& dst, const CopyOptions& 
   // writer comes; reads of a regular file are not affected.
   const int flags =
       O_RDONLY | O_CLOEXEC | O_NONBLOCK | (options.link == SourceLink::Refuse ? O_NOFOLLOW : 0);
+  struct stat st {};
+  const bool known = options.opened && options.opened->known_;
+  if (known) {
+    st.st_mode = S_IFREG | options.opened->mode_;
+    st.st_size = static_cast<off_t>(options.opened->size_);
+  }
   const int opened = options.opened ? options.opened->Release() : -1;
   Fd in(opened >= 0 ? opened : ::open(nativeSrc.c_str(), flags));
   if (in.get() < 0) return errno;
-  struct stat st {};
-  if (::fstat(in.get(), &st) != 0) return errno;
+  if (!known && ::fstat(in.get(), &st) != 0) return errno;
   if (S_ISDIR(st.st_mode)) return EISDIR;
   if (!S_ISREG(st.st_mode)) return EINVAL;
 
@@ -194,7 +204,9 @@ int CopyFile(const std::string& src, const std::string& dst, const CopyOptions& 
     // Open for reading too: the copy may be kept for the next one.
     Fd out(::open(nativeDst.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, mode));
     if (out.get() < 0) return errno;
-    int err = CopyData(in.get(), out.get(), static_cast<uint64_t>(st.st_size), options.tap);
+    uint64_t written = 0;
+    int err =
+        CopyData(in.get(), out.get(), static_cast<uint64_t>(st.st_size), options.tap, written);
     if (err == 0) err = InjectedFault("copy-data", src);
     if (err == 0 && options.durability == Durability::Synced && ::fsync(out.get()) != 0)
       err = errno;
@@ -202,7 +214,7 @@ int CopyFile(const std::string& src, const std::string& dst, const CopyOptions& 
       ::unlink(nativeDst.c_str());
       return err;
     }
-    if (options.keepTarget) options.keepTarget->Hold(out.Release());
+    if (options.keepTarget) options.keepTarget->Hold(out.Release(), written, mode);
     return 0;
   }
   AtomicFile out;
@@ -210,7 +222,9 @@ int CopyFile(const std::string& src, const std::string& dst, const CopyOptions& 
     out.BeforeSideName = options.journal->BeforeSideName;
   // Never more open than the source, nor than the cap and the umask allow.
   if (int err = out.Create(nativeDst, mode)) return err;
-  if (int err = CopyData(in.get(), out.Fd(), static_cast<uint64_t>(st.st_size), options.tap))
+  uint64_t written = 0;
+  if (int err =
+          CopyData(in.get(), out.Fd(), static_cast<uint64_t>(st.st_size), options.tap, written))
     return err;
   if (int fault = InjectedFault("copy-data", src)) return fault;
   const bool journalled = options.journal && options.journal->BeforeCommit;

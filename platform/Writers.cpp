@@ -36,15 +36,25 @@ OpenedFile::~OpenedFile() {
 void OpenedFile::Hold(int fd) {
   if (fd_ >= 0) ::close(fd_);
   fd_ = fd;
+  known_ = false;
+}
+
+void OpenedFile::Hold(int fd, uint64_t size, unsigned mode) {
+  Hold(fd);
+  known_ = true;
+  size_ = size;
+  mode_ = mode;
 }
 
 int OpenedFile::Release() {
   const int fd = fd_;
   fd_ = -1;
+  known_ = false;
   return fd;
 }
 
-WriterState CheckWriters(const std::string& path, std::shared_ptr<OpenedFile>* keep) {
+WriterState CheckWriters(const std::string& path, std::shared_ptr<OpenedFile>* keep,
+                         bool leaseWhileKept) {
   if (int fault = InjectedFault("lease", path))
     return fault == EAGAIN ? WriterState::Writing : WriterState::Unknown;
   IgnoreLeaseBreaks();
@@ -61,9 +71,9 @@ WriterState CheckWriters(const std::string& path, std::shared_ptr<OpenedFile>* k
     kept();
     return state;
   }
-  // A descriptor closed here takes its lease with it; one kept for the copy
-  // must not hold the lease that long.
-  if (keep) ::fcntl(fd.get(), F_SETLEASE, F_UNLCK);
+  // A descriptor closed here takes its lease with it; one kept for a copy
+  // that may take long must not hold the lease that long.
+  if (keep && !leaseWhileKept) ::fcntl(fd.get(), F_SETLEASE, F_UNLCK);
   kept();
   return WriterState::None;
 }
