@@ -54,19 +54,21 @@ bool ChangedJustNow(const platform::FileStat& st, int64_t wallNowNs) {
 TReadiness CheckReadiness(TTesselActionList& group, const std::string& path,
                           std::chrono::steady_clock::time_point now, int64_t wallNowNs,
                           const std::set<TFileIdentity>* delivered) {
-  platform::FileStat st;
+  // The take copies a ready file at once: a small one's copy is over in a
+  // moment, so its lease may last until the copy closes it.
+  platform::TakeCheck check = platform::OpenToTake(path, kLeasedCopyBytes);
+  platform::FileStat& st = check.stat;
   // Gone, or no longer a plain file: the take-in refuses it and says why.
-  if (platform::LinkStat(path, st) != 0 || !st.isRegular) return {};
+  // One that cannot be opened is judged as it looks, and its take says why.
+  if (check.error && platform::LinkStat(path, st) != 0) return {};
+  if (!st.isRegular) return {};
   TFileWatch& watch = group.Run().Watched[path];
   const bool same = watch.Since != std::chrono::steady_clock::time_point{} &&
                     watch.Size == st.size && watch.MtimeNs == st.mtimeNs &&
                     watch.Inode == st.inode && watch.Device == st.device;
   // A file that goes on changing keeps waiting: its wait is said only once.
   if (!same) watch = {st.size, st.device, st.inode, st.mtimeNs, now, watch.WaitSaid};
-  std::shared_ptr<platform::OpenedFile> opened;
-  // The take copies a ready file at once: a small one's copy is over in a
-  // moment, so its lease may last until the copy closes it.
-  switch (platform::CheckWriters(path, &opened, st.size <= kLeasedCopyBytes)) {
+  switch (check.writers) {
     case platform::WriterState::Writing:
       return Waits(WaitReasonWriting());
     case platform::WriterState::Unknown:
@@ -86,7 +88,7 @@ TReadiness CheckReadiness(TTesselActionList& group, const std::string& path,
   TReadiness ready;
   ready.HasStat = true;
   ready.Stat = st;
-  ready.Opened = std::move(opened);
+  ready.Opened = std::move(check.opened);
   return ready;
 }
 

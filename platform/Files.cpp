@@ -137,6 +137,13 @@ int LinkStat(const std::string& path, FileStat& out) {
   return 0;
 }
 
+int DescriptorStat(int fd, FileStat& out) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return errno;
+  FillStat(st, out);
+  return 0;
+}
+
 bool IsFolder(const std::string& path) {
   FileStat st;
   return StatPath(path, st) == 0 && st.isFolder;
@@ -187,7 +194,7 @@ int CopyFile(const std::string& src, const std::string& dst, const CopyOptions& 
   const int flags =
       O_RDONLY | O_CLOEXEC | O_NONBLOCK | (options.link == SourceLink::Refuse ? O_NOFOLLOW : 0);
   struct stat st {};
-  const bool known = options.opened && options.opened->known_;
+  const bool known = options.opened && options.opened->fd_ >= 0;
   if (known) {
     st.st_mode = S_IFREG | options.opened->mode_;
     st.st_size = static_cast<off_t>(options.opened->size_);

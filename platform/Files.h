@@ -28,6 +28,8 @@ struct FileStat {
 [[nodiscard]] int StatPath(const std::string& path, FileStat& stat);
 // Of the entry itself: a symbolic link is neither folder nor regular file.
 [[nodiscard]] int LinkStat(const std::string& path, FileStat& stat);
+// Of an open descriptor.
+[[nodiscard]] int DescriptorStat(int fd, FileStat& stat);
 bool IsFolder(const std::string& path);
 
 enum class EntryKind { Regular, Folder, Other };

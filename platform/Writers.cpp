@@ -33,15 +33,9 @@ OpenedFile::~OpenedFile() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-void OpenedFile::Hold(int fd) {
+void OpenedFile::Hold(int fd, uint64_t size, unsigned mode) {
   if (fd_ >= 0) ::close(fd_);
   fd_ = fd;
-  known_ = false;
-}
-
-void OpenedFile::Hold(int fd, uint64_t size, unsigned mode) {
-  Hold(fd);
-  known_ = true;
   size_ = size;
   mode_ = mode;
 }
@@ -49,33 +43,54 @@ void OpenedFile::Hold(int fd, uint64_t size, unsigned mode) {
 int OpenedFile::Release() {
   const int fd = fd_;
   fd_ = -1;
-  known_ = false;
   return fd;
 }
 
-WriterState CheckWriters(const std::string& path, std::shared_ptr<OpenedFile>* keep,
-                         bool leaseWhileKept) {
+namespace {
+
+// Asks for a read lease on the opened file; one got stays with the
+// descriptor when kept, else it is dropped at once.
+WriterState Lease(const std::string& path, int fd, bool keepLease) {
   if (int fault = InjectedFault("lease", path))
     return fault == EAGAIN ? WriterState::Writing : WriterState::Unknown;
   IgnoreLeaseBreaks();
-  Fd fd(::open(Cp1251ToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW));
-  if (fd.get() < 0) return WriterState::Unknown;
-  auto kept = [&] {
-    if (!keep) return;
-    *keep = std::make_shared<OpenedFile>();
-    (*keep)->Hold(fd.Release());
-  };
-  if (::fcntl(fd.get(), F_SETLEASE, F_RDLCK) != 0) {
-    const WriterState state =
-        errno == EAGAIN || errno == EBUSY ? WriterState::Writing : WriterState::Unknown;
-    kept();
-    return state;
-  }
-  // A descriptor closed here takes its lease with it; one kept for a copy
-  // that may take long must not hold the lease that long.
-  if (keep && !leaseWhileKept) ::fcntl(fd.get(), F_SETLEASE, F_UNLCK);
-  kept();
+  if (::fcntl(fd, F_SETLEASE, F_RDLCK) != 0)
+    return errno == EAGAIN || errno == EBUSY ? WriterState::Writing : WriterState::Unknown;
+  if (!keepLease) ::fcntl(fd, F_SETLEASE, F_UNLCK);
   return WriterState::None;
+}
+
+int OpenToRead(const std::string& path) {
+  return ::open(Cp1251ToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
+}
+
+}  // namespace
+
+WriterState CheckWriters(const std::string& path) {
+  if (int fault = InjectedFault("lease", path))
+    return fault == EAGAIN ? WriterState::Writing : WriterState::Unknown;
+  Fd fd(OpenToRead(path));
+  if (fd.get() < 0) return WriterState::Unknown;
+  // Closing the descriptor takes the lease with it.
+  return Lease(path, fd.get(), /*keepLease=*/true);
+}
+
+TakeCheck OpenToTake(const std::string& path, uint64_t leaseKeptUpTo) {
+  TakeCheck check;
+  Fd fd(OpenToRead(path));
+  if (fd.get() < 0) {
+    check.error = errno;
+    return check;
+  }
+  if (int err = DescriptorStat(fd.get(), check.stat)) {
+    check.error = err;
+    return check;
+  }
+  if (!check.stat.isRegular) return check;
+  check.writers = Lease(path, fd.get(), check.stat.size <= leaseKeptUpTo);
+  check.opened = std::make_shared<OpenedFile>();
+  check.opened->Hold(fd.Release(), check.stat.size, check.stat.mode);
+  return check;
 }
 
 }  // namespace platform
