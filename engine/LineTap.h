@@ -18,6 +18,10 @@ class TLineTap : public TLogSink {
     for (const auto& fields : lines) Keep(fields);
     next_.WriteLines(lines);
   }
+  void WriteEnd(const std::vector<std::string>& fields) override {
+    Keep(fields);
+    next_.WriteEnd(fields);
+  }
   void Subject(const std::string& group, const std::string& file) override {
     next_.Subject(group, file);
   }

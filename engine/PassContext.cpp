@@ -6,39 +6,52 @@
 
 struct TEventLogSink::TFile {
   platform::AppendHandle handle;
+  std::string endLine;  // a file's end line, kept for the next write; empty: none
 };
 
 TEventLogSink::TEventLogSink() : file_(new TFile) {}
 
 TEventLogSink::~TEventLogSink() {
+  Append({});
   delete file_;
 }
 
+void TEventLogSink::Append(const std::vector<std::pair<std::string, TLogKind>>& lines) {
+  std::string bytes;
+  std::string endLine;
+  endLine.swap(file_->endLine);
+  if (!endLine.empty()) bytes += endLine + "\r\n";
+  for (const auto& line : lines) bytes += line.first + "\r\n";
+  if (bytes.empty()) return;
+  // A file that cannot be opened loses the lines, on screen as well; write
+  // errors after opening are ignored, as WriteLog's are.
+  (void)file_->handle.Append(LogFilePath(), bytes, 0644, /*followLink=*/true);
+  if (!file_->handle.IsOpen() || !LogTarget) return;
+  if (!endLine.empty()) LogTarget->AddLine(endLine, TLogKind::Normal);
+  for (const auto& line : lines) LogTarget->AddLine(line.first, line.second);
+}
+
 void TEventLogSink::Write(TLogKind kind, const std::vector<std::string>& fields) {
-  const std::string line = LogLine(fields);
-  // One write per line, so lines of two writers never mix. A file that
-  // cannot be opened loses the line, on screen as well; write errors after
-  // opening are ignored, as WriteLog's are.
-  const int err = file_->handle.Append(LogFilePath(), line + "\r\n", 0644, /*followLink=*/true);
-  if (file_->handle.IsOpen() && LogTarget) LogTarget->AddLine(line, kind);
-  (void)err;
+  Append({{LogLine(fields), kind}});
 }
 
 void TEventLogSink::WriteLines(const std::vector<std::vector<std::string>>& lines) {
-  std::vector<std::string> texts;
-  std::string bytes;
-  for (const auto& fields : lines) {
-    texts.push_back(LogLine(fields));
-    bytes += texts.back() + "\r\n";
-  }
-  // Whole lines in one write: another writer's line comes before or after them.
-  (void)file_->handle.Append(LogFilePath(), bytes, 0644, /*followLink=*/true);
-  if (file_->handle.IsOpen() && LogTarget)
-    for (const std::string& text : texts) LogTarget->AddLine(text, TLogKind::Normal);
+  std::vector<std::pair<std::string, TLogKind>> texts;
+  for (const auto& fields : lines) texts.emplace_back(LogLine(fields), TLogKind::Normal);
+  Append(texts);
+}
+
+void TEventLogSink::WriteEnd(const std::vector<std::string>& fields) {
+  if (!file_->endLine.empty()) Append({});
+  file_->endLine = LogLine(fields);
 }
 
 void TPassContext::Line(std::initializer_list<std::string> fields) const {
   Log->Write(TLogKind::Normal, std::vector<std::string>(fields));
+}
+
+void TPassContext::EndLine(std::initializer_list<std::string> fields) const {
+  Log->WriteEnd(std::vector<std::string>(fields));
 }
 
 void TPassContext::Failure(std::initializer_list<std::string> fields) const {

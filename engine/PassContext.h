@@ -13,6 +13,7 @@
 #include <set>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "engine/LogKind.h"
@@ -38,10 +39,17 @@ class TLogSink {
   virtual void WriteLines(const std::vector<std::vector<std::string>>& lines) {
     for (const auto& fields : lines) Write(TLogKind::Normal, fields);
   }
+  // The line that ends a file's road. Nothing needs it before whatever comes
+  // next, so a sink may keep it and write it with its next line, or when
+  // the sink ends.
+  virtual void WriteEnd(const std::vector<std::string>& fields) {
+    Write(TLogKind::Normal, fields);
+  }
 };
 
 // The program's event log (WriteLog). Inside a pass it keeps the log file
-// open, so a line costs one write; the file is closed with the sink, between
+// open, so a line costs one write, and a file's end line shares the write of
+// the next file's first lines; the file is closed with the sink, between
 // passes, where a rotation of the log may move it.
 class TEventLogSink : public TLogSink {
  public:
@@ -51,8 +59,15 @@ class TEventLogSink : public TLogSink {
   TEventLogSink& operator=(const TEventLogSink&) = delete;
   void Write(TLogKind kind, const std::vector<std::string>& fields) override;
   void WriteLines(const std::vector<std::vector<std::string>>& lines) override;
+  void WriteEnd(const std::vector<std::string>& fields) override;
+
+ protected:
+  void WriteKeptEnd() { Append({}); }
 
  private:
+  // Writes the lines (and an end line kept before them), whole lines in one
+  // write: another writer's line comes before or after them.
+  void Append(const std::vector<std::pair<std::string, TLogKind>>& lines);
   struct TFile;
   TFile* file_;
 };
@@ -131,6 +146,7 @@ struct TPassContext {
   void Failure(std::initializer_list<std::string> fields) const;
   void Write(TLogKind kind, const std::vector<std::string>& fields) const;
   void Lines(const std::vector<std::vector<std::string>>& lines) const { Log->WriteLines(lines); }
+  void EndLine(std::initializer_list<std::string> fields) const;
   Clock::time_point Time() const { return Now ? Now() : Clock::now(); }
   std::string Temp() const;
   bool Stopping() const { return Stop && Stop->load(); }

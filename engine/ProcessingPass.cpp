@@ -202,7 +202,7 @@ FileResult ProcessFile(const TPassContext& ctx, TTesselActionList& group, const 
   ctx.Lines({{kFileSeparator}, {"Начало обработки файла", Quoted(name)}});
   auto end = [&](Outcome outcome) {
     result.outcome = outcome;
-    ctx.Line({"Конец обработки файла", Quoted(name)});
+    ctx.EndLine({"Конец обработки файла", Quoted(name)});
     ctx.Log->Subject(group.Name, {});
     return result;
   };

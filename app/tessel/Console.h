@@ -56,6 +56,7 @@ class TConsoleSubjects : public TEventLogSink {
  public:
   explicit TConsoleSubjects(TConsoleLog& console) : console_(console) {}
   void Subject(const std::string& group, const std::string& file) override {
+    WriteKeptEnd();  // a file's end line goes out under its own subject
     console_.Subject(group, file);
   }
 

@@ -7,6 +7,7 @@
 
 #include "app/tessel/Console.h"
 #include "app/tessel/ServiceNotifier.h"
+#include "engine/uTesselTypes.h"
 #include "platform/Cp1251.h"
 #include "tests/app/NotifySocket.h"
 #include "tests/support/TestSupport.h"
@@ -104,6 +105,30 @@ TEST_F(Journal, AFileLinesCarryItsGroupFileAndCodeAndFailuresAreErrors) {
        "SYSLOG_IDENTIFIER=tessel", group},
   };
   EXPECT_EQ(entries, expected);
+}
+
+// The log holds a file's end line back for the next write; in the journal
+// it still stands under the file it ends.
+TEST_F(Journal, AFilesEndLineHeldForTheNextWriteKeepsItsFile) {
+  TempDir dir;
+  const std::string logPath = LogFilePath();
+  SetLogFilePath(dir.Path() + "t.log");
+  TLogTarget* const target = LogTarget;
+  LogTarget = &console;
+  {
+    TConsoleSubjects sink(console);
+    sink.Subject("g", "a.txt");
+    sink.WriteLines({{"Начало обработки файла", "\"a.txt\""}});
+    sink.WriteEnd({"Конец обработки файла", "\"a.txt\""});
+    sink.Subject("g", "");
+    sink.Write(TLogKind::Normal, {"между файлами"});
+  }
+  LogTarget = target;
+  SetLogFilePath(logPath);
+  ASSERT_EQ(entries.size(), 3u);
+  EXPECT_NE(entries[1][0].find(platform::Cp1251ToUtf8("Конец обработки файла")), std::string::npos);
+  EXPECT_EQ(entries[1].back(), "TESSEL_FILE=a.txt");
+  EXPECT_EQ(entries[2].back(), "TESSEL_GROUP=g");
 }
 
 TEST_F(Journal, AMessageStaysOneLineWithoutControlCharacters) {
