@@ -44,6 +44,7 @@ class OpenedFile {
   unsigned mode_ = 0;
 };
 
+// Asks about the file at path, opening it for the moment of the question.
 WriterState CheckWriters(const std::string& path);
 
 // A listed file opened for its take: its attributes as opened, whether
@@ -52,7 +53,7 @@ WriterState CheckWriters(const std::string& path);
 // file is closed, which saves dropping it: a copy that follows at once is
 // over in a moment, and a writer opening the file meanwhile waits for that.
 struct TakeCheck {
-  int error = 0;  // errno of the open; nothing else is told
+  int error = 0;  // errno of the open or of its attributes; nothing else is told
   FileStat stat;  // of the file opened: not a regular one is neither leased nor kept
   WriterState writers = WriterState::Unknown;
   std::shared_ptr<OpenedFile> opened;
