@@ -727,7 +727,7 @@ bool TTesselActionList::ProcessGroup(const TPassContext& given) {
   TempFiles.Cleanup();
   counts.DurationMs =
       std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count();
-  counts.EndTime = static_cast<std::time_t>(platform::WallClockNs() / 1000000000);
+  counts.EndTime = static_cast<std::time_t>(platform::WallClockSeconds());
   ++run.Passes;
   return true;
 }

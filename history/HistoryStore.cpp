@@ -201,7 +201,7 @@ void THistoryStore::Close() {
 }
 
 int64_t THistoryStore::Now() const {
-  return clock_ ? clock_() : platform::WallClockNs() / 1'000'000'000;
+  return clock_ ? clock_() : platform::WallClockSeconds();
 }
 
 int THistoryStore::Open() {

@@ -15,7 +15,7 @@ std::tm LocalNow() {
   // Not time(): it reads the kernel's coarse clock, which may still show the
   // last second for a few milliseconds after WallClockNs shows the next, and
   // a log line stamped then would precede the history's time of its file.
-  const std::time_t now = static_cast<std::time_t>(WallClockNs() / 1000000000);
+  const std::time_t now = static_cast<std::time_t>(WallClockSeconds());
   std::tm local{};
   ::localtime_r(&now, &local);
   return local;
@@ -25,6 +25,10 @@ int64_t WallClockNs() {
   timespec now{};
   ::clock_gettime(CLOCK_REALTIME, &now);
   return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+int64_t WallClockSeconds() {
+  return WallClockNs() / 1000000000;
 }
 
 std::string FormatTimestamp(const std::tm& time) {

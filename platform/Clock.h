@@ -8,9 +8,11 @@
 
 namespace platform {
 
-// The wall clock in nanoseconds since the epoch, as file times count; the
-// local time of its second (every stamp of the log and the history reads it).
+// The wall clock in nanoseconds since the epoch, as file times count; its
+// second, and that second's local time (every stamp of the log and the
+// history reads this one clock).
 int64_t WallClockNs();
+int64_t WallClockSeconds();
 std::tm LocalNow();
 
 // The user's short date ("%x"), then, unless the time is 00:00:00, one blank

@@ -67,8 +67,6 @@ int OpenToRead(const std::string& path) {
 }  // namespace
 
 WriterState CheckWriters(const std::string& path) {
-  if (int fault = InjectedFault("lease", path))
-    return fault == EAGAIN ? WriterState::Writing : WriterState::Unknown;
   Fd fd(OpenToRead(path));
   if (fd.get() < 0) return WriterState::Unknown;
   // Closing the descriptor takes the lease with it.

@@ -20,11 +20,6 @@ namespace {
 using testing_support::ListNames;
 using testing_support::WriteFile;
 
-// The second the log's stamps read (not time(): its coarse clock lags).
-std::time_t Now() {
-  return static_cast<std::time_t>(platform::WallClockNs() / 1000000000);
-}
-
 class OneLog : public MainWindowTest {
  protected:
   std::string secret = dir.Sub("keys/secret/");
@@ -117,24 +112,24 @@ class OneLog : public MainWindowTest {
 
 TEST_F(OneLog, TheServiceWritesTheWindowsBytesForTheSamePass) {
   PutFiles();
-  const std::time_t windowStart = Now();
+  const std::time_t windowStart = platform::WallClockSeconds();
   Open();
   Action("actRun")->trigger();
   Tick();
   Action("actStop")->trigger();
   CloseWithoutQuestion();
   window.reset();
-  const std::time_t windowEnd = Now();
+  const std::time_t windowEnd = platform::WallClockSeconds();
   const std::string windowBytes = log.Bytes();
   ASSERT_EQ(ListNames(received), std::vector<std::string>{Cp("платёж.txt")});
   ASSERT_EQ(ListNames(bad), std::vector<std::string>{"plain.txt"});
 
   PutFiles();
-  const std::time_t serviceStart = Now();
+  const std::time_t serviceStart = platform::WallClockSeconds();
   tessel_test::TProgram once(tessel_test::TesselPath(), {"once", "--settings", ini},
                              dir.Path() + "tmp/", output);
   EXPECT_EQ(once.Wait(), 1) << "the stray file went to bad";
-  const std::time_t serviceEnd = Now();
+  const std::time_t serviceEnd = platform::WallClockSeconds();
   const std::string all = log.Bytes();
   ASSERT_EQ(all.compare(0, windowBytes.size(), windowBytes), 0) << "appended, never rewritten";
   const std::string serviceBytes = all.substr(windowBytes.size());
