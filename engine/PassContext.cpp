@@ -69,6 +69,10 @@ std::string TPassContext::Temp() const {
 bool TStepContext::Copy(const std::string& source, const std::string& target, int* error) const {
   platform::CopyOptions options;
   options.modeCap = ModeCap;
+  if (TakenWork && source == *TakenWork) {
+    options.opened = TakenCopy;
+    options.lendOpened = true;  // the delivery reads it again
+  }
   platform::CopyJournal journal;
   if (Pass.Journal) {
     journal = Pass.Journal->ForCopy();

@@ -21,6 +21,9 @@
 class TDeliveryJournal;
 class TFileRoadSink;  // engine/FileRoad.h
 class TKeyLoader;  // the key cache, crypto/TKeyLoader.h
+namespace platform {
+class OpenedFile;  // platform/Writers.h
+}
 
 // Where a pass's lines go.
 class TLogSink {
@@ -178,6 +181,11 @@ struct TStepContext {
   // The fingerprints of the keys the step used, blank between them, where
   // its keys have fingerprints (OpenPGP); for the file's road.
   mutable std::string KeysUsed{};
+
+  // The working file as taken, kept open: a copy of it reads from there
+  // without opening it again. Null path: none is kept.
+  const std::string* TakenWork = nullptr;
+  platform::OpenedFile* TakenCopy = nullptr;
 
   // A copy the step makes (of its input, or of a result to its copy folder):
   // journalled, and no more open than the source.

@@ -61,6 +61,9 @@ struct TakenSource {
   std::string path;
   platform::FileStat stat;  // as it was when copied
   std::string deliveredTo;  // folder that received the result; empty: none did
+  // Open since its take, without a lease, for the writers' check before its
+  // deletion; null: opened again then.
+  std::shared_ptr<platform::OpenedFile> open;
 };
 
 // Held: a key or library fault (not the file's) keeps it in its source folder.
@@ -91,13 +94,17 @@ bool IsSpaceError(int err) {
 }
 
 // Copies the source into its working folder. On failure the source stays
-// where it was for a later pass and the reason is logged.
+// where it was for a later pass and the reason is logged. The source as the
+// readiness check opened it is closed after the copy, or kept open without
+// its lease when keepOpened.
 bool TakeFile(const TPassContext& ctx, const std::string& source, const std::string& work,
               int workError, const std::string& name, const platform::FileStat* listed,
-              platform::OpenedFile* opened, platform::FileStat& stat, int& err,
+              platform::OpenedFile* opened, bool keepOpened, platform::FileStat& stat, int& err,
               platform::CopyTap* tap, platform::OpenedFile& copy) {
   // The readiness check has just looked at the file; else look now.
   err = work.empty() ? workError : listed ? (stat = *listed, 0) : platform::StatPath(source, stat);
+  // A source leased through its copy cannot have changed during it.
+  bool steady = false;
   // The listing saw a regular file; whatever has taken its name since is not taken.
   if (err == 0) {
     platform::CopyOptions options;
@@ -105,16 +112,25 @@ bool TakeFile(const TPassContext& ctx, const std::string& source, const std::str
     options.privateTarget = true;  // the run's own folder
     options.tap = tap;
     options.opened = opened;
+    options.lendOpened = true;
     options.keepTarget = &copy;
+    options.sourceSteady = &steady;
     err = platform::CopyFile(source, work, options);
+  }
+  if (opened) {
+    if (keepOpened && err == 0)
+      opened->DropLease();
+    else
+      opened->Close();
   }
   if (err != 0) {
     ctx.Failure({"Файл не взят в обработку", Quoted(name), platform::ErrorText(err)});
     return false;
   }
   platform::FileStat after;
-  if (platform::StatPath(source, after) != 0 || !SameFile(after, stat)) {
+  if (!steady && (platform::StatPath(source, after) != 0 || !SameFile(after, stat))) {
     // Still being written: the copy may be torn. Leave it for the next pass.
+    if (opened) opened->Close();
     platform::DeleteFile(work);
     ctx.Failure(
         {"Файл изменился во время копирования, оставлен до следующего прохода", Quoted(name)});
@@ -193,7 +209,8 @@ std::string DuplicateReason(const TRoadEarlier& earlier) {
 // delivers nothing: it only tells whether a fault that holds the group is
 // still there.
 FileResult ProcessFile(const TPassContext& ctx, TTesselActionList& group, const std::string& path,
-                       const platform::FileStat* seen, platform::OpenedFile* opened,
+                       const platform::FileStat* seen,
+                       const std::shared_ptr<platform::OpenedFile>& opened, bool keepOpened,
                        TakenSource& taken, TDeliveryJournal& journal, TempSpace& space,
                        bool rehearsal = false) {
   FileResult result;
@@ -236,8 +253,8 @@ FileResult ProcessFile(const TPassContext& ctx, TTesselActionList& group, const 
   // read again without being opened again.
   platform::OpenedFile takenCopy;
   const std::string takenWork = current;
-  if (!TakeFile(ctx, path, current, workError, name, seen, opened, taken.stat, takeError,
-                takingTap, takenCopy)) {
+  if (!TakeFile(ctx, path, current, workError, name, seen, opened.get(), keepOpened, taken.stat,
+                takeError, takingTap, takenCopy)) {
     if (IsSpaceError(takeError)) {
       result.refusedFolder = temp;
       result.bytes = listed.size + kTempMargin;
@@ -258,6 +275,8 @@ FileResult ProcessFile(const TPassContext& ctx, TTesselActionList& group, const 
   // Copies made by the steps are journalled and no more open than the source.
   TStepContext context{tapped, taken.stat.mode};
   context.Rehearsal = rehearsal;
+  context.TakenWork = &takenWork;
+  context.TakenCopy = &takenCopy;
   bool ok = true;
   const int count = result.duplicate ? 0 : group.ActionCount();
   for (int i = 0; i < count; ++i) {
@@ -336,6 +355,7 @@ FileResult ProcessFile(const TPassContext& ctx, TTesselActionList& group, const 
     return end(Outcome::Refused);
   }
   taken.deliveredTo = folder;
+  if (opened && opened->IsOpen()) taken.open = opened;
   result.target = target;
   result.resultWork = current;
   result.passedOn =
@@ -512,11 +532,14 @@ bool ReleaseSources(const TPassContext& ctx, const std::vector<TakenSource>& tak
     platform::FileStat now;
     if (platform::StatPath(source.path, now) != 0 || !SameFile(now, source.stat)) continue;
     // Its writer came back: what it writes now is a file for a later pass.
-    if (platform::CheckWriters(source.path) == platform::WriterState::Writing) {
+    // A lease got on the file kept open holds writers off until its deletion.
+    if (platform::CheckWriters(source.path, source.open.get()) == platform::WriterState::Writing) {
       ctx.Line({"Исходный файл открыт для записи, оставлен до следующего прохода", source.path});
       continue;
     }
-    if (int err = platform::DeleteFile(source.path))
+    const int err = platform::DeleteFile(source.path);
+    if (source.open) source.open->Close();
+    if (err)
       ctx.Failure({"Исходный файл не удалён", source.path, platform::ErrorText(err)});
     else
       released.insert(ExtractFileFolder(source.path));
@@ -625,6 +648,10 @@ bool TTesselActionList::ProcessGroup(const TPassContext& given) {
   const uint64_t pass = run.Passes + 1;
   const std::string settings = SettingsText(*this);
   std::vector<TakenSource> taken;
+  // Sources delivered are kept open until their deletion, as many as the
+  // process may spare; the rest are opened again then.
+  const size_t keepOpenUpTo = platform::OpenedFilesToKeep();
+  size_t keptOpen = 0;
   for (size_t i = 0; i < files.size(); ++i) {
     if (ctx.Stopping()) {
       const int rest = static_cast<int>(files.size() - i);  // not taken: waits in the source folder
@@ -674,8 +701,8 @@ bool TTesselActionList::ProcessGroup(const TPassContext& given) {
       quiet.Roads = nullptr;  // a rehearsal's road is nobody's record
       TakenSource none;
       const FileResult rehearsed =
-          ProcessFile(quiet, *this, files[i], seen, ready.Opened.get(), none, journal, space,
-                      /*rehearsal=*/true);
+          ProcessFile(quiet, *this, files[i], seen, ready.Opened, /*keepOpened=*/false, none,
+                      journal, space, /*rehearsal=*/true);
       TempFiles.EndFile();
       if (rehearsed.outcome == Outcome::NotTaken ||
           (rehearsed.outcome == Outcome::Held && rehearsed.reason == run.Hold->Reason)) {
@@ -690,8 +717,9 @@ bool TTesselActionList::ProcessGroup(const TPassContext& given) {
     }
     header();
     TakenSource source;
-    const FileResult result =
-        ProcessFile(ctx, *this, files[i], seen, ready.Opened.get(), source, journal, space);
+    const FileResult result = ProcessFile(ctx, *this, files[i], seen, ready.Opened,
+                                          keptOpen < keepOpenUpTo, source, journal, space);
+    if (source.open) ++keptOpen;
     if (ctx.Roads && result.outcome != Outcome::NotTaken) TellRoad(ctx, *this, files[i], result);
     TempFiles.EndFile();  // its road has ended: its working files go now
     if (result.outcome == Outcome::Held) StartHold(ctx, *this, files[i], result, pass);

@@ -193,16 +193,26 @@ int CopyFile(const std::string& src, const std::string& dst, const CopyOptions& 
   // writer comes; reads of a regular file are not affected.
   const int flags =
       O_RDONLY | O_CLOEXEC | O_NONBLOCK | (options.link == SourceLink::Refuse ? O_NOFOLLOW : 0);
+  if (options.sourceSteady) *options.sourceSteady = false;
   struct stat st {};
   const bool known = options.opened && options.opened->fd_ >= 0;
+  const bool leased = known && options.opened->leased_;
+  std::chrono::steady_clock::time_point leasedAt;
   if (known) {
     st.st_mode = S_IFREG | options.opened->mode_;
     st.st_size = static_cast<off_t>(options.opened->size_);
+    leasedAt = options.opened->leasedAt_;
   }
-  const int opened = options.opened ? options.opened->Release() : -1;
-  Fd in(opened >= 0 ? opened : ::open(nativeSrc.c_str(), flags));
-  if (in.get() < 0) return errno;
-  if (!known && ::fstat(in.get(), &st) != 0) return errno;
+  // After the copy's last read, while the lease is still held.
+  auto noteSteady = [&] {
+    if (options.sourceSteady) *options.sourceSteady = leased && LeaseStillHolds(leasedAt);
+  };
+  const bool lent = known && options.lendOpened;
+  const int opened = options.opened && !lent ? options.opened->Release() : -1;
+  Fd owned(lent ? -1 : opened >= 0 ? opened : ::open(nativeSrc.c_str(), flags));
+  const int in = lent ? options.opened->fd_ : owned.get();
+  if (in < 0) return errno;
+  if (!known && ::fstat(in, &st) != 0) return errno;
   if (S_ISDIR(st.st_mode)) return EISDIR;
   if (!S_ISREG(st.st_mode)) return EINVAL;
 
@@ -213,8 +223,9 @@ int CopyFile(const std::string& src, const std::string& dst, const CopyOptions& 
     if (out.get() < 0) return errno;
     uint64_t written = 0;
     int err =
-        CopyData(in.get(), out.get(), static_cast<uint64_t>(st.st_size), options.tap, written);
+        CopyData(in, out.get(), static_cast<uint64_t>(st.st_size), options.tap, written);
     if (err == 0) err = InjectedFault("copy-data", src);
+    if (err == 0) noteSteady();
     if (err == 0 && options.durability == Durability::Synced && ::fsync(out.get()) != 0)
       err = errno;
     if (err != 0) {
@@ -231,9 +242,10 @@ int CopyFile(const std::string& src, const std::string& dst, const CopyOptions& 
   if (int err = out.Create(nativeDst, mode)) return err;
   uint64_t written = 0;
   if (int err =
-          CopyData(in.get(), out.Fd(), static_cast<uint64_t>(st.st_size), options.tap, written))
+          CopyData(in, out.Fd(), static_cast<uint64_t>(st.st_size), options.tap, written))
     return err;
   if (int fault = InjectedFault("copy-data", src)) return fault;
+  noteSteady();
   const bool journalled = options.journal && options.journal->BeforeCommit;
   if (journalled || options.made) {
     struct stat made {};

@@ -99,11 +99,17 @@ struct CopyOptions {
   // The source as the writers' check opened it: read from it, not opened
   // again by its name (emptied by the copy). Null or empty: opened here.
   OpenedFile* opened = nullptr;
+  // The opened file is only read, and stays open for a later copy.
+  bool lendOpened = false;
   // A private target only: receives the copy, open for reading, for the
   // next copy of the same bytes (which then opens nothing).
   OpenedFile* keepTarget = nullptr;
   // Receives the copy's attributes as made (not for a private target).
   FileStat* made = nullptr;
+  // Set when the source was an opened file whose read lease lasted through
+  // the whole copy: nobody can have written to it meanwhile, so the copy is
+  // whole without a second look at the source.
+  bool* sourceSteady = nullptr;
 };
 [[nodiscard]] int CopyFile(const std::string& src, const std::string& dst,
                            const CopyOptions& options);

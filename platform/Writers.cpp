@@ -2,8 +2,11 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <mutex>
 
 #include "platform/Cp1251.h"
@@ -38,12 +41,53 @@ void OpenedFile::Hold(int fd, uint64_t size, unsigned mode) {
   fd_ = fd;
   size_ = size;
   mode_ = mode;
+  leased_ = false;
 }
 
 int OpenedFile::Release() {
   const int fd = fd_;
   fd_ = -1;
+  leased_ = false;
   return fd;
+}
+
+void OpenedFile::DropLease() {
+  if (leased_ && fd_ >= 0) ::fcntl(fd_, F_SETLEASE, F_UNLCK);
+  leased_ = false;
+}
+
+void OpenedFile::Close() {
+  if (fd_ >= 0) ::close(Release());
+}
+
+size_t OpenedFilesToKeep() {
+  static const size_t keep = [] {
+    struct rlimit limit {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return size_t{0};
+    if (limit.rlim_cur == RLIM_INFINITY) return size_t{1} << 16;
+    return static_cast<size_t>(limit.rlim_cur / 2);
+  }();
+  return keep;
+}
+
+namespace {
+
+// The kernel's lease-break time, read once; zero when it cannot be read.
+std::chrono::seconds LeaseBreakTime() {
+  static const std::chrono::seconds time = [] {
+    Fd fd(::open("/proc/sys/fs/lease-break-time", O_RDONLY | O_CLOEXEC));
+    char text[32] = {};
+    if (fd.get() < 0 || ::read(fd.get(), text, sizeof text - 1) <= 0)
+      return std::chrono::seconds(0);
+    return std::chrono::seconds(std::strtol(text, nullptr, 10));
+  }();
+  return time;
+}
+
+}  // namespace
+
+bool LeaseStillHolds(std::chrono::steady_clock::time_point leasedAt) {
+  return std::chrono::steady_clock::now() - leasedAt < LeaseBreakTime() / 2;
 }
 
 namespace {
@@ -66,6 +110,14 @@ int OpenToRead(const std::string& path) {
 
 }  // namespace
 
+WriterState CheckWriters(const std::string& path, OpenedFile* kept) {
+  if (!kept || !kept->IsOpen()) return CheckWriters(path);
+  kept->leasedAt_ = std::chrono::steady_clock::now();
+  const WriterState state = Lease(path, kept->fd_, /*keepLease=*/true);
+  kept->leased_ = state == WriterState::None;
+  return state;
+}
+
 WriterState CheckWriters(const std::string& path) {
   Fd fd(OpenToRead(path));
   if (fd.get() < 0) return WriterState::Unknown;
@@ -85,9 +137,13 @@ TakeCheck OpenToTake(const std::string& path, uint64_t leaseKeptUpTo) {
     return check;
   }
   if (!check.stat.isRegular) return check;
-  check.writers = Lease(path, fd.get(), check.stat.size <= leaseKeptUpTo);
+  const bool keepLease = check.stat.size <= leaseKeptUpTo;
+  const auto asked = std::chrono::steady_clock::now();
+  check.writers = Lease(path, fd.get(), keepLease);
   check.opened = std::make_shared<OpenedFile>();
   check.opened->Hold(fd.Release(), check.stat.size, check.stat.mode);
+  check.opened->leased_ = keepLease && check.writers == WriterState::None;
+  check.opened->leasedAt_ = asked;
   return check;
 }
 

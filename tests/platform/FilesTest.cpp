@@ -9,6 +9,7 @@
 #include "platform/Cp1251.h"
 #include "platform/Files.h"
 #include "platform/Process.h"
+#include "platform/Writers.h"
 #include "tests/support/TestSupport.h"
 
 using namespace testing_support;
@@ -87,6 +88,35 @@ TEST(CopyFile, OnlyRegularFilesAndLinksOnlyWhenFollowed) {
   EXPECT_EQ(platform::CopyFile(dir.Path() + "pipe", dir.Path() + "c", buffered), EINVAL);
   ::alarm(0);
   EXPECT_FALSE(FileExists(dir.Path() + "c"));
+}
+
+// Only a copy read wholly under a read lease can skip looking at its source
+// again: a writer may have gone on during any other.
+TEST(CopyFile, OnlyASourceLeasedThroughoutIsToldSteady) {
+  TempDir dir;
+  const std::string src = dir.Path() + "src";
+  WriteFile(src, "payment");
+  auto copyTold = [&](platform::OpenedFile* opened, bool lend) {
+    bool steady = true;
+    platform::CopyOptions options;
+    options.opened = opened;
+    options.lendOpened = lend;
+    options.sourceSteady = &steady;
+    EXPECT_EQ(platform::CopyFile(src, dir.Path() + "dst", options), 0);
+    EXPECT_EQ(ReadFile(dir.Path() + "dst"), "payment");
+    return steady;
+  };
+  platform::TakeCheck leased = platform::OpenToTake(src, 1 << 20);
+  ASSERT_EQ(leased.writers, platform::WriterState::None);
+  EXPECT_TRUE(copyTold(leased.opened.get(), /*lend=*/true));
+  leased.opened->DropLease();  // lent: still open, but no longer leased
+  EXPECT_TRUE(leased.opened->IsOpen());
+  EXPECT_FALSE(copyTold(leased.opened.get(), /*lend=*/false));
+  EXPECT_FALSE(leased.opened->IsOpen());
+  // Over the size whose lease is kept: dropped at once.
+  platform::TakeCheck unleased = platform::OpenToTake(src, 3);
+  EXPECT_FALSE(copyTold(unleased.opened.get(), /*lend=*/false));
+  EXPECT_FALSE(copyTold(nullptr, /*lend=*/false));  // opened by its name
 }
 
 TEST(ListFolder, ReportsKindsWithoutFollowingLinks) {
