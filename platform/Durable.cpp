@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <random>
+#include <string>
 
 #include "platform/Cp1251.h"
 #include "platform/FaultInjection.h"
@@ -28,6 +29,28 @@ int Fault(std::string_view operation, const std::string& nativePath) {
 
 bool IsHexDigit(char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+}
+
+// Kernels before 6.10 refuse to link a descriptor itself to a process
+// without CAP_DAC_READ_SEARCH; once refused, it is not asked again.
+std::atomic<bool> g_emptyPathRefused{false};
+std::atomic<bool> g_refuseEmptyPathForTests{false};
+
+// Names an unnamed file: 0 or the errno of the link. Its descriptor linked
+// itself spares resolving its name under /proc, half the link's cost. That
+// refusal and a missing target folder both say ENOENT: the /proc name,
+// asked then, tells them apart.
+int LinkUnnamed(int fd, const std::string& nativeTarget) {
+  if (!g_emptyPathRefused.load(std::memory_order_relaxed)) {
+    const bool refused = g_refuseEmptyPathForTests.load();
+    if (!refused && ::linkat(fd, "", AT_FDCWD, nativeTarget.c_str(), AT_EMPTY_PATH) == 0) return 0;
+    if (!refused && errno != ENOENT) return errno;
+  }
+  const std::string procPath = "/proc/self/fd/" + std::to_string(fd);
+  if (::linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, nativeTarget.c_str(), AT_SYMLINK_FOLLOW) != 0)
+    return errno;
+  g_emptyPathRefused.store(true, std::memory_order_relaxed);
+  return 0;
 }
 
 }  // namespace
@@ -89,6 +112,11 @@ void AtomicFile::ForceSideNamesForTests(bool force) {
   g_forceSideNames.store(force);
 }
 
+void AtomicFile::RefuseDescriptorLinksForTests(bool refuse) {
+  g_refuseEmptyPathForTests.store(refuse);
+  g_emptyPathRefused.store(false);  // asked again, as by a new process
+}
+
 int AtomicFile::Create(const std::string& nativeTarget, unsigned mode) {
   Discard();
   target_ = nativeTarget;
@@ -118,21 +146,20 @@ int AtomicFile::Commit(bool synced) {
   if (fd_ < 0) return EBADF;
   if (synced && ::fsync(fd_) != 0) return fail(errno);
   if (unnamed_) {
-    const std::string procPath = "/proc/self/fd/" + std::to_string(fd_);
     if (int fault = Fault("link", target_)) return fail(fault);
-    if (::linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, target_.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+    const int linked = LinkUnnamed(fd_, target_);
+    if (linked == 0) {
       ::close(fd_);
       fd_ = -1;
       return synced ? SyncFolder(FolderOf(target_)) : 0;
     }
-    if (errno != EEXIST) return fail(errno);
+    if (linked != EEXIST) return fail(linked);
     // The target exists: the file takes its side name, then the target's.
     side_ = SideNameFor(target_);
     if (BeforeSideName)
       if (int err = BeforeSideName(side_)) return fail(err);
     if (int fault = Fault("link", side_)) return fail(fault);
-    if (::linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, side_.c_str(), AT_SYMLINK_FOLLOW) != 0)
-      return fail(errno);
+    if (int err = LinkUnnamed(fd_, side_)) return fail(err);
     sideNamed_ = true;
   }
   ::close(fd_);

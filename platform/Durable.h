@@ -53,6 +53,8 @@ class AtomicFile {
 
   // Tests take the path of file systems without unnamed files.
   static void ForceSideNamesForTests(bool force);
+  // Tests take the path of kernels that refuse to link a descriptor itself.
+  static void RefuseDescriptorLinksForTests(bool refuse);
 
  private:
   std::string target_;

@@ -7,6 +7,7 @@
 
 #include "platform/Clock.h"
 #include "platform/Cp1251.h"
+#include "platform/Durable.h"
 #include "platform/Files.h"
 #include "platform/Process.h"
 #include "platform/Writers.h"
@@ -88,6 +89,22 @@ TEST(CopyFile, OnlyRegularFilesAndLinksOnlyWhenFollowed) {
   EXPECT_EQ(platform::CopyFile(dir.Path() + "pipe", dir.Path() + "c", buffered), EINVAL);
   ::alarm(0);
   EXPECT_FALSE(FileExists(dir.Path() + "c"));
+}
+
+// Where the kernel will not link a descriptor itself (before 6.10, without
+// CAP_DAC_READ_SEARCH) the copy is named through /proc, then and after.
+TEST(CopyFile, IsNamedWhereItsDescriptorCannotBeLinked) {
+  TempDir dir;
+  WriteFile(dir.Path() + "src", "payment");
+  platform::AtomicFile::RefuseDescriptorLinksForTests(true);
+  for (const char* name : {"first", "second"}) {
+    EXPECT_EQ(platform::CopyFile(dir.Path() + "src", dir.Path() + name,
+                                 platform::Durability::Buffered),
+              0);
+    EXPECT_EQ(ReadFile(dir.Path() + name), "payment");
+  }
+  platform::AtomicFile::RefuseDescriptorLinksForTests(false);
+  EXPECT_EQ(ListNames(dir.Path()), (std::vector<std::string>{"first", "second", "src"}));
 }
 
 // Only a copy read wholly under a read lease can skip looking at its source
