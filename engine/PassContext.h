@@ -20,7 +20,7 @@
 
 class TDeliveryJournal;
 class TFileRoadSink;  // engine/FileRoad.h
-class TKeyLoader;  // the key cache, crypto/TKeyLoader.h
+class TKeyLoader;     // the key cache, crypto/TKeyLoader.h
 namespace platform {
 class OpenedFile;  // platform/Writers.h
 }
@@ -45,9 +45,7 @@ class TLogSink {
   // The line that ends a file's road. Nothing needs it before whatever comes
   // next, so a sink may keep it and write it with its next line, or when
   // the sink ends.
-  virtual void WriteEnd(const std::vector<std::string>& fields) {
-    Write(TLogKind::Normal, fields);
-  }
+  virtual void WriteEnd(const std::vector<std::string>& fields) { Write(TLogKind::Normal, fields); }
 };
 
 // The program's event log (WriteLog). Inside a pass it keeps the log file
