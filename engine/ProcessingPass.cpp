@@ -98,9 +98,10 @@ bool IsSpaceError(int err) {
 // readiness check opened it is closed after the copy, or kept open without
 // its lease when keepOpened.
 bool TakeFile(const TPassContext& ctx, const std::string& source, const std::string& work,
-              int workError, const std::string& name, const platform::FileStat* listed,
-              platform::OpenedFile* opened, bool keepOpened, platform::FileStat& stat, int& err,
-              platform::CopyTap* tap, platform::OpenedFile& copy) {
+              const platform::FolderHandle* workFolder, int workError, const std::string& name,
+              const platform::FileStat* listed, platform::OpenedFile* opened, bool keepOpened,
+              platform::FileStat& stat, int& err, platform::CopyTap* tap,
+              platform::OpenedFile& copy) {
   // The readiness check has just looked at the file; else look now.
   err = work.empty() ? workError : listed ? (stat = *listed, 0) : platform::StatPath(source, stat);
   // A source leased through its copy cannot have changed during it.
@@ -110,6 +111,7 @@ bool TakeFile(const TPassContext& ctx, const std::string& source, const std::str
     platform::CopyOptions options;
     options.link = platform::SourceLink::Refuse;
     options.privateTarget = true;  // the run's own folder
+    options.privateFolder = workFolder;
     options.tap = tap;
     options.opened = opened;
     options.lendOpened = true;
@@ -243,7 +245,8 @@ FileResult ProcessFile(const TPassContext& ctx, TTesselActionList& group, const 
   TTempFileList& work = group.TempFiles;
   work.CurrentName = name;
   int workError = 0;
-  std::string current = work.NewWorkPath(&workError);
+  const platform::FolderHandle* workFolder = nullptr;
+  std::string current = work.NewWorkPath(&workError, &workFolder);
   taken.path = path;
   int takeError = 0;
   if (ctx.Activity) ctx.Doing("Копирование в рабочую папку", current, listed.size);
@@ -253,8 +256,8 @@ FileResult ProcessFile(const TPassContext& ctx, TTesselActionList& group, const 
   // read again without being opened again.
   platform::OpenedFile takenCopy;
   const std::string takenWork = current;
-  if (!TakeFile(ctx, path, current, workError, name, seen, opened.get(), keepOpened, taken.stat,
-                takeError, takingTap, takenCopy)) {
+  if (!TakeFile(ctx, path, current, workFolder, workError, name, seen, opened.get(), keepOpened,
+                taken.stat, takeError, takingTap, takenCopy)) {
     if (IsSpaceError(takeError)) {
       result.refusedFolder = temp;
       result.bytes = listed.size + kTempMargin;
@@ -345,8 +348,8 @@ FileResult ProcessFile(const TPassContext& ctx, TTesselActionList& group, const 
   if (ctx.Activity) ctx.Doing("Доставка", IncludeTrailingDelimiter(folder) + name, taken.stat.size);
   platform::CopyTap* deliveringTap = ctx.Roads ? ctx.Roads->Delivering(current) : nullptr;
   platform::OpenedFile* asTaken = current == takenWork ? &takenCopy : nullptr;
-  if (int err = Deliver(current, folder, taken, name, journal, target, ctx.Delivered,
-                        deliveringTap, asTaken)) {
+  if (int err = Deliver(current, folder, taken, name, journal, target, ctx.Delivered, deliveringTap,
+                        asTaken)) {
     ctx.Failure({"Ошибка переноса в", target, platform::ErrorText(err)});
     ctx.Failure({"Файл оставлен до следующего прохода", Quoted(name)});
     result.refusedFolder = folder;

@@ -20,6 +20,10 @@
 #include "engine/StepKeys.h"
 #include "engine/StepKindSet.h"
 
+namespace platform {
+class FolderHandle;  // platform/Files.h
+}
+
 // ---------------------------------------------------------------------------
 // Event log
 
@@ -154,8 +158,8 @@ class TTempFileList {
 
   // The path of the file's next working file: CurrentName in the folder of
   // the next link of its chain. Empty (and the reason in *error) when no
-  // folder could be made.
-  std::string NewWorkPath(int* error = nullptr);
+  // folder could be made. *folder: that folder held open, or null.
+  std::string NewWorkPath(int* error = nullptr, const platform::FolderHandle** folder = nullptr);
   // The path last given was not written (a step passed its input on): its
   // link is free for the next.
   void Unused(const std::string& path);
@@ -170,7 +174,9 @@ class TTempFileList {
   std::string runFolder_;
   int links_ = 0;                   // link folders made in it
   int link_ = 0;                    // the file's next link
-  std::vector<std::string> files_;  // the file's working files
+  std::vector<std::string> files_;  // the file's working files, one a link
+  // The link folders held open, by link; one that could not be is closed.
+  std::vector<std::unique_ptr<platform::FolderHandle>> folders_;
 };
 
 class TTesselActionList {

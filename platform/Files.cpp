@@ -36,14 +36,20 @@ std::string FromLocale(const char* text) {
   return text;  // the C locale's messages are ASCII
 }
 
+// The last part of a native path: a file's name in its folder.
+const char* NameOf(const std::string& nativePath) {
+  const auto slash = nativePath.rfind('/');
+  return nativePath.c_str() + (slash == std::string::npos ? 0 : slash + 1);
+}
+
 // The source's bytes as its size was when opened, read whole into the
 // tap's buffer and written from it.
 int CopyThroughBuffer(int in, int out, uint64_t size, std::span<char> buf, CopyTap& tap,
                       uint64_t& copied) {
   size_t got = 0;
   while (got < size) {
-    const ssize_t n = ::pread(in, buf.data() + got, static_cast<size_t>(size) - got,
-                              static_cast<off_t>(got));
+    const ssize_t n =
+        ::pread(in, buf.data() + got, static_cast<size_t>(size) - got, static_cast<off_t>(got));
     if (n < 0) {
       if (errno == EINTR) continue;
       return errno;
@@ -218,18 +224,21 @@ int CopyFile(const std::string& src, const std::string& dst, const CopyOptions& 
 
   const unsigned mode = st.st_mode & options.modeCap & 0666;
   if (options.privateTarget) {
+    const FolderHandle* folder = options.privateFolder;
+    const bool held = folder && folder->IsOpen();
+    const int at = held ? folder->fd_ : AT_FDCWD;
+    const char* name = held ? NameOf(nativeDst) : nativeDst.c_str();
     // Open for reading too: the copy may be kept for the next one.
-    Fd out(::open(nativeDst.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, mode));
+    Fd out(::openat(at, name, O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, mode));
     if (out.get() < 0) return errno;
     uint64_t written = 0;
-    int err =
-        CopyData(in, out.get(), static_cast<uint64_t>(st.st_size), options.tap, written);
+    int err = CopyData(in, out.get(), static_cast<uint64_t>(st.st_size), options.tap, written);
     if (err == 0) err = InjectedFault("copy-data", src);
     if (err == 0) noteSteady();
     if (err == 0 && options.durability == Durability::Synced && ::fsync(out.get()) != 0)
       err = errno;
     if (err != 0) {
-      ::unlink(nativeDst.c_str());
+      ::unlinkat(at, name, 0);
       return err;
     }
     if (options.keepTarget) options.keepTarget->Hold(out.Release(), written, mode);
@@ -241,8 +250,7 @@ int CopyFile(const std::string& src, const std::string& dst, const CopyOptions& 
   // Never more open than the source, nor than the cap and the umask allow.
   if (int err = out.Create(nativeDst, mode)) return err;
   uint64_t written = 0;
-  if (int err =
-          CopyData(in, out.Fd(), static_cast<uint64_t>(st.st_size), options.tap, written))
+  if (int err = CopyData(in, out.Fd(), static_cast<uint64_t>(st.st_size), options.tap, written))
     return err;
   if (int fault = InjectedFault("copy-data", src)) return fault;
   noteSteady();
@@ -263,6 +271,24 @@ int CopyFile(const std::string& src, const std::string& dst, const CopyOptions& 
 int DeleteFile(const std::string& path) {
   if (int fault = InjectedFault("delete", path)) return fault;
   return ::unlink(Native(path).c_str()) == 0 ? 0 : errno;
+}
+
+int FolderHandle::Open(const std::string& folder) {
+  Close();
+  fd_ = ::open(Native(folder).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  return fd_ >= 0 ? 0 : errno;
+}
+
+void FolderHandle::Close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+int DeleteFileIn(const FolderHandle& folder, const std::string& path) {
+  if (!folder.IsOpen()) return DeleteFile(path);
+  if (int fault = InjectedFault("delete", path)) return fault;
+  const std::string native = Native(path);
+  return ::unlinkat(folder.fd_, NameOf(native), 0) == 0 ? 0 : errno;
 }
 
 int RenameFile(const std::string& from, const std::string& to) {

@@ -83,6 +83,26 @@ class CopyTap {
 
 class OpenedFile;  // platform/Writers.h
 
+// A folder held open, so that the files made and deleted in it are found by
+// their name alone instead of by walking the whole path each time. It stays
+// the folder it was when opened, whatever takes its path later.
+class FolderHandle {
+ public:
+  FolderHandle() = default;
+  ~FolderHandle() { Close(); }
+  FolderHandle(const FolderHandle&) = delete;
+  FolderHandle& operator=(const FolderHandle&) = delete;
+  [[nodiscard]] int Open(const std::string& folder);
+  bool IsOpen() const { return fd_ >= 0; }
+  void Close();
+
+ private:
+  friend int CopyFile(const std::string& src, const std::string& dst,
+                      const struct CopyOptions& options);
+  friend int DeleteFileIn(const FolderHandle& folder, const std::string& path);
+  int fd_ = -1;
+};
+
 struct CopyOptions {
   Durability durability = Durability::Buffered;
   SourceLink link = SourceLink::Follow;
@@ -101,6 +121,8 @@ struct CopyOptions {
   OpenedFile* opened = nullptr;
   // The opened file is only read, and stays open for a later copy.
   bool lendOpened = false;
+  // A private target only: dst's folder, held open (dst is made in it).
+  const FolderHandle* privateFolder = nullptr;
   // A private target only: receives the copy, open for reading, for the
   // next copy of the same bytes (which then opens nothing).
   OpenedFile* keepTarget = nullptr;
@@ -114,6 +136,8 @@ struct CopyOptions {
 [[nodiscard]] int CopyFile(const std::string& src, const std::string& dst,
                            const CopyOptions& options);
 int DeleteFile(const std::string& path);
+// The same for a file of a folder held open: path names it in that folder.
+int DeleteFileIn(const FolderHandle& folder, const std::string& path);
 [[nodiscard]] int RenameFile(const std::string& from, const std::string& to);
 // Creates a folder with the given mode; EEXIST when the name is taken.
 [[nodiscard]] int CreateFolder(const std::string& path, unsigned mode = 0700);
