@@ -46,6 +46,9 @@ const std::string kGroupSeparator(55, '*');
 const std::string kFileSeparator(55, '=');
 // Room kept free in the temp folder beyond a file's own copies.
 constexpr uint64_t kTempMargin = 1 << 20;
+// Up to this size a take that no step reads by name may be unnamed: the
+// history's digest is made of its buffer, never by reading the file again.
+constexpr uint64_t kUnnamedTakeBytes = 1 << 20;
 // Retries of a refused delivery that met the fault again wait this long,
 // doubled each time up to the limit.
 constexpr auto kFirstBackoff = std::chrono::seconds(30);
@@ -101,7 +104,7 @@ bool TakeFile(const TPassContext& ctx, const std::string& source, const std::str
               const platform::FolderHandle* workFolder, int workError, const std::string& name,
               const platform::FileStat* listed, platform::OpenedFile* opened, bool keepOpened,
               platform::FileStat& stat, int& err, platform::CopyTap* tap,
-              platform::OpenedFile& copy) {
+              platform::OpenedFile& copy, bool* unnamed) {
   // The readiness check has just looked at the file; else look now.
   err = work.empty() ? workError : listed ? (stat = *listed, 0) : platform::StatPath(source, stat);
   // A source leased through its copy cannot have changed during it.
@@ -116,6 +119,7 @@ bool TakeFile(const TPassContext& ctx, const std::string& source, const std::str
     options.opened = opened;
     options.lendOpened = true;
     options.keepTarget = &copy;
+    options.unnamed = unnamed;
     options.sourceSteady = &steady;
     err = platform::CopyFile(source, work, options);
   }
@@ -133,7 +137,8 @@ bool TakeFile(const TPassContext& ctx, const std::string& source, const std::str
   if (!steady && (platform::StatPath(source, after) != 0 || !SameFile(after, stat))) {
     // Still being written: the copy may be torn. Leave it for the next pass.
     if (opened) opened->Close();
-    platform::DeleteFile(work);
+    copy.Close();
+    if (!(unnamed && *unnamed)) platform::DeleteFile(work);
     ctx.Failure(
         {"Файл изменился во время копирования, оставлен до следующего прохода", Quoted(name)});
     return false;
@@ -187,6 +192,15 @@ class TempSpace {
   int error_ = 0;
   Clock::time_point at_;
 };
+
+// Whether every enabled step does nothing to the file (each may copy it).
+bool OnlyDoNothingSteps(const TTesselActionList& group) {
+  for (int i = 0; i < group.ActionCount(); ++i)
+    if (const TTesselAction* step = group.GetAction(i);
+        step && step->Enabled && step->GetKind() != kKindNone)
+      return false;
+  return true;
+}
 
 int EnabledSteps(const TTesselActionList& group) {
   int steps = 0;
@@ -256,8 +270,14 @@ FileResult ProcessFile(const TPassContext& ctx, TTesselActionList& group, const 
   // read again without being opened again.
   platform::OpenedFile takenCopy;
   const std::string takenWork = current;
+  // A small file that no step reads by its name is copied without one: it is
+  // read from the copy kept open (and the history's buffer), and nothing is
+  // left of it to delete, not even after a kill.
+  bool unnamed = false;
+  const bool mayBeUnnamed =
+      !rehearsal && listed.size <= kUnnamedTakeBytes && OnlyDoNothingSteps(group);
   if (!TakeFile(ctx, path, current, workFolder, workError, name, seen, opened.get(), keepOpened,
-                taken.stat, takeError, takingTap, takenCopy)) {
+                taken.stat, takeError, takingTap, takenCopy, mayBeUnnamed ? &unnamed : nullptr)) {
     if (IsSpaceError(takeError)) {
       result.refusedFolder = temp;
       result.bytes = listed.size + kTempMargin;
@@ -265,6 +285,7 @@ FileResult ProcessFile(const TPassContext& ctx, TTesselActionList& group, const 
     return end(Outcome::NotTaken);
   }
 
+  if (unnamed) work.NotNamed(current);
   if (ctx.Roads)
     ctx.Roads->FileTaken({group.Name, path, current, taken.stat.size, taken.stat.mtimeNs});
   // The same bytes delivered by this group lately go, as taken, to the

@@ -37,11 +37,15 @@ void TTempFileList::Unused(const std::string& path) {
   --link_;
 }
 
+void TTempFileList::NotNamed(const std::string& path) {
+  if (!files_.empty() && files_.back() == path) files_.back().clear();
+}
+
 void TTempFileList::EndFile() {
   // Most are gone already (delivered, or moved on by a step); what is left
   // goes now. Failures are ignored: the run folder's removal tries again.
   for (size_t link = 0; link < files_.size(); ++link)
-    platform::DeleteFileIn(*folders_[link], files_[link]);
+    if (!files_[link].empty()) platform::DeleteFileIn(*folders_[link], files_[link]);
   files_.clear();
   link_ = 0;
 }

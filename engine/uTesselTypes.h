@@ -163,6 +163,9 @@ class TTempFileList {
   // The path last given was not written (a step passed its input on): its
   // link is free for the next.
   void Unused(const std::string& path);
+  // The file for the path last given was made without a name, in its
+  // folder: there is nothing to delete when the road ends.
+  void NotNamed(const std::string& path);
   // The file's road has ended: its working files go, failures ignored.
   void EndFile();
   // EndFile, then the run folder goes with its link folders.

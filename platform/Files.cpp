@@ -229,7 +229,17 @@ int CopyFile(const std::string& src, const std::string& dst, const CopyOptions& 
     const int at = held ? folder->fd_ : AT_FDCWD;
     const char* name = held ? NameOf(nativeDst) : nativeDst.c_str();
     // Open for reading too: the copy may be kept for the next one.
-    Fd out(::openat(at, name, O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, mode));
+    Fd out;
+    const bool unnamed = options.unnamed && options.keepTarget;
+    if (unnamed) {
+      *options.unnamed = false;
+      const std::string folderPath = held ? "." : FolderOf(nativeDst);
+      out.reset(::openat(at, folderPath.c_str(), O_RDWR | O_TMPFILE | O_CLOEXEC, mode));
+      if (out.get() < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return errno;
+      *options.unnamed = out.get() >= 0;
+    }
+    if (out.get() < 0)
+      out.reset(::openat(at, name, O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, mode));
     if (out.get() < 0) return errno;
     uint64_t written = 0;
     int err = CopyData(in, out.get(), static_cast<uint64_t>(st.st_size), options.tap, written);
@@ -238,7 +248,7 @@ int CopyFile(const std::string& src, const std::string& dst, const CopyOptions& 
     if (err == 0 && options.durability == Durability::Synced && ::fsync(out.get()) != 0)
       err = errno;
     if (err != 0) {
-      ::unlinkat(at, name, 0);
+      if (!(options.unnamed && *options.unnamed)) ::unlinkat(at, name, 0);
       return err;
     }
     if (options.keepTarget) options.keepTarget->Hold(out.Release(), written, mode);

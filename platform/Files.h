@@ -123,6 +123,10 @@ struct CopyOptions {
   bool lendOpened = false;
   // A private target only: dst's folder, held open (dst is made in it).
   const FolderHandle* privateFolder = nullptr;
+  // A private target kept open only: the copy is made without a name, in
+  // dst's folder, where the file system can (*unnamed tells); nothing is
+  // left to delete, and nobody can open it but through the kept file.
+  bool* unnamed = nullptr;
   // A private target only: receives the copy, open for reading, for the
   // next copy of the same bytes (which then opens nothing).
   OpenedFile* keepTarget = nullptr;

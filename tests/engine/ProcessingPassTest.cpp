@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <filesystem>
 
 #include "platform/Files.h"
 #include "tests/engine/PassFixture.h"
@@ -99,11 +100,28 @@ TEST_F(PassTest, WithoutEnabledStepsTheFileArrivesUnchangedThroughOneWorkingFold
   EXPECT_EQ(std::count_if(ops.begin(), ops.end(), [](auto& op) { return op.first == "mkdir"; }), 2);
 }
 
+// Steps that do nothing read no file by its name: a small file's working
+// copy has none, yet its copy and its delivery carry the source's name.
 TEST_F(PassTest, DoNothingStepsDeliverTheSourceUnchanged) {
   WriteFile(in + "a.txt", "payload");
+  const std::string arch = dir.Sub("arch/");
   group->CreateAction(kKindNone)->Enabled = true;
-  group->CreateAction(kKindNone)->Enabled = true;
-  registry.RunAllGroups();
+  TTesselAction* copying = group->CreateAction(kKindNone);
+  copying->Enabled = true;
+  copying->CopyTo = arch;
+  int namedWorkingFiles = -1;
+  {
+    ScopedFault whileCopied([&](std::string_view op, const std::string& path) {
+      if (op != "copy" || path != arch + "a.txt") return 0;
+      namedWorkingFiles = 0;
+      for (const auto& entry : std::filesystem::recursive_directory_iterator(tmp))
+        namedWorkingFiles += entry.is_regular_file();
+      return 0;
+    });
+    registry.RunAllGroups();
+  }
+  EXPECT_EQ(namedWorkingFiles, 0);
+  EXPECT_EQ(ReadFile(arch + "a.txt"), "payload");
   EXPECT_EQ(ReadFile(out + "a.txt"), "payload");
   EXPECT_TRUE(ListNames(tmp).empty());
 }
