@@ -76,6 +76,10 @@ int SyncFolder(const std::string& nativeFolder) {
   return ::fsync(dir.get()) == 0 ? 0 : errno;
 }
 
+bool NoUnnamedFiles(int error) {
+  return error == EOPNOTSUPP || error == EISDIR || error == EINVAL;
+}
+
 std::string FolderOf(const std::string& nativePath) {
   const auto slash = nativePath.rfind('/');
   if (slash == std::string::npos) return ".";
@@ -123,7 +127,7 @@ int AtomicFile::Create(const std::string& nativeTarget, unsigned mode) {
   side_.clear();
   if (!g_forceSideNames.load()) {
     fd_ = ::open(FolderOf(nativeTarget).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
-    if (fd_ < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return errno;
+    if (fd_ < 0 && !NoUnnamedFiles(errno)) return errno;
     unnamed_ = fd_ >= 0;
   }
   if (!unnamed_) {

@@ -18,6 +18,9 @@ namespace platform {
 [[nodiscard]] int SyncFolder(const std::string& nativeFolder);
 // The folder part of a native path ("." for a bare name).
 std::string FolderOf(const std::string& nativePath);
+// Whether an unnamed (O_TMPFILE) open failed with that error only because the
+// file system has no unnamed files: a named file is made instead.
+bool NoUnnamedFiles(int error);
 
 // The one form of side name: "." + the target's name + ".~" + 16 hex digits,
 // in the target's folder. The target's name is cut at a character boundary so

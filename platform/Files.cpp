@@ -230,15 +230,14 @@ int CopyFile(const std::string& src, const std::string& dst, const CopyOptions& 
     const char* name = held ? NameOf(nativeDst) : nativeDst.c_str();
     // Open for reading too: the copy may be kept for the next one.
     Fd out;
-    const bool unnamed = options.unnamed && options.keepTarget;
-    if (unnamed) {
-      *options.unnamed = false;
+    if (options.unnamed && options.keepTarget) {
       const std::string folderPath = held ? "." : FolderOf(nativeDst);
       out.reset(::openat(at, folderPath.c_str(), O_RDWR | O_TMPFILE | O_CLOEXEC, mode));
-      if (out.get() < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return errno;
-      *options.unnamed = out.get() >= 0;
+      if (out.get() < 0 && !NoUnnamedFiles(errno)) return errno;
     }
-    if (out.get() < 0)
+    const bool unnamed = out.get() >= 0;
+    if (options.unnamed) *options.unnamed = unnamed;
+    if (!unnamed)
       out.reset(::openat(at, name, O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, mode));
     if (out.get() < 0) return errno;
     uint64_t written = 0;
@@ -248,7 +247,7 @@ int CopyFile(const std::string& src, const std::string& dst, const CopyOptions& 
     if (err == 0 && options.durability == Durability::Synced && ::fsync(out.get()) != 0)
       err = errno;
     if (err != 0) {
-      if (!(options.unnamed && *options.unnamed)) ::unlinkat(at, name, 0);
+      if (!unnamed) ::unlinkat(at, name, 0);
       return err;
     }
     if (options.keepTarget) options.keepTarget->Hold(out.Release(), written, mode);
@@ -354,7 +353,7 @@ int ProbeFolder(const std::string& folder, uint64_t bytes) {
   // read-only folder, no permission) and leaves nothing behind.
   Fd probe(::open(native.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
   if (probe.get() < 0) {
-    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return errno;
+    if (!NoUnnamedFiles(errno)) return errno;
     struct stat st {};
     if (::stat(native.c_str(), &st) != 0) return errno;
     if (!S_ISDIR(st.st_mode)) return ENOTDIR;

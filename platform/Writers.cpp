@@ -75,11 +75,9 @@ namespace {
 // The kernel's lease-break time, read once; zero when it cannot be read.
 std::chrono::seconds LeaseBreakTime() {
   static const std::chrono::seconds time = [] {
-    Fd fd(::open("/proc/sys/fs/lease-break-time", O_RDONLY | O_CLOEXEC));
-    char text[32] = {};
-    if (fd.get() < 0 || ::read(fd.get(), text, sizeof text - 1) <= 0)
-      return std::chrono::seconds(0);
-    return std::chrono::seconds(std::strtol(text, nullptr, 10));
+    std::string text;
+    if (ReadWholeFile("/proc/sys/fs/lease-break-time", text) != 0) return std::chrono::seconds(0);
+    return std::chrono::seconds(std::strtol(text.c_str(), nullptr, 10));
   }();
   return time;
 }
@@ -112,7 +110,6 @@ int OpenToRead(const std::string& path) {
 
 WriterState CheckWriters(const std::string& path, OpenedFile* kept) {
   if (!kept || !kept->IsOpen()) return CheckWriters(path);
-  kept->leasedAt_ = std::chrono::steady_clock::now();
   const WriterState state = Lease(path, kept->fd_, /*keepLease=*/true);
   kept->leased_ = state == WriterState::None;
   return state;
