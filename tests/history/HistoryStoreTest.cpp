@@ -99,6 +99,43 @@ TEST_F(HistoryStoreTest, QueriesFilterByNameGroupDigestOutcomeAndTime) {
   EXPECT_EQ(CopiesOf(r), (std::vector<std::string>{"/arch/pay1.txt"}));
 }
 
+// A digest finds a road by the bytes taken or by those delivered, once, and
+// so it does in a database made before the result's index was narrowed to
+// the roads whose steps changed the bytes.
+TEST_F(HistoryStoreTest, ADigestFindsARoadByItsBytesTakenOrDeliveredAlsoAfterAnUpgrade) {
+  THistoryRecord signedRoad = Road("Банк", "pay.txt", "delivered", kMonday, "t1");
+  signedRoad.ResultSha256 = "r1";
+  THistoryRecord relayed = Road("Банк", "stat.xml", "delivered", kMonday, "t2");
+  relayed.ResultSha256 = "t2";
+  THistoryRecord unhashed = Road("Банк", "list.txt", "delivered", kMonday, "");
+  unhashed.ResultSha256 = "r3";
+  auto check = [&](THistoryStore& store) {
+    for (const auto& [digest, name] : std::vector<std::pair<std::string, std::string>>{
+             {"t1", "pay.txt"}, {"r1", "pay.txt"}, {"t2", "stat.xml"}, {"r3", "list.txt"}}) {
+      THistoryFilter f;
+      f.Sha256 = digest;
+      EXPECT_EQ(Names(store.Find(f)), std::vector<std::string>{name}) << digest;
+    }
+    // The recovery's question, asked by the source's whole path.
+    EXPECT_TRUE(store.HasDelivery("/in/pay.txt", 10, 0, "/out/pay.txt"));
+    EXPECT_FALSE(store.HasDelivery("/other/pay.txt", 10, 0, "/out/pay.txt"));
+  };
+  {
+    THistoryStore store(path, clock, failure);
+    store.Append({signedRoad, relayed, unhashed});
+    check(store);
+  }
+  ExecSql(path,
+          "DROP INDEX roads_result_sha256;"
+          "CREATE INDEX roads_result_sha256 ON roads(result_sha256);"
+          "CREATE INDEX roads_source ON roads(source);"
+          "UPDATE schema_version SET version = 1");
+  THistoryStore store(path, clock, failure);
+  check(store);
+  EXPECT_TRUE(failures.empty());
+  EXPECT_EQ(store.Verify(), 0);
+}
+
 TEST_F(HistoryStoreTest, StepsKeepTheFingerprintsOfTheirKeysAndStepsWithoutKeepTheirOldForm) {
   THistoryRecord r = Road("Банк", "pay.txt", "delivered", kMonday, "f1");
   r.Steps.push_back(
