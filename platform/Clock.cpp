@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <clocale>
 #include <cstdio>
 #include <cstring>
 
@@ -31,7 +32,49 @@ int64_t WallClockSeconds() {
   return WallClockNs() / 1000000000;
 }
 
+namespace {
+
+// The text strftime makes of a time in the locale that was current. A pass
+// stamps many lines within one second; strftime costs each several thousand
+// instructions, more than the rest of the line's making.
+struct TStampMemo {
+  int second = -1, minute = 0, hour = 0, day = 0, month = 0, year = 0;
+  std::string timeLocale, codeset, text;
+};
+
+bool SameStamp(const TStampMemo& memo, const std::tm& time, const char* timeLocale,
+               const char* codeset) {
+  return memo.second == time.tm_sec && memo.minute == time.tm_min && memo.hour == time.tm_hour &&
+         memo.day == time.tm_mday && memo.month == time.tm_mon && memo.year == time.tm_year &&
+         memo.timeLocale == timeLocale && memo.codeset == codeset;
+}
+
+std::string MakeTimestamp(const std::tm& time);
+
+}  // namespace
+
 std::string FormatTimestamp(const std::tm& time) {
+  thread_local TStampMemo memo;
+  const char* timeLocale = std::setlocale(LC_TIME, nullptr);
+  const char* codeset = nl_langinfo(CODESET);
+  if (!timeLocale) timeLocale = "";
+  if (!codeset) codeset = "";
+  if (SameStamp(memo, time, timeLocale, codeset)) return memo.text;
+  memo.text = MakeTimestamp(time);
+  memo.second = time.tm_sec;
+  memo.minute = time.tm_min;
+  memo.hour = time.tm_hour;
+  memo.day = time.tm_mday;
+  memo.month = time.tm_mon;
+  memo.year = time.tm_year;
+  memo.timeLocale = timeLocale;
+  memo.codeset = codeset;
+  return memo.text;
+}
+
+namespace {
+
+std::string MakeTimestamp(const std::tm& time) {
   char buf[128];
   std::string text;
   if (std::strftime(buf, sizeof buf, "%x", &time) > 0) text = buf;
@@ -45,6 +88,8 @@ std::string FormatTimestamp(const std::tm& time) {
   if (codeset && std::strcmp(codeset, "UTF-8") == 0) return Utf8ToCp1251Lossy(text);
   return text;
 }
+
+}  // namespace
 
 std::optional<int64_t> ParseTimestamp(const std::string& text) {
   const char* codeset = nl_langinfo(CODESET);

@@ -188,6 +188,8 @@ TEST(TempPath, FollowsTmpdirOnlyWhenItIsAFolder) {
 TEST(Timestamp, DateAloneAtMidnight) {
   EXPECT_EQ(platform::FormatTimestamp(FixedClock::Make(2025, 12, 8, 0, 0, 0)), "12/08/25");
   EXPECT_EQ(platform::FormatTimestamp(FixedClock::Make(2025, 12, 8, 0, 0, 1)), "12/08/25 00:00:01");
+  // The same time of the next day is a stamp of its own.
+  EXPECT_EQ(platform::FormatTimestamp(FixedClock::Make(2025, 12, 9, 0, 0, 1)), "12/09/25 00:00:01");
 }
 
 // The log's timestamps read back, the date alone as midnight.
