@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstdint>
 #include <set>
+#include <string_view>
 #include <vector>
 
 #include "engine/uFileUtil.h"
@@ -14,15 +16,21 @@
 namespace {
 
 // A field is its length, a colon and its bytes, so any name survives.
-void PutField(std::string& record, const std::string& text) {
-  record += std::to_string(text.size());
+void PutDecimal(std::string& record, uint64_t value) {
+  char digits[24];
+  record.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+}
+
+void PutField(std::string& record, std::string_view text) {
+  PutDecimal(record, text.size());
   record += ':';
   record += text;
   record += ' ';
 }
 
 void PutNumber(std::string& record, uint64_t value) {
-  PutField(record, std::to_string(value));
+  char digits[24];
+  PutField(record, std::string_view(digits, std::to_chars(digits, digits + sizeof digits, value).ptr - digits));
 }
 
 // Reads the fields of one record; false at the end or at a torn record.
@@ -235,6 +243,7 @@ platform::CopyJournal TDeliveryJournal::ForDelivery(const std::string& source,
   platform::CopyJournal journal = ForCopy();
   journal.BeforeCommit = [this, source, taken, target](uint64_t device, uint64_t inode) {
     std::string record;
+    record.reserve(source.size() + target.size() + 160);
     PutField(record, "D");
     PutField(record, source);
     PutNumber(record, taken.device);
@@ -244,7 +253,8 @@ platform::CopyJournal TDeliveryJournal::ForDelivery(const std::string& source,
     PutField(record, target);
     PutNumber(record, device);
     PutNumber(record, inode);
-    return Append(record + "\n");
+    record += '\n';
+    return Append(record);
   };
   return journal;
 }

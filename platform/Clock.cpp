@@ -17,8 +17,12 @@ std::tm LocalNow() {
   // last second for a few milliseconds after WallClockNs shows the next, and
   // a log line stamped then would precede the history's time of its file.
   const std::time_t now = static_cast<std::time_t>(WallClockSeconds());
-  std::tm local{};
-  ::localtime_r(&now, &local);
+  // A pass asks for the time of every line it logs; localtime_r reads the
+  // zone only once per process anyway, so one conversion a second is as good.
+  thread_local std::time_t lastAsked = -1;
+  thread_local std::tm local{};
+  if (now == lastAsked) return local;
+  if (::localtime_r(&now, &local)) lastAsked = now;
   return local;
 }
 
