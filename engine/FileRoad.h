@@ -83,7 +83,10 @@ class TFileRoadSink {
   // The group's deliveries go to the disk now. The working files are all
   // removed by then: one still held open would be written out with them.
   virtual void Flushing() {}
-  // The group's deliveries are on the disk: its records may be kept.
+  // The group's deliveries are on the disk: its records may be kept, beside
+  // the deletion of its sources that follows.
+  virtual void DeliveriesOnDisk() {}
+  // The group's pass is over: its records are kept when this returns.
   virtual void GroupEnded() = 0;
   // A killed pass's delivery that its journal's replay found complete: the
   // source as taken and the target that holds the result (in the

@@ -550,6 +550,7 @@ bool ReleaseSources(const TPassContext& ctx, const std::vector<TakenSource>& tak
       flushed.insert(folder);
     }
   }
+  if (ctx.Roads) ctx.Roads->DeliveriesOnDisk();
   std::set<std::string> released;
   for (const TakenSource& source : taken) {
     if (source.deliveredTo.empty() || failed.count(source.deliveredTo)) continue;

@@ -226,6 +226,11 @@ void THistoryRecorder::Flushing() {
   AddWaiting();  // the hash lets go of the working files it reads
 }
 
+void THistoryRecorder::DeliveriesOnDisk() {
+  AddWaiting();
+  writer_.Commit();  // while the pass deletes the sources
+}
+
 void THistoryRecorder::GroupEnded() {
   AddWaiting();
   writer_.EndGroup();  // committed when it returns

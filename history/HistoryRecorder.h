@@ -37,6 +37,7 @@ class THistoryRecorder : public TFileRoadSink {
   void FileEnded(const TRoadEnd& end) override;
   void FileForgotten() override;
   void Flushing() override;
+  void DeliveriesOnDisk() override;
   void GroupEnded() override;
   // A retention changed by a script reloaded; a shorter one prunes at once.
   void SetRetentionDays(int days);

@@ -26,6 +26,7 @@ THistoryWriter::THistoryWriter(THistoryStore& store) : store_(store) {}
 
 THistoryWriter::~THistoryWriter() {
   if (!thread_.joinable()) return;
+  if (committing_) EndGroup();  // deliveries on the disk keep their records
   {
     std::lock_guard<std::mutex> hold(lock_);
     stopping_ = true;
@@ -79,22 +80,31 @@ std::vector<TGroupDelivery> THistoryWriter::Deliveries() {
   return deliveries;
 }
 
-void THistoryWriter::EndGroup() {
+void THistoryWriter::Commit() {
   if (!inGroup_) return;
   inGroup_ = false;
   Hand(false);
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    ending_ = true;
+  }
+  work_.notify_one();
+  committing_ = true;
+}
+
+void THistoryWriter::EndGroup() {
+  Commit();
+  if (!std::exchange(committing_, false)) return;
   std::deque<THistoryRecord> failed;
   int rc = 0;
   {
     std::unique_lock<std::mutex> hold(lock_);
-    ending_ = true;
-    work_.notify_one();
     done_.wait(hold, [&] { return !ending_; });
     rc = result_;
     failed.swap(failedRecords_);
   }
   // On the pass's thread: the failure line is the event log's, like all of the pass's.
-  if (rc) {
+  if (rc || !failed.empty()) {
     std::vector<THistoryRecord> records(std::make_move_iterator(failed.begin()),
                                         std::make_move_iterator(failed.end()));
     store_.Failed(rc, records);
@@ -102,6 +112,12 @@ void THistoryWriter::EndGroup() {
 }
 
 void THistoryWriter::Discard() {
+  // A commit begun is of deliveries on the disk: it is kept.
+  if (committing_) {
+    const bool more = std::exchange(inGroup_, false);
+    EndGroup();
+    inGroup_ = more;
+  }
   batch_.clear();
   batchBytes_ = 0;
   if (!std::exchange(inGroup_, false) || !thread_.joinable()) return;

@@ -55,8 +55,10 @@ class THistoryWriter {
   // The group's deliveries handed in so far, in their order, once the
   // thread has made their digests.
   std::vector<TGroupDelivery> Deliveries();
-  // Commits the group's records and returns once that is done (or has failed
-  // and they went to a new database).
+  // Begins the commit of the group's records handed in so far, and returns.
+  void Commit();
+  // Commits the group's records (unless Commit began it) and returns once
+  // that is done (or has failed and they went to a new database).
   void EndGroup();
   // Drops the records of a group that did not end.
   void Discard();
@@ -84,6 +86,7 @@ class THistoryWriter {
   size_t batchBytes_ = 0;
   std::vector<TKeptBytes> spares_;
   bool inGroup_ = false;
+  bool committing_ = false;  // Commit began one that EndGroup has not waited for
 
   std::mutex lock_;
   std::condition_variable work_;  // the thread: something to do

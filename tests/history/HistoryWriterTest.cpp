@@ -95,6 +95,24 @@ TEST_F(HistoryWriterTest, AGroupIsCommittedWhenGroupEndedReturnsAndAClosedOneKee
   EXPECT_TRUE(failures.empty());
 }
 
+// The commit begins once the deliveries are on the disk, while the pass
+// deletes the sources: a pass cut off then still keeps its records.
+TEST_F(HistoryWriterTest, RecordsOfDeliveriesOnTheDiskAreKeptThoughThePassNeverEnds) {
+  {
+    THistoryRecorder recorder(store, "x.ini", "1.0");
+    recorder.GroupStarted("Банк");
+    for (int i = 0; i < kFiles; ++i) Road(recorder, Name(i), Bytes(i));
+    recorder.DeliveriesOnDisk();
+    recorder.GroupStarted("Банк");  // no GroupEnded
+    ExpectWholeGroup(Committed(path));
+    for (int i = 0; i < kFiles; ++i) Road(recorder, "next" + Name(i), Bytes(i));
+    recorder.DeliveriesOnDisk();
+  }  // closed before GroupEnded
+  EXPECT_EQ(Committed(path).size(), 2u * kFiles);
+  EXPECT_EQ(store.Verify(), 0);
+  EXPECT_TRUE(failures.empty());
+}
+
 TEST_F(HistoryWriterTest, ADatabaseThatRefusesARecordHalfWaySendsTheWholeGroupToANewOne) {
   const std::string refused = Name(THistoryWriter::kBatch + 3);  // after a batch was added
   {
@@ -108,6 +126,7 @@ TEST_F(HistoryWriterTest, ADatabaseThatRefusesARecordHalfWaySendsTheWholeGroupTo
   THistoryRecorder recorder(store, "x.ini", "1.0");
   recorder.GroupStarted("Банк");
   for (int i = 0; i < kFiles; ++i) Road(recorder, Name(i), Bytes(i));
+  recorder.DeliveriesOnDisk();  // the commit fails on the writer's thread
   recorder.GroupEnded();
 
   EXPECT_EQ(failures.size(), 1u);
