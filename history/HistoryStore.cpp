@@ -244,6 +244,16 @@ int THistoryStore::Open() {
   // pages to the log and read them back for the next record, again and
   // again, for what the commit then saved only a few writes into memory.
   if ((rc = Exec(db_, "PRAGMA cache_size=-8192"))) return rc;
+  // In place of the library's own checkpoints, which run inside the commit
+  // that fills the log: a pass waits for its group's commit, and should not
+  // wait for a thousand pages copied and flushed.
+  sqlite3_wal_hook(
+      db_,
+      [](void* self, sqlite3*, const char*, int frames) {
+        static_cast<THistoryStore*>(self)->logFrames_ = frames;
+        return SQLITE_OK;
+      },
+      this);
   return Upgrade();
 }
 
@@ -299,9 +309,11 @@ void THistoryStore::Append(std::vector<THistoryRecord> records) {
   if (records.empty()) return;
   std::lock_guard<std::mutex> hold(lock_);
   const int rc = db_ ? AppendOnce(records) : SQLITE_CANTOPEN;
-  if (rc == SQLITE_OK) return;
-  SetAside(rc);
-  if (db_) (void)AppendOnce(records);
+  if (rc != SQLITE_OK) {
+    SetAside(rc);
+    if (db_) (void)AppendOnce(records);
+  }
+  CheckpointLockedWhenDue();
 }
 
 void THistoryStore::Failed(int code, std::vector<THistoryRecord>& records) {
@@ -309,6 +321,20 @@ void THistoryStore::Failed(int code, std::vector<THistoryRecord>& records) {
   if (open_) (void)Fail(code);
   SetAside(code ? code : SQLITE_ERROR);
   if (db_ && !records.empty()) (void)AppendOnce(records);
+  CheckpointLockedWhenDue();
+}
+
+void THistoryStore::CheckpointWhenDue() {
+  std::lock_guard<std::mutex> hold(lock_);
+  CheckpointLockedWhenDue();
+}
+
+void THistoryStore::CheckpointLockedWhenDue() {
+  if (!db_ || open_ || logFrames_ < kCheckpointFrames) return;
+  // Passive: a reader's snapshot is never waited for; what it still needs
+  // is copied at a later one.
+  (void)sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+  logFrames_ = 0;
 }
 
 int THistoryStore::AppendOnce(std::vector<THistoryRecord>& records) {
@@ -542,6 +568,7 @@ int THistoryStore::Prune(int days) {
     Exec(db_, "ROLLBACK");
     return 0;
   }
+  CheckpointLockedWhenDue();
   return removed;
 }
 

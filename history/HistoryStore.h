@@ -69,6 +69,12 @@ class THistoryStore {
   int Begin();
   int Add(THistoryRecord& record);
   int Commit();
+  // Copies the log into the database once it holds kCheckpointFrames pages
+  // (what the library would do inside a commit). Commit leaves that to its
+  // caller, for after whoever waited for the commit has been told; the
+  // other calls that commit do it themselves.
+  void CheckpointWhenDue();
+  static constexpr int kCheckpointFrames = 1000;
   // Drops the open transaction, if any.
   void Rollback();
   // The transaction of these records failed with that code: the database is
@@ -101,6 +107,7 @@ class THistoryStore {
   int BeginLocked();
   int AddLocked(THistoryRecord& record);
   int CommitLocked();
+  void CheckpointLockedWhenDue();
   // Rolls back a failed transaction and hands its code on.
   int Fail(int code);
   void SetAside(int code);
@@ -119,6 +126,7 @@ class THistoryStore {
   std::map<std::string, sqlite3_stmt*> kept_;
   bool open_ = false;     // a transaction of Begin's
   std::string previous_;  // the digest of the last record added in it
+  int logFrames_ = 0;     // in the log after the last commit
 };
 
 // Beside the event log: its name with ".history" in place of ".log".

@@ -180,6 +180,7 @@ void THistoryWriter::Work() {
     done_.notify_all();
     hold.unlock();
     committed.clear();  // while the pass goes on
+    if (!rc) store_.CheckpointWhenDue();
     hold.lock();
   }
 }

@@ -4,7 +4,8 @@
 //
 // Defaults: a folder under $TMPDIR, 1000 files of 4 KiB, one file of 256 MiB,
 // 1,000,000 records, 7 rounds of small files (5 of the large one). Each pass
-// set runs without the history and with it, in turns, that many times; the
+// set runs without the history and with it (opened once for the set, as a
+// running program keeps it), in turns, that many times; the
 // medians and their ratio are printed (and that of the fastest rounds,
 // which the machine disturbed least: a disturbance only adds time), of the
 // time on the clock, of the processor time the process took and of that the
@@ -22,6 +23,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -55,7 +57,7 @@ double ThreadSeconds() {
   return static_cast<double>(t.tv_sec) + t.tv_nsec * 1e-9;
 }
 
-Took Pass(const fs::path& root, bool history) {
+Took Pass(const fs::path& root, TFileRoadSink* roads) {
   const fs::path src = root / "in", dst = root / "out", bad = root / "bad", tmp = root / "tmp";
   for (auto& p : {dst, bad, tmp}) fs::create_directories(p);
   ::setenv("TMPDIR", tmp.c_str(), 1);
@@ -66,11 +68,8 @@ Took Pass(const fs::path& root, bool history) {
   group->DestFolder = dst.string();
   group->BadFolder = bad.string();
   group->CreateAction(kKindNone)->Enabled = true;
-  // The database is opened as a program opens it, before its passes.
-  THistoryStore store((root / "bench.history").string());
-  THistoryRecorder recorder(store, "bench.ini", "bench");
   TPassContext context;
-  if (history) context.Roads = &recorder;
+  context.Roads = roads;
   const auto start = Clock::now();
   const double cpu = CpuSeconds();
   const double thread = ThreadSeconds();
@@ -84,14 +83,24 @@ double Median(std::vector<double> v) {
   return v[v.size() / 2];
 }
 
+void RemoveDatabase(const std::string& path) {
+  for (const char* end : {"", "-wal", "-shm"}) fs::remove(path + end);
+}
+
 void PassSet(const fs::path& base, const char* label, int count, size_t size, int rounds) {
   std::vector<double> without, with, cpuWithout, cpuWith, passWithout, passWith;
+  // The history is opened as a running program keeps it: once, before its
+  // passes, and then the same for all of them.
+  const std::string database = base.string() + ".history";
+  RemoveDatabase(database);
+  auto store = std::make_unique<THistoryStore>(database);
+  auto recorder = std::make_unique<THistoryRecorder>(*store, "bench.ini", "bench");
   for (int round = -1; round < rounds; ++round) {
     for (bool history : {false, true}) {
       fs::remove_all(base);
       fs::create_directories(base / "in");
       MakeFiles(base / "in", count, size);
-      const Took took = Pass(base, history);
+      const Took took = Pass(base, history ? recorder.get() : nullptr);
       if (round < 0) continue;  // round -1 warms up
       (history ? with : without).push_back(took.wall);
       (history ? cpuWith : cpuWithout).push_back(took.cpu);
@@ -99,6 +108,9 @@ void PassSet(const fs::path& base, const char* label, int count, size_t size, in
     }
   }
   fs::remove_all(base);
+  recorder.reset();
+  store.reset();
+  RemoveDatabase(database);
   const double a = Median(without), b = Median(with);
   const double fastest = *std::min_element(with.begin(), with.end()) /
                          *std::min_element(without.begin(), without.end());

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -158,6 +159,33 @@ TEST_F(HistoryWriterTest, TheGuardSeesThisPassDeliveriesTheWriterStillHolds) {
   EXPECT_EQ(twice->Name, "new.txt");
   recorder.GroupEnded();
   EXPECT_EQ(Committed(path).size(), static_cast<size_t>(kFiles) + 4);
+}
+
+// The library's own checkpoints are off (they would run inside the commit
+// a pass waits for): the writer copies the log into the database after its
+// commits, so that the log stays bounded however many groups pass.
+TEST_F(HistoryWriterTest, TheLogIsCopiedIntoTheDatabaseAfterTheCommitsThatFillIt) {
+  THistoryWriter writer(store);
+  uint64_t largest = 0;
+  for (int group = 0; group < 40; ++group) {
+    for (int i = 0; i < 100; ++i) {
+      THistoryWrite write;
+      write.Record.Group = "Банк";
+      write.Record.Name = Name(group * 100 + i);
+      write.Record.Source = in + write.Record.Name;
+      write.Record.Sha256 = Sha256Hex(write.Record.Name);
+      write.Record.Steps = {{4, "Подпись", "ключ 0A1B", true, 0, std::string(300, 'x'), "", ""}};
+      writer.Add(std::move(write));
+    }
+    writer.EndGroup();
+    // A log is written again from its start once all of it was copied.
+    platform::FileStat log;
+    ASSERT_EQ(platform::StatPath(path + "-wal", log), 0);
+    largest = std::max(largest, log.size);
+  }
+  EXPECT_LT(largest, (THistoryStore::kCheckpointFrames + 300) * (4096 + 24));
+  EXPECT_EQ(Committed(path).size(), 4000u);
+  EXPECT_TRUE(failures.empty());
 }
 
 }  // namespace
