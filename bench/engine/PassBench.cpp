@@ -16,7 +16,6 @@
 //
 //   strace -f -o trace pass_bench --one-pass 1 /dev/shm/pb 1000
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,7 +23,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <string>
@@ -94,19 +92,6 @@ double Pass(const fs::path& root, int steps) {
 double Median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
   return v[v.size() / 2];
-}
-
-// Touches and gives back as much memory as a run will write. A virtual
-// machine's host may take back memory the guest has freed (the files of the
-// last run), and the first writer into each such page then waits for the
-// host: which of pass and floor pays for that is chance, and with files of
-// hundreds of MiB it outweighs either's own work. Pages just touched and
-// freed are the ones the next writes get, the host's own still.
-void WarmFreeMemory(size_t bytes) {
-  void* memory = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (memory == MAP_FAILED) return;
-  std::memset(memory, 1, bytes);
-  ::munmap(memory, bytes);
 }
 
 // Fresh inputs, then the pass or the floor over them.
