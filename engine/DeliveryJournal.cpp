@@ -30,7 +30,8 @@ void PutField(std::string& record, std::string_view text) {
 
 void PutNumber(std::string& record, uint64_t value) {
   char digits[24];
-  PutField(record, std::string_view(digits, std::to_chars(digits, digits + sizeof digits, value).ptr - digits));
+  const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  PutField(record, std::string_view(digits, static_cast<size_t>(end - digits)));
 }
 
 // Reads the fields of one record; false at the end or at a torn record.

@@ -42,41 +42,18 @@ namespace {
 // stamps many lines within one second; strftime costs each several thousand
 // instructions, more than the rest of the line's making.
 struct TStampMemo {
-  int second = -1, minute = 0, hour = 0, day = 0, month = 0, year = 0;
+  bool made = false;
+  std::tm at{};
   std::string timeLocale, codeset, text;
 };
 
 bool SameStamp(const TStampMemo& memo, const std::tm& time, const char* timeLocale,
                const char* codeset) {
-  return memo.second == time.tm_sec && memo.minute == time.tm_min && memo.hour == time.tm_hour &&
-         memo.day == time.tm_mday && memo.month == time.tm_mon && memo.year == time.tm_year &&
-         memo.timeLocale == timeLocale && memo.codeset == codeset;
+  const std::tm& a = memo.at;
+  return memo.made && a.tm_sec == time.tm_sec && a.tm_min == time.tm_min &&
+         a.tm_hour == time.tm_hour && a.tm_mday == time.tm_mday && a.tm_mon == time.tm_mon &&
+         a.tm_year == time.tm_year && memo.timeLocale == timeLocale && memo.codeset == codeset;
 }
-
-std::string MakeTimestamp(const std::tm& time);
-
-}  // namespace
-
-std::string FormatTimestamp(const std::tm& time) {
-  thread_local TStampMemo memo;
-  const char* timeLocale = std::setlocale(LC_TIME, nullptr);
-  const char* codeset = nl_langinfo(CODESET);
-  if (!timeLocale) timeLocale = "";
-  if (!codeset) codeset = "";
-  if (SameStamp(memo, time, timeLocale, codeset)) return memo.text;
-  memo.text = MakeTimestamp(time);
-  memo.second = time.tm_sec;
-  memo.minute = time.tm_min;
-  memo.hour = time.tm_hour;
-  memo.day = time.tm_mday;
-  memo.month = time.tm_mon;
-  memo.year = time.tm_year;
-  memo.timeLocale = timeLocale;
-  memo.codeset = codeset;
-  return memo.text;
-}
-
-namespace {
 
 std::string MakeTimestamp(const std::tm& time) {
   char buf[128];
@@ -94,6 +71,21 @@ std::string MakeTimestamp(const std::tm& time) {
 }
 
 }  // namespace
+
+std::string FormatTimestamp(const std::tm& time) {
+  thread_local TStampMemo memo;
+  const char* timeLocale = std::setlocale(LC_TIME, nullptr);
+  const char* codeset = nl_langinfo(CODESET);
+  if (!timeLocale) timeLocale = "";
+  if (!codeset) codeset = "";
+  if (SameStamp(memo, time, timeLocale, codeset)) return memo.text;
+  memo.text = MakeTimestamp(time);
+  memo.made = true;
+  memo.at = time;
+  memo.timeLocale = timeLocale;
+  memo.codeset = codeset;
+  return memo.text;
+}
 
 std::optional<int64_t> ParseTimestamp(const std::string& text) {
   const char* codeset = nl_langinfo(CODESET);

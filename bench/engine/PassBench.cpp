@@ -101,7 +101,8 @@ double Timed(const fs::path& base, int count, size_t size, int steps, bool floor
   MakeFiles(base / "in", count, size);
   // Each file is written to its working copy, its destination and, with the
   // copy step, its copy folder.
-  if (size >= (size_t{1} << 20)) WarmFreeMemory(static_cast<size_t>(count) * size * (steps == 3 ? 3 : 2));
+  if (size >= (size_t{1} << 20))
+    WarmFreeMemory(static_cast<size_t>(count) * size * (steps == 3 ? 3 : 2));
   return floor ? Floor(base, steps == 3) : Pass(base, steps);
 }
 
