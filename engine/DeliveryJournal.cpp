@@ -16,13 +16,15 @@
 namespace {
 
 // A field is its length, a colon and its bytes, so any name survives.
-void PutDecimal(std::string& record, uint64_t value) {
-  char digits[24];
-  record.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+// The decimal digits of value, written into digits.
+std::string_view Decimal(char (&digits)[24], uint64_t value) {
+  const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  return {digits, static_cast<size_t>(end - digits)};
 }
 
 void PutField(std::string& record, std::string_view text) {
-  PutDecimal(record, text.size());
+  char digits[24];
+  record += Decimal(digits, text.size());
   record += ':';
   record += text;
   record += ' ';
@@ -30,8 +32,7 @@ void PutField(std::string& record, std::string_view text) {
 
 void PutNumber(std::string& record, uint64_t value) {
   char digits[24];
-  const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-  PutField(record, std::string_view(digits, static_cast<size_t>(end - digits)));
+  PutField(record, Decimal(digits, value));
 }
 
 // Reads the fields of one record; false at the end or at a torn record.

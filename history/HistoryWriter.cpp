@@ -26,7 +26,7 @@ THistoryWriter::THistoryWriter(THistoryStore& store) : store_(store) {}
 
 THistoryWriter::~THistoryWriter() {
   if (!thread_.joinable()) return;
-  if (committing_) EndGroup();  // deliveries on the disk keep their records
+  if (committing_) WaitCommitted();  // deliveries on the disk keep their records
   {
     std::lock_guard<std::mutex> hold(lock_);
     stopping_ = true;
@@ -94,7 +94,11 @@ void THistoryWriter::Commit() {
 
 void THistoryWriter::EndGroup() {
   Commit();
-  if (!std::exchange(committing_, false)) return;
+  if (committing_) WaitCommitted();
+}
+
+void THistoryWriter::WaitCommitted() {
+  committing_ = false;
   std::deque<THistoryRecord> failed;
   int rc = 0;
   {
@@ -113,11 +117,7 @@ void THistoryWriter::EndGroup() {
 
 void THistoryWriter::Discard() {
   // A commit begun is of deliveries on the disk: it is kept.
-  if (committing_) {
-    const bool more = std::exchange(inGroup_, false);
-    EndGroup();
-    inGroup_ = more;
-  }
+  if (committing_) WaitCommitted();
   batch_.clear();
   batchBytes_ = 0;
   if (!std::exchange(inGroup_, false) || !thread_.joinable()) return;

@@ -76,6 +76,9 @@ class THistoryWriter {
 
  private:
   void Hand(bool waitForRoom);
+  // Waits for the commit Commit began; a failed one sends its records to a
+  // new database.
+  void WaitCommitted();
   void Work();  // the thread
   // Makes the write's digests and adds its record.
   void Write(THistoryWrite& write);
