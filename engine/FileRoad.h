@@ -4,11 +4,14 @@
 // and FileEnded (or FileForgotten for a file that only waits on), then
 // GroupEnded once the group's deliveries are on the disk. All of it on the
 // pass's thread. A sink never stops a pass: whatever fails is its own affair.
+// What it is told is the pass's: the texts a view shows live only through the
+// call, and a step's texts are the sink's to keep.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace platform {
 class CopyTap;  // platform/Files.h
@@ -23,9 +26,9 @@ enum class TRoadOutcome {
 };
 
 struct TRoadTaken {
-  std::string Group;
-  std::string Source;  // the path it was taken from
-  std::string Work;    // the working copy: the bytes taken, there until FileEnded
+  std::string_view Group;
+  std::string_view Source;  // the path it was taken from
+  std::string_view Work;    // the working copy: the bytes taken, there until FileEnded
   uint64_t Size = 0;
   int64_t MtimeNs = 0;
 };
@@ -43,9 +46,9 @@ struct TRoadStep {
 
 struct TRoadEnd {
   TRoadOutcome Outcome = TRoadOutcome::Delivered;
-  std::string Target;  // Delivered, Bad: the path it was delivered to
-  std::string Result;  // Delivered, Bad: the working file whose bytes went there
-  std::string Why;     // Bad, Left, Held: the reason
+  std::string_view Target;  // Delivered, Bad: the path it was delivered to
+  std::string_view Result;  // Delivered, Bad: the working file whose bytes went there
+  std::string_view Why;     // Bad, Left, Held: the reason
   int Code = 0;
 };
 
@@ -70,7 +73,7 @@ class TFileRoadSink {
   // The group's latest delivery, done within the last days, of the bytes of
   // the file just taken; none: nullopt. Between FileTaken and FileEnded.
   virtual std::optional<TRoadEarlier> DeliveredBefore(int days) = 0;
-  virtual void StepDone(const TRoadStep& step) = 0;
+  virtual void StepDone(TRoadStep step) = 0;
   // A tap on the bytes of the working file result as the pass delivers it,
   // asked just before that copy; null: the copy goes without one.
   virtual platform::CopyTap* Delivering(const std::string& result) {

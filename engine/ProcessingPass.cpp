@@ -584,7 +584,7 @@ void TellRoad(const TPassContext& ctx, const TTesselActionList& group, const std
               const FileResult& result) {
   TRoadEnd end;
   end.Code = result.code ? result.code : result.error;
-  end.Why = Joined(result.reason);
+  std::string why = Joined(result.reason);
   switch (result.outcome) {
     case Outcome::Delivered:
     case Outcome::Bad:
@@ -596,13 +596,14 @@ void TellRoad(const TPassContext& ctx, const TTesselActionList& group, const std
     case Outcome::Refused:
       if (group.Run().DeliveryFaults.count(path)) return ctx.Roads->FileForgotten();
       end.Outcome = TRoadOutcome::Left;
-      end.Why = "Папка не принимает файлы: " + result.refusedFolder;
-      if (result.error) end.Why += " (" + platform::ErrorText(result.error) + ")";
+      why = "Папка не принимает файлы: " + result.refusedFolder;
+      if (result.error) why += " (" + platform::ErrorText(result.error) + ")";
       break;
     default:  // Held: a hold starts with it
       end.Outcome = TRoadOutcome::Held;
       break;
   }
+  end.Why = why;
   ctx.Roads->FileEnded(end);
 }
 

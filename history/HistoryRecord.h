@@ -17,6 +17,8 @@ struct THistoryStep {
   std::string CopiedTo;  // its copy to a copy folder; empty: none
   // Defaulted, so that a step written field by field may leave it out.
   std::string Fingerprints{};  // of the keys it used, where a key has one; blank between
+
+  bool operator==(const THistoryStep&) const = default;
 };
 
 struct THistoryRecord {
@@ -39,7 +41,13 @@ struct THistoryRecord {
   std::string Host, Version;
   bool Recovered = false;  // completed from the delivery journal after a kill
   std::string Digest;      // hex: chained to the record before
+
+  bool operator==(const THistoryRecord&) const = default;
 };
+
+// Makes record as a new one, keeping the room its texts and steps have:
+// the pass fills records used before without asking for memory.
+void Recycle(THistoryRecord& record);
 
 // The copies its steps made.
 std::vector<std::string> CopiesOf(const THistoryRecord& record);

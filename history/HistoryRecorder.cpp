@@ -2,10 +2,10 @@
 
 #include <utility>
 
-#include "engine/uFileUtil.h"
 #include "history/DigestTap.h"
 #include "history/Sha256.h"
 #include "platform/Clock.h"
+#include "platform/Files.h"
 
 namespace {
 
@@ -42,17 +42,18 @@ THistoryRecorder::THistoryRecorder(THistoryStore& store, std::string script, std
 
 THistoryRecorder::~THistoryRecorder() = default;
 
-THistoryRecord THistoryRecorder::NewRecord(const std::string& group,
-                                           const std::string& source) const {
-  THistoryRecord record;
-  record.Script = script_;
-  record.Group = group;
-  record.PassStart = passStart_;
-  record.Source = source;
-  record.Name = ExtractFileName(source);
-  record.Host = host_;
-  record.Version = version_;
-  record.TakenAt = store_.Now();
+std::unique_ptr<THistoryRecord> THistoryRecorder::NewRecord(std::string_view group,
+                                                            std::string_view source) {
+  std::unique_ptr<THistoryRecord> record = writer_.NewRecord();
+  record->Script = script_;
+  record->Group = group;
+  record->PassStart = passStart_;
+  record->Source = source;
+  const size_t slash = source.rfind(platform::kPathDelimiter);
+  record->Name = slash == std::string_view::npos ? source : source.substr(slash + 1);
+  record->Host = host_;
+  record->Version = version_;
+  record->TakenAt = store_.Now();
   return record;
 }
 
@@ -117,7 +118,7 @@ platform::CopyTap* THistoryRecorder::Delivering(const std::string& result) {
   return delivering_.get();
 }
 
-bool THistoryRecorder::ResultIsTaken(const std::string& result) const {
+bool THistoryRecorder::ResultIsTaken(std::string_view result) const {
   return result == takenWork_ ||
          (current_ && (result == current_->Source || current_->Steps.empty()));
 }
@@ -136,10 +137,11 @@ std::optional<TRoadEarlier> THistoryRecorder::DeliveredBefore(int days) {
   return store_.LastDelivery(current_->Group, current_->Sha256, since);
 }
 
-void THistoryRecorder::StepDone(const TRoadStep& step) {
+void THistoryRecorder::StepDone(TRoadStep step) {
   if (!current_) return;
-  current_->Steps.push_back({step.Kind, step.Caption, step.Params, step.Ok, step.Code, step.Text,
-                             step.CopiedTo, step.Fingerprints});
+  current_->Steps.push_back({step.Kind, std::move(step.Caption), std::move(step.Params), step.Ok,
+                             step.Code, std::move(step.Text), std::move(step.CopiedTo),
+                             std::move(step.Fingerprints)});
 }
 
 void THistoryRecorder::FileEnded(const TRoadEnd& end) {
@@ -162,7 +164,8 @@ void THistoryRecorder::FileEnded(const TRoadEnd& end) {
   record.Why = end.Why;
   record.Code = end.Code;
   if (!end.Result.empty()) {
-    const bool tapped = end.Result == std::exchange(deliveringWork_, {});
+    const bool tapped = end.Result == deliveringWork_;
+    deliveringWork_.clear();
     // A result no step changed is the bytes taken: hashed once.
     if (ResultIsTaken(end.Result)) {
       // The writer copies the digest once it is made (by it, or by the tap waited for).
@@ -176,7 +179,7 @@ void THistoryRecorder::FileEnded(const TRoadEnd& end) {
       waiting.Result = std::exchange(delivering_, NextTap());
     } else if (!tapped || !delivering_->Finish(record.ResultSha256, record.ResultSize)) {
       record.ResultSha256.clear();  // delivered without the tap: read again
-      (void)Sha256OfFile(end.Result, record.ResultSha256, record.ResultSize);
+      (void)Sha256OfFile(std::string(end.Result), record.ResultSha256, record.ResultSize);
     }
   }
   record.DoneAt = store_.Now();
@@ -186,8 +189,7 @@ void THistoryRecorder::FileEnded(const TRoadEnd& end) {
     else
       untracked_ = true;
   }
-  write.Record = std::move(record);
-  current_.reset();
+  write.Record = std::move(current_);
   if (waiting.Taken || waiting.Result)
     waiting_ = std::move(waiting);
   else
@@ -196,7 +198,7 @@ void THistoryRecorder::FileEnded(const TRoadEnd& end) {
 
 void THistoryRecorder::AddWaiting() {
   if (!waiting_) return;
-  THistoryRecord& record = waiting_->Write.Record;
+  THistoryRecord& record = *waiting_->Write.Record;
   for (std::unique_ptr<TDigestTap>* tap : {&waiting_->Taken, &waiting_->Result}) {
     if (!*tap) continue;
     const bool taken = tap == &waiting_->Taken;
@@ -243,7 +245,8 @@ void THistoryRecorder::GroupEnded() {
 void THistoryRecorder::DeliveryRecovered(const std::string& source, uint64_t size, int64_t mtimeNs,
                                          const std::string& target, bool bad) {
   if (store_.HasDelivery(source, size, mtimeNs, target)) return;  // its pass kept it
-  THistoryRecord record = NewRecord({}, source);
+  std::unique_ptr<THistoryRecord> made = NewRecord({}, source);
+  THistoryRecord& record = *made;
   record.Size = size;
   record.MtimeNs = mtimeNs;
   record.Outcome = bad ? "bad" : "delivered";
@@ -256,7 +259,7 @@ void THistoryRecorder::DeliveryRecovered(const std::string& source, uint64_t siz
   if (writer_.InGroup() || waiting_) {
     AddWaiting();
     THistoryWrite write;
-    write.Record = std::move(record);
+    write.Record = std::move(made);
     writer_.Add(std::move(write));
   } else {
     store_.Append({std::move(record)});

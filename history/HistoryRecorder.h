@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/FileRoad.h"
@@ -32,7 +33,7 @@ class THistoryRecorder : public TFileRoadSink {
   platform::CopyTap* Taking(const std::string& work) override;
   void FileTaken(const TRoadTaken& taken) override;
   std::optional<TRoadEarlier> DeliveredBefore(int days) override;
-  void StepDone(const TRoadStep& step) override;
+  void StepDone(TRoadStep step) override;
   platform::CopyTap* Delivering(const std::string& result) override;
   void FileEnded(const TRoadEnd& end) override;
   void FileForgotten() override;
@@ -52,8 +53,8 @@ class THistoryRecorder : public TFileRoadSink {
   // writer to hash; otherwise the digest is made now.
   void TakenDigestOrBytes(THistoryWrite& write);
   // Whether the result delivered is the bytes taken (no step changed them).
-  bool ResultIsTaken(const std::string& result) const;
-  THistoryRecord NewRecord(const std::string& group, const std::string& source) const;
+  bool ResultIsTaken(std::string_view result) const;
+  std::unique_ptr<THistoryRecord> NewRecord(std::string_view group, std::string_view source);
   // Completes the record that waited for its taps and hands it to the writer.
   void AddWaiting();
   // A tap for the next copy, one done with when there is one.
@@ -65,7 +66,7 @@ class THistoryRecorder : public TFileRoadSink {
   std::string group_;
   int64_t passStart_ = 0;
   int64_t prunedAt_ = 0;
-  std::optional<THistoryRecord> current_;
+  std::unique_ptr<THistoryRecord> current_;
   std::string takenWork_;  // the working copy of the file in hand as taken
   // The digests of the bytes taken and of a result delivered, made as the
   // pass copies them; tapped: the next file's copy was handed the tap.

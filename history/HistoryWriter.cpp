@@ -1,5 +1,7 @@
 #include "history/HistoryWriter.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <iterator>
 #include <utility>
 
@@ -35,7 +37,16 @@ THistoryWriter::~THistoryWriter() {
   thread_.join();
 }
 
+std::unique_ptr<THistoryRecord> THistoryWriter::NewRecord() {
+  if (spareRecords_.empty()) return std::make_unique<THistoryRecord>();
+  std::unique_ptr<THistoryRecord> record = std::move(spareRecords_.back());
+  spareRecords_.pop_back();
+  Recycle(*record);
+  return record;
+}
+
 void THistoryWriter::Add(THistoryWrite write) {
+  if (!write.Record) return;
   inGroup_ = true;
   batchBytes_ += write.Taken.Size + write.Result.Size;
   batch_.push_back(std::move(write));
@@ -50,6 +61,7 @@ void THistoryWriter::Hand(bool waitForRoom) {
       done_.wait(hold,
                  [&] { return queue_.size() < kMaxQueued && queuedBytes_ < kMaxQueuedBytes; });
     if (spares_.empty()) spares_.swap(returned_);
+    if (spareRecords_.empty()) spareRecords_.swap(returnedRecords_);
     if (queue_.empty()) {
       queue_.swap(batch_);
     } else {
@@ -75,8 +87,8 @@ std::vector<TGroupDelivery> THistoryWriter::Deliveries() {
   std::unique_lock<std::mutex> hold(lock_);
   done_.wait(hold, [&] { return queue_.empty() && !busy_; });
   std::vector<TGroupDelivery> deliveries;
-  for (const THistoryRecord& r : kept_)
-    if (r.Outcome == "delivered") deliveries.push_back({r.Sha256, r.Name, r.DoneAt});
+  for (const std::unique_ptr<THistoryRecord>& r : kept_)
+    if (r->Outcome == "delivered") deliveries.push_back({r->Sha256, r->Name, r->DoneAt});
   return deliveries;
 }
 
@@ -99,7 +111,7 @@ void THistoryWriter::EndGroup() {
 
 void THistoryWriter::WaitCommitted() {
   committing_ = false;
-  std::deque<THistoryRecord> failed;
+  std::vector<std::unique_ptr<THistoryRecord>> failed;
   int rc = 0;
   {
     std::unique_lock<std::mutex> hold(lock_);
@@ -109,8 +121,9 @@ void THistoryWriter::WaitCommitted() {
   }
   // On the pass's thread: the failure line is the event log's, like all of the pass's.
   if (rc || !failed.empty()) {
-    std::vector<THistoryRecord> records(std::make_move_iterator(failed.begin()),
-                                        std::make_move_iterator(failed.end()));
+    std::vector<THistoryRecord> records;
+    records.reserve(failed.size());
+    for (std::unique_ptr<THistoryRecord>& record : failed) records.push_back(std::move(*record));
     store_.Failed(rc, records);
   }
 }
@@ -174,19 +187,23 @@ void THistoryWriter::Work() {
     open_ = false;
     failed_ = 0;
     result_ = rc;
-    std::deque<THistoryRecord> committed;
+    std::vector<std::unique_ptr<THistoryRecord>> committed;
     (rc ? failedRecords_ : committed).swap(kept_);
+    // Back to the pass, whose memory most of them hold.
+    const size_t back = std::min(committed.size(), kMaxSpareRecords - returnedRecords_.size());
+    std::move(committed.begin(), committed.begin() + static_cast<std::ptrdiff_t>(back),
+              std::back_inserter(returnedRecords_));
     ending_ = false;
     done_.notify_all();
     hold.unlock();
-    committed.clear();  // while the pass goes on
+    committed.clear();  // those beyond, while the pass goes on
     if (!rc) store_.CheckpointWhenDue();
     hold.lock();
   }
 }
 
 void THistoryWriter::Write(THistoryWrite& write) {
-  THistoryRecord& record = write.Record;
+  THistoryRecord& record = *write.Record;
   if (write.HashTaken) record.Sha256 = DigestOf(sha_, write.Taken);
   if (write.ResultIsTaken) {
     record.ResultSha256 = record.Sha256;
@@ -205,5 +222,5 @@ void THistoryWriter::Write(THistoryWrite& write) {
       open_ = false;
     }
   }
-  kept_.push_back(std::move(record));
+  kept_.push_back(std::move(write.Record));
 }

@@ -14,7 +14,7 @@
 
 #include <condition_variable>
 #include <cstddef>
-#include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -28,7 +28,7 @@ class THistoryStore;
 
 // A finished record on its way, with the digests still to be made of it.
 struct THistoryWrite {
-  THistoryRecord Record;
+  std::unique_ptr<THistoryRecord> Record;  // THistoryWriter::NewRecord's
   // The bytes taken and delivered, whose digests (Record.Sha256,
   // ResultSha256) are to be made where said; their buffers go back to the
   // taps for the next files (Spare).
@@ -67,9 +67,13 @@ class THistoryWriter {
   // A buffer whose bytes the thread has hashed, for a tap to copy into
   // (TDigestTap::TakeBytes); none when no such is back yet.
   TKeptBytes Spare();
+  // A record to fill, one committed before where there is one: its texts
+  // keep their room, and what the pass made them of goes back to the pass.
+  std::unique_ptr<THistoryRecord> NewRecord();
 
   static constexpr size_t kBatch = 32;  // records handed over at a time
   static constexpr size_t kMaxSpares = 4 * kBatch;
+  static constexpr size_t kMaxSpareRecords = 1024;
   // Handed over and not yet taken by the thread, at most: the pass waits beyond.
   static constexpr size_t kMaxQueued = 1024;
   static constexpr size_t kMaxQueuedBytes = size_t{64} << 20;
@@ -88,6 +92,7 @@ class THistoryWriter {
   std::vector<THistoryWrite> batch_;
   size_t batchBytes_ = 0;
   std::vector<TKeptBytes> spares_;
+  std::vector<std::unique_ptr<THistoryRecord>> spareRecords_;
   bool inGroup_ = false;
   bool committing_ = false;  // Commit began one that EndGroup has not waited for
 
@@ -100,16 +105,17 @@ class THistoryWriter {
   bool ending_ = false;    // EndGroup waits for the commit
   bool dropping_ = false;  // Discard: roll back, keep nothing
   bool stopping_ = false;
-  int result_ = 0;                            // of the group's commit
-  std::deque<THistoryRecord> failedRecords_;  // the group's, when it failed
+  int result_ = 0;                                              // of the group's commit
+  std::vector<std::unique_ptr<THistoryRecord>> failedRecords_;  // the group's, when it failed
   // Buffers hashed, for the pass's taps: reused, not freed and made again
   // (the memory each file's copy took would go back and forth to the system).
   std::vector<TKeptBytes> returned_;
+  std::vector<std::unique_ptr<THistoryRecord>> returnedRecords_;  // committed, for NewRecord
 
   // The thread's (the pass reads kept_ only while the thread waits with
   // nothing to do): the group's records so far, its transaction, and the
   // first failure of it (0: none).
-  std::deque<THistoryRecord> kept_;  // grows without moving what it holds
+  std::vector<std::unique_ptr<THistoryRecord>> kept_;
   bool open_ = false;
   int failed_ = 0;
   TSha256 sha_;

@@ -6,6 +6,7 @@
 #include <climits>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "crypto/CryptoActions.h"
@@ -351,7 +352,7 @@ class TKeptRoads : public TFileRoadSink {
   void GroupStarted(const std::string&) override {}
   void FileTaken(const TRoadTaken&) override {}
   std::optional<TRoadEarlier> DeliveredBefore(int) override { return std::nullopt; }
-  void StepDone(const TRoadStep& step) override { Steps.push_back(step); }
+  void StepDone(TRoadStep step) override { Steps.push_back(std::move(step)); }
   void FileEnded(const TRoadEnd&) override {}
   void FileForgotten() override {}
   void GroupEnded() override {}

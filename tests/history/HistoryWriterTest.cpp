@@ -170,11 +170,13 @@ TEST_F(HistoryWriterTest, TheLogIsCopiedIntoTheDatabaseAfterTheCommitsThatFillIt
   for (int group = 0; group < 40; ++group) {
     for (int i = 0; i < 100; ++i) {
       THistoryWrite write;
-      write.Record.Group = "Банк";
-      write.Record.Name = Name(group * 100 + i);
-      write.Record.Source = in + write.Record.Name;
-      write.Record.Sha256 = Sha256Hex(write.Record.Name);
-      write.Record.Steps = {{4, "Подпись", "ключ 0A1B", true, 0, std::string(300, 'x'), "", ""}};
+      write.Record = writer.NewRecord();
+      THistoryRecord& record = *write.Record;
+      record.Group = "Банк";
+      record.Name = Name(group * 100 + i);
+      record.Source = in + record.Name;
+      record.Sha256 = Sha256Hex(record.Name);
+      record.Steps = {{4, "Подпись", "ключ 0A1B", true, 0, std::string(300, 'x'), "", ""}};
       writer.Add(std::move(write));
     }
     writer.EndGroup();
@@ -186,6 +188,24 @@ TEST_F(HistoryWriterTest, TheLogIsCopiedIntoTheDatabaseAfterTheCommitsThatFillIt
   EXPECT_LT(largest, (THistoryStore::kCheckpointFrames + 300) * (4096 + 24));
   EXPECT_EQ(Committed(path).size(), 4000u);
   EXPECT_TRUE(failures.empty());
+}
+
+// The pass fills records its writer committed before: every field of the
+// last road is gone, and the texts keep their room.
+TEST(HistoryRecordTest, ARecordFilledAgainStartsAsANewOne) {
+  THistoryRecord r;
+  r.Id = 7;
+  r.Script = r.Group = r.Source = r.Name = r.Sha256 = r.Outcome = r.Target = r.Why =
+      r.ResultSha256 = r.Host = r.Version = r.Digest = std::string(40, 'x');
+  r.PassStart = r.MtimeNs = r.TakenAt = r.DoneAt = 5;
+  r.Size = r.ResultSize = 6;
+  r.Steps = {{4, "Подпись", "ключ", true, 3, "строки", "/copy/f", "0A1B"}};
+  r.Code = 2;
+  r.Recovered = true;
+  Recycle(r);
+  EXPECT_TRUE(r == THistoryRecord{});
+  EXPECT_GE(r.Source.capacity(), 40u);
+  EXPECT_GE(r.Steps.capacity(), 1u);
 }
 
 }  // namespace
