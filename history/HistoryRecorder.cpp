@@ -167,7 +167,8 @@ void THistoryRecorder::FileEnded(const TRoadEnd& end) {
   THistoryWrite& write = waiting.Write;
   if (guarding_) {
     TakenDigest();  // the guard compares the next files with it
-  } else if (takenDigestDue_ && takenFromCopy_ && end.TakenCopy && end.TakenCopy->IsOpen()) {
+  } else if (takenDigestDue_ && takenFromCopy_ && end.TakenCopy &&
+             end.TakenCopy->IsOpen()) {
     write.TakenCopy = std::move(*end.TakenCopy);
     write.HashTaken = true;
     takenDigestDue_ = false;

@@ -20,8 +20,9 @@ std::span<char> BufferOf(std::unique_ptr<char[]>& buffer) {
 }
 
 size_t OpenCopies(const std::vector<THistoryWrite>& writes) {
-  return static_cast<size_t>(std::count_if(
-      writes.begin(), writes.end(), [](const auto& write) { return write.TakenCopy.IsOpen(); }));
+  return static_cast<size_t>(std::count_if(writes.begin(), writes.end(), [](const auto& write) {
+    return write.TakenCopy.IsOpen();
+  }));
 }
 
 std::string DigestOf(TSha256& sha, const TKeptBytes& bytes) {
