@@ -14,8 +14,7 @@
 #include <string_view>
 
 namespace platform {
-class CopyTap;     // platform/Files.h
-class OpenedFile;  // platform/Writers.h
+class CopyTap;  // platform/Files.h
 }
 
 // Where a file's road ended.
@@ -32,8 +31,6 @@ struct TRoadTaken {
   std::string_view Work;    // the working copy: the bytes taken, there until FileEnded
   uint64_t Size = 0;
   int64_t MtimeNs = 0;
-  // The working copy as the take left it, open until FileEnded; null: none.
-  const platform::OpenedFile* Copy = nullptr;
 };
 
 struct TRoadStep {
@@ -53,9 +50,6 @@ struct TRoadEnd {
   std::string_view Result;  // Delivered, Bad: the working file whose bytes went there
   std::string_view Why;     // Bad, Left, Held: the reason
   int Code = 0;
-  // The working copy as taken, still open: the sink may take it over (and
-  // close it once done with it); null: none.
-  platform::OpenedFile* TakenCopy = nullptr;
 };
 
 // A delivery the same bytes had before (the duplicate guard).
@@ -68,12 +62,11 @@ class TFileRoadSink {
  public:
   virtual ~TFileRoadSink() = default;
   virtual void GroupStarted(const std::string& group) = 0;
-  // A tap on the bytes as the pass copies the file (of that size, as listed)
-  // into its working file, asked just before that copy (which may still
-  // fail: the file is then not taken); null: the copy goes without one.
-  virtual platform::CopyTap* Taking(const std::string& work, uint64_t size) {
+  // A tap on the bytes as the pass copies the file into its working file,
+  // asked just before that copy (which may still fail: the file is then not
+  // taken); null: the copy goes without one.
+  virtual platform::CopyTap* Taking(const std::string& work) {
     (void)work;
-    (void)size;
     return nullptr;
   }
   virtual void FileTaken(const TRoadTaken& taken) = 0;

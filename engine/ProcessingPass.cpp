@@ -161,7 +161,6 @@ int Deliver(const std::string& work, const std::string& folder, const TakenSourc
   options.journal = &record;
   options.tap = tap;
   options.opened = opened;
-  options.lendOpened = true;  // open until the file's road is told
   platform::FileStat result;
   options.made = &result;
   // The working file goes with the rest of the file's chain.
@@ -228,8 +227,8 @@ std::string DuplicateReason(const TRoadEarlier& earlier) {
 FileResult ProcessFile(const TPassContext& ctx, TTesselActionList& group, const std::string& path,
                        const platform::FileStat* seen,
                        const std::shared_ptr<platform::OpenedFile>& opened, bool keepOpened,
-                       TakenSource& taken, platform::OpenedFile& takenCopy,
-                       TDeliveryJournal& journal, TempSpace& space, bool rehearsal = false) {
+                       TakenSource& taken, TDeliveryJournal& journal, TempSpace& space,
+                       bool rehearsal = false) {
   FileResult result;
   const std::string name = ExtractFileName(path);
   ctx.Log->Subject(group.Name, name);
@@ -266,9 +265,10 @@ FileResult ProcessFile(const TPassContext& ctx, TTesselActionList& group, const 
   int takeError = 0;
   if (ctx.Activity) ctx.Doing("Копирование в рабочую папку", current, listed.size);
   platform::CopyTap* takingTap =
-      ctx.Roads && !current.empty() ? ctx.Roads->Taking(current, listed.size) : nullptr;
-  // The copy stays open (takenCopy): delivered as taken (no step changed
-  // it), it is read again without being opened again.
+      ctx.Roads && !current.empty() ? ctx.Roads->Taking(current) : nullptr;
+  // The copy stays open: delivered as taken (no step changed it), it is
+  // read again without being opened again.
+  platform::OpenedFile takenCopy;
   const std::string takenWork = current;
   // A small file that no step reads by its name is copied without one: it is
   // read from the copy kept open (and the history's buffer), and nothing is
@@ -287,8 +287,7 @@ FileResult ProcessFile(const TPassContext& ctx, TTesselActionList& group, const 
 
   if (unnamed) work.NotNamed(current);
   if (ctx.Roads)
-    ctx.Roads->FileTaken(
-        {group.Name, path, current, taken.stat.size, taken.stat.mtimeNs, &takenCopy});
+    ctx.Roads->FileTaken({group.Name, path, current, taken.stat.size, taken.stat.mtimeNs});
   // The same bytes delivered by this group lately go, as taken, to the
   // bad-files folder (a payment sent twice). Without a history nothing is known.
   if (ctx.Roads && group.DuplicateDays > 0 && !rehearsal)
@@ -582,9 +581,8 @@ bool ReleaseSources(const TPassContext& ctx, const std::vector<TakenSource>& tak
 // Tells the file's road's end, before its working files go. A file that
 // waits on as it did is on record already.
 void TellRoad(const TPassContext& ctx, const TTesselActionList& group, const std::string& path,
-              const FileResult& result, platform::OpenedFile& takenCopy) {
+              const FileResult& result) {
   TRoadEnd end;
-  end.TakenCopy = &takenCopy;
   end.Code = result.code ? result.code : result.error;
   std::string why = Joined(result.reason);
   switch (result.outcome) {
@@ -728,10 +726,9 @@ bool TTesselActionList::ProcessGroup(const TPassContext& given) {
       quiet.Log = &unsaid;
       quiet.Roads = nullptr;  // a rehearsal's road is nobody's record
       TakenSource none;
-      platform::OpenedFile rehearsedCopy;
       const FileResult rehearsed =
           ProcessFile(quiet, *this, files[i], seen, ready.Opened, /*keepOpened=*/false, none,
-                      rehearsedCopy, journal, space, /*rehearsal=*/true);
+                      journal, space, /*rehearsal=*/true);
       TempFiles.EndFile();
       if (rehearsed.outcome == Outcome::NotTaken ||
           (rehearsed.outcome == Outcome::Held && rehearsed.reason == run.Hold->Reason)) {
@@ -746,15 +743,10 @@ bool TTesselActionList::ProcessGroup(const TPassContext& given) {
     }
     header();
     TakenSource source;
-    // Open until the file's road is told: the history may take it over.
-    platform::OpenedFile takenCopy;
-    const FileResult result =
-        ProcessFile(ctx, *this, files[i], seen, ready.Opened, keptOpen < keepOpenUpTo, source,
-                    takenCopy, journal, space);
+    const FileResult result = ProcessFile(ctx, *this, files[i], seen, ready.Opened,
+                                          keptOpen < keepOpenUpTo, source, journal, space);
     if (source.open) ++keptOpen;
-    if (ctx.Roads && result.outcome != Outcome::NotTaken)
-      TellRoad(ctx, *this, files[i], result, takenCopy);
-    takenCopy.Close();
+    if (ctx.Roads && result.outcome != Outcome::NotTaken) TellRoad(ctx, *this, files[i], result);
     TempFiles.EndFile();  // its road has ended: its working files go now
     if (result.outcome == Outcome::Held) StartHold(ctx, *this, files[i], result, pass);
     NoteResult(ctx, *this, files[i], result, settings);

@@ -72,7 +72,6 @@ void THistoryRecorder::FileTaken(const TRoadTaken& taken) {
   current_->Size = taken.Size;
   current_->MtimeNs = taken.MtimeNs;
   takenWork_ = taken.Work;
-  takenCopy_ = taken.Copy;
   deliveringWork_.clear();
   // The tap's digest is asked for when it is wanted: a large file's hash
   // goes on beside the steps and the delivery.
@@ -85,15 +84,8 @@ const std::string& THistoryRecorder::TakenDigest() {
   uint64_t size = 0;
   const bool tapped = std::exchange(takingTapped_, false);
   if (tapped && taking_->Finish(record.Sha256, size) && size == record.Size) return record.Sha256;
-  record.Sha256.clear();
-  if (takenFromCopy_ && takenCopy_ && takenCopy_->IsOpen()) {
-    TSha256 sha;
-    std::vector<char> buffer(THistoryWriter::kHeldCopyBytes);
-    if (!Sha256OfOpened(sha, *takenCopy_, buffer, record.Sha256, size) || size != record.Size)
-      record.Sha256.clear();
-    return record.Sha256;
-  }
   // Copied without the tap, or not as the size said: read again.
+  record.Sha256.clear();
   (void)Sha256OfFile(takenWork_, record.Sha256, size);  // unreadable: no digest
   return record.Sha256;
 }
@@ -113,15 +105,7 @@ void THistoryRecorder::TakenDigestOrBytes(THistoryWrite& write) {
   TakenDigest();  // made already, of a large file, or not as the size said: read again
 }
 
-platform::CopyTap* THistoryRecorder::Taking(const std::string& work, uint64_t size) {
-  // A small file's digest is the writer's to make, of the working copy the
-  // take keeps open, unless the guard wants it at once or too many are held.
-  takenFromCopy_ = !guarding_ && size <= THistoryWriter::kHeldCopyBytes &&
-                   writer_.HeldCopies() < THistoryWriter::kMaxHeldCopies;
-  if (takenFromCopy_) {
-    takingTapped_ = false;
-    return nullptr;
-  }
+platform::CopyTap* THistoryRecorder::Taking(const std::string& work) {
   taking_->Start(work);
   takingTapped_ = true;
   return taking_.get();
@@ -167,11 +151,6 @@ void THistoryRecorder::FileEnded(const TRoadEnd& end) {
   THistoryWrite& write = waiting.Write;
   if (guarding_) {
     TakenDigest();  // the guard compares the next files with it
-  } else if (takenDigestDue_ && takenFromCopy_ && end.TakenCopy &&
-             end.TakenCopy->IsOpen()) {
-    write.TakenCopy = std::move(*end.TakenCopy);
-    write.HashTaken = true;
-    takenDigestDue_ = false;
   } else if (takenDigestDue_ && takingTapped_ && taking_->Hashing()) {
     taking_->CopyEnded();
     waiting.Taken = std::exchange(taking_, NextTap());
@@ -211,7 +190,6 @@ void THistoryRecorder::FileEnded(const TRoadEnd& end) {
       untracked_ = true;
   }
   write.Record = std::move(current_);
-  takenCopy_ = nullptr;  // the pass's, closed once told
   if (waiting.Taken || waiting.Result)
     waiting_ = std::move(waiting);
   else
@@ -244,13 +222,10 @@ std::unique_ptr<TDigestTap> THistoryRecorder::NextTap() {
 
 void THistoryRecorder::FileForgotten() {
   current_.reset();
-  takenCopy_ = nullptr;
 }
 
 void THistoryRecorder::Flushing() {
-  // The hashes let go of the working files they read.
-  AddWaiting();
-  writer_.ReleaseCopies();
+  AddWaiting();  // the hash lets go of the working files it reads
 }
 
 void THistoryRecorder::DeliveriesOnDisk() {

@@ -2,11 +2,10 @@
 // pass tells (FileRoad.h), with the SHA-256 of the bytes taken and of those
 // delivered, made beside the pass's own copies of them (DigestTap.h), and
 // hands it to the history's writer (HistoryWriter.h), which makes what is
-// left of its digests (a small file's of its working copy, which the pass
-// copies by the kernel and hands over open) and adds it to the group's
-// transaction on a thread of its own; the transaction is committed once the
-// group's deliveries are on the disk. Records older than the retention are
-// removed at start and once a day.
+// left of its digests and adds it to the group's transaction on a thread of
+// its own; the transaction is committed once the group's deliveries are on
+// the disk. Records older than the retention are removed at start and once
+// a day.
 #pragma once
 
 #include <memory>
@@ -31,7 +30,7 @@ class THistoryRecorder : public TFileRoadSink {
   ~THistoryRecorder() override;
 
   void GroupStarted(const std::string& group) override;
-  platform::CopyTap* Taking(const std::string& work, uint64_t size) override;
+  platform::CopyTap* Taking(const std::string& work) override;
   void FileTaken(const TRoadTaken& taken) override;
   std::optional<TRoadEarlier> DeliveredBefore(int days) override;
   void StepDone(TRoadStep step) override;
@@ -73,11 +72,6 @@ class THistoryRecorder : public TFileRoadSink {
   // pass copies them; tapped: the next file's copy was handed the tap.
   std::unique_ptr<TDigestTap> taking_, delivering_;
   bool takingTapped_ = false;
-  // The file in hand's digest is to be made of its working copy as taken,
-  // open (takenCopy_) until its road ends: a small file is copied by the
-  // kernel, and the writer reads it and closes it.
-  bool takenFromCopy_ = false;
-  const platform::OpenedFile* takenCopy_ = nullptr;
   bool takenDigestDue_ = false;  // the record's Sha256 is still the tap's to tell
   std::string deliveringWork_;   // the result the delivering tap was handed for
   // A large file's record whose digests its taps still make: it waits for

@@ -14,17 +14,6 @@ namespace {
 // megabyte each keep the queue's memory within a few of its bounds.
 constexpr size_t kBatchBytes = size_t{8} << 20;
 
-std::span<char> BufferOf(std::unique_ptr<char[]>& buffer) {
-  if (!buffer) buffer.reset(new char[THistoryWriter::kHeldCopyBytes]);
-  return {buffer.get(), THistoryWriter::kHeldCopyBytes};
-}
-
-size_t OpenCopies(const std::vector<THistoryWrite>& writes) {
-  return static_cast<size_t>(std::count_if(writes.begin(), writes.end(), [](const auto& write) {
-    return write.TakenCopy.IsOpen();
-  }));
-}
-
 std::string DigestOf(TSha256& sha, const TKeptBytes& bytes) {
   std::string hex;
   sha.Reset();
@@ -58,7 +47,6 @@ std::unique_ptr<THistoryRecord> THistoryWriter::NewRecord() {
 
 void THistoryWriter::Add(THistoryWrite write) {
   if (!write.Record) return;
-  if (write.TakenCopy.IsOpen()) heldCopies_.fetch_add(1, std::memory_order_relaxed);
   inGroup_ = true;
   batchBytes_ += write.Taken.Size + write.Result.Size;
   batch_.push_back(std::move(write));
@@ -140,36 +128,9 @@ void THistoryWriter::WaitCommitted() {
   }
 }
 
-size_t THistoryWriter::HashCopy(THistoryWrite& write, TSha256& sha, std::span<char> buffer) {
-  if (!write.TakenCopy.IsOpen()) return 0;
-  THistoryRecord& record = *write.Record;
-  uint64_t size = 0;
-  // Not as the take said: no digest rather than a wrong one.
-  if (!Sha256OfOpened(sha, write.TakenCopy, buffer, record.Sha256, size) || size != record.Size)
-    record.Sha256.clear();
-  write.HashTaken = false;
-  write.TakenCopy.Close();
-  return 1;
-}
-
-void THistoryWriter::ReleaseCopies() {
-  if (heldCopies_.load(std::memory_order_relaxed) == 0) return;
-  if (!passSha_) passSha_ = std::make_unique<TSha256>();
-  const std::span<char> buffer = BufferOf(passBuffer_);
-  size_t closed = 0;
-  for (THistoryWrite& write : batch_) closed += HashCopy(write, *passSha_, buffer);
-  std::unique_lock<std::mutex> hold(lock_);
-  // Those the thread has not taken yet: a batch or two, read here rather
-  // than after what the thread does first.
-  for (THistoryWrite& write : queue_) closed += HashCopy(write, *passSha_, buffer);
-  heldCopies_.fetch_sub(closed, std::memory_order_relaxed);
-  done_.wait(hold, [&] { return heldCopies_.load(std::memory_order_relaxed) == 0; });
-}
-
 void THistoryWriter::Discard() {
   // A commit begun is of deliveries on the disk: it is kept.
   if (committing_) WaitCommitted();
-  heldCopies_.fetch_sub(OpenCopies(batch_), std::memory_order_relaxed);
   batch_.clear();
   batchBytes_ = 0;
   if (!std::exchange(inGroup_, false) || !thread_.joinable()) return;
@@ -184,7 +145,6 @@ void THistoryWriter::Work() {
   for (;;) {
     work_.wait(hold, [&] { return !queue_.empty() || ending_ || dropping_ || stopping_; });
     if (dropping_ || stopping_) {
-      heldCopies_.fetch_sub(OpenCopies(queue_), std::memory_order_relaxed);
       queue_.clear();
       queuedBytes_ = 0;
       if (open_) store_.Rollback();
@@ -203,16 +163,6 @@ void THistoryWriter::Work() {
       busy_ = true;
       done_.notify_all();  // room for the pass's next batch
       hold.unlock();
-      // The working copies first: the pass waits for them to be closed
-      // before its flush (ReleaseCopies), not for the records.
-      size_t closed = 0;
-      for (THistoryWrite& write : taken) closed += HashCopy(write, sha_, BufferOf(copyBuffer_));
-      if (closed) {
-        hold.lock();
-        heldCopies_.fetch_sub(closed, std::memory_order_relaxed);
-        done_.notify_all();
-        hold.unlock();
-      }
       std::vector<TKeptBytes> spent;
       for (THistoryWrite& write : taken) {
         Write(write);

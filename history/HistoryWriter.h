@@ -1,7 +1,6 @@
 // The history's writer: a thread of its own that takes a group pass's
 // finished records from the pass, makes the digests left to it (of small
-// files' working copies, which it reads and closes, or of their bytes kept
-// whole by the taps) and adds each record to the
+// files' bytes, kept whole by the taps) and adds each record to the
 // group's open transaction, so that the pass spends on its history little
 // more than the handing over. The pass hands records over in batches (a
 // wake of the thread costs microseconds) and waits when the thread is far
@@ -13,7 +12,6 @@
 // fails sends them all, in their order, to a new database (Failed).
 #pragma once
 
-#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <memory>
@@ -25,7 +23,6 @@
 #include "history/DigestTap.h"
 #include "history/HistoryRecord.h"
 #include "history/Sha256.h"
-#include "platform/Writers.h"
 
 class THistoryStore;
 
@@ -36,9 +33,6 @@ struct THistoryWrite {
   // ResultSha256) are to be made where said; their buffers go back to the
   // taps for the next files (Spare).
   TKeptBytes Taken, Result;
-  // The working copy as taken, hashed in place of Taken when open, and
-  // closed then.
-  platform::OpenedFile TakenCopy;
   bool HashTaken = false, HashResult = false;
   bool ResultIsTaken = false;  // the result's digest is that of the bytes taken
 };
@@ -76,20 +70,10 @@ class THistoryWriter {
   // A record to fill, one committed before where there is one: its texts
   // keep their room, and what the pass made them of goes back to the pass.
   std::unique_ptr<THistoryRecord> NewRecord();
-  // Working copies handed in (THistoryWrite::TakenCopy) and not yet hashed
-  // and closed.
-  size_t HeldCopies() const { return heldCopies_.load(std::memory_order_relaxed); }
-  // Returns once every working copy handed in is closed: those the thread
-  // has not come to yet are hashed here.
-  void ReleaseCopies();
 
   static constexpr size_t kBatch = 32;  // records handed over at a time
   static constexpr size_t kMaxSpares = 4 * kBatch;
   static constexpr size_t kMaxSpareRecords = 1024;
-  // Working copies held open at most (each takes a descriptor), and the
-  // largest one handed in.
-  static constexpr size_t kMaxHeldCopies = 64;
-  static constexpr uint64_t kHeldCopyBytes = uint64_t{64} << 10;
   // Handed over and not yet taken by the thread, at most: the pass waits beyond.
   static constexpr size_t kMaxQueued = 1024;
   static constexpr size_t kMaxQueuedBytes = size_t{64} << 20;
@@ -102,8 +86,6 @@ class THistoryWriter {
   void Work();  // the thread
   // Makes the write's digests and adds its record.
   void Write(THistoryWrite& write);
-  // Hashes the write's working copy and closes it; how many were closed.
-  static size_t HashCopy(THistoryWrite& write, TSha256& sha, std::span<char> buffer);
 
   THistoryStore& store_;
   // The pass's: its batch not handed over yet.
@@ -113,10 +95,6 @@ class THistoryWriter {
   std::vector<std::unique_ptr<THistoryRecord>> spareRecords_;
   bool inGroup_ = false;
   bool committing_ = false;  // Commit began one that EndGroup has not waited for
-  std::atomic<size_t> heldCopies_{0};
-  // The pass's, for the copies ReleaseCopies hashes; made on first use.
-  std::unique_ptr<TSha256> passSha_;
-  std::unique_ptr<char[]> passBuffer_;
 
   std::mutex lock_;
   std::condition_variable work_;  // the thread: something to do
@@ -141,6 +119,5 @@ class THistoryWriter {
   bool open_ = false;
   int failed_ = 0;
   TSha256 sha_;
-  std::unique_ptr<char[]> copyBuffer_;  // for the working copies, made on first use
   std::thread thread_;
 };

@@ -3,7 +3,6 @@
 #include <openssl/evp.h>
 
 #include "platform/Files.h"
-#include "platform/Writers.h"
 
 namespace {
 
@@ -67,17 +66,4 @@ bool TSha256::Final(std::string& hex) {
   ok_ = false;  // finalised: Reset before the next use
   hex = Hex(out, length);
   return true;
-}
-
-bool Sha256OfOpened(TSha256& sha, const platform::OpenedFile& file, std::span<char> buffer,
-                    std::string& hex, uint64_t& size) {
-  sha.Reset();
-  size = 0;
-  for (;;) {
-    size_t got = 0;
-    if (file.ReadAt(size, buffer.data(), buffer.size(), got) != 0) return false;
-    if (got == 0) return sha.Final(hex);
-    sha.Update(buffer.data(), got);
-    size += got;
-  }
 }

@@ -3,14 +3,9 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <span>
 #include <string>
 
 struct evp_md_ctx_st;
-
-namespace platform {
-class OpenedFile;  // platform/Writers.h
-}
 
 std::string Sha256Hex(const std::string& bytes);
 // The digest of the file's bytes and their count; false when it cannot be read.
@@ -33,8 +28,3 @@ class TSha256 {
   evp_md_ctx_st* ctx_;
   bool ok_ = false;
 };
-
-// The digest of what an open file holds from its start, read through buffer
-// a piece at a time, and its count; false when it cannot be read.
-bool Sha256OfOpened(TSha256& sha, const platform::OpenedFile& file, std::span<char> buffer,
-                    std::string& hex, uint64_t& size);

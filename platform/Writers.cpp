@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <mutex>
-#include <utility>
 
 #include "platform/Cp1251.h"
 #include "platform/FaultInjection.h"
@@ -43,40 +42,6 @@ void OpenedFile::Hold(int fd, uint64_t size, unsigned mode) {
   size_ = size;
   mode_ = mode;
   leased_ = false;
-}
-
-OpenedFile::OpenedFile(OpenedFile&& other) noexcept
-    : fd_(other.fd_),
-      size_(other.size_),
-      mode_(other.mode_),
-      leased_(other.leased_),
-      leasedAt_(other.leasedAt_) {
-  other.fd_ = -1;
-  other.leased_ = false;
-}
-
-OpenedFile& OpenedFile::operator=(OpenedFile&& other) noexcept {
-  if (this != &other) {
-    Close();
-    fd_ = std::exchange(other.fd_, -1);
-    size_ = other.size_;
-    mode_ = other.mode_;
-    leased_ = std::exchange(other.leased_, false);
-    leasedAt_ = other.leasedAt_;
-  }
-  return *this;
-}
-
-int OpenedFile::ReadAt(uint64_t offset, char* into, size_t count, size_t& got) const {
-  got = 0;
-  for (;;) {
-    const ssize_t n = ::pread(fd_, into, count, static_cast<off_t>(offset));
-    if (n >= 0) {
-      got = static_cast<size_t>(n);
-      return 0;
-    }
-    if (errno != EINTR) return errno;
-  }
 }
 
 int OpenedFile::Release() {

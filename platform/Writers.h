@@ -32,14 +32,9 @@ class OpenedFile {
   ~OpenedFile();
   OpenedFile(const OpenedFile&) = delete;
   OpenedFile& operator=(const OpenedFile&) = delete;
-  // Taken over: the one moved from holds nothing.
-  OpenedFile(OpenedFile&& other) noexcept;
-  OpenedFile& operator=(OpenedFile&& other) noexcept;
   // The descriptor, which the caller then closes; -1 when there is none.
   int Release();
   bool IsOpen() const { return fd_ >= 0; }
-  // Reads up to count bytes from offset into into; got: how many (0: the end).
-  [[nodiscard]] int ReadAt(uint64_t offset, char* into, size_t count, size_t& got) const;
   // Drops a read lease the descriptor still holds; the file stays open.
   void DropLease();
   void Close();

@@ -8,7 +8,6 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,7 +15,6 @@
 #include "history/HistoryRecorder.h"
 #include "history/Sha256.h"
 #include "platform/Files.h"
-#include "platform/Writers.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -42,21 +40,18 @@ class HistoryWriterTest : public ::testing::Test {
                         failures.push_back(fields.front());
                       }};
 
-  // One file's road, as a pass tells it: copied into its working file (kept
-  // open, and through the recorder's tap if it asks for one), signed by a
-  // step (its result differs from the bytes taken) and delivered through the
-  // other tap. guard: the duplicate guard asks first.
+  // One file's road: copied into its working file through the recorder's
+  // tap, signed by a step (its result differs from the bytes taken) and
+  // delivered through the other tap. guard: the duplicate guard asks first.
   std::optional<TRoadEarlier> Road(THistoryRecorder& recorder, const std::string& name,
                                    const std::string& bytes, bool guard = false) {
     const std::string source = in + name, taken = work + name, result = work + name + ".sig";
     testing_support::WriteFile(source, bytes);
     platform::CopyOptions taking;
     taking.privateTarget = true;
-    platform::OpenedFile copy;
-    taking.keepTarget = &copy;
-    taking.tap = recorder.Taking(taken, bytes.size());
+    taking.tap = recorder.Taking(taken);
     EXPECT_EQ(platform::CopyFile(source, taken, taking), 0);
-    recorder.FileTaken({"Банк", source, taken, bytes.size(), 0, &copy});
+    recorder.FileTaken({"Банк", source, taken, bytes.size(), 0});
     std::optional<TRoadEarlier> earlier;
     if (guard) earlier = recorder.DeliveredBefore(30);
     testing_support::WriteFile(result, bytes + "+sig");
@@ -64,8 +59,7 @@ class HistoryWriterTest : public ::testing::Test {
     platform::CopyOptions delivering;
     delivering.tap = recorder.Delivering(result);
     EXPECT_EQ(platform::CopyFile(result, out + name, delivering), 0);
-    const std::string target = out + name;
-    recorder.FileEnded({TRoadOutcome::Delivered, target, result, "", 0, &copy});
+    recorder.FileEnded({TRoadOutcome::Delivered, out + name, result, "", 0});
     return earlier;
   }
   // The records another connection sees: committed ones only.
@@ -147,28 +141,6 @@ TEST_F(HistoryWriterTest, ADatabaseThatRefusesARecordHalfWaySendsTheWholeGroupTo
       aside = dir.Path() + name;
   ASSERT_FALSE(aside.empty());
   EXPECT_TRUE(Committed(aside).empty());
-}
-
-// Small files are hashed from their working copies, which the writer holds
-// open: none is open any more once the pass is told to flush, and every
-// digest is the bytes taken.
-TEST_F(HistoryWriterTest, NoWorkingCopyIsHeldOpenPastTheFlush) {
-  auto openInWork = [this] {
-    int open = 0;
-    for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
-      std::error_code error;
-      const std::string target = std::filesystem::read_symlink(fd.path(), error).string();
-      if (!error && target.rfind(work, 0) == 0) ++open;
-    }
-    return open;
-  };
-  THistoryRecorder recorder(store, "x.ini", "1.0");
-  recorder.GroupStarted("Банк");
-  for (int i = 0; i < kFiles; ++i) Road(recorder, Name(i), Bytes(i));
-  recorder.Flushing();
-  EXPECT_EQ(openInWork(), 0);
-  recorder.GroupEnded();
-  ExpectWholeGroup(Committed(path));
 }
 
 TEST_F(HistoryWriterTest, TheGuardSeesThisPassDeliveriesTheWriterStillHolds) {
