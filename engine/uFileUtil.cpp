@@ -13,8 +13,12 @@ std::string IncludeTrailingDelimiter(const std::string& folder) {
 }
 
 std::string ExtractFileName(const std::string& path) {
+  return std::string(FileNameOf(path));
+}
+
+std::string_view FileNameOf(std::string_view path) {
   const auto slash = path.rfind(platform::kPathDelimiter);
-  return slash == std::string::npos ? path : path.substr(slash + 1);
+  return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
 std::string ExtractFileFolder(const std::string& path) {

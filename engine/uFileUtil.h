@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Appends the full path of every regular file directly in the folder whose
@@ -28,5 +29,7 @@ void SplitSourceMask(const std::string& sourceMask, std::string& folder, std::st
 // Path helpers.
 std::string IncludeTrailingDelimiter(const std::string& folder);
 std::string ExtractFileName(const std::string& path);
+// The same, as a view into path.
+std::string_view FileNameOf(std::string_view path);
 // The folder part with its final delimiter; empty for a bare name.
 std::string ExtractFileFolder(const std::string& path);

@@ -2,10 +2,10 @@
 
 #include <utility>
 
+#include "engine/uFileUtil.h"
 #include "history/DigestTap.h"
 #include "history/Sha256.h"
 #include "platform/Clock.h"
-#include "platform/Files.h"
 
 namespace {
 
@@ -49,8 +49,7 @@ std::unique_ptr<THistoryRecord> THistoryRecorder::NewRecord(std::string_view gro
   record->Group = group;
   record->PassStart = passStart_;
   record->Source = source;
-  const size_t slash = source.rfind(platform::kPathDelimiter);
-  record->Name = slash == std::string_view::npos ? source : source.substr(slash + 1);
+  record->Name = FileNameOf(source);
   record->Host = host_;
   record->Version = version_;
   record->TakenAt = store_.Now();
